@@ -1,0 +1,1 @@
+/* The shared library is the whole internals archive; this unit only gives CMake a source. */
