@@ -1,5 +1,173 @@
-// Placeholder until the digest module lands.
+// The digest framework: the length table, the one-shot DoDigest and the
+// streaming layer over the SHA-256, SHA-512 and RIPEMD-160 descriptors.
 #include "crypto/digest.h"
+
+#include <climits>
+#include <cstring>
+
+#include "api/trail.h"
 #include "crypto/keccak.h"
-uint32_t GetDigestLen(HashId) { return 0; }
-int DoDigest(HashId, const unsigned char*, uint32_t, unsigned char*, int32_t*) { return 164; }
+#include "crypto/memory.h"
+
+namespace {
+
+bool KnownDesc(const NXVT_DIGEST_DESC* d) {
+  return d == &NXVT_SHA256_DESC || d == &NXVT_SHA512_DESC || d == &NXVT_RIPEMD160_DESC;
+}
+
+// Feeds `len` bytes through a block buffer of `B` bytes, compressing each
+// full block. The count words are kept by the caller.
+template <class Ctx>
+void Absorb(NXVT_DIGEST_CTX* ctx, Ctx& part, size_t n, size_t B, const unsigned char* data, size_t len) {
+  if (n + len >= B) {
+    while (n + len >= B) {
+      const size_t take = B - n;
+      memcpy(part.block + n, data, take);
+      ctx->desc->compress(ctx, part.block);
+      data += take;
+      len -= take;
+      n = 0;
+    }
+    if (len > 0) memcpy(part.block, data, len);
+  } else {
+    memcpy(part.block + n, data, len);
+  }
+}
+
+// Pads the buffer of a context copy, appends the bit count and compresses.
+// `lenBytes` is the width of the length field (8, or 16 for SHA-512).
+template <class Ctx, class Word>
+void Pad(NXVT_DIGEST_CTX* ctx, Ctx& part, size_t B, size_t lenBytes) {
+  const size_t n = static_cast<size_t>(part.count[0] % B);
+  part.block[n] = 0x80;
+  if (n + 1 > B - lenBytes) {
+    memset(part.block + n + 1, 0, B - n - 1);
+    ctx->desc->compress(ctx, part.block);
+    memset(part.block, 0, B - lenBytes);
+  } else {
+    memset(part.block + n + 1, 0, B - lenBytes - n - 1);
+  }
+  constexpr int kTop = static_cast<int>(sizeof(Word) * 8 - 3);
+  part.count[1] = static_cast<Word>(part.count[1] * 8 + (part.count[0] >> kTop));
+  part.count[0] = static_cast<Word>(part.count[0] * 8);
+  ctx->desc->length(part.block, ctx);
+  ctx->desc->compress(ctx, part.block);
+}
+
+}  // namespace
+
+uint32_t GetDigestLen(HashId id) {
+  switch (id) {
+    case kHashSha256: return 32;
+    case kHashSha512: return 64;
+    case kHashRipemd160: return 20;
+    case kHashKeccak224: return 28;
+    case kHashKeccak256: return 32;
+    case kHashKeccak384: return 48;
+    case kHashKeccak512: return 64;
+    default: return 0;
+  }
+}
+
+const NXVT_DIGEST_DESC* DigestDescForId(HashId id) {
+  switch (id) {
+    case kHashSha256: return &NXVT_SHA256_DESC;
+    case kHashSha512: return &NXVT_SHA512_DESC;
+    case kHashRipemd160: return &NXVT_RIPEMD160_DESC;
+    default: return nullptr;
+  }
+}
+
+int NXVT_Digest_Init(NXVT_DIGEST_CTX* ctx, const NXVT_DIGEST_DESC* desc) {
+  if (ctx == nullptr || desc == nullptr || !KnownDesc(desc)) return -1;
+  ctx->desc = desc;
+  if (desc == &NXVT_SHA512_DESC) {
+    desc->init(ctx);
+    memset(ctx->w64.block, 0, sizeof ctx->w64.block);
+    ctx->w64.count[0] = ctx->w64.count[1] = 0;
+  } else {
+    desc->init(ctx);
+    memset(ctx->w32.block, 0, sizeof ctx->w32.block);
+    ctx->w32.count[0] = ctx->w32.count[1] = 0;
+  }
+  return 0;
+}
+
+void NXVT_Digest_Update(NXVT_DIGEST_CTX* ctx, const unsigned char* data, int32_t len) {
+  // A negative length is no length: nothing is copied or counted.
+  if (ctx == nullptr || data == nullptr || len <= 0 || !KnownDesc(ctx->desc)) return;
+  const size_t n = static_cast<size_t>(len);
+  if (ctx->desc == &NXVT_SHA512_DESC) {
+    auto& p = ctx->w64;
+    const size_t used = static_cast<size_t>(p.count[0] % 128);
+    p.count[0] += n;
+    if (p.count[0] < n) ++p.count[1];
+    Absorb(ctx, p, used, 128, data, n);
+  } else {
+    auto& p = ctx->w32;
+    const size_t used = p.count[0] % 64;
+    p.count[0] += static_cast<uint32_t>(n);
+    if (p.count[0] < static_cast<uint32_t>(n)) ++p.count[1];
+    Absorb(ctx, p, used, 64, data, n);
+  }
+}
+
+void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx) {
+  if (out == nullptr || outLen == nullptr || ctx == nullptr || !KnownDesc(ctx->desc)) return;
+  const int32_t capacity = *outLen;
+  *outLen = 0;
+  const uint32_t size = ctx->desc->digestSize;
+  if (capacity < 0 || static_cast<uint32_t>(capacity) < size) return;
+  // Work on a copy so the caller may go on updating the context.
+  NXVT_DIGEST_CTX copy = *ctx;
+  ScopedWipe wipeCopy(copy);
+  if (copy.desc == &NXVT_SHA512_DESC) {
+    Pad<decltype(copy.w64), uint64_t>(&copy, copy.w64, 128, 16);
+  } else {
+    Pad<decltype(copy.w32), uint32_t>(&copy, copy.w32, 64, 8);
+  }
+  copy.desc->output(out, &copy);
+  *outLen = static_cast<int32_t>(size);
+}
+
+int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char* out, int32_t* outLen) {
+  const uint32_t size = GetDigestLen(id);
+  // The sponge and the streaming layer count in signed 32 bits: longer
+  // messages are refused here rather than cut or misread.
+  if (msg == nullptr || outLen == nullptr || size == 0 || msgLen > static_cast<uint32_t>(INT32_MAX))
+    return TrailFail("DoDigest", 164);
+  if (out == nullptr) {
+    *outLen = static_cast<int32_t>(size);
+    return 0;
+  }
+  if (*outLen < static_cast<int32_t>(size)) return TrailFail("DoDigest", 175);
+
+  if (id >= kHashKeccak224 && id <= kHashKeccak512) {
+    const int32_t bits = static_cast<int32_t>(8 * size);
+    if (NXVT_Keccak_Hash(2 * bits, out, msg, static_cast<int32_t>(msgLen), bits) != 1)
+      return TrailFail("DoDigest", 194);
+    *outLen = static_cast<int32_t>(size);
+    return 0;
+  }
+
+  NXVT_DIGEST_CTX ctx;
+  memset(&ctx, 0, sizeof ctx);
+  ScopedWipe wipeCtx(ctx);
+  if (NXVT_Digest_Init(&ctx, DigestDescForId(id)) != 0) {
+    AddErrLocation(nullptr, "InitDigest", 90);
+    return TrailFail("DoDigest", 187);
+  }
+  NXVT_Digest_Update(&ctx, msg, static_cast<int32_t>(msgLen));
+  int32_t written = *outLen;
+  if (written < static_cast<int32_t>(ctx.desc->digestSize)) {
+    AddErrLocation(nullptr, "FinalDigest", 139);
+    return TrailFail("DoDigest", 187);
+  }
+  NXVT_Digest_Final(out, &written, &ctx);
+  if (written != static_cast<int32_t>(ctx.desc->digestSize)) {
+    AddErrLocation(nullptr, "FinalDigest", 145);
+    return TrailFail("DoDigest", 187);
+  }
+  *outLen = written;
+  return 0;
+}

@@ -1,0 +1,43 @@
+#ifndef TOLVARIS_CRYPTO_DIGEST_UTIL_H
+#define TOLVARIS_CRYPTO_DIGEST_UTIL_H
+
+// Byte-order helpers of the hash, MAC and KDF code. They read and write the
+// algorithms' byte order directly, so the results do not depend on the host.
+#include <cstdint>
+
+#include "crypto/memory.h"
+
+inline uint32_t LoadBe32(const unsigned char* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+inline uint32_t LoadLe32(const unsigned char* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+inline uint64_t LoadBe64(const unsigned char* p) {
+  return (uint64_t{LoadBe32(p)} << 32) | LoadBe32(p + 4);
+}
+inline uint64_t LoadLe64(const unsigned char* p) {
+  return uint64_t{LoadLe32(p)} | (uint64_t{LoadLe32(p + 4)} << 32);
+}
+inline void StoreBe32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v >> 24);
+  p[1] = static_cast<unsigned char>(v >> 16);
+  p[2] = static_cast<unsigned char>(v >> 8);
+  p[3] = static_cast<unsigned char>(v);
+}
+inline void StoreLe32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+inline void StoreBe64(unsigned char* p, uint64_t v) {
+  StoreBe32(p, static_cast<uint32_t>(v >> 32));
+  StoreBe32(p + 4, static_cast<uint32_t>(v));
+}
+inline void StoreLe64(unsigned char* p, uint64_t v) {
+  StoreLe32(p, static_cast<uint32_t>(v));
+  StoreLe32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+#endif

@@ -1,0 +1,98 @@
+// Keccak-224/256/384/512 with the original padding: reference values,
+// differential runs against pycryptodome and the sponge's argument limits.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "crypto/digest.h"
+#include "crypto/keccak.h"
+#include "tv_test.h"
+
+namespace {
+
+using tvt::Bytes;
+
+std::string Keccak(HashId id, const Bytes& msg) {
+  unsigned char out[64];
+  int32_t len = sizeof out;
+  static const unsigned char kEmpty = 0;
+  EXPECT_EQ(DoDigest(id, msg.empty() ? &kEmpty : msg.data(), static_cast<uint32_t>(msg.size()), out, &len), 0);
+  return tvt::Hex(out, static_cast<size_t>(len));
+}
+
+TEST(Keccak, EmptyMessage) {
+  EXPECT_EQ(Keccak(10, {}), "f71837502ba8e10837bdd8d365adb85591895602fc552b48b7390abd");
+  EXPECT_EQ(Keccak(11, {}), "c5d2460186f7233c927e7db2dcc703c0e500b653ca82273b7bfad8045d85a470");
+  EXPECT_EQ(Keccak(12, {}),
+            "2c23146a63a29acf99e73b88f8c24eaa7dc60aa771780ccc006afbfa8fe2479b2dd2b21362337441ac12b515911957ff");
+  EXPECT_EQ(Keccak(13, {}),
+            "0eab42de4c3ceb9235fc91acffe746b29c29a8c366b7c60e4e67c466f36a4304c00fa9caf9d87976ba469bcbe06713b435f091ef2769fb160cdab33d3670680e");
+  EXPECT_NE(Keccak(11, {}), "a7ffc6f8bf1ed76651c14756a061d662f580ff4de43b49fa82d80a4b80f8434a");  // SHA3-256
+}
+
+// Lengths 0..300 hit R-1, R and R+1 (and 2R) for every rate 144, 136, 104, 72.
+TEST(Keccak, MatchesPycryptodomeOnEveryLength) {
+  tvt::TestRng rng(11);
+  std::vector<Bytes> msgs;
+  std::string input;
+  for (size_t n = 0; n <= 300; ++n) {
+    msgs.push_back(rng.RandBytes(n));
+    input += (n == 0 ? "-" : tvt::Hex(msgs.back())) + "\n";
+  }
+  const std::string script = R"(
+import sys
+from Cryptodome.Hash import keccak
+for line in sys.stdin:
+    line = line.strip()
+    data = b"" if line == "-" else bytes.fromhex(line)
+    print(" ".join(keccak.new(digest_bits=b, data=data).hexdigest() for b in (224, 256, 384, 512)))
+)";
+  std::istringstream out(tvt::RunPython(script, input));
+  for (size_t n = 0; n <= 300; ++n) {
+    std::string w224, w256, w384, w512;
+    out >> w224 >> w256 >> w384 >> w512;
+    ASSERT_EQ(Keccak(10, msgs[n]), w224) << n;
+    ASSERT_EQ(Keccak(11, msgs[n]), w256) << n;
+    ASSERT_EQ(Keccak(12, msgs[n]), w384) << n;
+    ASSERT_EQ(Keccak(13, msgs[n]), w512) << n;
+  }
+}
+
+// Rates outside 1..200 bytes are refused without touching the output; the
+// extreme valid rates work, and a long squeeze extends a short one.
+TEST(Keccak, SpongeArgumentLimits) {
+  const unsigned char msg[4] = {1, 2, 3, 4};
+  unsigned char out[600];
+  for (int32_t cap : {-8, -1, INT32_MIN, 1593, 1599, 1600, 1601, INT32_MAX}) {
+    memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(NXVT_Keccak_Hash(cap, out, msg, 4, 256), 0) << cap;
+    EXPECT_EQ(out[0], 0xAA);
+  }
+  EXPECT_EQ(NXVT_Keccak_Hash(512, out, msg, -1, 256), 0);
+  EXPECT_EQ(NXVT_Keccak_Hash(512, out, msg, INT32_MIN, 256), 0);
+  EXPECT_EQ(NXVT_Keccak_Hash(512, out, msg, 4, 7), 0);
+  EXPECT_EQ(NXVT_Keccak_Hash(512, out, msg, 4, -8), 0);
+  EXPECT_EQ(NXVT_Keccak_Hash(512, nullptr, msg, 4, 256), 0);
+  EXPECT_EQ(NXVT_Keccak_Hash(512, out, nullptr, 0, 256), 0);
+
+  // One rate byte: padding is the single byte 0x81 on every block.
+  EXPECT_EQ(NXVT_Keccak_Hash(1592, out, msg, 4, 64), 1);
+  EXPECT_EQ(NXVT_Keccak_Hash(0, out, msg, 4, 8 * 600), 1);
+
+  unsigned char shortOut[32], longOut[500];
+  ASSERT_EQ(NXVT_Keccak_Hash(512, shortOut, msg, 4, 256), 1);
+  ASSERT_EQ(NXVT_Keccak_Hash(512, longOut, msg, 4, 8 * 500), 1);
+  EXPECT_EQ(tvt::Hex(shortOut, 32), tvt::Hex(longOut, 32));
+  EXPECT_EQ(tvt::Hex(shortOut, 32), Keccak(11, Bytes(msg, msg + 4)));
+}
+
+// The permutation on the zero state gives the reference first lane.
+TEST(Keccak, PermutationOfZeroState) {
+  unsigned char st[200] = {0};
+  NXVT_Keccak_F1600(st);
+  EXPECT_EQ(tvt::Hex(st, 8), "e7dde140798f25f1");
+}
+
+}  // namespace
