@@ -33,12 +33,13 @@ struct NXVT_DRBG_STATE {
   pid_t pid;                       // process that last (re)seeded the state
 };
 
-// Writes bits/8 random bytes to `out` (bits at most 16384). Instantiates the
-// process-wide generator on first use. 0, or -1 for a null `out`, an
-// oversized request or a failure of the random source.
+// Writes bits/8 random bytes to `out` (bits at most 16384; a trailing partial
+// byte is not written). Instantiates the process-wide generator on first use.
+// 0, or -1 for a null `out`, an oversized request or a failure of the random
+// source. The one entry for callers, and the only one serialised by a lock.
 int NXVT_RNG_GetBytes(unsigned char* out, uint32_t bits);
 
-// Operations on the process-wide generator.
+// Operations on the process-wide generator, unguarded (its own use and tests).
 int NXVT_DRBG_Generate(unsigned char* out, const unsigned char* additional, uint32_t bits);
 int NXVT_DRBG_EnsureInstantiated();
 int NXVT_DRBG_Instantiate(const unsigned char* entropy, uint32_t length);

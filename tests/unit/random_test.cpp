@@ -235,6 +235,8 @@ TEST(RandomSource, RequestLimits) {
   ASSERT_EQ(NXVT_RNG_GetBytes(buf.data(), 0), 0);
   EXPECT_EQ(buf, Bytes(2049, 0xCC)) << "a request of 0 bits writes nothing";
   EXPECT_EQ(NXVT_DRBG_ProcessState()->reseedCounter, counter + 1) << "but is still a generate";
+  ASSERT_EQ(NXVT_RNG_GetBytes(buf.data(), 12), 0);
+  EXPECT_EQ(buf[1], 0xCC) << "a partial byte is not written";
   EXPECT_EQ(NXVT_RNG_GetBytes(buf.data(), 16384), 0);
   EXPECT_EQ(buf[2048], 0xCC);
   EXPECT_EQ(NXVT_RNG_GetBytes(buf.data(), 16392), -1);
