@@ -45,6 +45,7 @@ void Canonical(uint32_t t[8], uint32_t top) {
   uint32_t mask = 0u - (u[7] >> 31);
   u[7] &= 0x7fffffff;
   for (int i = 0; i < 8; ++i) t[i] = (t[i] & ~mask) | (u[i] & mask);
+  Wipe(u, sizeof u);
 }
 
 inline void Sqr(NXVT_GF25519* out, const NXVT_GF25519* a) { NXVT_GF25519_Mul(out, a, a); }
@@ -56,41 +57,37 @@ inline void SqrN(NXVT_GF25519* out, const NXVT_GF25519* a, int n) {
 
 // Sets z250 = z^(2^250 - 1) and z11 = z^11, the common stem of the exponent chains.
 void PowStem(NXVT_GF25519* z250, NXVT_GF25519* z11, const NXVT_GF25519* z) {
-  NXVT_GF25519 t0, t1, t2, t3;
-  Sqr(&t0, z);                     // z^2
-  SqrN(&t1, &t0, 2);               // z^8
-  NXVT_GF25519_Mul(&t1, &t1, z);   // z^9
-  NXVT_GF25519_Mul(z11, &t0, &t1); // z^11
-  Sqr(&t2, z11);                   // z^22
-  NXVT_GF25519_Mul(&t1, &t1, &t2); // z^(2^5 - 1)
-  SqrN(&t2, &t1, 5);
-  NXVT_GF25519_Mul(&t1, &t2, &t1); // z^(2^10 - 1)
-  SqrN(&t2, &t1, 10);
-  NXVT_GF25519_Mul(&t2, &t2, &t1); // z^(2^20 - 1)
-  SqrN(&t3, &t2, 20);
-  NXVT_GF25519_Mul(&t3, &t3, &t2); // z^(2^40 - 1)
-  SqrN(&t3, &t3, 10);
-  NXVT_GF25519_Mul(&t2, &t3, &t1); // z^(2^50 - 1)
-  SqrN(&t3, &t2, 50);
-  NXVT_GF25519_Mul(&t3, &t3, &t2); // z^(2^100 - 1)
-  SqrN(&t1, &t3, 100);
-  NXVT_GF25519_Mul(&t1, &t1, &t3); // z^(2^200 - 1)
-  SqrN(&t1, &t1, 50);
-  NXVT_GF25519_Mul(z250, &t1, &t2); // z^(2^250 - 1)
-  Wipe(&t0, sizeof t0);
-  Wipe(&t1, sizeof t1);
-  Wipe(&t2, sizeof t2);
-  Wipe(&t3, sizeof t3);
+  NXVT_GF25519 t[4];
+  ScopedWipe wipe(t);
+  Sqr(&t[0], z);                       // z^2
+  SqrN(&t[1], &t[0], 2);               // z^8
+  NXVT_GF25519_Mul(&t[1], &t[1], z);   // z^9
+  NXVT_GF25519_Mul(z11, &t[0], &t[1]); // z^11
+  Sqr(&t[2], z11);                     // z^22
+  NXVT_GF25519_Mul(&t[1], &t[1], &t[2]); // z^(2^5 - 1)
+  SqrN(&t[2], &t[1], 5);
+  NXVT_GF25519_Mul(&t[1], &t[2], &t[1]); // z^(2^10 - 1)
+  SqrN(&t[2], &t[1], 10);
+  NXVT_GF25519_Mul(&t[2], &t[2], &t[1]); // z^(2^20 - 1)
+  SqrN(&t[3], &t[2], 20);
+  NXVT_GF25519_Mul(&t[3], &t[3], &t[2]); // z^(2^40 - 1)
+  SqrN(&t[3], &t[3], 10);
+  NXVT_GF25519_Mul(&t[2], &t[3], &t[1]); // z^(2^50 - 1)
+  SqrN(&t[3], &t[2], 50);
+  NXVT_GF25519_Mul(&t[3], &t[3], &t[2]); // z^(2^100 - 1)
+  SqrN(&t[1], &t[3], 100);
+  NXVT_GF25519_Mul(&t[1], &t[1], &t[3]); // z^(2^200 - 1)
+  SqrN(&t[1], &t[1], 50);
+  NXVT_GF25519_Mul(z250, &t[1], &t[2]);  // z^(2^250 - 1)
 }
 
 // z^((p - 5) / 8) = z^(2^252 - 3).
 void PowP58(NXVT_GF25519* out, const NXVT_GF25519* z) {
-  NXVT_GF25519 z250, z11;
-  PowStem(&z250, &z11, z);
-  SqrN(&z250, &z250, 2);            // z^(2^252 - 4)
-  NXVT_GF25519_Mul(out, &z250, z);  // z^(2^252 - 3)
-  Wipe(&z250, sizeof z250);
-  Wipe(&z11, sizeof z11);
+  NXVT_GF25519 t[2];  // z^(2^250 - 1), z^11
+  ScopedWipe wipe(t);
+  PowStem(&t[0], &t[1], z);
+  SqrN(&t[0], &t[0], 2);            // z^(2^252 - 4)
+  NXVT_GF25519_Mul(out, &t[0], z);  // z^(2^252 - 3)
 }
 
 }  // namespace
@@ -120,6 +117,7 @@ void NXVT_GF25519_Sub(NXVT_GF25519* out, const NXVT_GF25519* a, const NXVT_GF255
   // With both operands canonical, a + p - b lies in (0, 2p) and needs no borrow
   // beyond the top word.
   NXVT_GF25519 x, y;
+  ScopedWipe wipeX(x), wipeY(y);
   NXVT_GF25519_Freeze(&x, a);
   NXVT_GF25519_Freeze(&y, b);
   uint32_t t[8];
@@ -132,8 +130,6 @@ void NXVT_GF25519_Sub(NXVT_GF25519* out, const NXVT_GF25519* a, const NXVT_GF255
   Canonical(t, 0);
   for (int i = 0; i < 8; ++i) out->v[i] = t[i];
   Wipe(t, sizeof t);
-  Wipe(&x, sizeof x);
-  Wipe(&y, sizeof y);
 }
 
 void NXVT_GF25519_Neg(NXVT_GF25519* out, const NXVT_GF25519* a) {
@@ -168,47 +164,41 @@ void NXVT_GF25519_Mul(NXVT_GF25519* out, const NXVT_GF25519* a, const NXVT_GF255
 
 void NXVT_GF25519_Invert(NXVT_GF25519* out, const NXVT_GF25519* in) {
   // p - 2 = 2^255 - 21 = (2^250 - 1) * 2^5 + 11.
-  NXVT_GF25519 z250, z11;
-  PowStem(&z250, &z11, in);
-  SqrN(&z250, &z250, 5);
-  NXVT_GF25519_Mul(out, &z250, &z11);
-  Wipe(&z250, sizeof z250);
-  Wipe(&z11, sizeof z11);
+  NXVT_GF25519 t[2];  // z^(2^250 - 1), z^11
+  ScopedWipe wipe(t);
+  PowStem(&t[0], &t[1], in);
+  SqrN(&t[0], &t[0], 5);
+  NXVT_GF25519_Mul(out, &t[0], &t[1]);
 }
 
 int NXVT_GF25519_SqrtRatio(NXVT_GF25519* x, const NXVT_GF25519* u, const NXVT_GF25519* v) {
   // Candidate x = u v^3 (u v^7)^((p-5)/8); then v x^2 is u or -u when u/v is
   // a square, and x * sqrt(-1) is the root in the second case.
-  NXVT_GF25519 v3, v7, t, cand, cand2, chk, uu;
-  NXVT_GF25519_Freeze(&uu, u);
-  Sqr(&t, v);
-  NXVT_GF25519_Mul(&v3, &t, v);        // v^3
-  Sqr(&t, &v3);
-  NXVT_GF25519_Mul(&v7, &t, v);        // v^7
-  NXVT_GF25519_Mul(&t, &uu, &v7);      // u v^7
-  PowP58(&t, &t);                      // (u v^7)^((p-5)/8)
-  NXVT_GF25519_Mul(&t, &t, &v3);
-  NXVT_GF25519_Mul(&cand, &t, &uu);    // u v^3 (u v^7)^((p-5)/8)
-  NXVT_GF25519_Mul(&cand2, &cand, &NXVT_GF25519_SQRTM1);
+  struct {
+    NXVT_GF25519 v3, v7, t, cand, cand2, chk, uu;
+  } w;
+  ScopedWipe wipe(w);
+  NXVT_GF25519_Freeze(&w.uu, u);
+  Sqr(&w.t, v);
+  NXVT_GF25519_Mul(&w.v3, &w.t, v);        // v^3
+  Sqr(&w.t, &w.v3);
+  NXVT_GF25519_Mul(&w.v7, &w.t, v);        // v^7
+  NXVT_GF25519_Mul(&w.t, &w.uu, &w.v7);    // u v^7
+  PowP58(&w.t, &w.t);                      // (u v^7)^((p-5)/8)
+  NXVT_GF25519_Mul(&w.t, &w.t, &w.v3);
+  NXVT_GF25519_Mul(&w.cand, &w.t, &w.uu);  // u v^3 (u v^7)^((p-5)/8)
+  NXVT_GF25519_Mul(&w.cand2, &w.cand, &NXVT_GF25519_SQRTM1);
 
-  Sqr(&t, &cand);
-  NXVT_GF25519_Mul(&chk, &t, v);
-  uint32_t first = NXVT_GF25519_Equal(&chk, &uu);
-  Sqr(&t, &cand2);
-  NXVT_GF25519_Mul(&chk, &t, v);
-  uint32_t second = NXVT_GF25519_Equal(&chk, &uu);
+  Sqr(&w.t, &w.cand);
+  NXVT_GF25519_Mul(&w.chk, &w.t, v);
+  uint32_t first = NXVT_GF25519_Equal(&w.chk, &w.uu);
+  Sqr(&w.t, &w.cand2);
+  NXVT_GF25519_Mul(&w.chk, &w.t, v);
+  uint32_t second = NXVT_GF25519_Equal(&w.chk, &w.uu);
 
   // Prefer the first candidate when both satisfy the equation (u = 0).
-  NXVT_GF25519_Select(x, &cand2, &cand, first);
-  int found = static_cast<int>(first | second);
-  Wipe(&v3, sizeof v3);
-  Wipe(&v7, sizeof v7);
-  Wipe(&t, sizeof t);
-  Wipe(&cand, sizeof cand);
-  Wipe(&cand2, sizeof cand2);
-  Wipe(&chk, sizeof chk);
-  Wipe(&uu, sizeof uu);
-  return found ? 0 : 1;
+  NXVT_GF25519_Select(x, &w.cand2, &w.cand, first);
+  return (first | second) ? 0 : 1;
 }
 
 void NXVT_GF25519_FromBytes(NXVT_GF25519* out, const unsigned char in[32]) {
