@@ -1,0 +1,244 @@
+// RunModule and FreeMem: one JSON request in, one result envelope out.
+#include "command/run_module.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "command/action_table.h"
+#include "command/actions.h"
+#include "command/addon_registry.h"
+#include "command/json_check.h"
+#include "command/text/text.h"
+#include "crypto/memory.h"
+#include "tolvaris/bcm_core.h"
+#include "tolvaris/runmodule.h"
+
+namespace {
+
+constexpr char kNullRequestObject[] = R"j({"err_code":"100","err_msg":"json parameter is null"})j";
+
+// The parse tree's blocks carry their size in front, so that every block
+// (names and string values included) is wiped before it is freed.
+constexpr size_t kBlockHeader = 16;
+
+void* TreeAlloc(size_t size, int zero, void*) {
+  if (size > SIZE_MAX - kBlockHeader) return nullptr;
+  unsigned char* block = static_cast<unsigned char*>(zero ? calloc(1, size + kBlockHeader) : malloc(size + kBlockHeader));
+  if (block == nullptr) return nullptr;
+  std::memcpy(block, &size, sizeof size);
+  return block + kBlockHeader;
+}
+
+void TreeFree(void* p, void*) {
+  if (p == nullptr) return;
+  unsigned char* block = static_cast<unsigned char*>(p) - kBlockHeader;
+  size_t size = 0;
+  std::memcpy(&size, block, sizeof size);
+  Wipe(block, size + kBlockHeader);
+  free(block);
+}
+
+json_settings TreeSettings() {
+  json_settings s;
+  std::memset(&s, 0, sizeof s);
+  s.mem_alloc = TreeAlloc;
+  s.mem_free = TreeFree;
+  return s;
+}
+
+class ParsedRequest {
+ public:
+  explicit ParsedRequest(const SecureText& text) : settings_(TreeSettings()) {
+    char error[json_error_max] = {0};
+    root_ = json_parse_ex(&settings_, text.data(), text.size(), error);
+  }
+  ~ParsedRequest() {
+    if (root_ != nullptr) json_value_free_ex(&settings_, root_);
+  }
+  ParsedRequest(const ParsedRequest&) = delete;
+  ParsedRequest& operator=(const ParsedRequest&) = delete;
+  const json_value* root() const { return root_; }
+
+ private:
+  json_settings settings_;
+  json_value* root_ = nullptr;
+};
+
+std::string ToStd(const SecureText& t) { return std::string(t.data(), t.size()); }
+
+// The object of a request the core could not run at all.
+void InternalFailure(SecureText& out, const char* message) {
+  out.clear();
+  out.append(R"j({"err_code":"100")j");
+  AddPair(out, "err_msg", message);
+  out.push_back('}');
+}
+
+int32_t RunBuiltIn(ActionHandler handler, const json_value& args, SecureText& out) {
+  SecureText pairs;
+  const int32_t rc = handler(GetInterfaceState(), args, pairs);
+  out.assign("{");
+  if (rc != 0) {
+    out.append("\"err_code\":\"");
+    out.append(std::to_string(rc));
+    out.push_back('"');
+    if (!pairs.empty()) out.push_back(',');
+  }
+  out.append(pairs);
+  out.push_back('}');
+  return rc;
+}
+
+int32_t RunAddon(const std::string& action, const std::string& addon, const char* request, SecureText& out) {
+  InterfaceState& state = GetInterfaceState();
+  AddonModuleRecord record;
+  bool found = false;
+  {
+    CriticalSectionGuard lock(state.registryLock);
+    auto it = state.addons.find(addon);
+    if (it != state.addons.end()) {
+      record = it->second;
+      found = true;
+    }
+  }
+  if (!found) {
+    out.assign("{");
+    AddPair(out, "add_module", addon);
+    out.append(R"j(,"err_code":"300","err_msg":"AddModule is not exist(not loaded)"})j");
+    return 1;
+  }
+  int32_t rc = CallAddonRunModule(record, action.c_str(), addon.c_str(), request, out);
+  if (out.empty()) {
+    // No reply (or an empty one) is a failure even when the add-on said 0.
+    if (rc == 0) rc = 1;
+    out.assign("{");
+    AddPair(out, "add_module", addon);
+    AddPair(out, "err_code", std::to_string(rc));
+    AddPair(out, "err_msg", "addon returned no reply");
+    out.push_back('}');
+  } else if (!IsStrictJson(out)) {
+    // A reply that is no JSON value is handed on as a JSON string, so the
+    // envelope stays valid JSON.
+    SecureText quoted("\"");
+    AppendJsonEscaped(quoted, out);
+    quoted.push_back('"');
+    out.swap(quoted);
+  }
+  return rc;
+}
+
+}  // namespace
+
+int32_t DispatchAction(const std::string& action, const std::string& addon, const char* request,
+                       const json_value& args, SecureText& out) {
+  try {
+    if (ActionHandler handler = FindAction(GetInterfaceState(), action)) return RunBuiltIn(handler, args, out);
+    return RunAddon(action, addon, request, out);
+  } catch (const std::out_of_range&) {
+    InternalFailure(out, "number is out of range");
+  } catch (const std::invalid_argument&) {
+    InternalFailure(out, "number has no digits");
+  } catch (const std::bad_alloc&) {
+    InternalFailure(out, "memory allocation error");
+  } catch (...) {
+    InternalFailure(out, "internal error");
+  }
+  return 1;
+}
+
+SecureText MakeResultEnvelope(std::string_view action, std::string_view addon, bool success,
+                              std::string_view returnObject) {
+  SecureText env("{");
+  AddPair(env, "action", action);
+  if (!addon.empty()) AddPair(env, "addon", addon);
+  AddPair(env, "result", success ? "success" : "fail");
+  env.append(",\"return\":");
+  env.append(returnObject);
+  env.push_back('}');
+  return env;
+}
+
+SecureText MakeErrMsg(const char* label) {
+  SecureText msg("ostrel Ver(");
+  msg.append(BCMGetVer());
+  msg.append(") Func(");
+  msg.append(label);
+  msg.append(") detail(");
+  msg.append(BCMGetLastErr());
+  return msg;
+}
+
+SecureText CleanRequestText(std::string_view request) {
+  SecureText cleaned;
+  cleaned.reserve(request.size());
+  for (char c : request) {
+    if (c == '"') cleaned.push_back('\'');
+    else if (c != '\n' && c != '\r' && c != '\t') cleaned.push_back(c);
+  }
+  return cleaned;
+}
+
+int RunModule(const char* request, char** result) {
+  if (result != nullptr) *result = nullptr;
+  int32_t code = kRunModuleActionFailed;
+  try {
+    SecureText envelope;
+    if (request == nullptr) {
+      code = kRunModuleNullRequest;
+      envelope = MakeResultEnvelope("check_param", "", false, kNullRequestObject);
+    } else {
+      const SecureText text(request);
+      ParsedRequest parsed(text);
+      if (parsed.root() == nullptr) {
+        code = kRunModuleParseError;
+        SecureText object("{");
+        AddPair(object, "json", CleanRequestText(text));
+        object.append(R"j(,"err_code":"100","err_msg":"invalid json format"})j");
+        envelope = MakeResultEnvelope("json_parse", "", false, object);
+      } else {
+        const json_value& root = *parsed.root();
+        const std::string action = ToStd(ArgText(root, "action"));
+        const std::string addon = ToStd(ArgText(root, "addon"));
+        SecureText object;
+        const int32_t rc = DispatchAction(action, addon, text.c_str(), ArgValue(root, "args"), object);
+        code = rc == 0 ? kRunModuleOk : kRunModuleActionFailed;
+        envelope = MakeResultEnvelope(action, addon, rc == 0, object);
+      }
+    }
+    if (result != nullptr) {
+      char* copy = static_cast<char*>(calloc(envelope.size() + 1, 1));
+      if (copy != nullptr) {
+        std::memcpy(copy, envelope.data(), envelope.size());
+        *result = copy;
+      }
+    }
+    return code;
+  } catch (...) {
+    // Only building the envelope itself can get here (no memory): answer
+    // with a fixed envelope if even that can be allocated.
+    static const char kFallback[] =
+        R"j({"action":"run_module","result":"fail","return":{"err_code":"100","err_msg":"internal error"}})j";
+    if (result != nullptr && *result == nullptr) {
+      char* copy = static_cast<char*>(malloc(sizeof kFallback));
+      if (copy != nullptr) {
+        std::memcpy(copy, kFallback, sizeof kFallback);
+        *result = copy;
+      }
+    }
+    return code == kRunModuleOk ? kRunModuleActionFailed : code;
+  }
+}
+
+int FreeMem(char* text) {
+  if (text == nullptr) return 1;
+  Wipe(text, std::strlen(text));
+  free(text);
+  return 0;
+}
+
+void PrintHex(void) {}
+void PrintDec(void) {}
+void BCMPrintHex(void) {}
+void BCMPrintDec(void) {}

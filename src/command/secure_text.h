@@ -1,0 +1,31 @@
+#ifndef TOLVARIS_COMMAND_SECURE_TEXT_H
+#define TOLVARIS_COMMAND_SECURE_TEXT_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "crypto/memory.h"
+
+// An allocator that wipes every block before it goes back to the heap, so
+// texts that carry keys, seeds or mnemonics leave no copy behind when they
+// grow or die.
+template <class T>
+struct WipeAllocator {
+  using value_type = T;
+  WipeAllocator() noexcept = default;
+  template <class U>
+  WipeAllocator(const WipeAllocator<U>&) noexcept {}
+  T* allocate(size_t n) { return std::allocator<T>().allocate(n); }
+  void deallocate(T* p, size_t n) noexcept {
+    Wipe(p, n * sizeof(T));
+    std::allocator<T>().deallocate(p, n);
+  }
+  template <class U>
+  bool operator==(const WipeAllocator<U>&) const noexcept { return true; }
+};
+
+// The JSON layer's working text: request copies, handler output, envelopes.
+using SecureText = std::basic_string<char, std::char_traits<char>, WipeAllocator<char>>;
+
+#endif

@@ -1,0 +1,136 @@
+#include "command/text/text.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool HasHexPrefix(std::string_view text) { return text.size() >= 2 && text[0] == '0' && text[1] == 'x'; }
+
+// The shared number reading of StrToInt and StrToUInt64: malformed text is 0,
+// "0x" alone has no number, and anything above `max` is out of range.
+uint64_t ParseNumber(std::string_view text, uint64_t max, const char* who) {
+  if (text.empty()) return 0;
+  unsigned base = 10;
+  std::string_view digits = text;
+  if (HasHexPrefix(text)) {
+    base = 16;
+    digits = text.substr(2);
+    for (char c : digits)
+      if (HexDigitValue(c) < 0) return 0;
+    if (digits.empty()) throw std::invalid_argument(who);
+  } else {
+    for (char c : digits)
+      if (c < '0' || c > '9') return 0;
+  }
+  uint64_t value = 0;
+  for (char c : digits) {
+    const uint64_t d = static_cast<uint64_t>(HexDigitValue(c));
+    if (value > (max - d) / base) throw std::out_of_range(who);
+    value = value * base + d;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement) {
+  std::string out(text);
+  if (out.empty() || search.empty()) return out;
+  size_t pos = 0;
+  while ((pos = out.find(search, pos)) != std::string::npos) {
+    out.replace(pos, search.size(), replacement);
+    pos += replacement.size();
+  }
+  return out;
+}
+
+std::vector<std::string> SplitString(std::string_view text, std::string_view delimiter) {
+  std::vector<std::string> pieces;
+  if (text.empty()) return pieces;
+  if (delimiter.empty()) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  size_t pos = 0;
+  for (;;) {
+    const size_t hit = text.find(delimiter, pos);
+    if (hit == std::string_view::npos) {
+      pieces.emplace_back(text.substr(pos));
+      return pieces;
+    }
+    pieces.emplace_back(text.substr(pos, hit - pos));
+    pos = hit + delimiter.size();
+  }
+}
+
+std::string ToUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string BytesToHex(const unsigned char* data, size_t len) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  if (len == 0) return out;
+  out.reserve(2 + 2 * len);
+  out += "0x";
+  for (size_t i = 0; i < len; ++i) {
+    out.push_back(kHex[data[i] >> 4]);
+    out.push_back(kHex[data[i] & 15]);
+  }
+  return out;
+}
+
+std::vector<unsigned char> HexToBytes(std::string_view text) {
+  if (!HasHexPrefix(text)) return std::vector<unsigned char>(text.begin(), text.end());
+  std::string_view digits = text.substr(2);
+  const bool odd = digits.size() % 2 != 0;
+  std::vector<unsigned char> out((digits.size() + 1) / 2);
+  size_t i = 0;
+  size_t o = 0;
+  if (odd) {
+    // An odd count reads as if a "0" stood in front of the first digit.
+    const int lo = HexDigitValue(digits[0]);
+    if (lo < 0) return {};
+    out[o++] = static_cast<unsigned char>(lo);
+    i = 1;
+  }
+  for (; i < digits.size(); i += 2) {
+    const int hi = HexDigitValue(digits[i]);
+    const int lo = HexDigitValue(digits[i + 1]);
+    if (hi < 0 || lo < 0) {
+      out.assign(out.size(), 0);
+      return {};
+    }
+    out[o++] = static_cast<unsigned char>(hi << 4 | lo);
+  }
+  return out;
+}
+
+bool StrToBool(std::string_view text) { return ToUpper(text) == "TRUE"; }
+
+int32_t StrToInt(std::string_view text) {
+  return static_cast<int32_t>(
+      ParseNumber(text, static_cast<uint64_t>(std::numeric_limits<int32_t>::max()), "StrToInt"));
+}
+
+uint64_t StrToUInt64(std::string_view text) {
+  return ParseNumber(text, std::numeric_limits<uint64_t>::max(), "StrToUInt64");
+}
+
+std::string JsonEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendJsonEscaped(out, text);
+  return out;
+}

@@ -1,0 +1,81 @@
+#ifndef TOLVARIS_COMMAND_TEXT_TEXT_H
+#define TOLVARIS_COMMAND_TEXT_TEXT_H
+
+// String, hex and number helpers of the JSON layer. The add-ons compile this
+// file in as well, so it depends on nothing but the standard library.
+//
+// Conventions of the JSON layer:
+// - bytes travel as "0x" followed by two lower-case hex digits per byte (no
+//   bytes: the empty text); a text without the "0x" prefix stands for its own
+//   bytes;
+// - a flag is true only for "true" in any mix of case;
+// - a number is decimal digits or "0x" followed by hex digits, no sign.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every occurrence of `search` replaced by `replacement`, scanning left to
+// right; an inserted replacement is never searched again. An empty `search`
+// leaves the text unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement);
+
+// Pieces between delimiters, empty pieces included ("a;" gives "a" and "");
+// the empty text gives no pieces. An empty delimiter gives the text whole.
+std::vector<std::string> SplitString(std::string_view text, std::string_view delimiter);
+
+// ASCII a-z upper-cased; every other byte kept. No locale.
+std::string ToUpper(std::string_view text);
+
+// "0x" + lower-case hex; no bytes give the empty text.
+std::string BytesToHex(const unsigned char* data, size_t len);
+inline std::string BytesToHex(const std::vector<unsigned char>& bytes) {
+  return BytesToHex(bytes.data(), bytes.size());
+}
+
+// "0x"-prefixed hex (lower-case x) to bytes; an odd digit count gains a
+// leading "0"; any character other than 0-9, a-f, A-F among the digits makes
+// the result empty. A text without the prefix gives its own bytes.
+std::vector<unsigned char> HexToBytes(std::string_view text);
+
+// True exactly when the text upper-cases to "TRUE".
+bool StrToBool(std::string_view text);
+
+// Decimal, or hex after "0x". The empty text is 0; a text with any other
+// character (a sign, a blank, a capital X) is 0. Throws std::out_of_range
+// above the type's maximum and std::invalid_argument for "0x" without digits.
+int32_t StrToInt(std::string_view text);
+uint64_t StrToUInt64(std::string_view text);
+
+// The text as the inside of a JSON string: '"' and '\' get a backslash, bytes
+// below 0x20 become \b \f \n \r \t or \u00XX. Every other byte is kept, so a
+// text that needs no escaping comes back unchanged.
+std::string JsonEscape(std::string_view text);
+// Appends the escaped text to `out` (any string-like container with push_back).
+template <class Out>
+void AppendJsonEscaped(Out& out, std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out.push_back('\\'); out.push_back('"'); break;
+      case '\\': out.push_back('\\'); out.push_back('\\'); break;
+      case '\b': out.push_back('\\'); out.push_back('b'); break;
+      case '\f': out.push_back('\\'); out.push_back('f'); break;
+      case '\n': out.push_back('\\'); out.push_back('n'); break;
+      case '\r': out.push_back('\\'); out.push_back('r'); break;
+      case '\t': out.push_back('\\'); out.push_back('t'); break;
+      default:
+        if (u < 0x20) {
+          out.push_back('\\'); out.push_back('u'); out.push_back('0'); out.push_back('0');
+          out.push_back(kHex[u >> 4]); out.push_back(kHex[u & 15]);
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+}
+
+#endif

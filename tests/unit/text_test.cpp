@@ -1,0 +1,146 @@
+// The JSON layer's string, hex and number helpers, the argument name tables
+// and the strict JSON check used on add-on replies.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "command/arg_names.h"
+#include "command/json_check.h"
+#include "command/text/text.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+TEST(Text, HexToBytes) {
+  const struct {
+    std::string in;
+    Bytes out;
+  } cases[] = {
+      {"0x00ff10", {0x00, 0xff, 0x10}},
+      {"0x1", {0x01}},
+      {"0xabc", {0x0a, 0xbc}},
+      {"0xABcd", {0xab, 0xcd}},
+      {"0x", {}},
+      {"", {}},
+      {"0", {'0'}},
+      {"0X12", {'0', 'X', '1', '2'}},
+      {"abcd", {'a', 'b', 'c', 'd'}},
+      // A bad character anywhere among the digits empties the result; that
+      // includes letters past f, which must not read as other digits.
+      {"0x12g4", {}},
+      {"0x12 4", {}},
+      {"0xgg", {}},
+      {"0xz", {}},
+      {"0x0G", {}},
+      {"0x-1", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HexToBytes(c.in), c.out) << c.in;
+}
+
+TEST(Text, BytesToHexRoundTrip) {
+  const Bytes b = {0x00, 0xff, 0x10};
+  EXPECT_EQ(BytesToHex(b), "0x00ff10");
+  EXPECT_EQ(BytesToHex(Bytes{}), "");
+  Bytes all(256);
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<unsigned char>(i);
+  EXPECT_EQ(HexToBytes(BytesToHex(all)), all);
+}
+
+TEST(Text, StrToInt) {
+  const struct {
+    std::string in;
+    int32_t out;
+  } ok[] = {{"", 0},           {"0", 0},           {"0x1F", 31},        {"0x1f", 31},
+            {"2147483647", 2147483647}, {"0x7fffffff", 2147483647}, {"00000000000000000012", 12},
+            {"12a", 0},        {"-5", 0},          {"+5", 0},           {" 5", 0},
+            {"1.5", 0},        {"0X12", 0},        {"0x1g", 0},         {"0x-1", 0},
+            {"0x 1", 0}};
+  for (const auto& c : ok) EXPECT_EQ(StrToInt(c.in), c.out) << c.in;
+  for (const char* big : {"2147483648", "0x80000000", "99999999999", "0xffffffffffffffffff"})
+    EXPECT_THROW(StrToInt(big), std::out_of_range) << big;
+  EXPECT_THROW(StrToInt("0x"), std::invalid_argument);
+}
+
+TEST(Text, StrToUInt64) {
+  EXPECT_EQ(StrToUInt64("18446744073709551615"), 18446744073709551615ull);
+  EXPECT_EQ(StrToUInt64("0xffffffffffffffff"), 18446744073709551615ull);
+  EXPECT_EQ(StrToUInt64("4294967296"), 4294967296ull);
+  EXPECT_EQ(StrToUInt64("-1"), 0u);
+  EXPECT_THROW(StrToUInt64("18446744073709551616"), std::out_of_range);
+  EXPECT_THROW(StrToUInt64("0x10000000000000000"), std::out_of_range);
+  EXPECT_THROW(StrToUInt64("0x"), std::invalid_argument);
+}
+
+TEST(Text, BoolUpperReplaceSplit) {
+  EXPECT_TRUE(StrToBool("True"));
+  EXPECT_TRUE(StrToBool("tRUE"));
+  for (const char* f : {"TRUE ", " true", "1", "yes", ""}) EXPECT_FALSE(StrToBool(f)) << f;
+
+  EXPECT_EQ(ToUpper("ed25519"), "ED25519");
+  EXPECT_EQ(ToUpper("\xe4z\x80"), "\xe4Z\x80");
+
+  EXPECT_EQ(ReplaceAll("a/b/c", "/", "\\"), "a\\b\\c");
+  EXPECT_EQ(ReplaceAll("aa", "a", "aa"), "aaaa");
+  EXPECT_EQ(ReplaceAll("", "a", "b"), "");
+  EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitString("a b;c d;", ";"), (V{"a b", "c d", ""}));
+  EXPECT_EQ(SplitString("a;b", ";"), (V{"a", "b"}));
+  EXPECT_EQ(SplitString(";", ";"), (V{"", ""}));
+  EXPECT_EQ(SplitString("a", ";"), (V{"a"}));
+  EXPECT_EQ(SplitString("", ";"), V{});
+}
+
+TEST(Text, JsonEscape) {
+  EXPECT_EQ(JsonEscape("plain text \xc3\xa9 ~"), "plain text \xc3\xa9 ~");
+  EXPECT_EQ(JsonEscape("a\"b\\c"), "a\\\"b\\\\c");
+  EXPECT_EQ(JsonEscape(std::string("\n\r\t\b\f\x01\x1f\0", 8)), "\\n\\r\\t\\b\\f\\u0001\\u001f\\u0000");
+}
+
+TEST(ArgNames, Tables) {
+  const struct {
+    const char* name;
+    int32_t id, pub;
+  } algos[] = {{"ED25519", 3, 32}, {"ed25519", 3, 32}, {"secp256k1", 1, 33}, {"", 1, 33},
+               {"P256", 2, 33},    {"p256", 2, 33},    {"Secp256r1", 2, 33}, {"bogus", 1, 33}};
+  for (const auto& a : algos) {
+    int32_t id = 0, pri = 0, pub = 0, chain = 0;
+    GetAlgoInfo(a.name, &id, &pri, &pub, &chain);
+    EXPECT_EQ(id, a.id) << a.name;
+    EXPECT_EQ(pub, a.pub) << a.name;
+    EXPECT_EQ(pri, 32);
+    EXPECT_EQ(chain, 32);
+  }
+  int32_t id = 0;
+  GetAlgoInfo("ED25519", &id);
+  EXPECT_EQ(id, 3);
+
+  EXPECT_EQ(GetHashAlgoId("sha256"), 1);
+  EXPECT_EQ(GetHashAlgoId("SHA-256"), 0);
+  EXPECT_EQ(GetHashAlgoId("rip160"), 3);
+  EXPECT_EQ(GetHashAlgoId("sha3-keccak256"), 11);
+  EXPECT_EQ(GetHashAlgoId("SHA3-KECCAK512"), 13);
+  EXPECT_EQ(GetAESModeId("gcm"), 11);
+  EXPECT_EQ(GetAESModeId("ofb"), 5);
+  EXPECT_EQ(GetAESModeId(""), 2);
+  EXPECT_EQ(GetAESModeId("XTS"), 2);
+  EXPECT_EQ(GetPaddingId("none_pad"), 0);
+  EXPECT_EQ(GetPaddingId(""), 1);
+  EXPECT_EQ(GetPaddingId("PKCS7_PAD"), 1);
+}
+
+TEST(JsonCheck, StrictValuesAndDuplicateKeys) {
+  for (const char* good : {R"({"a":1,"b":[true,false,null,"x\u00e9\n"],"c":{"a":-1.5e+3}})", "[]", "{}",
+                           " [1 , {} ] ", "\"s\"", "0", R"({"a":{"a":1},"b":{"a":2}})", "[[[[[]]]]]"})
+    EXPECT_TRUE(IsStrictJson(good)) << good;
+  for (const char* bad : {"", "{", "}", "[1,]", "{\"a\":1,}", "{\"a\"}", "{a:1}", "01", "1.", "-",
+                          "[1] x", "'a'", "\"a\nb\"", "\"\\x\"", "\"\\u12\"", "{\"a\":1,\"a\":2}",
+                          R"({"a":1,"\u0061":2})", "[1 2]", "nul", "{\"a\":1}}", "[}"})
+    EXPECT_FALSE(IsStrictJson(bad)) << bad;
+}
+
+}  // namespace
