@@ -57,7 +57,7 @@ TEST(Pbkdf2, Wycheproof) {
         const Bytes pw = tvt::Unhex(t["password"].asString());
         // Passwords are NUL-terminated texts here: one holding a 0 byte
         // cannot be passed whole.
-        if (memchr(pw.data(), 0, pw.size()) != nullptr) continue;
+        if (!pw.empty() && memchr(pw.data(), 0, pw.size()) != nullptr) continue;
         const std::string dk = Derive(id, std::string(pw.begin(), pw.end()), tvt::Unhex(t["salt"].asString()),
                                       t["iterationCount"].asUInt(), t["dkLen"].asUInt());
         EXPECT_EQ(dk == t["dk"].asString(), t["result"].asString() == "valid") << file << " " << t["tcId"].asInt();
