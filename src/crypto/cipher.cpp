@@ -1,0 +1,339 @@
+// The cipher context, the mode dispatch over it, and the four AES front ends
+// that every other part of the library encrypts through.
+#include "crypto/cipher.h"
+
+#include <cstring>
+#include <new>
+
+#include "api/trail.h"
+#include "crypto/block_modes.h"
+#include "crypto/memory.h"
+
+namespace {
+
+bool IsPlainMode(uint32_t mode) {
+  return mode == kAesModeEcb || mode == kAesModeCbc || mode == kAesModeCfb || mode == kAesModeOfb ||
+         mode == kAesModeCtr;
+}
+
+bool IsStreamMode(uint32_t mode) { return mode == kAesModeCfb || mode == kAesModeOfb || mode == kAesModeCtr; }
+
+bool Usable(const unsigned char* out, const uint32_t* outLen, const unsigned char* in,
+            const NXVT_CIPHER_PARAM* param, const NXVT_CIPHER_CTX* ctx) {
+  return out != nullptr && outLen != nullptr && in != nullptr && param != nullptr && ctx != nullptr &&
+         ctx->desc == param->desc && ctx->schedule != nullptr && ctx->desc->blockSize == 16;
+}
+
+int RunStream(unsigned char* data, uint32_t len, NXVT_CIPHER_PARAM* param, const NXVT_CIPHER_CTX* ctx, bool enc) {
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  switch (param->mode) {
+    case kAesModeCfb:
+      return enc ? NXVT_CFB_Encrypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock)
+                 : NXVT_CFB_Decrypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
+    case kAesModeOfb:
+      return NXVT_OFB_Crypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
+    case kAesModeCtr:
+      return NXVT_CTR_Crypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
+    default:
+      return -1;
+  }
+}
+
+bool AuthIvOk(uint32_t mode, const unsigned char* iv, int32_t ivLen) {
+  if (iv == nullptr) return false;
+  if (mode == kAesModeGcm) return ivLen == static_cast<int32_t>(kGcmIvLen);
+  return ivLen >= static_cast<int32_t>(kCcmMinNonceLen) && ivLen <= static_cast<int32_t>(kCcmMaxNonceLen);
+}
+
+const NXVT_CIPHER_DESC* DescForKey(uint32_t keyLen) { return keyLen == 32 ? &NXVT_AES256_DESC : &NXVT_AES128_DESC; }
+
+// Owns a context for the length of one front-end call.
+struct CtxGuard {
+  NXVT_CIPHER_CTX* ctx;
+  ~CtxGuard() { NXVT_Cipher_Free(ctx); }
+};
+
+}  // namespace
+
+NXVT_CIPHER_CTX* NXVT_Cipher_New(const NXVT_CIPHER_DESC* desc) {
+  if (desc == nullptr) return nullptr;
+  NXVT_CIPHER_CTX* ctx = new (std::nothrow) NXVT_CIPHER_CTX;
+  if (ctx == nullptr) return nullptr;
+  ctx->desc = desc;
+  memset(ctx->key, 0, sizeof ctx->key);
+  ctx->keyLen = 0;
+  ctx->schedule = nullptr;
+  return ctx;
+}
+
+int NXVT_Cipher_SetKey(NXVT_CIPHER_CTX* ctx, const unsigned char* key, uint32_t keyLen,
+                       const NXVT_CIPHER_DESC* desc) {
+  if (ctx == nullptr || key == nullptr || desc == nullptr || ctx->desc != desc) return -1;
+  if (desc == &NXVT_AES128_DESC) {
+    if (keyLen != 16) return -1;
+  } else if (desc == &NXVT_AES256_DESC) {
+    if (keyLen != 32) return -1;
+  } else if (keyLen > sizeof ctx->key) {
+    return -1;
+  }
+  unsigned char* schedule = new (std::nothrow) unsigned char[desc->scheduleSize];
+  if (schedule == nullptr) return -1;
+  if (ctx->schedule != nullptr) {
+    Wipe(ctx->schedule, ctx->desc->scheduleSize);
+    delete[] ctx->schedule;
+  }
+  Wipe(ctx->key, sizeof ctx->key);
+  memcpy(ctx->key, key, keyLen);
+  ctx->keyLen = keyLen;
+  ctx->schedule = schedule;
+  desc->setKey(schedule, key, keyLen);
+  return 0;
+}
+
+void NXVT_Cipher_Free(NXVT_CIPHER_CTX* ctx) {
+  if (ctx == nullptr) return;
+  if (ctx->schedule != nullptr) {
+    Wipe(ctx->schedule, ctx->desc->scheduleSize);
+    delete[] ctx->schedule;
+  }
+  Wipe(ctx->key, sizeof ctx->key);
+  delete ctx;
+}
+
+int NXVT_Cipher_Encrypt(unsigned char* out, uint32_t* outLen, const unsigned char* in, uint32_t inLen,
+                        NXVT_CIPHER_PARAM* param, NXVT_CIPHER_CTX* ctx, uint8_t padding) {
+  if (!Usable(out, outLen, in, param, ctx)) return -1;
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  const uint64_t capacity = *outLen;
+  if (param->mode == kAesModeEcb || param->mode == kAesModeCbc) {
+    uint32_t total;
+    if (padding == kAesPkcs7Padding) {
+      const uint64_t padded = uint64_t{inLen} + 16 - inLen % 16;
+      if (capacity < padded || padded > UINT32_MAX) return -1;
+      total = NXVT_PKCS7_Pad(out, in, inLen, d->blockSize);
+    } else {
+      if (capacity < inLen || inLen % 16 != 0 || inLen == 0) return -1;
+      if (out != in) memmove(out, in, inLen);
+      total = inLen;
+    }
+    if (param->mode == kAesModeEcb) {
+      for (uint32_t i = 0; i < total; i += 16) d->encryptBlock(out + i, ctx->schedule);
+    } else if (NXVT_CBC_Encrypt(out, total, ctx->schedule, param->iv, d->blockSize, d->encryptBlock) != 0) {
+      return -1;
+    }
+    *outLen = total;
+    return 0;
+  }
+  if (IsStreamMode(param->mode)) {
+    if (capacity < inLen) return -1;
+    if (out != in) memmove(out, in, inLen);
+    if (RunStream(out, inLen, param, ctx, true) != 0) return -1;
+    *outLen = inLen;
+    return 0;
+  }
+  return -1;
+}
+
+int NXVT_Cipher_Decrypt(unsigned char* out, uint32_t* outLen, const unsigned char* in, uint32_t inLen,
+                        NXVT_CIPHER_PARAM* param, NXVT_CIPHER_CTX* ctx, uint8_t padding) {
+  if (!Usable(out, outLen, in, param, ctx)) return -1;
+  if (*outLen < inLen) return -1;
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  if (IsStreamMode(param->mode)) {
+    if (out != in) memmove(out, in, inLen);
+    if (RunStream(out, inLen, param, ctx, false) != 0) return -1;
+    *outLen = inLen;
+    return 0;
+  }
+  if (param->mode != kAesModeEcb && param->mode != kAesModeCbc) return -1;
+  // Only whole, non-empty block sequences decrypt; the buffer is not touched otherwise.
+  if (inLen == 0 || inLen % 16 != 0) return -1;
+  if (out != in) memmove(out, in, inLen);
+  if (param->mode == kAesModeEcb) {
+    for (uint32_t i = 0; i < inLen; i += 16) d->decryptBlock(out + i, ctx->schedule);
+  } else if (NXVT_CBC_Decrypt(out, inLen, ctx->schedule, param->iv, d->blockSize, d->decryptBlock) != 0) {
+    Wipe(out, inLen);
+    return -1;
+  }
+  uint32_t total = inLen;
+  if (padding != 0) {
+    // Lenient rule: only the last byte is read; it must be 1..16.
+    const uint32_t pad = out[inLen - 1];
+    if (pad == 0 || pad > 16) {
+      Wipe(out, inLen);
+      return -1;
+    }
+    total = inLen - pad;
+  }
+  *outLen = total;
+  return 0;
+}
+
+int NXVT_Cipher_EncryptAuth(unsigned char* out, uint32_t* outLen, const unsigned char* in, uint32_t inLen,
+                            const unsigned char* aad, uint32_t aadLen, const unsigned char* iv, uint32_t ivLen,
+                            NXVT_CIPHER_PARAM* param, NXVT_CIPHER_CTX* ctx, uint32_t tagLen) {
+  if (!Usable(out, outLen, in, param, ctx) || iv == nullptr || (aad == nullptr && aadLen > 0)) return -1;
+  if (tagLen < kAesMinTagLen || tagLen > kAesMaxTagLen) return -1;
+  if (param->mode != kAesModeGcm && param->mode != kAesModeCcm) return -1;
+  const uint64_t needed = uint64_t{inLen} + tagLen;
+  if (*outLen < needed || needed > UINT32_MAX) return -1;
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  if (out != in) memmove(out, in, inLen);
+  int rc;
+  if (param->mode == kAesModeGcm) {
+    unsigned char tag[16];
+    rc = NXVT_GCM_Encrypt(out, inLen, tag, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize, d->encryptBlock);
+    if (rc == 0) memcpy(out + inLen, tag, tagLen);
+    Wipe(tag, sizeof tag);
+  } else {
+    rc = NXVT_CCM_Encrypt(out, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize, d->encryptBlock);
+  }
+  if (rc != 0) {
+    // Refused before any work: take back the copy of the plaintext.
+    if (out != in) Wipe(out, inLen);
+    return -1;
+  }
+  *outLen = static_cast<uint32_t>(needed);
+  return 0;
+}
+
+int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned char* in, uint32_t inLen,
+                            const unsigned char* aad, uint32_t aadLen, const unsigned char* iv, uint32_t ivLen,
+                            NXVT_CIPHER_PARAM* param, NXVT_CIPHER_CTX* ctx, uint32_t tagLen) {
+  if (!Usable(out, outLen, in, param, ctx) || iv == nullptr || (aad == nullptr && aadLen > 0)) return -1;
+  if (tagLen < kAesMinTagLen || tagLen > kAesMaxTagLen || inLen < tagLen) return -1;
+  if (param->mode != kAesModeGcm && param->mode != kAesModeCcm) return -1;
+  if (*outLen < inLen) return -1;
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  const uint32_t textLen = inLen - tagLen;
+  if (out != in) memmove(out, in, inLen);
+  if (param->mode == kAesModeGcm) {
+    unsigned char received[16];
+    unsigned char computed[16];
+    ScopedWipe w1(received), w2(computed);
+    memcpy(received, out + textLen, tagLen);
+    if (NXVT_GCM_Decrypt(out, textLen, computed, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize,
+                         d->encryptBlock) != 0) {
+      return -1;
+    }
+    if (!ConstantTimeEqual(received, computed, tagLen)) {
+      // The plaintext is not authentic: none of it may reach the caller.
+      Wipe(out, inLen);
+      return -1;
+    }
+  } else if (NXVT_CCM_Decrypt(out, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize,
+                              d->encryptBlock) != 0) {
+    return -1;
+  }
+  *outLen = textLen;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Front ends
+
+namespace {
+
+struct PlainCodes {
+  const char* name;
+  int pointer, mode, padding, iv, cipher;
+  bool encrypt;
+};
+constexpr PlainCodes kEncryptCodes = {"AESEncrypt", 23, 28, 33, 38, 55, true};
+constexpr PlainCodes kDecryptCodes = {"AESDecrypt", 81, 86, 91, 96, 113, false};
+
+int PlainFrontEnd(const PlainCodes& c, const unsigned char* in, uint32_t inLen, const unsigned char* key,
+                  uint32_t keyLen, const unsigned char* iv, int32_t ivLen, AESMode mode, AESPadding padding,
+                  unsigned char* out, uint32_t* outLen) {
+  if (in == nullptr || key == nullptr || outLen == nullptr || (keyLen != 16 && keyLen != 32))
+    return TrailFail(c.name, c.pointer);
+  if (!IsPlainMode(mode)) return TrailFail(c.name, c.mode);
+  if ((mode == kAesModeEcb || mode == kAesModeCbc) && padding > kAesPkcs7Padding) return TrailFail(c.name, c.padding);
+  if (mode != kAesModeEcb && (iv == nullptr || ivLen != 16)) return TrailFail(c.name, c.iv);
+  if (out == nullptr) {
+    const uint64_t size = c.encrypt ? uint64_t{inLen} + 16 - inLen % 16 : inLen;
+    if (size > UINT32_MAX) return TrailFail(c.name, c.pointer);
+    *outLen = static_cast<uint32_t>(size);
+    return 0;
+  }
+  const NXVT_CIPHER_DESC* desc = DescForKey(keyLen);
+  NXVT_CIPHER_PARAM param;
+  param.mode = static_cast<uint8_t>(mode);
+  memset(param.iv, 0, sizeof param.iv);
+  if (mode != kAesModeEcb) memcpy(param.iv, iv, 16);
+  param.desc = desc;
+  CtxGuard guard{NXVT_Cipher_New(desc)};
+  if (guard.ctx == nullptr || NXVT_Cipher_SetKey(guard.ctx, key, keyLen, desc) != 0)
+    return TrailFail(c.name, c.cipher);
+  const uint8_t flag = static_cast<uint8_t>(padding);
+  const int rc = c.encrypt ? NXVT_Cipher_Encrypt(out, outLen, in, inLen, &param, guard.ctx, flag)
+                           : NXVT_Cipher_Decrypt(out, outLen, in, inLen, &param, guard.ctx, flag);
+  if (rc != 0) return TrailFail(c.name, c.cipher);
+  return 0;
+}
+
+struct AuthCodes {
+  const char* name;
+  int pointer, mode, iv, context, key, cipher;
+  bool encrypt;
+};
+constexpr AuthCodes kEncryptAuthCodes = {"AESEncryptAuth", 141, 146, 151, 170, 175, 181, true};
+constexpr AuthCodes kDecryptAuthCodes = {"AESDecryptAuth", 208, 213, 218, 237, 242, 248, false};
+
+int AuthFrontEnd(const AuthCodes& c, const unsigned char* in, uint32_t inLen, const unsigned char* key,
+                 uint32_t keyLen, const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad,
+                 uint32_t aadLen, int32_t tagLen, unsigned char* out, uint32_t* outLen) {
+  if (in == nullptr || key == nullptr || outLen == nullptr || aad == nullptr || (keyLen != 16 && keyLen != 32) ||
+      tagLen < static_cast<int32_t>(kAesMinTagLen) || tagLen > static_cast<int32_t>(kAesMaxTagLen))
+    return TrailFail(c.name, c.pointer);
+  if (mode != kAesModeGcm && mode != kAesModeCcm) return TrailFail(c.name, c.mode);
+  if (!AuthIvOk(mode, iv, ivLen)) return TrailFail(c.name, c.iv);
+  if (out == nullptr) {
+    const uint64_t size = uint64_t{inLen} + 16;
+    if (size > UINT32_MAX) return TrailFail(c.name, c.pointer);
+    *outLen = static_cast<uint32_t>(size);
+    return 0;
+  }
+  const NXVT_CIPHER_DESC* desc = DescForKey(keyLen);
+  NXVT_CIPHER_PARAM param;
+  param.mode = static_cast<uint8_t>(mode);
+  memset(param.iv, 0, sizeof param.iv);
+  memcpy(param.iv, iv, static_cast<size_t>(ivLen));
+  param.desc = desc;
+  CtxGuard guard{NXVT_Cipher_New(desc)};
+  if (guard.ctx == nullptr) return TrailFail(c.name, c.context);
+  if (NXVT_Cipher_SetKey(guard.ctx, key, keyLen, desc) != 0) return TrailFail(c.name, c.key);
+  const uint32_t t = static_cast<uint32_t>(tagLen);
+  const uint32_t n = static_cast<uint32_t>(ivLen);
+  const int rc = c.encrypt
+                     ? NXVT_Cipher_EncryptAuth(out, outLen, in, inLen, aad, aadLen, param.iv, n, &param, guard.ctx, t)
+                     : NXVT_Cipher_DecryptAuth(out, outLen, in, inLen, aad, aadLen, param.iv, n, &param, guard.ctx, t);
+  if (rc != 0) return TrailFail(c.name, c.cipher);
+  return 0;
+}
+
+}  // namespace
+
+int AESEncrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
+               const unsigned char* iv, int32_t ivLen, AESMode mode, AESPadding padding, unsigned char* out,
+               uint32_t* outLen) {
+  return PlainFrontEnd(kEncryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+}
+
+int AESDecrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
+               const unsigned char* iv, int32_t ivLen, AESMode mode, AESPadding padding, unsigned char* out,
+               uint32_t* outLen) {
+  return PlainFrontEnd(kDecryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+}
+
+int AESEncryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
+                   const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
+                   int32_t tagLen, unsigned char* out, uint32_t* outLen) {
+  return AuthFrontEnd(kEncryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+}
+
+int AESDecryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
+                   const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
+                   int32_t tagLen, unsigned char* out, uint32_t* outLen) {
+  return AuthFrontEnd(kDecryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+}
