@@ -12,6 +12,8 @@
 
 using bnt::HexOf;
 using bnt::Make;
+using bnt::Check;
+using bnt::Pending;
 
 namespace {
 
@@ -35,22 +37,6 @@ const char* kPyArith =
     "        try: res = H(pow(v[0], -1, v[1])) if v[1] > 1 else '-'\n"
     "        except ValueError: res = '-'\n";
 
-// One library result waiting for the oracle's answer.
-struct Pending {
-  std::string what;  // description printed on mismatch
-  std::string got;   // library result in the oracle's format
-};
-
-void Check(bnt::Oracle& oracle, const std::vector<Pending>& pending) {
-  std::vector<std::string> want = oracle.Run();
-  size_t bad = 0;
-  for (size_t i = 0; i < pending.size() && i < want.size(); ++i) {
-    if (pending[i].got != want[i]) {
-      ADD_FAILURE() << pending[i].what << "\n  got  " << pending[i].got << "\n  want " << want[i];
-      if (++bad > 20) break;
-    }
-  }
-}
 
 std::string Desc(const std::string& op, const NXVT_BN& a, const NXVT_BN& b, int alias) {
   return op + " a(count " + std::to_string(a.count) + ")=" + HexOf(a) + " b(count " +

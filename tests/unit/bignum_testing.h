@@ -117,6 +117,24 @@ class Oracle {
   size_t n_ = 0;
 };
 
+// One library result waiting for the oracle's answer.
+struct Pending {
+  std::string what;  // description printed on mismatch
+  std::string got;   // library result in the oracle's format
+};
+
+// Compares queued results with the oracle's answers (first 20 mismatches).
+inline void Check(Oracle& oracle, const std::vector<Pending>& pending) {
+  std::vector<std::string> want = oracle.Run();
+  int bad = 0;
+  for (size_t i = 0; i < pending.size() && i < want.size(); ++i) {
+    if (pending[i].got != want[i]) {
+      ADD_FAILURE() << pending[i].what << "\n  got  " << pending[i].got << "\n  want " << want[i];
+      if (++bad > 20) break;
+    }
+  }
+}
+
 }  // namespace bnt
 
 #endif

@@ -12,6 +12,8 @@
 
 using bnt::HexOf;
 using bnt::Make;
+using bnt::Check;
+using bnt::Pending;
 
 namespace {
 
@@ -35,21 +37,6 @@ const char* kPyOracle =
     "        vk = (R[1][0] * 1 + R[1][1] * 2) % p\n"
     "        res = H(vk) + ' ' + H(pow(Q, k // 2, p))\n";
 
-struct Pending {
-  std::string what;
-  std::string got;
-};
-
-void Check(bnt::Oracle& oracle, const std::vector<Pending>& pending) {
-  std::vector<std::string> want = oracle.Run();
-  int bad = 0;
-  for (size_t i = 0; i < pending.size() && i < want.size(); ++i) {
-    if (pending[i].got != want[i]) {
-      ADD_FAILURE() << pending[i].what << "\n  got  " << pending[i].got << "\n  want " << want[i];
-      if (++bad > 20) break;
-    }
-  }
-}
 
 // r^2 mod p, through the (separately tested) record arithmetic.
 std::string SquareMod(const NXVT_BN& r, const NXVT_BN& p) {
