@@ -1,0 +1,57 @@
+// Feeds arbitrary signatures, keys, contexts and messages to Ed25519
+// verification and point decoding, and checks that signing with a key taken
+// from the input always yields a signature that verifies (and only under the
+// same variant).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "crypto/ed25519.h"
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Layout: 1 flag byte, 64 signature bytes, 32 key bytes, 1 context length,
+  // the context, then the message.
+  if (size < 98) return 0;
+  const uint8_t flags = data[0];
+  const uint8_t* sig = data + 1;
+  const uint8_t* key = data + 65;
+  size_t ctxLen = data[97];
+  size_t rest = size - 98;
+  if (ctxLen > rest) ctxLen = rest;
+  const uint8_t* ctx = (flags & 2) ? data + 98 : nullptr;
+  if (ctx == nullptr) ctxLen = 0;
+  const uint8_t* msg = data + 98 + ctxLen;
+  const size_t msgLen = rest - ctxLen;
+  const uint8_t ph = flags & 1;
+
+  NXVT_ED_POINT pt;
+  if (NXVT_Ed25519_PointDecode(&pt, key) == 0) {
+    // A decoded key re-encodes to the same bytes.
+    unsigned char enc[32];
+    NXVT_Ed25519_PointEncode(enc, &pt);
+    Check(std::memcmp(enc, key, 32) == 0);
+  }
+  int rc = NXVT_Ed25519_Verify(sig, key, msg, msgLen, ctx, ctxLen, ph);
+  Check(rc == 0 || rc == NXVT_ED25519_FAIL);
+
+  // The key bytes as a private key: our own signature verifies.
+  unsigned char pub[32], own[64];
+  Check(NXVT_Ed25519_GetPub(key, pub) == 0);
+  Check(NXVT_Ed25519_Sign(own, key, (flags & 4) ? pub : nullptr, msg, msgLen, ctx, ctxLen, ph) == 0);
+  Check(NXVT_Ed25519_Verify(own, pub, msg, msgLen, ctx, ctxLen, ph) == 0);
+  Check(NXVT_Ed25519_Verify(own, pub, msg, msgLen, ctx, ctxLen, ph ^ 1) == NXVT_ED25519_FAIL);
+  // A supplied key other than the derived one is refused.
+  if (std::memcmp(pub, sig, 32) != 0)
+    Check(NXVT_Ed25519_Sign(own, key, sig, msg, msgLen, ctx, ctxLen, ph) == NXVT_ED25519_FAIL);
+  return 0;
+}
