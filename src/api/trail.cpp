@@ -67,10 +67,12 @@ void AddErrMsg(const char* fmt, ...) {
   work[n++] = '(';
   // Room for the text, leaving space for ")" and the terminator.
   size_t room = sizeof work - n - 2;
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(work + n, room, fmt != nullptr ? fmt : "", ap);
-  va_end(ap);
+  if (fmt != nullptr) {
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(work + n, room, fmt, ap);
+    va_end(ap);
+  }
   size_t len = strlen(work);
   work[len++] = ')';
   work[len] = '\0';
