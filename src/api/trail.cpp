@@ -86,9 +86,13 @@ const char* ErrTrailMessages() { return g_errMsg; }
 char* BCMGetLastErr(void) {
   memset(g_lastErr, 0, sizeof g_lastErr);
   // Bounded by the buffer: with all three parts full the text is cut at 3135 characters.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-truncation"
+#endif
   snprintf(g_lastErr, sizeof g_lastErr, "[%s][%s][%s]", g_errFunc, g_errLoc, g_errMsg);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
   return g_lastErr;
 }
