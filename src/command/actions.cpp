@@ -1,5 +1,6 @@
 #include "command/actions.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "command/run_module.h"
@@ -71,6 +72,12 @@ SecureText EchoArg(const json_value& args, std::string_view key, SecureText& out
 }
 
 void AddCoreErrMsg(SecureText& out, const char* label) { AddPair(out, "err_msg", MakeErrMsg(label)); }
+
+std::string DecimalText(int64_t value) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+  return buf;
+}
 
 void ToBytes(std::string_view text, SecureBytes& out) {
   std::vector<unsigned char> bytes = HexToBytes(text);

@@ -22,6 +22,7 @@
 #include <json.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,10 @@ SecureText EchoArg(const json_value& args, std::string_view key, SecureText& out
 // Appends the "err_msg" pair built from `label`, the version and the core's
 // last error (MakeErrMsg).
 void AddCoreErrMsg(SecureText& out, const char* label);
+
+// Signed decimal text ("recovery", lengths in messages). Use this rather
+// than std::to_string, whose templates would leak into the exported symbols.
+std::string DecimalText(int64_t value);
 
 // `HexToBytes` of the text into a buffer that is wiped when it dies.
 void ToBytes(std::string_view text, SecureBytes& out);

@@ -82,7 +82,7 @@ int32_t RunBuiltIn(ActionHandler handler, const json_value& args, SecureText& ou
   out.assign("{");
   if (rc != 0) {
     out.append("\"err_code\":\"");
-    out.append(std::to_string(rc));
+    out.append(DecimalText(rc));
     out.push_back('"');
     if (!pairs.empty()) out.push_back(',');
   }
@@ -115,7 +115,7 @@ int32_t RunAddon(const std::string& action, const std::string& addon, const char
     if (rc == 0) rc = 1;
     out.assign("{");
     AddPair(out, "add_module", addon);
-    AddPair(out, "err_code", std::to_string(rc));
+    AddPair(out, "err_code", DecimalText(rc));
     AddPair(out, "err_msg", "addon returned no reply");
     out.push_back('}');
   } else if (!IsStrictJson(out)) {

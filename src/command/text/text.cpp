@@ -12,6 +12,13 @@ int HexDigitValue(char c) {
   return -1;
 }
 
+// Clears bytes that may be secret before they are dropped; the volatile
+// stores cannot be optimised away.
+void Scrub(std::vector<unsigned char>& v) {
+  volatile unsigned char* p = v.data();
+  for (size_t i = 0; i < v.size(); ++i) p[i] = 0;
+}
+
 bool HasHexPrefix(std::string_view text) { return text.size() >= 2 && text[0] == '0' && text[1] == 'x'; }
 
 // The shared number reading of StrToInt and StrToUInt64: malformed text is 0,
@@ -109,7 +116,7 @@ std::vector<unsigned char> HexToBytes(std::string_view text) {
     const int hi = HexDigitValue(digits[i]);
     const int lo = HexDigitValue(digits[i + 1]);
     if (hi < 0 || lo < 0) {
-      out.assign(out.size(), 0);
+      Scrub(out);
       return {};
     }
     out[o++] = static_cast<unsigned char>(hi << 4 | lo);
