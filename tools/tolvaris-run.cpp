@@ -19,7 +19,10 @@ int Send(const std::string& request) {
     std::fprintf(stderr, "tolvaris-run: no result (code %d)\n", rc);
     return -1;
   }
-  std::fputs(result, stdout);
+  // An envelope is JSON, so a raw line break in it (an add-on's indented
+  // reply) is only layout: leave it out to keep one envelope per line.
+  for (const char* p = result; *p; ++p)
+    if (*p != '\n' && *p != '\r') std::fputc(*p, stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
   FreeMem(result);

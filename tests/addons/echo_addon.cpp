@@ -7,6 +7,7 @@
 //   EchoText      returns 0 with a reply that is no JSON
 //   EchoDupKeys   returns 0 with an object that repeats a key
 //   EchoArray     returns 0 with a JSON array
+//   EchoIndented  returns 0 with an object laid out over several lines
 //   EchoCode      returns 42 with an echo
 #include <json/json.h>
 
@@ -36,6 +37,7 @@ extern "C" int RunModule_ECHO(const char* action, const char* addon, const char*
   if (a == "EchoText") { *reply = Copy("plain \"text\"\n"); return 0; }
   if (a == "EchoDupKeys") { *reply = Copy(R"({"a":1,"a":2})"); return 0; }
   if (a == "EchoArray") { *reply = Copy("[1,2]"); return 0; }
+  if (a == "EchoIndented") { *reply = Copy("{\n  \"a\" : 1\r\n}"); return 0; }
   Json::Value v(Json::objectValue);
   v["action"] = action;
   v["addon"] = addon;

@@ -272,6 +272,7 @@ TEST(AddonRegistry, ForwardingToEchoAddon) {
       {"EchoText", 0, R"j("plain \"text\"\n")j"},
       {"EchoDupKeys", 0, R"j("{\"a\":1,\"a\":2}")j"},
       {"EchoArray", 0, "[1,2]"},
+      {"EchoIndented", 0, "{\n  \"a\" : 1\r\n}"},
   };
   for (const auto& o : odd) {
     r = Send(std::string(R"({"action":")") + o.action + R"(","addon":"echo"})");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -53,7 +54,8 @@ TEST(TolvarisRun, LinesShareOneProcess) {
     std::ofstream f(input);
     f << R"({"action":"AddModule","args":{"addon":"echo","libpath":")" << kDir << "\"}}\n"
       << "\n"
-      << R"({"action":"Ping","addon":"echo","args":{}})" << "\n";
+      << R"({"action":"Ping","addon":"echo","args":{}})" << "\n"
+      << R"({"action":"EchoIndented","addon":"echo"})" << "\n";
   }
   Outcome o = Shell(kTool + " < " + Quote(input));
   EXPECT_EQ(o.status, 0) << o.out;
@@ -61,7 +63,9 @@ TEST(TolvarisRun, LinesShareOneProcess) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(o.out.find(R"("result":"success")"), std::string::npos);
   EXPECT_EQ(o.out.substr(first + 1, 50), R"j({"action":"Ping","addon":"echo","result":"success")j");
-  EXPECT_EQ(o.out.back(), '\n');
+  // An add-on's multi-line reply still makes one line.
+  EXPECT_NE(o.out.find(R"("return":{  "a" : 1}})" "\n"), std::string::npos) << o.out;
+  EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n'), 3);
 
   // A failing line makes the exit code nonzero; the later lines still run.
   {
