@@ -178,7 +178,7 @@ bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n)
 uint32_t NXVT_PKCS7_Pad(unsigned char* out, const unsigned char* in, uint32_t len, uint32_t blockSize) {
   if (BadBlockSize(blockSize)) return len;
   const uint32_t pad = blockSize - (len % blockSize);
-  if (out != in) memmove(out, in, len);
+  if (out != in && len > 0) memmove(out, in, len);
   memset(out + len, static_cast<int>(pad), pad);
   return len + pad;
 }
