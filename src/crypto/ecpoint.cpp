@@ -100,6 +100,24 @@ class Field {
   bool ok_ = true;
 };
 
+// Clears the used part of stack temporaries of the point formulas (count and
+// the words a field method writes) when the scope ends: they hold values
+// derived from the scalar being multiplied.
+class TempWipe {
+ public:
+  template <class... B>
+  explicit TempWipe(B*... bs) : list_{bs...}, n_(sizeof...(B)) {}
+  ~TempWipe() {
+    for (size_t i = 0; i < n_; ++i) Wipe(list_[i], sizeof(uint32_t) * 17);
+  }
+  TempWipe(const TempWipe&) = delete;
+  TempWipe& operator=(const TempWipe&) = delete;
+
+ private:
+  NXVT_BN* list_[16];
+  size_t n_;
+};
+
 int32_t DblImpl(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
   if (IsZero(P->Z)) {
     NXVT_EC_Point_SetInfinity(R);
@@ -107,6 +125,7 @@ int32_t DblImpl(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* c
   }
   Field f(curve);
   NXVT_BN XX, YY, YYYY, ZZ, S, M, T, t, u;
+  TempWipe wipe(&XX, &YY, &YYYY, &ZZ, &S, &M, &T, &t, &u);
   f.Sqr(&XX, P->X);
   f.Sqr(&YY, P->Y);
   f.Sqr(&YYYY, &YY);
@@ -158,7 +177,8 @@ int32_t DblImpl(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* c
 int32_t AddFinite(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q, const NXVT_EC_CURVE* curve,
                   bool qAffine) {
   Field f(curve);
-  NXVT_BN Z1Z1, Z2Z2, U1, U2, S1, S2, H, I, J, r, V, X3, Y3, Z3, t;
+  NXVT_BN Z1Z1, Z2Z2, U1, U2, S1, S2, H, I, J, r, V, X3, Y3, Z3, t, HH;
+  TempWipe wipe(&Z1Z1, &Z2Z2, &U1, &U2, &S1, &S2, &H, &I, &J, &r, &V, &X3, &Y3, &Z3, &t, &HH);
   f.Sqr(&Z1Z1, P->Z);
   if (qAffine) {
     CopyBN(&U1, P->X);
@@ -184,7 +204,6 @@ int32_t AddFinite(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT*
   }
   f.Add(&r, &r, &r);
   if (qAffine) {
-    NXVT_BN HH;
     f.Sqr(&HH, &H);
     f.Add(&I, &HH, &HH);
     f.Add(&I, &I, &I);
@@ -446,6 +465,7 @@ int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const N
   if (IsZero(P->Z)) return NXVT_EC_Point_Copy(R, P);
   Field f(curve);
   NXVT_BN x, y, z, t;
+  TempWipe wipe(&x, &y, &z, &t);
   if (IsOne(P->Z)) {
     f.Canon(&x, P->X);
     f.Canon(&y, P->Y);
