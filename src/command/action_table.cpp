@@ -38,15 +38,24 @@ void RegisterActions(InterfaceState& state) {
   for (const auto& a : kActions) state.actions.emplace(a.name, a.handler);
 }
 
+void InitJsonInterface(InterfaceState& state) {
+  state.actions.clear();
+  state.addons.clear();
+  RegisterActions(state);
+}
+
+void DestroyAddonRegistry(InterfaceState& state) {
+  CriticalSectionGuard lock(state.registryLock);
+  state.addons.clear();
+  state.actions.clear();
+}
+
+InterfaceState::InterfaceState() { InitJsonInterface(*this); }
+InterfaceState::~InterfaceState() { DestroyAddonRegistry(*this); }
+
 InterfaceState& GetInterfaceState() {
-  // Add-on libraries stay loaded until the process ends; at unload only the
-  // maps' entries are freed.
-  static InterfaceState* state = [] {
-    static InterfaceState s;
-    RegisterActions(s);
-    return &s;
-  }();
-  return *state;
+  static InterfaceState state;
+  return state;
 }
 
 ActionHandler FindAction(const InterfaceState& state, const std::string& action) {

@@ -38,6 +38,11 @@ using AddonRegistry = std::map<std::string, AddonModuleRecord>;
 // The JSON interface's process-wide state. The action table is filled once
 // and only read afterwards; the registry changes only under `registryLock`.
 struct InterfaceState {
+  InterfaceState();
+  ~InterfaceState();
+  InterfaceState(const InterfaceState&) = delete;
+  InterfaceState& operator=(const InterfaceState&) = delete;
+
   ActionTable actions;
   AddonRegistry addons;
   CriticalSection registryLock;
@@ -46,8 +51,13 @@ struct InterfaceState {
 // The state, built with all built-in actions on first use (and at load).
 InterfaceState& GetInterfaceState();
 
+// Empties both maps and enters the built-in actions (at construction).
+void InitJsonInterface(InterfaceState& state);
 // Enters the 26 built-in actions into an empty table.
 void RegisterActions(InterfaceState& state);
+// Frees the entries of both maps (at unload). The add-on libraries stay
+// loaded: their code may still be running in other static destructors.
+void DestroyAddonRegistry(InterfaceState& state);
 
 // The handler registered under `action`, or null.
 ActionHandler FindAction(const InterfaceState& state, const std::string& action);
