@@ -11,7 +11,9 @@
 #include "tv_test.h"
 
 // The scrypt table of 2^47 bytes below must fail as a null allocation.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_options() {
+  return "allocator_may_return_null=1";
+}
 
 namespace {
 

@@ -13,7 +13,9 @@
 
 // Let the table allocation of 2^47 bytes below fail with a null pointer
 // instead of a sanitizer report.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_options() {
+  return "allocator_may_return_null=1";
+}
 
 namespace {
 
