@@ -472,10 +472,14 @@ int32_t NXVT_BN_Sqr(NXVT_BN* r, const NXVT_BN* a) {
   return Product(r, a, nullptr);
 }
 
-int32_t NXVT_BN_DivMod(uint32_t* aCount, uint32_t* aWords, uint32_t mCount, const uint32_t* mWords) {
-  if (aCount == nullptr || *aCount > kMax || mCount > kMax) return -1;
-  if (mCount > 0 && mWords == nullptr) return -1;
-  if (*aCount > 0 && aWords == nullptr) return -1;
+namespace {
+
+// Dividends may run two words beyond a record: the extended Euclidean
+// algorithm reduces coefficients of that size.
+constexpr uint32_t kWideDividend = kMax + 2;
+
+// Knuth's algorithm D, remainder only, on word arrays.
+int32_t RemainderWords(uint32_t* aCount, uint32_t* aWords, uint32_t mCount, const uint32_t* mWords) {
   uint32_t n = SigWords(mWords, mCount);
   if (n == 0) return -1;
   uint32_t na = SigWords(aWords, *aCount);
@@ -496,7 +500,7 @@ int32_t NXVT_BN_DivMod(uint32_t* aCount, uint32_t* aWords, uint32_t mCount, cons
   // Private copies: the divisor (which may overlap the dividend) is never
   // shifted in place, and the dividend gains its extra top word here.
   uint32_t v[kMax];
-  uint32_t u[kMax + 1];
+  uint32_t u[kWideDividend + 1];
   unsigned s = static_cast<unsigned>(__builtin_clz(mWords[n - 1]));
   if (s) {
     ShlBitsInto(v, mWords, n, s);
@@ -553,6 +557,15 @@ int32_t NXVT_BN_DivMod(uint32_t* aCount, uint32_t* aWords, uint32_t mCount, cons
   Wipe(u, (na + 1) * sizeof(uint32_t));
   Wipe(v, n * sizeof(uint32_t));
   return 0;
+}
+
+}  // namespace
+
+int32_t NXVT_BN_DivMod(uint32_t* aCount, uint32_t* aWords, uint32_t mCount, const uint32_t* mWords) {
+  if (aCount == nullptr || *aCount > kMax || mCount > kMax) return -1;
+  if (mCount > 0 && mWords == nullptr) return -1;
+  if (*aCount > 0 && aWords == nullptr) return -1;
+  return RemainderWords(aCount, aWords, mCount, mWords);
 }
 
 int32_t NXVT_BN_Mod(NXVT_BN* a, const NXVT_BN* m) {
@@ -672,15 +685,16 @@ int32_t NXVT_BN_ModInv(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* m) {
     uint32_t cw[kMax + 2];
     uint32_t gn = 0, cn = 0;
     int32_t sign = NXVT_BN_ModInvCore(&gn, gw, &cn, cw, m->count, m->words, ar.count, ar.words);
-    if (sign >= 0 && gn == 1 && gw[0] == 1 && SigWords(cw, cn) != 0 && cn <= kMax) {
+    // The coefficient may be longer than a record when m fills one; it is
+    // reduced below m before it becomes a record.
+    if (sign >= 0 && gn == 1 && gw[0] == 1 && cn <= kWideDividend &&
+        RemainderWords(&cn, cw, m->count, m->words) == 0 && cn != 0) {
       coef.count = cn;
       std::memcpy(coef.words, cw, cn * sizeof(uint32_t));
-      if (NXVT_BN_Mod(&coef, m) == 0 && coef.count != 0) {
-        if (sign) NXVT_BN_Sub(&coef, m, &coef);
-        coef.count = Sig(&coef);
-        CopyRecord(r, &coef);
-        rc = 0;
-      }
+      if (sign) NXVT_BN_Sub(&coef, m, &coef);
+      coef.count = Sig(&coef);
+      CopyRecord(r, &coef);
+      rc = 0;
     }
     Wipe(gw, sizeof(gw));
     Wipe(cw, sizeof(cw));

@@ -90,8 +90,9 @@ int32_t NXVT_BN_SubWords(uint32_t* count, uint32_t* r, uint32_t na, const uint32
                          const uint32_t* b);
 // Binary extended Euclid on m and a (both at most NXVT_BN_MAX_WORDS words):
 // gcd and the magnitude of the coefficient c of a with c * a = gcd (mod m).
-// Output arrays need NXVT_BN_MAX_WORDS + 1 words. Result: 1 when c is
-// negative, 0 when not, -1 for invalid counts or a zero operand.
+// Output arrays need NXVT_BN_MAX_WORDS + 2 words: the coefficient may
+// outgrow the larger operand by a few bits. Result: 1 when c is negative,
+// 0 when not, -1 for invalid counts or a zero operand.
 int32_t NXVT_BN_ModInvCore(uint32_t* gcdCount, uint32_t* gcdWords, uint32_t* coefCount,
                            uint32_t* coefWords, uint32_t mCount, const uint32_t* mWords,
                            uint32_t aCount, const uint32_t* aWords);

@@ -513,15 +513,41 @@ TEST(Bignum, ModInvMatchesPython) {
       }
     }
   }
-  // Moduli of a full record, and a values above the modulus.
-  for (int rep = 0; rep < 3; ++rep) {
+  // Moduli of a full record (the top ones with the highest bits set, where
+  // the coefficients outgrow the record), and a values above the modulus.
+  for (int rep = 0; rep < 12; ++rep) {
     NXVT_BN m = bnt::RandomBn(rng, NXVT_BN_MAX_WORDS, 0);
     m.words[0] |= 1;
+    if (rep >= 3) m.words[NXVT_BN_MAX_WORDS - 1] |= 0xF0000000;
     NXVT_BN a = bnt::RandomBn(rng, rep == 2 ? NXVT_BN_MAX_WORDS : 100, 0), r;
     int32_t rc = NXVT_BN_ModInv(&r, &a, &m);
     oracle.Ask("inv " + HexOf(a) + " " + HexOf(m));
     pending.push_back({"inv full record " + std::to_string(rep), rc == 0 ? HexOf(r) : "-"});
   }
+  Check(oracle, pending);
+}
+
+// With a modulus that fills the record, the extended Euclidean coefficient
+// can need one word more than a record holds; the inverse must still come out.
+TEST(Bignum, ModInvOfAFullRecordModulus) {
+  tvt::TestRng rng(1);
+  NXVT_BN m = bnt::RandomBn(rng, NXVT_BN_MAX_WORDS, 0);
+  m.words[0] |= 1;
+  m.words[NXVT_BN_MAX_WORDS - 1] |= 0xF0000000;
+  bnt::Oracle oracle(kPyArith);
+  std::vector<Pending> pending;
+  bool longCoefficient = false;
+  for (int i = 0; i < 2; ++i) {
+    NXVT_BN a = bnt::RandomBn(rng, NXVT_BN_MAX_WORDS, 0), r;
+    ASSERT_EQ(NXVT_BN_Mod(&a, &m), 0);
+    uint32_t gw[NXVT_BN_MAX_WORDS + 2], cw[NXVT_BN_MAX_WORDS + 2], gn = 0, cn = 0;
+    ASSERT_GE(NXVT_BN_ModInvCore(&gn, gw, &cn, cw, m.count, m.words, a.count, a.words), 0);
+    longCoefficient = longCoefficient || cn > NXVT_BN_MAX_WORDS;
+    int32_t rc = NXVT_BN_ModInv(&r, &a, &m);
+    oracle.Ask("inv " + HexOf(a) + " " + HexOf(m));
+    pending.push_back({"inverse modulo a full record, case " + std::to_string(i), rc == 0 ? HexOf(r) : "-"});
+  }
+  EXPECT_TRUE(longCoefficient) << "the fixture no longer produces a coefficient beyond the record";
   Check(oracle, pending);
 }
 
