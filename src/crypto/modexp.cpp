@@ -199,7 +199,7 @@ namespace {
 
 // Tonelli-Shanks for p = 1 (mod 8), used when the single Lucas attempt finds
 // no root. a must be below p. 0 with r^2 = a, -1 when a is a non-residue or
-// no non-residue is found among the first candidates (p not prime).
+// p shows itself composite or no non-residue is among the first candidates.
 int32_t TonelliShanks(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* p) {
   WorkRecords w(12);
   if (!w.ok()) return -1;
@@ -228,13 +228,15 @@ int32_t TonelliShanks(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* p) {
   NXVT_BN_ShrBits(&e, 1);
   if (NXVT_BN_ModExp(&t, &av, &e, p) != 0 || !IsOne(&t)) return -1;
 
-  // A non-residue z: z^((p-1)/2) = p - 1.
+  // A non-residue z: z^((p-1)/2) = p - 1. Any value other than 1 or p - 1
+  // proves p composite, which ends the search at once.
   bool found = false;
-  for (uint32_t cand = 2; cand < 4096 && !found; ++cand) {
+  for (uint32_t cand = 2; cand < 512 && !found; ++cand) {
     SetWord(&z, cand);
     if (NXVT_BN_Cmp(&z, p) != -2) break;
     if (NXVT_BN_ModExp(&t, &z, &e, p) != 0) return -1;
     found = NXVT_BN_Cmp(&t, &pm1) == 0;
+    if (!found && !IsOne(&t)) return -1;
   }
   if (!found) return -1;
 

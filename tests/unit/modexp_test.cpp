@@ -179,6 +179,20 @@ TEST(ModSqrt, SmallPrimesExhaustive) {
   }
 }
 
+// Moduli that are not prime (the caller's mistake) end promptly, and any
+// root they report is a root.
+TEST(ModSqrt, CompositeModuliNeverGiveAWrongRoot) {
+  for (uint32_t p : {9u, 15u, 21u, 561u, 697u, 1105u, 41u * 73u, 65u}) {
+    NXVT_BN pb = Make(Hex32(p));
+    for (uint32_t a = 1; a < p; ++a) {
+      NXVT_BN ab = Make(Hex32(a)), r;
+      if (NXVT_BN_ModSqrt(&r, &ab, &pb) == 0) {
+        ASSERT_EQ(SquareMod(r, pb), Hex32(a)) << "a=" << a << " p=" << p;
+      }
+    }
+  }
+}
+
 TEST(ModSqrt, CurvePrimesAndOthers) {
   tvt::TestRng rng(31337);
   bnt::Oracle oracle(kPyOracle);
