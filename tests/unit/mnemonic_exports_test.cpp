@@ -193,6 +193,7 @@ TEST(MnemonicExports, SplitFailures) {
   EXPECT_EQ(BCMConvMasterMnemonicToSSSMnemonic(m48.data(), 3, 2, nullptr, &len), 1121);
   const char* allFF = "zoo zoo zoo zoo zoo zoo zoo zoo zoo zoo zoo wrong";
   EXPECT_EQ(BCMConvMasterMnemonicToSSSMnemonic(allFF, 3, 2, nullptr, &len), 1121);
+  EXPECT_TRUE(Has(tvt::LastErr(), "(SSS secret is not below any prime of its size)<-(bc-module Create_SSS error)"));
   std::vector<char> buf(1000);
   len = 1000;
   EXPECT_EQ(BCMConvMasterMnemonicToSSSMnemonic(allFF, 3, 2, buf.data(), &len), 1121);
