@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -178,6 +179,17 @@ for L, ps in rows.items():
     seen[static_cast<size_t>(index)] = 1;
   }
   EXPECT_GE(std::count(seen.begin(), seen.end(), 1), 12);
+
+  // The draw does not follow the C library's generator: reseeding it the same
+  // way every time still gives varying indexes.
+  std::vector<int> afterSrand(kSSSPrimeCount, 0);
+  for (int i = 0; i < 40; ++i) {
+    srand(7);
+    index = -1;
+    ASSERT_EQ(GetSSSPrime(16, &p, &index), 0);
+    afterSrand[static_cast<size_t>(index)] = 1;
+  }
+  EXPECT_GE(std::count(afterSrand.begin(), afterSrand.end(), 1), 5);
 }
 
 // Every size and every (total, needed) pair; every needed-sized subset of the
