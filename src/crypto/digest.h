@@ -48,12 +48,16 @@ extern const NXVT_DIGEST_DESC NXVT_RIPEMD160_DESC;
 uint32_t GetDigestLen(HashId id);
 
 // One-shot digest under the flat API's buffer convention: a null `out` asks
-// for the length; `outLen` holds the capacity on entry. Returns 0 or 164, 175,
+// for the length; `outLen` holds the capacity on entry. Returns 0 or 164 (null
+// argument, unknown id, or a message of 2^31 bytes or more), 175 (capacity),
 // 187, 194, with a trail entry.
 int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char* out, int32_t* outLen);
 
 // Streaming layer. Init returns 0 or -1; Update and Final silently ignore bad
-// arguments. Final works on a copy, so the context stays usable.
+// arguments (Update a null pointer or a length of 0 or below). Final works on
+// a wiped copy, so the context stays usable; Final with a short capacity sets
+// *outLen to 0 and writes nothing. Contexts hold message state: callers that
+// hash secrets wipe them.
 int NXVT_Digest_Init(NXVT_DIGEST_CTX* ctx, const NXVT_DIGEST_DESC* desc);
 void NXVT_Digest_Update(NXVT_DIGEST_CTX* ctx, const unsigned char* data, int32_t len);
 void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx);
