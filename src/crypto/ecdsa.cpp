@@ -1,0 +1,424 @@
+#include "crypto/ecdsa.h"
+
+#include <cstring>
+#include <new>
+
+#include "crypto/hmac.h"
+#include "crypto/memory.h"
+#include "crypto/random.h"
+
+namespace {
+
+// Deterministic signing gives up after this many rejected candidates (the
+// chance of even one rejection is about 2^-128 on secp256k1, 2^-32 on P-256).
+constexpr uint32_t kMaxCandidates = 64;
+// The table signer redraws at most this often.
+constexpr uint32_t kMaxDraws = 64;
+
+bool IsZero(const NXVT_BN* a) {
+  const uint32_t n = a->count > NXVT_BN_MAX_WORDS ? NXVT_BN_MAX_WORDS : a->count;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (a->words[i] != 0) return false;
+  }
+  return true;
+}
+
+bool Below(const NXVT_BN* a, const NXVT_BN* m) { return NXVT_BN_Cmp(a, m) == -2; }
+
+// a in 1 .. m - 1.
+bool InRange(const NXVT_BN* a, const NXVT_BN* m) { return !IsZero(a) && Below(a, m); }
+
+bool CurveUsable(const NXVT_EC_CURVE* c) { return c && c->id != -1 && c->n && c->p && c->G && !IsZero(c->n); }
+
+// r = a * b mod m.
+bool ModMul(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b, const NXVT_BN* m) {
+  NXVT_BN t;
+  ScopedWipe wipeT(t);
+  if (NXVT_BN_Mul(&t, a, b) != 0 || NXVT_BN_Mod(&t, m) != 0) return false;
+  *r = t;
+  return true;
+}
+
+// The 32 big-endian bytes of a (zero-filled in front); false when a needs
+// more than 32 bytes.
+bool ToBytes32(uint8_t* out, const NXVT_BN* a) {
+  if (a->count > NXVT_BN_MAX_WORDS || NXVT_BN_BitLen(a) > 256) return false;
+  for (uint32_t i = 0; i < 8; ++i) {
+    const uint32_t w = i < a->count ? a->words[i] : 0;
+    uint8_t* p = out + 28 - 4 * i;
+    p[0] = static_cast<uint8_t>(w >> 24);
+    p[1] = static_cast<uint8_t>(w >> 16);
+    p[2] = static_cast<uint8_t>(w >> 8);
+    p[3] = static_cast<uint8_t>(w);
+  }
+  return true;
+}
+
+// z of a digest: its bytes as a big-endian integer, cut to the bit length of n.
+void DigestToZ(NXVT_BN* z, const uint8_t* digest, uint32_t len, const NXVT_BN* n) {
+  NXVT_BN_FromBytes(z, digest, static_cast<int32_t>(len));
+  NXVT_BN_Normalize(z);
+  const uint32_t nbits = NXVT_BN_BitLen(n);
+  if (8 * len > nbits) NXVT_BN_ShrBits(z, 8 * len - nbits);
+}
+
+// A heap point that is wiped and freed on every path.
+class WorkPoint {
+ public:
+  WorkPoint() : p_(NXVT_EC_Point_New()) {}
+  ~WorkPoint() {
+    NXVT_EC_Point_Wipe(p_);
+    NXVT_EC_Point_Free(p_);
+  }
+  WorkPoint(const WorkPoint&) = delete;
+  WorkPoint& operator=(const WorkPoint&) = delete;
+  NXVT_EC_POINT* get() const { return p_; }
+  bool ok() const { return p_ != nullptr; }
+
+ private:
+  NXVT_EC_POINT* p_;
+};
+
+// The secret temporaries of one signature, wiped as a whole.
+struct SignWork {
+  NXVT_BN d, k, kinv, z, r, s, t;
+  uint8_t nonce[32];
+  uint8_t hash[32];
+};
+
+// R = k*G in affine form, r = X mod n. 0, 1 when r = 0 (next candidate), -1
+// for a failed or degenerate multiplication.
+int32_t Commit(NXVT_EC_POINT* kG, NXVT_BN* r, const NXVT_BN* k, NXVT_EC_CURVE* curve) {
+  if (NXVT_EC_Point_MultSecret(kG, k, curve->G, curve) != 0) return -1;
+  if (NXVT_EC_Point_ToAffine(kG, kG, curve) != 0) return -1;
+  if (NXVT_EC_Point_IsInfinity(kG) || IsZero(kG->X) || IsZero(kG->Y)) return -1;
+  *r = *kG->X;
+  if (NXVT_BN_Mod(r, curve->n) != 0) return -1;
+  return IsZero(r) ? 1 : 0;
+}
+
+// s = k^-1 (z + r d) mod n.
+bool ComputeS(SignWork& w, const NXVT_BN* n) {
+  if (NXVT_BN_ModInv(&w.kinv, &w.k, n) != 0) return false;
+  if (!ModMul(&w.t, &w.r, &w.d, n)) return false;
+  if (NXVT_BN_Add(&w.t, &w.t, &w.z) != 0 || NXVT_BN_Mod(&w.t, n) != 0) return false;
+  return ModMul(&w.s, &w.kinv, &w.t, n);
+}
+
+// u2*Q + u1*G with u1 = z/s, u2 = r/s; 0 when its X mod n equals r, -1 when
+// not or degenerate, or the double multiplication's code.
+int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT_EC_POINT* Q, NXVT_EC_CURVE* curve) {
+  struct {
+    NXVT_BN w, u1, u2, x;
+  } v;
+  ScopedWipe wipeV(v);
+  const NXVT_BN* n = curve->n;
+  if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
+  if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
+  WorkPoint P;
+  if (!P.ok()) return -1;
+  const int32_t rc = NXVT_EC_Point_DualMult(P.get(), &v.u2, Q, &v.u1, curve);
+  if (rc != 0) return rc;
+  if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0) return -1;
+  if (NXVT_EC_Point_IsInfinity(P.get()) || IsZero(P.get()->X) || IsZero(P.get()->Y)) return -1;
+  v.x = *P.get()->X;
+  if (NXVT_BN_Mod(&v.x, n) != 0) return -1;
+  return NXVT_BN_Cmp(&v.x, r) == 0 ? 0 : -1;
+}
+
+// ctx = HMAC key K; out = HMAC_K(V || sep || x || h), the last three optional.
+void HmacStep(NXVT_HMAC_CTX* ctx, uint8_t* out, const uint8_t* K, const uint8_t* V, const uint8_t* sep,
+              const uint8_t* x, const uint8_t* h) {
+  NXVT_HMAC_Init(ctx, K, 32, &NXVT_SHA256_DESC);
+  NXVT_HMAC_Update(ctx, V, 32);
+  if (sep) NXVT_HMAC_Update(ctx, sep, 1);
+  if (x) NXVT_HMAC_Update(ctx, x, 32);
+  if (h) NXVT_HMAC_Update(ctx, h, 32);
+  int32_t len = 32;
+  NXVT_HMAC_Final(out, &len, ctx);
+}
+
+}  // namespace
+
+int32_t NXVT_ECDSA_RFC6979Nonce(uint8_t* k, uint32_t* kLen, const uint8_t* priv, uint32_t privLen,
+                                const uint8_t* hash, uint32_t hashLen, uint32_t counter) {
+  if (!k || !kLen || !priv || !hash || hashLen != kEcdsaHashLen || *kLen < 32) return -1;
+  struct {
+    NXVT_HMAC_CTX ctx;
+    uint8_t V[32], K[32], x[32];
+  } w;
+  ScopedWipe wipeW(w);
+  std::memset(&w, 0, sizeof w);
+  if (privLen < 32) {
+    std::memcpy(w.x + (32 - privLen), priv, privLen);
+  } else {
+    std::memcpy(w.x, priv, 32);
+  }
+  const uint8_t zero = 0x00, one = 0x01;
+  std::memset(w.V, 0x01, 32);
+  HmacStep(&w.ctx, w.K, w.K, w.V, &zero, w.x, hash);
+  HmacStep(&w.ctx, w.V, w.K, w.V, nullptr, nullptr, nullptr);
+  HmacStep(&w.ctx, w.K, w.K, w.V, &one, w.x, hash);
+  HmacStep(&w.ctx, w.V, w.K, w.V, nullptr, nullptr, nullptr);
+  HmacStep(&w.ctx, w.V, w.K, w.V, nullptr, nullptr, nullptr);
+  for (uint32_t c = 0; c < counter; ++c) {
+    HmacStep(&w.ctx, w.K, w.K, w.V, &zero, nullptr, nullptr);
+    HmacStep(&w.ctx, w.V, w.K, w.V, nullptr, nullptr, nullptr);
+    HmacStep(&w.ctx, w.V, w.K, w.V, nullptr, nullptr, nullptr);
+  }
+  std::memcpy(k, w.V, 32);
+  *kLen = 32;
+  return 0;
+}
+
+int32_t NXVT_ECDSA_FormatSig(const NXVT_EC_POINT* kG, const NXVT_BN* r, NXVT_BN* s, uint32_t keepS,
+                             const NXVT_EC_CURVE* curve, uint8_t* R, uint32_t* RLen, uint8_t* S, uint32_t* SLen,
+                             uint32_t* recid) {
+  if (!kG || !kG->X || !kG->Y || !kG->Z || !r || !s || !CurveUsable(curve) || !R || !RLen || !S || !SLen)
+    return -1;
+  if (*RLen < kEcdsaSigPartCap || *SLen < kEcdsaSigPartCap) return -1;
+  if (r->count > NXVT_BN_MAX_WORDS || s->count > NXVT_BN_MAX_WORDS) return -1;
+  struct {
+    NXVT_BN half, s2;
+    uint8_t rb[32], sb[32];
+  } w;
+  ScopedWipe wipeW(w);
+  bool replaced = false;
+  w.s2 = *s;
+  if (keepS == 0) {
+    // Low-S: only a value above floor(n/2) is replaced; floor(n/2) itself is
+    // already the low one of the pair (n is odd).
+    if (!Below(&w.s2, curve->n)) return -1;
+    if (NXVT_BN_Shr1(&w.half, curve->n) != 0) return -1;
+    if (NXVT_BN_Cmp(&w.s2, &w.half) == 1) {
+      if (NXVT_BN_Sub(&w.s2, curve->n, &w.s2) != 1) return -1;
+      replaced = true;
+    }
+  }
+  if (!ToBytes32(w.rb, r) || !ToBytes32(w.sb, &w.s2)) return -1;
+  uint32_t id = 0;
+  if (recid) {
+    WorkPoint A;
+    if (!A.ok() || NXVT_EC_Point_ToAffine(A.get(), kG, curve) != 0 || NXVT_EC_Point_IsInfinity(A.get())) return -1;
+    const int32_t parity = curve->yParity ? curve->yParity(A.get(), curve) : NXVT_EC_Point_YParity(A.get(), curve);
+    if (parity < 0) return -1;
+    id = static_cast<uint32_t>(parity) ^ (replaced ? 1u : 0u);
+    // r = X mod n lost the X >= n case; recovery needs to know it.
+    if (!Below(A.get()->X, curve->n)) id |= 2u;
+  }
+  if (replaced) *s = w.s2;
+  auto put = [](uint8_t* out, uint32_t* len, const uint8_t* b32) {
+    std::memset(out, 0, kEcdsaSigPartCap);
+    if (b32[0] & 0x80) {
+      std::memcpy(out + 1, b32, 32);
+      *len = 33;
+    } else {
+      std::memcpy(out, b32, 32);
+      *len = 32;
+    }
+  };
+  put(R, RLen, w.rb);
+  put(S, SLen, w.sb);
+  if (recid) *recid = id;
+  return 0;
+}
+
+int32_t NXVT_ECDSA_SignRFC6979(const uint8_t* hash, uint32_t hashLen, uint32_t keepS, const uint8_t* priv,
+                               uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R, uint32_t* RLen, uint8_t* S,
+                               uint32_t* SLen, uint32_t* recid) {
+  if (!hash || !priv || !pkc || !R || !RLen || !S || !SLen || privLen != kEcdsaPrivLen) return -1;
+  NXVT_EC_CURVE* curve = pkc->curve;
+  if (!CurveUsable(curve)) return -1;
+  SignWork w;
+  ScopedWipe wipeW(w);
+  std::memset(w.hash, 0, sizeof w.hash);
+  std::memcpy(w.hash, hash, hashLen < 32 ? hashLen : 32);
+  NXVT_BN_FromBytes(&w.d, priv, 32);
+  if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
+  DigestToZ(&w.z, w.hash, 32, curve->n);
+  WorkPoint kG;
+  if (!kG.ok()) return -1;
+  for (uint32_t counter = 0; counter < kMaxCandidates; ++counter) {
+    uint32_t kLen = sizeof w.nonce;
+    if (NXVT_ECDSA_RFC6979Nonce(w.nonce, &kLen, priv, privLen, w.hash, 32, counter) != 0) return -1;
+    NXVT_BN_FromBytes(&w.k, w.nonce, 32);
+    // A candidate outside 1 .. n-1 is skipped, as RFC 6979 asks.
+    if (!InRange(&w.k, curve->n)) continue;
+    const int32_t c = Commit(kG.get(), &w.r, &w.k, curve);
+    if (c < 0) return -1;
+    if (c > 0) continue;
+    if (!ComputeS(w, curve->n)) return -1;
+    if (IsZero(&w.s)) continue;
+    return NXVT_ECDSA_FormatSig(kG.get(), &w.r, &w.s, keepS, curve, R, RLen, S, SLen, recid);
+  }
+  return -1;
+}
+
+int32_t NXVT_ECDSA_VerifyRS(const uint8_t* R, uint32_t RLen, const uint8_t* S, uint32_t SLen, const uint8_t* hash,
+                            uint32_t hashLen, const uint8_t* pub, uint32_t pubLen, const NXVT_PKC* pkc) {
+  if (!R || !S || !hash || !pub || !pkc || !CurveUsable(pkc->curve)) return -1;
+  NXVT_EC_CURVE* curve = pkc->curve;
+  // Only a compressed key is taken: 0x00 (infinity) and the 65-byte forms are
+  // refused before decoding.
+  if (pubLen != kEcCompPubLen || (pub[0] != 0x02 && pub[0] != 0x03)) return -1;
+  if (RLen == 0 || RLen > kEcdsaSigPartCap || SLen == 0 || SLen > kEcdsaSigPartCap) return -1;
+  if (hashLen != kEcdsaHashLen) return -1;
+  struct {
+    NXVT_BN r, s, z;
+  } v;
+  ScopedWipe wipeV(v);
+  NXVT_BN_FromBytes(&v.r, R, static_cast<int32_t>(RLen));
+  NXVT_BN_FromBytes(&v.s, S, static_cast<int32_t>(SLen));
+  if (!InRange(&v.r, curve->n) || !InRange(&v.s, curve->n)) return -1;
+  WorkPoint Q;
+  if (!Q.ok() || NXVT_EC_Point_Decode(Q.get(), pub, pubLen, curve) != 0) return -1;
+  if (NXVT_EC_Point_IsInfinity(Q.get())) return -1;
+  DigestToZ(&v.z, hash, 32, curve->n);
+  return CheckRS(&v.r, &v.s, &v.z, Q.get(), curve) == 0 ? 0 : -1;
+}
+
+int32_t NXVT_EC_GetCompPub(const uint8_t* priv, uint32_t privLen, const NXVT_PKC* pkc, uint8_t* out,
+                           uint32_t* outLen) {
+  if (!priv || privLen != kEcdsaPrivLen || !pkc || !CurveUsable(pkc->curve) || !out || !outLen) return -1;
+  if (*outLen < kEcCompPubLen) return -1;
+  NXVT_EC_CURVE* curve = pkc->curve;
+  struct {
+    NXVT_BN d;
+    uint8_t x[32];
+  } w;
+  ScopedWipe wipeW(w);
+  NXVT_BN_FromBytes(&w.d, priv, 32);
+  if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
+  WorkPoint P;
+  if (!P.ok() || NXVT_EC_Point_MultSecret(P.get(), &w.d, curve->G, curve) != 0) return -1;
+  if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0 || NXVT_EC_Point_IsInfinity(P.get())) return -1;
+  if (!ToBytes32(w.x, P.get()->X)) return -1;
+  const NXVT_BN* y = P.get()->Y;
+  out[0] = (y->count > 0 && (y->words[0] & 1u)) ? 0x03 : 0x02;
+  std::memcpy(out + 1, w.x, 32);
+  *outLen = kEcCompPubLen;
+  return 0;
+}
+
+int32_t NXVT_EC_GetPubY(const uint8_t* pub, uint32_t pubLen, const NXVT_PKC* pkc, uint8_t* out, uint32_t* outLen) {
+  if (!pub || pubLen != kEcCompPubLen || !pkc || !CurveUsable(pkc->curve) || !out || !outLen) return -1;
+  if (*outLen < 32 || (pub[0] != 0x02 && pub[0] != 0x03)) return -1;
+  NXVT_EC_CURVE* curve = pkc->curve;
+  WorkPoint P;
+  if (!P.ok() || NXVT_EC_Point_Decode(P.get(), pub, pubLen, curve) != 0) return -1;
+  if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0) return -1;
+  uint8_t y[32];
+  ScopedWipe wipeY(y, sizeof y);
+  if (!ToBytes32(y, P.get()->Y)) return -1;
+  std::memcpy(out, y, 32);
+  *outLen = 32;
+  return 0;
+}
+
+namespace {
+
+// z of the table operations: the message digested with desc.
+bool TableDigest(NXVT_BN* z, const uint8_t* msg, uint32_t msgLen, const NXVT_DIGEST_DESC* desc, const NXVT_BN* n) {
+  NXVT_DIGEST_CTX ctx;
+  ScopedWipe wipeCtx(ctx);
+  std::memset(&ctx, 0, sizeof ctx);
+  if (NXVT_Digest_Init(&ctx, desc) != 0) return false;
+  // The streaming layer counts in signed 32 bits: feed long messages in parts.
+  uint32_t off = 0;
+  while (off < msgLen) {
+    const uint32_t part = msgLen - off > 0x40000000u ? 0x40000000u : msgLen - off;
+    NXVT_Digest_Update(&ctx, msg + off, static_cast<int32_t>(part));
+    off += part;
+  }
+  uint8_t digest[64];
+  ScopedWipe wipeDigest(digest, sizeof digest);
+  int32_t len = sizeof digest;
+  NXVT_Digest_Final(digest, &len, &ctx);
+  if (len <= 0) return false;
+  DigestToZ(z, digest, static_cast<uint32_t>(len), n);
+  return true;
+}
+
+}  // namespace
+
+int32_t NXVT_ECDSA_Sign(NXVT_ECDSA_SIG* sig, const uint8_t* msg, uint32_t msgLen, const NXVT_BN* d,
+                        NXVT_EC_CURVE* curve, const NXVT_DIGEST_DESC* desc) {
+  if (!sig || !sig->r || !sig->s || !d || !CurveUsable(curve) || !desc || (!msg && msgLen > 0)) return -1;
+  if (NXVT_EC_CheckPrivKey(d, curve) != 0) return -1;
+  SignWork w;
+  ScopedWipe wipeW(w);
+  w.d = *d;
+  if (NXVT_BN_Mod(&w.d, curve->n) != 0) return -1;
+  if (!TableDigest(&w.z, msg, msgLen, desc, curve->n)) return -1;
+  const uint32_t nbytes = (NXVT_BN_BitLen(curve->n) + 64 + 7) / 8;
+  SecureBytes draw(nbytes);
+  NXVT_BN nMinus1;
+  if (NXVT_BN_SubWord(&nMinus1, curve->n, 1) != 1) return -1;
+  WorkPoint kG;
+  if (!kG.ok()) return -1;
+  for (uint32_t i = 0; i < kMaxDraws; ++i) {
+    const int rc = NXVT_RNG_GetBytes(draw.data(), nbytes * 8);
+    if (rc != 0) return rc;
+    NXVT_BN_FromBytes(&w.k, draw.data(), static_cast<int32_t>(nbytes));
+    Wipe(draw.data(), draw.size());
+    // k = (k0 mod (n - 1)) + 1 lies in 1 .. n - 1.
+    if (NXVT_BN_Mod(&w.k, &nMinus1) != 0 || NXVT_BN_AddWord(&w.k, &w.k, 1) != 0) return -1;
+    const int32_t c = Commit(kG.get(), &w.r, &w.k, curve);
+    if (c < 0) return -1;
+    if (c > 0) continue;
+    if (!ComputeS(w, curve->n)) return -1;
+    if (IsZero(&w.s)) continue;
+    *sig->r = w.r;
+    *sig->s = w.s;
+    return 0;
+  }
+  return -1;
+}
+
+int32_t NXVT_ECDSA_Verify(const NXVT_ECDSA_SIG* sig, const uint8_t* msg, uint32_t msgLen, const NXVT_EC_PUBKEY* pub,
+                          NXVT_EC_CURVE* curve, const NXVT_DIGEST_DESC* desc) {
+  if (!sig || !sig->r || !sig->s || !pub || !pub->Q || !CurveUsable(curve) || !desc || (!msg && msgLen > 0))
+    return -1;
+  if (sig->r->count > NXVT_BN_MAX_WORDS || sig->s->count > NXVT_BN_MAX_WORDS) return -1;
+  if (!InRange(sig->r, curve->n) || !InRange(sig->s, curve->n)) return -1;
+  const NXVT_EC_POINT* Q = pub->Q;
+  if (!Q->X || !Q->Y || !Q->Z || NXVT_EC_Point_IsInfinity(Q) || NXVT_EC_Point_IsOnCurve(Q, curve) != 1) return -1;
+  NXVT_BN z;
+  ScopedWipe wipeZ(z);
+  if (!TableDigest(&z, msg, msgLen, desc, curve->n)) return -1;
+  return CheckRS(sig->r, sig->s, &z, Q, curve);
+}
+
+int32_t NXVT_ECDSA_GenKeyPair(NXVT_BN* d, NXVT_EC_PUBKEY* pub, NXVT_EC_CURVE* curve) {
+  if (!d || !pub || !pub->Q || !curve) return -1;
+  NXVT_EC_KEYPAIR kp{d, pub, curve};
+  const int32_t rc = NXVT_EC_GenKeyPair(&kp);
+  if (rc != 0) {
+    NXVT_BN_Wipe(d);
+    NXVT_EC_Point_Wipe(pub->Q);
+  }
+  return rc;
+}
+
+int32_t NXVT_ECDSA_CheckKeyPair(const NXVT_BN* d, const NXVT_EC_PUBKEY* pub, NXVT_EC_CURVE* curve) {
+  if (!pub || !curve) return -1;
+  NXVT_EC_KEYPAIR kp{const_cast<NXVT_BN*>(d), const_cast<NXVT_EC_PUBKEY*>(pub), curve};
+  return NXVT_EC_CheckKeyPair(&kp);
+}
+
+NXVT_EC_PUBKEY* NXVT_EC_PubKey_New() {
+  NXVT_EC_PUBKEY* pub = new (std::nothrow) NXVT_EC_PUBKEY();
+  if (!pub) return nullptr;
+  pub->Q = NXVT_EC_Point_New();
+  if (!pub->Q) {
+    delete pub;
+    return nullptr;
+  }
+  return pub;
+}
+
+void NXVT_EC_KeyPair_Free(NXVT_EC_PUBKEY* pub) {
+  if (!pub) return;
+  NXVT_EC_Point_Free(pub->Q);
+  delete pub;
+}
