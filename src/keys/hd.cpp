@@ -1,0 +1,413 @@
+// HD key derivation: master nodes, private and public children and the
+// five-level path leaf on secp256k1 and P-256 (BIP32 with SLIP-10's retry
+// rule), and the Ed25519 master and hardened children of SLIP-10.
+#include "keys/hd.h"
+
+#include <cstring>
+
+#include "api/trail.h"
+#include "crypto/bignum.h"
+#include "crypto/digest.h"
+#include "crypto/ecpoint.h"
+#include "crypto/ed25519.h"
+#include "crypto/hmac.h"
+#include "crypto/memory.h"
+
+namespace {
+
+constexpr char kSeedKeySecp256k1[] = "Bitcoin seed";
+constexpr char kSeedKeyP256[] = "Nist256p1 seed";
+constexpr char kSeedKeyEd25519[] = "ed25519 seed";
+
+constexpr size_t kHmacLen = 64;   // I = IL || IR
+constexpr size_t kDataLen = 37;   // 33-byte prefix part || 4-byte index
+constexpr uint32_t kPointLen = 65;  // 04 || X || Y
+
+// A big number that is wiped when it goes out of scope.
+struct SecretBn {
+  NXVT_BN v;
+  SecretBn() { NXVT_BN_Wipe(&v); }
+  ~SecretBn() { NXVT_BN_Wipe(&v); }
+  SecretBn(const SecretBn&) = delete;
+  SecretBn& operator=(const SecretBn&) = delete;
+};
+
+// A heap point that is wiped and freed when it goes out of scope.
+class OwnedPoint {
+ public:
+  OwnedPoint() : p_(NXVT_EC_Point_New()) {}
+  ~OwnedPoint() {
+    if (p_) {
+      NXVT_EC_Point_Wipe(p_);
+      NXVT_EC_Point_Free(p_);
+    }
+  }
+  OwnedPoint(const OwnedPoint&) = delete;
+  OwnedPoint& operator=(const OwnedPoint&) = delete;
+  NXVT_EC_POINT* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  NXVT_EC_POINT* p_;
+};
+
+// A signing object whose curve is loaded with one of the two curves.
+NXVT_EC_CURVE* UsableCurve(NXVT_PKC* pkc) {
+  if (pkc == nullptr || pkc->curve == nullptr) return nullptr;
+  NXVT_EC_CURVE* c = pkc->curve;
+  if (c->id != NXVT_EC_CURVE_SECP256K1 && c->id != NXVT_EC_CURVE_P256) return nullptr;
+  if (c->n == nullptr || c->G == nullptr || c->p == nullptr) return nullptr;
+  return c;
+}
+
+void PutIndex(uint8_t* out, uint32_t index) {
+  out[0] = static_cast<uint8_t>(index >> 24);
+  out[1] = static_cast<uint8_t>(index >> 16);
+  out[2] = static_cast<uint8_t>(index >> 8);
+  out[3] = static_cast<uint8_t>(index);
+}
+
+// I = HMAC-SHA512(key, data).
+bool Hmac512(const uint8_t* key, size_t keyLen, const uint8_t* data, uint32_t dataLen, uint8_t* I) {
+  int32_t len = static_cast<int32_t>(kHmacLen);
+  return DoHMAC(kHashSha512, key, static_cast<int32_t>(keyLen), data, dataLen, I, &len) == 0 &&
+         len == static_cast<int32_t>(kHmacLen);
+}
+
+// True when the 32-byte big-endian value is below n and not zero.
+bool IsValidScalar(const uint8_t* bytes, const NXVT_EC_CURVE* curve) {
+  SecretBn k;
+  NXVT_BN_FromBytes(&k.v, bytes, kHdPriLen);
+  return NXVT_BN_Cmp(&k.v, curve->n) == -2 && NXVT_BN_BitLen(&k.v) != 0;
+}
+
+// Writes a value below 2^256 as 32 bytes big-endian, zero-filled in front.
+bool WriteScalar(const NXVT_BN* v, uint8_t* out) {
+  uint8_t tmp[kHdPriLen];
+  ScopedWipe wipeTmp(tmp, sizeof tmp);
+  if (NXVT_BN_BitLen(v) == 0) {
+    memset(out, 0, kHdPriLen);
+    return true;
+  }
+  uint32_t len = sizeof tmp;
+  NXVT_BN_ToBytes(tmp, &len, v);
+  if (len == 0 || len > sizeof tmp) return false;
+  memset(out, 0, kHdPriLen - len);
+  memcpy(out + (kHdPriLen - len), tmp, len);
+  return true;
+}
+
+// child = (IL + parent) mod n; false when IL >= n or the child is zero (the
+// caller derives again), or when the arithmetic fails.
+bool AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* curve, uint8_t* child) {
+  SecretBn a, b, sum;
+  NXVT_BN_FromBytes(&a.v, il, kHdPriLen);
+  if (NXVT_BN_Cmp(&a.v, curve->n) != -2) return false;
+  NXVT_BN_FromBytes(&b.v, parent, kHdPriLen);
+  if (NXVT_BN_Add(&sum.v, &a.v, &b.v) != 0) return false;
+  if (NXVT_BN_Mod(&sum.v, curve->n) != 0) return false;
+  if (NXVT_BN_BitLen(&sum.v) == 0) return false;
+  return WriteScalar(&sum.v, child);
+}
+
+// Compressed public key of a 32-byte private key. False for a key that is 0
+// modulo n: its multiple of G is the point at infinity, which has no key.
+bool CompressedPub(const uint8_t* pri, NXVT_EC_CURVE* curve, uint8_t* out) {
+  SecretBn d;
+  NXVT_BN_FromBytes(&d.v, pri, kHdPriLen);
+  if (NXVT_EC_CheckPrivKey(&d.v, curve) != 0) return false;
+  OwnedPoint R;
+  if (!R || NXVT_EC_Point_MultSecret(R.get(), &d.v, curve->G, curve) != 0) return false;
+  if (NXVT_EC_Point_IsInfinity(R.get())) return false;
+  uint32_t len = static_cast<uint32_t>(kHdPubLen);
+  return NXVT_EC_Point_ToOctets(R.get(), kEcFormCompressed, out, &len, curve) == 0 &&
+         len == static_cast<uint32_t>(kHdPubLen);
+}
+
+// One private derivation step from a parent whose pub belongs to its pri.
+// 0, 223 (HMAC) or 256 (public key); the caller records its own entry.
+int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
+  NXVT_EC_CURVE* curve = pkc->curve;
+  uint8_t data[kDataLen];
+  uint8_t I[kHmacLen];
+  ScopedWipe wipeData(data, sizeof data);
+  ScopedWipe wipeI(I, sizeof I);
+  if (index >= kHdHardened) {
+    data[0] = 0x00;
+    memcpy(data + 1, parent.pri, kHdPriLen);
+  } else {
+    memcpy(data, parent.pub, kHdPubLen);
+  }
+  PutIndex(data + 33, index);
+  for (;;) {
+    if (!Hmac512(parent.chain, kHdChainLen, data, kDataLen, I)) return 223;
+    if (AddScalars(I, parent.pri, curve, child->pri)) break;
+    // SLIP-10: IL >= n or a zero child derives again from 0x01 || IR || index.
+    data[0] = 0x01;
+    memcpy(data + 1, I + 32, 32);
+  }
+  memcpy(child->chain, I + 32, kHdChainLen);
+  int32_t pubLen = kHdPubLen;
+  if (DerivePub(child->pri, kHdPriLen, pkc, child->pub, &pubLen) != 0) return 256;
+  return 0;
+}
+
+// Size query of a three-output node: true (lengths set) when any buffer is
+// null. The caller has checked the length pointers.
+bool SizeQuery(const uint8_t* pri, int32_t* priLen, const uint8_t* pub, int32_t* pubLen, const uint8_t* chain,
+               int32_t* chainLen, int32_t pubSize) {
+  if (pri != nullptr && pub != nullptr && chain != nullptr) return false;
+  *priLen = kHdPriLen;
+  *pubLen = pubSize;
+  *chainLen = kHdChainLen;
+  return true;
+}
+
+bool CapacityShort(const int32_t* priLen, const int32_t* pubLen, const int32_t* chainLen, int32_t pubSize) {
+  return *priLen < kHdPriLen || *pubLen < pubSize || *chainLen < kHdChainLen;
+}
+
+// Copies a node out and stores the lengths.
+void WriteNode(const HDNode& node, int32_t pubSize, uint8_t* pri, int32_t* priLen, uint8_t* pub,
+               int32_t* pubLen, uint8_t* chain, int32_t* chainLen) {
+  memcpy(pri, node.pri, kHdPriLen);
+  memcpy(pub, node.pub, static_cast<size_t>(pubSize));
+  memcpy(chain, node.chain, kHdChainLen);
+  *priLen = kHdPriLen;
+  *pubLen = pubSize;
+  *chainLen = kHdChainLen;
+}
+
+}  // namespace
+
+int DerivePub(const uint8_t* pri, int32_t priLen, NXVT_PKC* pkc, uint8_t* pub, int32_t* pubLen) {
+  NXVT_EC_CURVE* curve = UsableCurve(pkc);
+  if (pri == nullptr || priLen != kHdPriLen || curve == nullptr || pub == nullptr || pubLen == nullptr ||
+      *pubLen < kHdPubLen)
+    return TrailFail("DerivePub", 247);
+  uint8_t out[kHdPubLen];
+  if (!CompressedPub(pri, curve, out)) return TrailFail("DerivePub", 252);
+  memcpy(pub, out, sizeof out);
+  *pubLen = kHdPubLen;
+  return 0;
+}
+
+int GetPubYFromCompPub(const uint8_t* pub, int32_t pubLen, NXVT_PKC* pkc, uint8_t* y, int32_t* yLen) {
+  NXVT_EC_CURVE* curve = UsableCurve(pkc);
+  if (pub == nullptr || pubLen != kHdPubLen || curve == nullptr || y == nullptr || yLen == nullptr ||
+      (pub[0] != 0x02 && pub[0] != 0x03) || *yLen < kHdPubLen)
+    return TrailFail("GetPubYFromCompPub", 269);
+  OwnedPoint P;
+  uint8_t full[kPointLen];
+  uint32_t len = sizeof full;
+  if (!P || NXVT_EC_Point_Decode(P.get(), pub, static_cast<uint64_t>(pubLen), curve) != 0 ||
+      NXVT_EC_Point_ToOctets(P.get(), kEcFormUncompressed, full, &len, curve) != 0 || len != kPointLen)
+    return TrailFail("GetPubYFromCompPub", 274);
+  memcpy(y, full + 33, 32);
+  *yLen = 32;
+  return 0;
+}
+
+int DerivePub_ED(const uint8_t* pri, int32_t priLen, uint8_t* pub, int32_t* pubLen) {
+  if (pri == nullptr || priLen != kHdPriLen || pub == nullptr || pubLen == nullptr || *pubLen < kHdEdPubLen)
+    return TrailFail("DerivePub_ED", 328);
+  uint8_t out[kHdEdPubLen];
+  if (NXVT_Ed25519_GetPub(pri, out) != 0) return TrailFail("DerivePub_ED", 328);
+  memcpy(pub, out, sizeof out);
+  *pubLen = kHdEdPubLen;
+  return 0;
+}
+
+int GenerateMasterNodeFromSeed(const uint8_t* seed, uint32_t seedLen, NXVT_PKC* pkc, uint8_t* pri,
+                               int32_t* priLen, uint8_t* pub, int32_t* pubLen, uint8_t* chain,
+                               int32_t* chainLen) {
+  constexpr const char* kFn = "GenerateMasterNodeFromSeed";
+  NXVT_EC_CURVE* curve = UsableCurve(pkc);
+  if (seed == nullptr || curve == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr)
+    return TrailFail(kFn, 112);
+  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+  if (CapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 123);
+
+  const bool p256 = curve->id == NXVT_EC_CURVE_P256;
+  const uint8_t* key = reinterpret_cast<const uint8_t*>(p256 ? kSeedKeyP256 : kSeedKeySecp256k1);
+  const size_t keyLen = p256 ? sizeof kSeedKeyP256 - 1 : sizeof kSeedKeySecp256k1 - 1;
+
+  uint8_t I[kHmacLen];
+  uint8_t prev[kHmacLen];
+  HDNode node;
+  ScopedWipe wipeI(I, sizeof I);
+  ScopedWipe wipePrev(prev, sizeof prev);
+  ScopedWipe wipeNode(node);
+  if (!Hmac512(key, keyLen, seed, seedLen, I)) return TrailFail(kFn, 135);
+  // SLIP-10: an IL of zero or at least n hashes I again.
+  while (!IsValidScalar(I, curve)) {
+    memcpy(prev, I, sizeof I);
+    if (!Hmac512(key, keyLen, prev, sizeof prev, I)) return TrailFail(kFn, 135);
+  }
+  memcpy(node.pri, I, kHdPriLen);
+  memcpy(node.chain, I + 32, kHdChainLen);
+  int32_t len = kHdPubLen;
+  if (DerivePub(node.pri, kHdPriLen, pkc, node.pub, &len) != 0) return TrailFail(kFn, 152);
+  WriteNode(node, kHdPubLen, pri, priLen, pub, pubLen, chain, chainLen);
+  return 0;
+}
+
+int CKD(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain,
+        int32_t pchainLen, uint32_t index, NXVT_PKC* pkc, uint8_t* cpri, int32_t* cpriLen, uint8_t* cpub,
+        int32_t* cpubLen, uint8_t* cchain, int32_t* cchainLen) {
+  NXVT_EC_CURVE* curve = UsableCurve(pkc);
+  if (ppri == nullptr || ppub == nullptr || pchain == nullptr || curve == nullptr || cpriLen == nullptr ||
+      cpubLen == nullptr || cchainLen == nullptr || ppriLen != kHdPriLen || ppubLen != kHdPubLen ||
+      pchainLen != kHdChainLen)
+    return TrailFail("CKD", 186);
+  if (SizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
+  if (CapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen)) return TrailFail("CKD", 197);
+
+  HDNode parent, child;
+  ScopedWipe wipeParent(parent);
+  ScopedWipe wipeChild(child);
+  memcpy(parent.pri, ppri, kHdPriLen);
+  memcpy(parent.chain, pchain, kHdChainLen);
+  // The parent key must be usable, and a normal child is derived from the
+  // parent public key: one that does not belong to the private key would give
+  // a child that matches no public derivation.
+  uint8_t own[kHdPubLen];
+  if (!CompressedPub(parent.pri, curve, own)) return TrailFail("CKD", 186);
+  if (index < kHdHardened && memcmp(own, ppub, kHdPubLen) != 0) return TrailFail("CKD", 186);
+  memcpy(parent.pub, own, kHdPubLen);
+
+  if (int rc = CkdStep(parent, index, pkc, &child)) return TrailFail("CKD", rc);
+  WriteNode(child, kHdPubLen, cpri, cpriLen, cpub, cpubLen, cchain, cchainLen);
+  return 0;
+}
+
+int CKDPub(const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain, int32_t pchainLen, uint32_t index,
+           NXVT_PKC* pkc, uint8_t* cpub, int32_t* cpubLen, uint8_t* cchain, int32_t* cchainLen) {
+  NXVT_EC_CURVE* curve = UsableCurve(pkc);
+  if (ppub == nullptr || pchain == nullptr || curve == nullptr || cpubLen == nullptr || cchainLen == nullptr ||
+      ppubLen != kHdPubLen || pchainLen != kHdChainLen || index >= kHdHardened)
+    return TrailFail("CKDPub", 306);
+  if (cpub == nullptr || cchain == nullptr) {
+    *cpubLen = kHdPubLen;
+    *cchainLen = kHdChainLen;
+    return 0;
+  }
+  if (*cpubLen < kHdPubLen || *cchainLen < kHdChainLen) return TrailFail("CKDPub", 317);
+
+  // Only a compressed key names a parent: the SEC 1 decoder would also take
+  // other forms (infinity, uncompressed), none of which is an HD public key.
+  OwnedPoint parent, Q, R;
+  if (!parent || !Q || !R) return TrailFail("CKDPub", 343);
+  if ((ppub[0] != 0x02 && ppub[0] != 0x03) ||
+      NXVT_EC_Point_Decode(parent.get(), ppub, static_cast<uint64_t>(ppubLen), curve) != 0)
+    return TrailFail("CKDPub", 343);
+
+  uint8_t data[kDataLen];
+  uint8_t I[kHmacLen];
+  uint8_t out[kHdPubLen];
+  ScopedWipe wipeData(data, sizeof data);
+  ScopedWipe wipeI(I, sizeof I);
+  memcpy(data, ppub, kHdPubLen);
+  PutIndex(data + 33, index);
+  for (;;) {
+    if (!Hmac512(pchain, kHdChainLen, data, kDataLen, I)) return TrailFail("CKDPub", 333);
+    SecretBn il;
+    NXVT_BN_FromBytes(&il.v, I, 32);
+    if (NXVT_BN_Cmp(&il.v, curve->n) == -2) {
+      if (NXVT_EC_Point_Mult(Q.get(), &il.v, curve->G, curve) != 0 ||
+          NXVT_EC_Point_Add(R.get(), Q.get(), parent.get(), curve) != 0 ||
+          NXVT_EC_Point_ToAffine(R.get(), R.get(), curve) != 0)
+        return TrailFail("CKDPub", 343);
+      if (!NXVT_EC_Point_IsInfinity(R.get())) break;
+    }
+    // SLIP-10: IL >= n or a child at infinity derives again.
+    data[0] = 0x01;
+    memcpy(data + 1, I + 32, 32);
+  }
+  uint32_t len = sizeof out;
+  if (NXVT_EC_Point_ToOctets(R.get(), kEcFormCompressed, out, &len, curve) != 0 || len != sizeof out)
+    return TrailFail("CKDPub", 343);
+  memcpy(cpub, out, sizeof out);
+  memcpy(cchain, I + 32, kHdChainLen);
+  *cpubLen = kHdPubLen;
+  *cchainLen = kHdChainLen;
+  return 0;
+}
+
+int GeneratePathLeafNodeFromSeed(const uint8_t* seed, uint32_t seedLen, uint32_t purpose, uint32_t coin,
+                                 uint32_t account, uint32_t change, uint32_t index, NXVT_PKC* pkc, uint8_t* pri,
+                                 int32_t* priLen, uint8_t* pub, int32_t* pubLen, uint8_t* chain,
+                                 int32_t* chainLen) {
+  constexpr const char* kFn = "GeneratePathLeafNodeFromSeed";
+  if (seed == nullptr || UsableCurve(pkc) == nullptr || priLen == nullptr || pubLen == nullptr ||
+      chainLen == nullptr || seedLen != static_cast<uint32_t>(kHdSeedLen))
+    return TrailFail(kFn, 37);
+  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+  if (CapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 48);
+
+  HDNode node, next;
+  ScopedWipe wipeNode(node);
+  ScopedWipe wipeNext(next);
+  int32_t l1 = kHdPriLen, l2 = kHdPubLen, l3 = kHdChainLen;
+  if (GenerateMasterNodeFromSeed(seed, seedLen, pkc, node.pri, &l1, node.pub, &l2, node.chain, &l3) != 0)
+    return TrailFail(kFn, 54);
+  const uint32_t path[5] = {purpose + kHdHardened, coin + kHdHardened, account + kHdHardened, change, index};
+  for (uint32_t level : path) {
+    if (int rc = CkdStep(node, level, pkc, &next)) {
+      TrailFail("CKD", rc);
+      return TrailFail(kFn, 67);
+    }
+    node = next;
+    Wipe(&next, sizeof next);
+  }
+  WriteNode(node, kHdPubLen, pri, priLen, pub, pubLen, chain, chainLen);
+  return 0;
+}
+
+int GenerateMasterNodeFromSeed_ED(const uint8_t* seed, uint32_t seedLen, uint8_t* pri, int32_t* priLen,
+                                  uint8_t* pub, int32_t* pubLen, uint8_t* chain, int32_t* chainLen) {
+  constexpr const char* kFn = "GenerateMasterNodeFromSeed_ED";
+  if (seed == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr) return TrailFail(kFn, 475);
+  // This function answers a size query with the lengths and a failure.
+  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdEdPubLen)) return TrailFail(kFn, 481);
+  if (CapacityShort(priLen, pubLen, chainLen, kHdEdPubLen)) return TrailFail(kFn, 486);
+
+  uint8_t I[kHmacLen];
+  HDNode node;
+  ScopedWipe wipeI(I, sizeof I);
+  ScopedWipe wipeNode(node);
+  if (!Hmac512(reinterpret_cast<const uint8_t*>(kSeedKeyEd25519), sizeof kSeedKeyEd25519 - 1, seed, seedLen, I))
+    return TrailFail(kFn, 492);
+  memcpy(node.pri, I, kHdPriLen);
+  memcpy(node.chain, I + 32, kHdChainLen);
+  if (NXVT_Ed25519_GetPub(node.pri, node.pub) != 0) return TrailFail(kFn, 500);
+  WriteNode(node, kHdEdPubLen, pri, priLen, pub, pubLen, chain, chainLen);
+  return 0;
+}
+
+int CKD_ED(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain,
+           int32_t pchainLen, uint32_t index, uint8_t* cpri, int32_t* cpriLen, uint8_t* cpub, int32_t* cpubLen,
+           uint8_t* cchain, int32_t* cchainLen) {
+  if (ppri == nullptr || ppub == nullptr || pchain == nullptr || cpriLen == nullptr || cpubLen == nullptr ||
+      cchainLen == nullptr || ppriLen != kHdPriLen || ppubLen != kHdEdPubLen || pchainLen != kHdChainLen ||
+      index < kHdHardened)
+    return TrailFail("CKD_ED", 535);
+  if (SizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdEdPubLen)) return 0;
+  if (CapacityShort(cpriLen, cpubLen, cchainLen, kHdEdPubLen)) return TrailFail("CKD_ED", 546);
+
+  uint8_t data[kDataLen];
+  uint8_t I[kHmacLen];
+  HDNode node;
+  ScopedWipe wipeData(data, sizeof data);
+  ScopedWipe wipeI(I, sizeof I);
+  ScopedWipe wipeNode(node);
+  data[0] = 0x00;
+  memcpy(data + 1, ppri, kHdPriLen);
+  PutIndex(data + 33, index);
+  if (!Hmac512(pchain, kHdChainLen, data, kDataLen, I)) return TrailFail("CKD_ED", 558);
+  memcpy(node.pri, I, kHdPriLen);
+  memcpy(node.chain, I + 32, kHdChainLen);
+  if (NXVT_Ed25519_GetPub(node.pri, node.pub) != 0) return TrailFail("CKD_ED", 563);
+  WriteNode(node, kHdEdPubLen, cpri, cpriLen, cpub, cpubLen, cchain, cchainLen);
+  return 0;
+}
