@@ -199,7 +199,7 @@ TEST(BlockModes, GcmPublishedVectors) {
     const char* tag;
   };
   const Case cases[] = {
-      // GCM specification test cases 1, 4, 5 (8-byte IV), 6 (60-byte IV), 13, 16, 17, 18.
+      // Published GCM test cases 1, 4, 5 (8-byte IV), 6 (60-byte IV), 13, 16, 17, 18.
       {"00000000000000000000000000000000", "000000000000000000000000", "", "", "", "58e2fccefa7e3061367f1d57a4e7455a"},
       {k, "cafebabefacedbaddecaf888", p, a,
        "42831ec2217774244b7221b784d0d49ce3aa212f2c02a4e035c17e2329aca12e21d514b25466931c7d8f6a5aac84aa051ba30b396a0aac97"
