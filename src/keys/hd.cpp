@@ -8,6 +8,7 @@
 #include "api/trail.h"
 #include "crypto/bignum.h"
 #include "crypto/digest.h"
+#include "crypto/ecdsa.h"
 #include "crypto/ecpoint.h"
 #include "crypto/ed25519.h"
 #include "crypto/hmac.h"
@@ -21,7 +22,6 @@ constexpr char kSeedKeyEd25519[] = "ed25519 seed";
 
 constexpr size_t kHmacLen = 64;   // I = IL || IR
 constexpr size_t kDataLen = 37;   // 33-byte prefix part || 4-byte index
-constexpr uint32_t kPointLen = 65;  // 04 || X || Y
 
 // A big number that is wiped when it goes out of scope.
 struct SecretBn {
@@ -112,16 +112,9 @@ bool AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* c
 
 // Compressed public key of a 32-byte private key. False for a key that is 0
 // modulo n: its multiple of G is the point at infinity, which has no key.
-bool CompressedPub(const uint8_t* pri, NXVT_EC_CURVE* curve, uint8_t* out) {
-  SecretBn d;
-  NXVT_BN_FromBytes(&d.v, pri, kHdPriLen);
-  if (NXVT_EC_CheckPrivKey(&d.v, curve) != 0) return false;
-  OwnedPoint R;
-  if (!R || NXVT_EC_Point_MultSecret(R.get(), &d.v, curve->G, curve) != 0) return false;
-  if (NXVT_EC_Point_IsInfinity(R.get())) return false;
+bool CompressedPub(const uint8_t* pri, const NXVT_PKC* pkc, uint8_t* out) {
   uint32_t len = static_cast<uint32_t>(kHdPubLen);
-  return NXVT_EC_Point_ToOctets(R.get(), kEcFormCompressed, out, &len, curve) == 0 &&
-         len == static_cast<uint32_t>(kHdPubLen);
+  return NXVT_EC_GetCompPub(pri, kHdPriLen, pkc, out, &len) == 0 && len == static_cast<uint32_t>(kHdPubLen);
 }
 
 // One private derivation step from a parent whose pub belongs to its pri.
@@ -186,7 +179,7 @@ int DerivePub(const uint8_t* pri, int32_t priLen, NXVT_PKC* pkc, uint8_t* pub, i
       *pubLen < kHdPubLen)
     return TrailFail("DerivePub", 247);
   uint8_t out[kHdPubLen];
-  if (!CompressedPub(pri, curve, out)) return TrailFail("DerivePub", 252);
+  if (!CompressedPub(pri, pkc, out)) return TrailFail("DerivePub", 252);
   memcpy(pub, out, sizeof out);
   *pubLen = kHdPubLen;
   return 0;
@@ -197,14 +190,12 @@ int GetPubYFromCompPub(const uint8_t* pub, int32_t pubLen, NXVT_PKC* pkc, uint8_
   if (pub == nullptr || pubLen != kHdPubLen || curve == nullptr || y == nullptr || yLen == nullptr ||
       (pub[0] != 0x02 && pub[0] != 0x03) || *yLen < kHdPubLen)
     return TrailFail("GetPubYFromCompPub", 269);
-  OwnedPoint P;
-  uint8_t full[kPointLen];
-  uint32_t len = sizeof full;
-  if (!P || NXVT_EC_Point_Decode(P.get(), pub, static_cast<uint64_t>(pubLen), curve) != 0 ||
-      NXVT_EC_Point_ToOctets(P.get(), kEcFormUncompressed, full, &len, curve) != 0 || len != kPointLen)
+  uint8_t out[32];
+  uint32_t len = sizeof out;
+  if (NXVT_EC_GetPubY(pub, kHdPubLen, pkc, out, &len) != 0 || len != sizeof out)
     return TrailFail("GetPubYFromCompPub", 274);
-  memcpy(y, full + 33, 32);
-  *yLen = 32;
+  memcpy(y, out, sizeof out);
+  *yLen = static_cast<int32_t>(sizeof out);
   return 0;
 }
 
@@ -272,7 +263,7 @@ int CKD(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubL
   // parent public key: one that does not belong to the private key would give
   // a child that matches no public derivation.
   uint8_t own[kHdPubLen];
-  if (!CompressedPub(parent.pri, curve, own)) return TrailFail("CKD", 186);
+  if (!CompressedPub(parent.pri, pkc, own)) return TrailFail("CKD", 186);
   if (index < kHdHardened && memcmp(own, ppub, kHdPubLen) != 0) return TrailFail("CKD", 186);
   memcpy(parent.pub, own, kHdPubLen);
 
