@@ -1,24 +1,87 @@
-// Mnemonic actions.
+// Mnemonic actions: BIP39 mnemonics from entropy, their checks, and the
+// entropy and seed behind a mnemonic.
+#include <climits>
+#include <string_view>
+
 #include "command/actions.h"
+#include "tolvaris/bcm_mnemonic.h"
 
-// Not built yet: each answers with its failure path.
-int32_t ActionGenMNemonic(InterfaceState&, const json_value&, SecureText& out) {
-  return ActionNotAvailable(out, "GenMnemonic", 506);
+namespace {
+
+// Room for the mnemonic of 32 bytes of entropy (24 words of up to 8 letters
+// and the blanks between them fit; the export asks for 32 * 3 / 4 * 11), and
+// for the entropy of any mnemonic text that long.
+constexpr int kMnemonicCap = 264;
+constexpr int kSeedCap = 64;
+
+// The length an export wrote back, kept inside the buffer it wrote into.
+size_t WrittenLen(int len, size_t cap) {
+  if (len <= 0) return 0;
+  return static_cast<size_t>(len) < cap ? static_cast<size_t>(len) : cap;
 }
 
-int32_t ActionChkMNemonicValid(InterfaceState&, const json_value&, SecureText& out) {
-  return ActionNotAvailable(out, "ChkMNemonicValid", 1);
+// A byte count as the export's length argument. A count beyond what an int
+// holds is passed as INT_MAX, which no export accepts as an entropy size, so
+// the request fails with the export's own message instead of a wrapped size.
+int ExportLen(size_t len) { return len > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(len); }
+
+}  // namespace
+
+// "GenMNemonic": echoes "entropy" as given, answers "mnemonic".
+int32_t ActionGenMNemonic(InterfaceState&, const json_value& args, SecureText& out) {
+  const SecureText entropyText = EchoArg(args, "entropy", out);
+  SecureBytes entropy;
+  ToBytes(entropyText, entropy);
+  SecureBytes mnemonic(kMnemonicCap);
+  int len = kMnemonicCap;
+  if (BCMGenMnemonic(DataOrEmpty(entropy), ExportLen(entropy.size()), reinterpret_cast<char*>(mnemonic.data()),
+                     &len) != 0) {
+    AddCoreErrMsg(out, "GenMnemonic");
+    return 506;
+  }
+  AddPair(out, "mnemonic",
+          std::string_view(reinterpret_cast<const char*>(mnemonic.data()), WrittenLen(len, mnemonic.size())));
+  return 0;
 }
 
-int32_t ActionChkMNemonicWordValid(InterfaceState&, const json_value&, SecureText& out) {
-  return ActionNotAvailable(out, "ChkMNemonicWordValid", 1);
+// "ChkMNemonicValid": echoes "mnemonic", answers "valid"; never fails.
+int32_t ActionChkMNemonicValid(InterfaceState&, const json_value& args, SecureText& out) {
+  const SecureText mnemonic = EchoArg(args, "mnemonic", out);
+  AddPair(out, "valid", BCMChkMnemonicValid(mnemonic.c_str()) == 0 ? "true" : "false");
+  return 0;
 }
 
-int32_t ActionConvMNemonicToEntropy(InterfaceState&, const json_value&, SecureText& out) {
-  return ActionNotAvailable(out, "ConvMNemonicToEntropy", 550);
+// "ChkMNemonicWordValid": echoes "word", answers "valid"; never fails.
+int32_t ActionChkMNemonicWordValid(InterfaceState&, const json_value& args, SecureText& out) {
+  const SecureText word = EchoArg(args, "word", out);
+  AddPair(out, "valid", BCMChkMnemonicWordValid(word.c_str()) == 0 ? "true" : "false");
+  return 0;
 }
 
-int32_t ActionConvMnemonicToSeed(InterfaceState&, const json_value&, SecureText& out) {
-  return ActionNotAvailable(out, "ConvMnemonicToSeed", 570);
+// "ConvMNemonicToEntropy": echoes "mnemonic", answers "entropy" in hex.
+int32_t ActionConvMNemonicToEntropy(InterfaceState&, const json_value& args, SecureText& out) {
+  const SecureText mnemonic = EchoArg(args, "mnemonic", out);
+  SecureBytes entropy(kMnemonicCap);
+  int len = kMnemonicCap;
+  if (BCMConvMnemonicToEntropy(mnemonic.c_str(), entropy.data(), &len) != 0) {
+    AddCoreErrMsg(out, "ConvMNemonicToEntropy");
+    return 550;
+  }
+  AddHexPair(out, "entropy", entropy.data(), WrittenLen(len, entropy.size()));
+  return 0;
 }
 
+// "ConvMnemonicToSeed": echoes "mnemonic" and "passpharse" (a missing one is
+// the empty passphrase), answers the 64-byte "seed" in hex.
+int32_t ActionConvMnemonicToSeed(InterfaceState&, const json_value& args, SecureText& out) {
+  const SecureText mnemonic = EchoArg(args, "mnemonic", out);
+  const SecureText passphrase = EchoArg(args, "passpharse", out);
+  SecureBytes seed(kSeedCap);
+  int len = kSeedCap;
+  if (BCMConvMnemonicToSeed(mnemonic.c_str(), passphrase.c_str(), seed.data(), &len) != 0) {
+    AddCoreErrMsg(out, "ConvMnemonicToSeed");
+    return 570;
+  }
+  AddHexPair(out, "seed", seed.data(), WrittenLen(len, seed.size()));
+  return 0;
+}
