@@ -415,6 +415,8 @@ int32_t NXVT_EC_Point_IsOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* cur
   if (!PointOk(P) || !CurveReady(curve)) return 0;
   Field f(curve);
   NXVT_BN z2, z4, t, u;
+  // The point may be a shared secret (an ECDH product on its way out).
+  TempWipe wipe(&z2, &z4, &t, &u);
   // t = Y^2 - X^3 - a X Z^4 - b Z^6
   f.Sqr(&z2, P->Z);
   f.Sqr(&z4, &z2);
