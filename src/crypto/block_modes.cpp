@@ -213,8 +213,8 @@ int32_t NXVT_CBC_Decrypt(unsigned char* data, uint32_t len, const unsigned char*
 int32_t NXVT_CFB_Encrypt(unsigned char* data, uint32_t len, const unsigned char* schedule, unsigned char* iv,
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (BadBlockSize(blockSize)) return -1;
-  for (uint32_t i = 0; i < len; i += blockSize) {
-    const uint32_t n = len - i < blockSize ? len - i : blockSize;
+  for (uint32_t i = 0, n = 0; i < len; i += n) {
+    n = len - i < blockSize ? len - i : blockSize;
     encrypt(iv, schedule);
     XorInto(data + i, iv, n);
     memcpy(iv, data + i, n);
@@ -226,8 +226,8 @@ int32_t NXVT_CFB_Decrypt(unsigned char* data, uint32_t len, const unsigned char*
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (BadBlockSize(blockSize)) return -1;
   unsigned char kept[kMaxBlock];
-  for (uint32_t i = 0; i < len; i += blockSize) {
-    const uint32_t n = len - i < blockSize ? len - i : blockSize;
+  for (uint32_t i = 0, n = 0; i < len; i += n) {
+    n = len - i < blockSize ? len - i : blockSize;
     memcpy(kept, data + i, n);
     encrypt(iv, schedule);
     XorInto(data + i, iv, n);
@@ -239,8 +239,8 @@ int32_t NXVT_CFB_Decrypt(unsigned char* data, uint32_t len, const unsigned char*
 int32_t NXVT_OFB_Crypt(unsigned char* data, uint32_t len, const unsigned char* schedule, unsigned char* iv,
                        uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (BadBlockSize(blockSize)) return -1;
-  for (uint32_t i = 0; i < len; i += blockSize) {
-    const uint32_t n = len - i < blockSize ? len - i : blockSize;
+  for (uint32_t i = 0, n = 0; i < len; i += n) {
+    n = len - i < blockSize ? len - i : blockSize;
     encrypt(iv, schedule);
     XorInto(data + i, iv, n);
   }
@@ -251,8 +251,8 @@ int32_t NXVT_CTR_Crypt(unsigned char* data, uint32_t len, const unsigned char* s
                        uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (BadBlockSize(blockSize)) return -1;
   unsigned char ks[kMaxBlock];
-  for (uint32_t i = 0; i < len; i += blockSize) {
-    const uint32_t n = len - i < blockSize ? len - i : blockSize;
+  for (uint32_t i = 0, n = 0; i < len; i += n) {
+    n = len - i < blockSize ? len - i : blockSize;
     memcpy(ks, counter, blockSize);
     encrypt(ks, schedule);
     XorInto(data + i, ks, n);
@@ -287,8 +287,8 @@ void NXVT_GCM_GCTR(unsigned char* out, unsigned char* counter, const unsigned ch
                    uint32_t blockSize, const unsigned char* schedule, NXVT_BlockFn encrypt) {
   if (blockSize != 16) return;
   unsigned char ks[16];
-  for (uint32_t i = 0; i < len; i += 16) {
-    const uint32_t n = len - i < 16 ? len - i : 16;
+  for (uint32_t i = 0, n = 0; i < len; i += n) {
+    n = len - i < 16 ? len - i : 16;
     memcpy(ks, counter, 16);
     encrypt(ks, schedule);
     for (uint32_t b = 0; b < n; ++b) out[i + b] = in[i + b] ^ ks[b];
