@@ -226,7 +226,14 @@ int32_t NXVT_ECDSA_FormatSig(const NXVT_EC_POINT* kG, const NXVT_BN* r, NXVT_BN*
 int32_t NXVT_ECDSA_SignRFC6979(const uint8_t* hash, uint32_t hashLen, uint32_t keepS, const uint8_t* priv,
                                uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R, uint32_t* RLen, uint8_t* S,
                                uint32_t* SLen, uint32_t* recid) {
-  if (!hash || !priv || !pkc || !R || !RLen || !S || !SLen || privLen != kEcdsaPrivLen) return -1;
+  return NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_RFC6979Nonce, hash, hashLen, keepS, priv, privLen, pkc, R, RLen, S, SLen,
+                                  recid);
+}
+
+int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, uint32_t hashLen, uint32_t keepS,
+                                 const uint8_t* priv, uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R,
+                                 uint32_t* RLen, uint8_t* S, uint32_t* SLen, uint32_t* recid) {
+  if (!nonce || !hash || !priv || !pkc || !R || !RLen || !S || !SLen || privLen != kEcdsaPrivLen) return -1;
   NXVT_EC_CURVE* curve = pkc->curve;
   if (!CurveUsable(curve)) return -1;
   SignWork w;
@@ -240,7 +247,7 @@ int32_t NXVT_ECDSA_SignRFC6979(const uint8_t* hash, uint32_t hashLen, uint32_t k
   if (!kG.ok()) return -1;
   for (uint32_t counter = 0; counter < kMaxCandidates; ++counter) {
     uint32_t kLen = sizeof w.nonce;
-    if (NXVT_ECDSA_RFC6979Nonce(w.nonce, &kLen, priv, privLen, w.hash, 32, counter) != 0) return -1;
+    if (nonce(w.nonce, &kLen, priv, privLen, w.hash, 32, counter) != 0 || kLen != 32) return -1;
     NXVT_BN_FromBytes(&w.k, w.nonce, 32);
     // A candidate outside 1 .. n-1 is skipped, as RFC 6979 asks.
     if (!InRange(&w.k, curve->n)) continue;

@@ -41,6 +41,17 @@ int32_t NXVT_ECDSA_SignRFC6979(const uint8_t* hash, uint32_t hashLen, uint32_t k
                                uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R, uint32_t* RLen, uint8_t* S,
                                uint32_t* SLen, uint32_t* recid);
 
+// The candidate source of the deterministic signer: 32 bytes for candidate
+// `counter` (0, 1, ...), arguments as for NXVT_ECDSA_RFC6979Nonce.
+using NXVT_ECDSA_NonceFn = int32_t (*)(uint8_t* k, uint32_t* kLen, const uint8_t* priv, uint32_t privLen,
+                                       const uint8_t* hash, uint32_t hashLen, uint32_t counter);
+
+// NXVT_ECDSA_SignRFC6979 with another candidate source (tests). A candidate
+// outside 1..n-1, r = 0 or s = 0 moves on to the next candidate.
+int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, uint32_t hashLen, uint32_t keepS,
+                                 const uint8_t* priv, uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R,
+                                 uint32_t* RLen, uint8_t* S, uint32_t* SLen, uint32_t* recid);
+
 // RFC 6979 3.2 candidate `counter` (0, 1, ...) over HMAC-SHA-256 with
 // qlen 256: x = the private key (shorter keys right-aligned in 32 zero
 // bytes, longer ones cut to their first 32), h = the 32 raw hash bytes.

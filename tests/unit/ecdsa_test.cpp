@@ -4,12 +4,15 @@
 #include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <openssl/ecdsa.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/obj_mac.h>
 #include <openssl/sha.h>
 #include <secp256k1.h>
 #include <secp256k1_recovery.h>
 
 #include <cstring>
+#include <vector>
 
 #include "ec_testing.h"
 
@@ -225,6 +228,52 @@ TEST(Ecdsa, NonceCandidatesMatchLibsecp256k1) {
   EXPECT_EQ(NXVT_ECDSA_RFC6979Nonce(k, &kLen, key.data(), 32, hash.data(), 32, 0), -1);
 }
 
+// RFC 6979 3.2 candidate 0 over OpenSSL's HMAC-SHA-256 with h taken as the
+// raw 32 bytes.
+Bytes RawNonce(const Bytes& x, const Bytes& h) {
+  uint8_t V[32], K[32];
+  std::memset(V, 1, 32);
+  std::memset(K, 0, 32);
+  unsigned int len = 32;
+  for (uint8_t sep : {0, 1}) {
+    Bytes in(V, V + 32);
+    in.push_back(sep);
+    in.insert(in.end(), x.begin(), x.end());
+    in.insert(in.end(), h.begin(), h.end());
+    HMAC(EVP_sha256(), K, 32, in.data(), in.size(), K, &len);
+    HMAC(EVP_sha256(), K, 32, V, 32, V, &len);
+  }
+  HMAC(EVP_sha256(), K, 32, V, 32, V, &len);
+  return Bytes(V, V + 32);
+}
+
+// Hash values not below n (z >= n): the raw 32 bytes enter the nonce (no
+// reduction modulo n before the HMAC, unlike libsecp256k1's nonce function),
+// and z is reduced in s, so the signature verifies under OpenSSL.
+TEST(Ecdsa, HashNotBelowN) {
+  tvt::TestRng rng(606);
+  const Bytes hashes[] = {Bytes(32, 0xff), Unhex(kN256k1), Unhex(kNP256)};
+  for (const Bytes& hash : hashes) {
+    for (uint32_t code : {0u, 1u}) {
+      Curve c(code);
+      const Bytes priv = RandKey(rng, c.nid());
+      const Sig sig = SignWith(c, priv, hash, code);
+      ASSERT_EQ(sig.rc, 0);
+      const Bytes pub = CompPub(c, priv);
+      EXPECT_EQ(Verify(c, sig.R, sig.S, hash, pub), 0);
+      EXPECT_EQ(OsslVerify(c.nid(), pub, hash, Value32(sig.R), Value32(sig.S)), 1);
+      uint8_t k[32];
+      uint32_t kLen = 32;
+      ASSERT_EQ(NXVT_ECDSA_RFC6979Nonce(k, &kLen, priv.data(), 32, hash.data(), 32, 0), 0);
+      const Bytes want = RawNonce(priv, hash);
+      EXPECT_EQ(Hex(k, 32), Hex(want));
+      NXVT_BN x = Bn(ect::Ossl(c.nid(), want).substr(2, 64));
+      NXVT_BN_Mod(&x, c.c()->n);
+      EXPECT_EQ(Hex(Value32(sig.R)), Hex64(x));
+    }
+  }
+}
+
 // RFC 6979 A.2.5, P-256 with SHA-256: k, r and s as computed (keep-S); the
 // low-S form is n - s with the inverted recovery id.
 TEST(Ecdsa, P256Rfc6979Vectors) {
@@ -424,6 +473,79 @@ TEST(Ecdsa, LowSBoundary) {
       EXPECT_EQ(rl, 32u);
       EXPECT_EQ(Hex(R, rl), Hex64(r));
     }
+  }
+}
+
+// Scripted candidates for the deterministic signer; a failure past the end.
+std::vector<Bytes> gCandidates;
+int32_t ScriptedNonce(uint8_t* k, uint32_t* kLen, const uint8_t*, uint32_t, const uint8_t*, uint32_t,
+                      uint32_t counter) {
+  if (counter >= gCandidates.size()) return -1;
+  std::memcpy(k, gCandidates[counter].data(), 32);
+  *kLen = 32;
+  return 0;
+}
+
+Sig SignScripted(const Curve& c, const Bytes& priv, const Bytes& hash, std::vector<Bytes> candidates) {
+  gCandidates = std::move(candidates);
+  Sig out;
+  uint8_t R[33], S[33];
+  uint32_t rl = 33, sl = 33;
+  out.rc = NXVT_ECDSA_SignWithNonce(ScriptedNonce, hash.data(), 32, 1, priv.data(), 32, c.pkc(), R, &rl, S, &sl,
+                                    &out.recid);
+  if (out.rc == 0) {
+    out.R.assign(R, R + rl);
+    out.S.assign(S, S + sl);
+  }
+  return out;
+}
+
+// X(k*G) mod n as 32 bytes.
+std::string RofK(const Curve& c, const Bytes& k) {
+  NXVT_BN x = Bn(ect::Ossl(c.nid(), k).substr(2, 64));
+  NXVT_BN_Mod(&x, c.c()->n);
+  return Hex64(x);
+}
+
+// Candidates outside 1..n-1 (0, n, 2^256 - 1) are skipped rather than used
+// (a zero one would fail, one at or above n would act as the small nonce
+// k - n), and s = 0 moves on to the next candidate too.
+TEST(Ecdsa, CandidateRejection) {
+  for (uint32_t code : {0u, 1u}) {
+    Curve c(code);
+    tvt::TestRng rng(707 + code);
+    const Bytes priv = RandKey(rng, c.nid()), hash = rng.RandBytes(32);
+    const Bytes pub = CompPub(c, priv);
+    const Bytes n = Unhex(code == 1 ? kNP256 : kN256k1);
+    const Bytes k = RandKey(rng, c.nid());
+    const Sig direct = SignScripted(c, priv, hash, {k});
+    ASSERT_EQ(direct.rc, 0);
+    EXPECT_EQ(Hex(Value32(direct.R)), RofK(c, k));
+    const Sig skipped = SignScripted(c, priv, hash, {Bytes(32, 0), n, Bytes(32, 0xff), k});
+    ASSERT_EQ(skipped.rc, 0);
+    EXPECT_EQ(Hex(skipped.R) + Hex(skipped.S), Hex(direct.R) + Hex(direct.S));
+    EXPECT_EQ(OsslVerify(c.nid(), pub, hash, Value32(skipped.R), Value32(skipped.S)), 1);
+    EXPECT_EQ(SignScripted(c, priv, hash, {Bytes(32, 0), n}).rc, -1);
+
+    // z = -r0 * d mod n makes s = 0 for the first candidate.
+    const Bytes k0 = RandKey(rng, c.nid()), k1 = RandKey(rng, c.nid());
+    BN_CTX* ctx = BN_CTX_new();
+    BIGNUM* bn = BN_bin2bn(n.data(), 32, nullptr);
+    const Bytes r0 = Unhex(RofK(c, k0));
+    BIGNUM* z = BN_bin2bn(r0.data(), 32, nullptr);
+    BIGNUM* d = BN_bin2bn(priv.data(), 32, nullptr);
+    BN_mod_mul(z, z, d, bn, ctx);
+    BN_mod_sub(z, bn, z, bn, ctx);
+    const Bytes zHash = BnBytes(z);
+    BN_free(z);
+    BN_free(d);
+    BN_free(bn);
+    BN_CTX_free(ctx);
+    const Sig sZero = SignScripted(c, priv, zHash, {k0, k1});
+    ASSERT_EQ(sZero.rc, 0);
+    EXPECT_EQ(Hex(Value32(sZero.R)), RofK(c, k1));
+    EXPECT_EQ(Verify(c, sZero.R, sZero.S, zHash, pub), 0);
+    EXPECT_EQ(SignScripted(c, priv, zHash, {k0}).rc, -1);
   }
 }
 
