@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "crypto/digest_util.h"
 #include "crypto/memory.h"
 
 namespace {
@@ -16,19 +17,6 @@ bool BadBlockSize(uint32_t blockSize) { return blockSize == 0 || blockSize > kMa
 
 void XorInto(unsigned char* dst, const unsigned char* src, size_t n) {
   for (size_t i = 0; i < n; ++i) dst[i] ^= src[i];
-}
-
-uint64_t LoadBe64(const unsigned char* p) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
-  return v;
-}
-
-void StoreBe64(unsigned char* p, uint64_t v) {
-  for (int i = 7; i >= 0; --i) {
-    p[i] = static_cast<unsigned char>(v);
-    v >>= 8;
-  }
 }
 
 // GHASH state: the running value Z and the subkey H as two 64-bit halves

@@ -1,7 +1,7 @@
 #ifndef TOLVARIS_CRYPTO_DIGEST_UTIL_H
 #define TOLVARIS_CRYPTO_DIGEST_UTIL_H
 
-// Byte-order helpers of the hash, MAC and KDF code. They read and write the
+// Byte-order helpers of the hash, MAC, KDF and mode code. They read and write the
 // algorithms' byte order directly, so the results do not depend on the host.
 #include <cstdint>
 
