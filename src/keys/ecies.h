@@ -45,8 +45,8 @@ class OwnedPoint {
   NXVT_EC_POINT* p_;
 };
 
-// Room ECIES_Encrypt asks for: 16 * (plainLen / 16) + 113 (32 bytes more than
-// it writes). -1 for a negative length or a bound beyond INT32_MAX.
+// Room ECIES_Encrypt asks for: 16 * (plainLen / 16) + 113, 16 bytes more than
+// the c + 81 it writes. -1 for a negative length or a bound beyond INT32_MAX.
 int64_t EciesEncryptBound(int64_t plainLen);
 
 // Key material of the scalar (32 bytes, big-endian, taken modulo n) and the

@@ -10,9 +10,7 @@
 
 #include "api/trail.h"
 #include "crypto/eccurve.h"
-#include "crypto/random.h"
 #include "ecies_testing.h"
-#include "platform/entropy.h"
 #include "tv_test.h"
 
 using eciest::Bytes;
@@ -65,23 +63,6 @@ Result Decrypt(const Pkc& pkc, const Bytes& msg, const Bytes& priv) {
   if (rc == 0) out.resize(static_cast<size_t>(len));
   return {rc, out};
 }
-
-// Forces the random source to fail for one scope: the next request must
-// reseed from an operating system source that delivers nothing.
-class RandomSourceDown {
- public:
-  RandomSourceDown() : saved_(g_osRandomSource) {
-    unsigned char b[16];
-    EXPECT_EQ(NXVT_RNG_GetBytes(b, 128), 0);  // instantiated before the source goes down
-    g_osRandomSource = [](void*, size_t) -> ssize_t { return -1; };
-    NXVT_DRBG_STATE* st = NXVT_DRBG_ProcessState();
-    st->reseedCounter = st->reseedInterval + 1;
-  }
-  ~RandomSourceDown() { g_osRandomSource = saved_; }
-
- private:
-  OsRandomSource saved_;
-};
 
 // Our messages decrypt in the model, equal the model's message for the same
 // scalar and IV byte for byte (for either form of the recipient key), and
@@ -324,7 +305,7 @@ TEST(Ecies, RandomSourceFailureWhileDrawingTheIv) {
   const Bytes pub = eciest::Pub(1, d);
   const Bytes msg = eciest::ModelEncrypt(1, pub, eph, rng.RandBytes(16), Bytes(10, 3));
   {
-    RandomSourceDown down;
+    eciest::RandomSourceDown down;
     uint8_t km[64];
     uint8_t iv[16] = {0};
     SetErrFunc("t");

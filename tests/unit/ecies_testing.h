@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "crypto/random.h"
+#include "platform/entropy.h"
 #include "tv_test.h"
 
 namespace eciest {
@@ -148,6 +150,23 @@ inline std::optional<Bytes> ModelDecrypt(uint32_t curveCode, const Bytes& priv, 
   if (!km || HmacSha256(km->data() + 32, body) != tag) return std::nullopt;
   return AesCbc(false, km->data(), iv.data(), cipher);
 }
+
+// Forces the random source to fail for one scope: the next request must
+// reseed from an operating system source that delivers nothing.
+class RandomSourceDown {
+ public:
+  RandomSourceDown() : saved_(g_osRandomSource) {
+    unsigned char b[16];
+    EXPECT_EQ(NXVT_RNG_GetBytes(b, 128), 0);  // instantiated before the source goes down
+    g_osRandomSource = [](void*, size_t) -> ssize_t { return -1; };
+    NXVT_DRBG_STATE* st = NXVT_DRBG_ProcessState();
+    st->reseedCounter = st->reseedInterval + 1;
+  }
+  ~RandomSourceDown() { g_osRandomSource = saved_; }
+
+ private:
+  OsRandomSource saved_;
+};
 
 }  // namespace eciest
 
