@@ -181,45 +181,41 @@ void Store(NXVT_BN* r, const uint32_t w[kFeWords]) {
 int32_t FieldAdd(const PrimeField& f, NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) {
   if (!r || !a || !b) return -1;
   uint32_t x[kFeWords], y[kFeWords];
+  ScopedWipe wipeX(x), wipeY(y);
   if (!Load(f, a, x) || !Load(f, b, y)) return -1;
   const uint32_t carry = Add8(x, x, y);
   if (carry || Cmp8(x, f.prime->words) >= 0) Sub8(x, x, f.prime->words);
   Store(r, x);
-  Wipe(x, sizeof(x));
-  Wipe(y, sizeof(y));
   return 0;
 }
 
 int32_t FieldSub(const PrimeField& f, NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) {
   if (!r || !a || !b) return -1;
   uint32_t x[kFeWords], y[kFeWords];
+  ScopedWipe wipeX(x), wipeY(y);
   if (!Load(f, a, x) || !Load(f, b, y)) return -1;
   if (Sub8(x, x, y)) Add8(x, x, f.prime->words);
   Store(r, x);
-  Wipe(x, sizeof(x));
-  Wipe(y, sizeof(y));
   return 0;
 }
 
 int32_t FieldMul(const PrimeField& f, NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) {
   if (!r || !a || !b) return -1;
   uint32_t x[kFeWords], y[kFeWords], c[kWideWords];
+  ScopedWipe wipeX(x), wipeY(y), wipeC(c);
   if (!Load(f, a, x) || !Load(f, b, y)) return -1;
   Mul8(c, x, y);
   f.reduce(x, c);
   Store(r, x);
-  Wipe(x, sizeof(x));
-  Wipe(y, sizeof(y));
-  Wipe(c, sizeof(c));
   return 0;
 }
 
 int32_t FieldReduce(const PrimeField& f, NXVT_BN* r, const NXVT_BN* c) {
   if (!r || !c) return -1;
   uint32_t x[kFeWords];
+  ScopedWipe wipeX(x);
   if (!Load(f, c, x)) return -1;
   Store(r, x);
-  Wipe(x, sizeof(x));
   return 0;
 }
 
