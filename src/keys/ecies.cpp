@@ -148,13 +148,22 @@ int ECIES_Encrypt(const uint8_t* plain, int32_t plainLen, const uint8_t* ephPriv
     plain = plainCopy.data();
   }
 
-  uint8_t km[kEciesKeyMaterialLen];
-  ScopedWipe wipeKm(km, sizeof km);
+  // The keys are read from copies too, so that the IV written first cannot
+  // change them.
+  struct {
+    uint8_t km[kEciesKeyMaterialLen];
+    uint8_t eph[kEciesScalarLen];
+    uint8_t pub[kUncompressedLen];
+  } w;
+  ScopedWipe wipeW(w);
+  std::memcpy(w.eph, ephPriv, kEciesScalarLen);
+  std::memcpy(w.pub, pub, static_cast<size_t>(pubLen));
+  uint8_t* km = w.km;
   int code = 0;
   uint32_t cLen = static_cast<uint32_t>(needed - kEciesOverhead);
-  if (ECIES_KDF(ephPriv, ephPrivLen, pub, pubLen, out, kEciesIvLen, km, nullptr, curve) != 0) {
+  if (ECIES_KDF(w.eph, ephPrivLen, w.pub, pubLen, out, kEciesIvLen, km, nullptr, curve) != 0) {
     code = 232;
-  } else if (!EphemeralPublic(ephPriv, curve, out + kEciesEphPubOffset)) {
+  } else if (!EphemeralPublic(w.eph, curve, out + kEciesEphPubOffset)) {
     code = 240;
   } else if (AESEncrypt(plain, static_cast<uint32_t>(plainLen), km, kAesKeyLen, out, kEciesIvLen, kAesModeCbc,
                         kAesPkcs7Padding, out + kEciesCipherOffset, &cLen) != 0 ||

@@ -172,6 +172,15 @@ TEST(Ecies, InPlaceBuffers) {
   len = I(buf.size());
   ASSERT_EQ(ECIES_Decrypt(buf.data(), I(buf.size()), d.data(), 32, buf.data(), &len, pkc.get()), 0);
   EXPECT_EQ(Bytes(buf.begin(), buf.begin() + len), plain);
+  // The recipient key and the scalar inside the output buffer, where the IV
+  // goes first.
+  Bytes keys(113);
+  std::memcpy(keys.data(), pub.data(), 33);
+  std::memcpy(keys.data() + 33, eph.data(), 32);
+  len = 113;
+  ASSERT_EQ(ECIES_Encrypt(plain.data(), 0, keys.data() + 33, 32, keys.data(), 33, keys.data(), &len, pkc.get()), 0);
+  keys.resize(static_cast<size_t>(len));
+  EXPECT_EQ(Hex(keys), Hex(eciest::ModelEncrypt(0, pub, eph, Bytes(keys.begin(), keys.begin() + 16), Bytes())));
 }
 
 // The recipient key must be a finite point of the curve: the point at
