@@ -458,6 +458,10 @@ TEST_F(Drivers, GenAddrRefusals) {
   for (const char* bad : {"", "{", R"({"pubs":[]}})", R"({"pubs":[{"pub":"0x02ab"}],"addr_type":"p2pkh"},"network":"test")",
                           R"({} {})"})
     ExpectUntouched(Addr(withAddon_, 0, bad));
+  // Deeply nested but valid: the core passes it on, the add-on's parser
+  // refuses it.
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  ExpectUntouched(Addr(withAddon_, 0, deep.c_str()));
   unsigned char buf[8];
   uint32_t len = sizeof buf;
   EXPECT_EQ(withAddon_->genAddr(0, kAddrInfo, nullptr, &len), 1);
