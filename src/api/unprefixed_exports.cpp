@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "api/frame.h"
 #include "api/slip44.h"
@@ -192,6 +193,30 @@ int VerifySignature_ED(const unsigned char* sig, int sigLen, const unsigned char
                        unsigned char prehash) {
   return BCMVerifySignature_ED(sig, sigLen, pub, pubLen, msg, msgLen, ctx, ctxLen, prehash);
 }
+
+// The forwarders that take the same arguments keep the very signature of
+// their BCM* export.
+#define TV_SAME_SIGNATURE(old, bcm) \
+  static_assert(std::is_same_v<decltype(&old), decltype(&bcm)>, #old " and " #bcm " differ")
+TV_SAME_SIGNATURE(SwapBytes, BCMSwapBytes);
+TV_SAME_SIGNATURE(GenBase64Encode, BCMGenBase64Encode);
+TV_SAME_SIGNATURE(GenBase64Decode, BCMGenBase64Decode);
+TV_SAME_SIGNATURE(GenHashMessage, BCMGenHashMessage);
+TV_SAME_SIGNATURE(GenMnemonic, BCMGenMnemonic);
+TV_SAME_SIGNATURE(ConvMnemonicToSeed, BCMConvMnemonicToSeed);
+TV_SAME_SIGNATURE(ConvMasterMnemonicToSSSMnemonic, BCMConvMasterMnemonicToSSSMnemonic);
+TV_SAME_SIGNATURE(ConvSSSMnemonicToMasterMnemonic, BCMConvSSSMnemonicToMasterMnemonic);
+TV_SAME_SIGNATURE(ChkMnemonicValid, BCMChkMnemonicValid);
+TV_SAME_SIGNATURE(ChkMnemonicWordValid, BCMChkMnemonicWordValid);
+TV_SAME_SIGNATURE(ConvMNemonicToEntropy, BCMConvMnemonicToEntropy);
+TV_SAME_SIGNATURE(GenMasterNode_ED, BCMGenMasterNode_ED);
+TV_SAME_SIGNATURE(GenCKD_ED, BCMGenCKD_ED);
+TV_SAME_SIGNATURE(GenPubkeyFromPriKey_ED, BCMGenPubkeyFromPriKey_ED);
+TV_SAME_SIGNATURE(GenSignature_ED, BCMGenSignature_ED);
+TV_SAME_SIGNATURE(VerifySignature_ED, BCMVerifySignature_ED);
+TV_SAME_SIGNATURE(GetVorlekLastErr, BCMGetLastErr);
+TV_SAME_SIGNATURE(GetOstrelVer, BCMGetVer);
+#undef TV_SAME_SIGNATURE
 
 // ---- Aliases and no-ops -----------------------------------------------------
 
