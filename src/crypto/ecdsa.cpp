@@ -2,10 +2,17 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "crypto/hmac.h"
 #include "crypto/memory.h"
 #include "crypto/random.h"
+
+// The table operations fit the slots of the signing object's method table.
+static_assert(std::is_same_v<decltype(&NXVT_ECDSA_Sign), decltype(NXVT_PKC_METHOD::sign)>);
+static_assert(std::is_same_v<decltype(&NXVT_ECDSA_Verify), decltype(NXVT_PKC_METHOD::verify)>);
+static_assert(std::is_same_v<decltype(&NXVT_ECDSA_GenKeyPair), decltype(NXVT_PKC_METHOD::genKeyPair)>);
+static_assert(std::is_same_v<decltype(&NXVT_ECDSA_CheckKeyPair), decltype(NXVT_PKC_METHOD::checkKeyPair)>);
 
 namespace {
 
