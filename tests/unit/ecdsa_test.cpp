@@ -189,6 +189,8 @@ TEST(Ecdsa, Secp256k1MatchesLibsecp256k1) {
     ASSERT_EQ(keep.rc, 0);
     longS += keep.S.size() == 33;
     EXPECT_EQ(Hex(keep.R), Hex(ours.R));
+    // Keep-S gives the plain parity: inverted exactly when low-S replaced S.
+    EXPECT_EQ(keep.recid ^ ours.recid, Hex(keep.S) != Hex(ours.S) ? 1u : 0u);
     EXPECT_EQ(OsslVerify(NID_secp256k1, pub, hash, Value32(keep.R), Value32(keep.S)), 1) << i;
     EXPECT_EQ(Verify(c, keep.R, keep.S, hash, pub), 0);
     EXPECT_EQ(Verify(c, ours.R, ours.S, hash, pub), 0);
