@@ -16,20 +16,6 @@ constexpr int kPrivLen = 32;
 constexpr int kCompPubLen = 33;
 constexpr int kUncompPubLen = 65;
 
-// The signing object of one export call, released on every path.
-class PkcHolder {
- public:
-  explicit PkcHolder(uint32_t curve) : pkc_(GetPKCParam(curve)) {}
-  ~PkcHolder() { NXVT_PKC_Free(pkc_); }
-  PkcHolder(const PkcHolder&) = delete;
-  PkcHolder& operator=(const PkcHolder&) = delete;
-  const NXVT_PKC* get() const { return pkc_; }
-  NXVT_EC_CURVE* curve() const { return pkc_ != nullptr ? pkc_->curve : nullptr; }
-
- private:
-  NXVT_PKC* pkc_;
-};
-
 // The ECDH exports record a message but no location entry.
 template <class... A>
 int MsgFail(int code, const char* fmt, A... args) {
@@ -81,7 +67,7 @@ int BCMGenECIESEncrypt(uint32_t curve, const unsigned char* plain, int plainLen,
       return 0;
     }
     if (int rc = f.CheckCapacity(2042, *outLen, needed)) return rc;
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.curve() == nullptr) return f.Fail(2042, "bc-vantrel get pkcparam error");
     int32_t written = *outLen;
     if (ECIES_Encrypt(plain, plainLen, ephPri, ephPriLen, pub, pubLen, out, &written, pkc.get()) != 0)
@@ -103,7 +89,7 @@ int BCMGenECIESDecrypt(uint32_t curve, const unsigned char* msg, int msgLen, con
       return 0;
     }
     if (int rc = f.CheckCapacity(2091, *outLen, needed)) return rc;
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.curve() == nullptr) return f.Fail(2091, "bc-vantrel get pkcparam error");
     int32_t written = *outLen;
     if (ECIES_Decrypt(msg, msgLen, pri, priLen, out, &written, pkc.get()) != 0)
@@ -124,7 +110,7 @@ int BCMGenECDHKeyPair(uint32_t curve, unsigned char* pri, int* priLen, unsigned 
     if (*priLen < kPrivLen || *pubLen < kCompPubLen)
       return MsgFail(2124, "buffer size pri[%d is lower than %d] , pub[%d is lower than %d]", *priLen, kPrivLen,
                      *pubLen, kCompPubLen);
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     NXVT_EC_CURVE* c = pkc.curve();
     if (c == nullptr) return MsgFail(2129, "bc-vantrel get pkcparam error");
 
@@ -175,7 +161,7 @@ int BCMGenECDHComputeShareKey(uint32_t curve, const unsigned char* pri, int priL
       return 0;
     }
     if (*outLen < kCompPubLen) return MsgFail(2186, "buffer size[%d] is lower than [%d]", *outLen, kCompPubLen);
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     NXVT_EC_CURVE* c = pkc.curve();
     if (c == nullptr) return MsgFail(2191, "bc-vantrel get pkcparam error");
 

@@ -8,19 +8,6 @@
 
 namespace {
 
-// The signing object of one export call, released on every path.
-class CallPkc {
- public:
-  explicit CallPkc(uint32_t curve) : pkc_(GetPKCParam(curve)) {}
-  ~CallPkc() { NXVT_PKC_Free(pkc_); }
-  CallPkc(const CallPkc&) = delete;
-  CallPkc& operator=(const CallPkc&) = delete;
-  NXVT_PKC* get() const { return pkc_; }
-
- private:
-  NXVT_PKC* pkc_;
-};
-
 constexpr const char* kPkcError = "bc-vantrel get pkcparam error";
 constexpr const char* kNodeCapacity =
     "buffer size pri[%d is lower than %d] , pub[%d is lower than %d] , chaincode[%d is lower than %d]";
@@ -50,7 +37,7 @@ int BCMGenMasterNode(uint32_t curve, const unsigned char* seed, uint32_t seedLen
     if (NodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
     if (NodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
       return f.Fail(1218, kNodeCapacity, *priLen, kHdPriLen, *pubLen, kHdPubLen, *chainLen, kHdChainLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1234, kPkcError);
     int32_t l1 = *priLen, l2 = *pubLen, l3 = *chainLen;
     if (GenerateMasterNodeFromSeed(seed, seedLen, pkc.get(), pri, &l1, pub, &l2, chain, &l3) != 0)
@@ -74,7 +61,7 @@ int BCMGenCKD(uint32_t curve, const unsigned char* ppri, int ppriLen, const unsi
     if (NodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
     if (NodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen))
       return f.Fail(1293, kNodeCapacity, *cpriLen, kHdPriLen, *cpubLen, kHdPubLen, *cchainLen, kHdChainLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1310, kPkcError);
     int32_t l1 = *cpriLen, l2 = *cpubLen, l3 = *cchainLen;
     if (CKD(ppri, ppriLen, ppub, ppubLen, pchain, pchainLen, index, pkc.get(), cpri, &l1, cpub, &l2, cchain,
@@ -103,7 +90,7 @@ int BCMGenCKDPub(uint32_t curve, const unsigned char* ppub, int ppubLen, const u
     if (*cpubLen < kHdPubLen || *cchainLen < kHdChainLen)
       return f.Fail(1366, "buffer size pub[%d is lower than %d] , chaincode[%d is lower than %d]", *cpubLen,
                     kHdPubLen, *cchainLen, kHdChainLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1372, kPkcError);
     int32_t l1 = *cpubLen, l2 = *cchainLen;
     if (CKDPub(ppub, ppubLen, pchain, pchainLen, index, pkc.get(), cpub, &l1, cchain, &l2) != 0)
@@ -124,7 +111,7 @@ int BCMGenPathLeafNode(uint32_t curve, const unsigned char* seed, uint32_t seedL
     if (NodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
     if (NodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
       return f.Fail(1428, kNodeCapacity, *priLen, kHdPriLen, *pubLen, kHdPubLen, *chainLen, kHdChainLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1445, kPkcError);
     int32_t l1 = *priLen, l2 = *pubLen, l3 = *chainLen;
     if (GeneratePathLeafNodeFromSeed(seed, seedLen, purpose, coin, account, change, index, pkc.get(), pri, &l1, pub,
@@ -141,7 +128,7 @@ int BCMGetPubYFromCompPub(uint32_t curve, const unsigned char* pub, int pubLen, 
   return RunExport("BCMGetPubYFromCompPub", 274, [&](ExportFrame& f) {
     if (pub == nullptr || y == nullptr) return f.NullParam(1477);
     if (pubLen != kHdPubLen) return f.Fail(1483, "Pub Len[%d must %d]", pubLen, kHdPubLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1489, kPkcError);
     // The library's code is the export's; the trail carries locations only.
     if (int rc = GetPubYFromCompPub(pub, pubLen, pkc.get(), y, yLen)) {
@@ -161,7 +148,7 @@ int BCMGenPubkeyFromPriKey(uint32_t curve, const unsigned char* pri, int priLen,
       return 0;
     }
     if (*pubLen < kHdPubLen) return f.Fail(1534, "buffer size pub[%d is lower than %d]", *pubLen, kHdPubLen);
-    CallPkc pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1549, kPkcError);
     int32_t len = *pubLen;
     if (DerivePub(pri, priLen, pkc.get(), pub, &len) != 0) return f.Fail(1555, "bc-module DerivePub error");

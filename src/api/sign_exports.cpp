@@ -8,19 +8,6 @@
 
 namespace {
 
-// The signing object of one export call, released on every path.
-class PkcHolder {
- public:
-  explicit PkcHolder(uint32_t curve) : pkc_(GetPKCParam(curve)) {}
-  ~PkcHolder() { NXVT_PKC_Free(pkc_); }
-  PkcHolder(const PkcHolder&) = delete;
-  PkcHolder& operator=(const PkcHolder&) = delete;
-  const NXVT_PKC* get() const { return pkc_; }
-
- private:
-  NXVT_PKC* pkc_;
-};
-
 constexpr int kSigPartCap = static_cast<int>(kEcdsaSigPartCap);
 constexpr int kEdSigLen = static_cast<int>(NXVT_ED25519_SIG_LEN);
 constexpr int kEdKeyLen = static_cast<int>(NXVT_ED25519_KEY_LEN);
@@ -42,7 +29,7 @@ int BCMGenSignature(uint32_t curve, const unsigned char* pri, int priLen, uint32
     if (*sigRLen < kSigPartCap || *sigSLen < kSigPartCap)
       return f.Fail(1596, "buffer size SigR[%d is lower than %d] SigS[%d is lower than %d]", *sigRLen, kSigPartCap,
                     *sigSLen, kSigPartCap);
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1629, "bc-vantrel get pkcparam error");
     uint32_t rLen = static_cast<uint32_t>(*sigRLen);
     uint32_t sLen = static_cast<uint32_t>(*sigSLen);
@@ -61,7 +48,7 @@ int BCMVerifySignature(uint32_t curve, const unsigned char* pub, int pubLen, con
     if (pub == nullptr || pubLen != static_cast<int>(kEcCompPubLen) || msg == nullptr || sigR == nullptr ||
         sigS == nullptr)
       return f.NullParam(1663);
-    PkcHolder pkc(curve);
+    ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1669, "bc-vantrel get pkcparam error");
     if (rfc6979_secp256k1_verify(pub, pubLen, sigR, sigRLen, sigS, sigSLen, hashId, msg, msgLen, pkc.get()) != 0)
       return f.Fail(1677, "bc-module rfc6979_secp256k1_verify error");

@@ -94,6 +94,21 @@ void NXVT_PKC_Free(NXVT_PKC* pkc);
 // secp256k1), or null. Release with NXVT_PKC_Free.
 NXVT_PKC* GetPKCParam(BCMCurveCode code);
 
+// The signing object of one call, built from a curve code and released on
+// every path; get() is null when it could not be built.
+class ScopedPkc {
+ public:
+  explicit ScopedPkc(BCMCurveCode code) : pkc_(GetPKCParam(code)) {}
+  ~ScopedPkc() { NXVT_PKC_Free(pkc_); }
+  ScopedPkc(const ScopedPkc&) = delete;
+  ScopedPkc& operator=(const ScopedPkc&) = delete;
+  NXVT_PKC* get() const { return pkc_; }
+  NXVT_EC_CURVE* curve() const { return pkc_ != nullptr ? pkc_->curve : nullptr; }
+
+ private:
+  NXVT_PKC* pkc_;
+};
+
 // Public key: field size in bits (the bit length of p) and the owned point.
 struct NXVT_EC_PUBKEY {
   int32_t fieldBits;
