@@ -112,6 +112,16 @@ void NXVT_Digest_Update(NXVT_DIGEST_CTX* ctx, const unsigned char* data, int32_t
   }
 }
 
+void DigestUpdateAll(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t len) {
+  constexpr size_t kSlice = size_t{1} << 30;
+  while (data != nullptr && len > 0) {
+    const size_t n = len < kSlice ? len : kSlice;
+    NXVT_Digest_Update(ctx, data, static_cast<int32_t>(n));
+    data += n;
+    len -= n;
+  }
+}
+
 void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx) {
   if (out == nullptr || outLen == nullptr || ctx == nullptr || !KnownDesc(ctx->desc)) return;
   const int32_t capacity = *outLen;

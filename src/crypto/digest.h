@@ -1,6 +1,7 @@
 #ifndef TOLVARIS_CRYPTO_DIGEST_H
 #define TOLVARIS_CRYPTO_DIGEST_H
 
+#include <cstddef>
 #include <cstdint>
 
 // Digest selector shared by the whole system.
@@ -61,6 +62,9 @@ int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char
 int NXVT_Digest_Init(NXVT_DIGEST_CTX* ctx, const NXVT_DIGEST_DESC* desc);
 void NXVT_Digest_Update(NXVT_DIGEST_CTX* ctx, const unsigned char* data, int32_t len);
 void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx);
+// Update for inputs of any size: they go to NXVT_Digest_Update in slices
+// that fit its signed 32-bit length. A null pointer adds nothing.
+void DigestUpdateAll(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t len);
 
 // Descriptor of a streaming hash id (1, 2, 3), else null.
 const NXVT_DIGEST_DESC* DigestDescForId(HashId id);

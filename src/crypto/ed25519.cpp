@@ -51,15 +51,7 @@ uint32_t SubBorrow(unsigned char* out, const unsigned char* a, const unsigned ch
 
 bool HashInit(NXVT_DIGEST_CTX* c) { return NXVT_Digest_Init(c, &NXVT_SHA512_DESC) == 0; }
 
-void HashUpdate(NXVT_DIGEST_CTX* c, const unsigned char* p, size_t n) {
-  // The streaming layer takes 32-bit lengths; feed long inputs in pieces.
-  while (n > 0) {
-    size_t piece = n > (1u << 30) ? (1u << 30) : n;
-    NXVT_Digest_Update(c, p, static_cast<int32_t>(piece));
-    p += piece;
-    n -= piece;
-  }
-}
+void HashUpdate(NXVT_DIGEST_CTX* c, const unsigned char* p, size_t n) { DigestUpdateAll(c, p, n); }
 
 bool HashFinal(NXVT_DIGEST_CTX* c, unsigned char out[64]) {
   int32_t len = 64;

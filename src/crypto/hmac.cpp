@@ -49,15 +49,8 @@ int NXVT_HMAC_Init(NXVT_HMAC_CTX* ctx, const unsigned char* key, int32_t keyLen,
 }
 
 void NXVT_HMAC_Update(NXVT_HMAC_CTX* ctx, const unsigned char* data, size_t len) {
-  if (ctx == nullptr || data == nullptr) return;
-  // The digest layer counts in signed 32 bits: long inputs go in slices.
-  constexpr size_t kSlice = size_t{1} << 30;
-  while (len > 0) {
-    const size_t n = len < kSlice ? len : kSlice;
-    NXVT_Digest_Update(&ctx->inner, data, static_cast<int32_t>(n));
-    data += n;
-    len -= n;
-  }
+  if (ctx == nullptr) return;
+  DigestUpdateAll(&ctx->inner, data, len);
 }
 
 void NXVT_HMAC_Final(unsigned char* out, int32_t* outLen, const NXVT_HMAC_CTX* ctx) {

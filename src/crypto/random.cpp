@@ -41,22 +41,12 @@ uint32_t SeedlenFor(const NXVT_DIGEST_DESC* desc) {
   return 0;
 }
 
-// The streaming layer takes signed 32-bit lengths: feed longer inputs in parts.
-void UpdateAll(NXVT_DIGEST_CTX* ctx, const unsigned char* p, size_t n) {
-  while (p != nullptr && n > 0) {
-    size_t part = n > (1u << 30) ? (1u << 30) : n;
-    NXVT_Digest_Update(ctx, p, static_cast<int32_t>(part));
-    p += part;
-    n -= part;
-  }
-}
-
 // Digest of the concatenated segments into `out` (outlen bytes).
 int DigestSegments(const NXVT_DIGEST_DESC* desc, const Segment* segs, size_t count, unsigned char* out) {
   NXVT_DIGEST_CTX ctx;
   ScopedWipe wipeCtx(ctx);
   if (NXVT_Digest_Init(&ctx, desc) != 0) return -1;
-  for (size_t i = 0; i < count; ++i) UpdateAll(&ctx, segs[i].p, segs[i].n);
+  for (size_t i = 0; i < count; ++i) DigestUpdateAll(&ctx, segs[i].p, segs[i].n);
   int32_t len = 64;
   NXVT_Digest_Final(out, &len, &ctx);
   return len == static_cast<int32_t>(OutLen(desc)) ? 0 : -1;
