@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "crypto/memory.h"
 
@@ -25,7 +26,23 @@ struct WipeAllocator {
   bool operator==(const WipeAllocator<U>&) const noexcept { return true; }
 };
 
+using SecureTextBase = std::basic_string<char, std::char_traits<char>, WipeAllocator<char>>;
+
 // The JSON layer's working text: request copies, handler output, envelopes.
-using SecureText = std::basic_string<char, std::char_traits<char>, WipeAllocator<char>>;
+// A short text is kept inside the object itself, out of the allocator's
+// reach: the destructor wipes the buffer in use, wherever it lives.
+class SecureText : public SecureTextBase {
+ public:
+  using SecureTextBase::SecureTextBase;
+  using SecureTextBase::operator=;
+  SecureText() noexcept = default;
+  SecureText(const SecureTextBase& other) : SecureTextBase(other) {}
+  SecureText(SecureTextBase&& other) noexcept : SecureTextBase(std::move(other)) {}
+  SecureText(const SecureText&) = default;
+  SecureText(SecureText&&) noexcept = default;
+  SecureText& operator=(const SecureText&) = default;
+  SecureText& operator=(SecureText&&) = default;
+  ~SecureText() { Wipe(data(), capacity()); }
+};
 
 #endif
