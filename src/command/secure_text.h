@@ -37,7 +37,10 @@ class SecureText : public SecureTextBase {
   using SecureTextBase::operator=;
   SecureText() noexcept = default;
   SecureText(const SecureTextBase& other) : SecureTextBase(other) {}
-  SecureText(SecureTextBase&& other) noexcept : SecureTextBase(std::move(other)) {}
+  // A plain temporary (the result of +, substr) is left with no copy either.
+  SecureText(SecureTextBase&& other) noexcept : SecureTextBase(std::move(other)) {
+    Wipe(other.data(), other.capacity());
+  }
   SecureText(const SecureText&) = default;
   SecureText(SecureText&&) noexcept = default;
   SecureText& operator=(const SecureText&) = default;
