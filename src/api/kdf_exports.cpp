@@ -5,29 +5,16 @@
 #include "crypto/digest.h"
 #include "crypto/hmac.h"
 #include "crypto/pbkdf2.h"
-#include "crypto/random.h"
 #include "crypto/scrypt.h"
+#include "keys/bip39.h"
 #include "tolvaris/bcm_kdf.h"
-
-namespace {
-
-constexpr uint32_t kMaxEntropyBytes = 2048;
-
-// Records the failed random draw as the entropy generator's location.
-int EntropyFailed(ExportFrame& f) {
-  AddErrLocation(nullptr, "GenerateEntropy", 429);
-  return f.Fail(449, "bc-vantrel GenerateEntropy error");
-}
-
-}  // namespace
 
 int BCMGenEntropy(uint32_t count, unsigned char* out) {
   return RunExport("BCMGenEntropy", 449, [&](ExportFrame& f) {
     if (out == nullptr) return f.NullParam(433);
-    // Checked before the bit count is formed: count * 8 would wrap in 32 bits
-    // (0x20000000 bytes would ask for 0 bits and leave the buffer unfilled).
-    if (count > kMaxEntropyBytes) return EntropyFailed(f);
-    if (NXVT_RNG_GetBytes(out, count * 8) != 0) return EntropyFailed(f);
+    // GenerateEntropy refuses counts above one request before forming the bit
+    // count, and records its own location.
+    if (GenerateEntropy(nullptr, out, count) != 0) return f.Fail(449, "bc-vantrel GenerateEntropy error");
     return 0;
   });
 }
