@@ -81,9 +81,13 @@ std::string DecimalText(int64_t value) {
 
 void ToBytes(std::string_view text, SecureBytes& out) {
   std::vector<unsigned char> bytes = HexToBytes(text);
+  // Wiped on every path, a failed resize of `out` included.
+  struct WipeOnExit {
+    std::vector<unsigned char>& v;
+    ~WipeOnExit() { WipeVector(v); }
+  } wipe{bytes};
   out.resize(bytes.size());
   if (!bytes.empty()) std::memcpy(out.data(), bytes.data(), bytes.size());
-  WipeVector(bytes);
 }
 
 int32_t ActionNotAvailable(SecureText& out, const char* label, int32_t code) {
