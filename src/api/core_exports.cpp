@@ -6,8 +6,11 @@
 #include "crypto/digest.h"
 #include "crypto/memory.h"
 #include "tolvaris/bcm_core.h"
+#include "tolvaris/unprefixed.h"
 
 const char* BCMGetVer(void) { return "DV_vqver_DV.DV_vqdev_DV"; }
+// The unprefixed family's name for the same function.
+extern "C" TOLVARIS_VISIBLE const char* GetOstrelVer(void) __attribute__((alias("BCMGetVer")));
 
 int BCMGetCurrentSystemEndian(void) { return HostEndianFlag == 1 ? 1 : 0; }
 

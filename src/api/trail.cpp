@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tolvaris/bcm_core.h"
+#include "tolvaris/unprefixed.h"
 
 namespace {
 
@@ -96,3 +97,6 @@ char* BCMGetLastErr(void) {
 #endif
   return g_lastErr;
 }
+
+// The unprefixed family's name for the same function.
+extern "C" TOLVARIS_VISIBLE char* GetVorlekLastErr(void) __attribute__((alias("BCMGetLastErr")));

@@ -220,16 +220,8 @@ TV_SAME_SIGNATURE(GetOstrelVer, BCMGetVer);
 
 // ---- Aliases and no-ops -----------------------------------------------------
 
-// GetVorlekLastErr and GetOstrelVer are the very functions BCMGetLastErr and
-// BCMGetVer, which live in other translation units where a plain alias
-// cannot reach them. An indirect function gives the old name the same
-// address: the loader (and dlsym) resolve it to the BCM* function itself.
-extern "C" {
-static decltype(&BCMGetLastErr) ResolveGetVorlekLastErr() { return &BCMGetLastErr; }
-static decltype(&BCMGetVer) ResolveGetOstrelVer() { return &BCMGetVer; }
-}
-char* GetVorlekLastErr(void) __attribute__((ifunc("ResolveGetVorlekLastErr")));
-const char* GetOstrelVer(void) __attribute__((ifunc("ResolveGetOstrelVer")));
+// GetVorlekLastErr and GetOstrelVer are aliases defined beside BCMGetLastErr
+// (trail.cpp) and BCMGetVer (core_exports.cpp).
 
 void PrintStr(const char*, ...) {}
 void BCMPrintStr(const char*, ...) __attribute__((alias("PrintStr")));
