@@ -12,6 +12,7 @@
 #include "api/slip44.h"
 #include "command/actions.h"
 #include "command/json_check.h"
+#include "command/json_tree.h"
 #include "command/secure_text.h"
 #include "crypto/memory.h"
 #include "tolvaris/bcm_aes.h"
@@ -262,53 +263,20 @@ class ModuleResult {
   char* text_ = nullptr;
 };
 
-// The parse tree's blocks carry their size in front, so that every block
-// (the reply echoes the caller's keys) is wiped before it is freed.
-constexpr size_t kBlockHeader = 16;
-
-void* ReplyAlloc(size_t size, int zero, void*) {
-  if (size > SIZE_MAX - kBlockHeader) return nullptr;
-  unsigned char* block =
-      static_cast<unsigned char*>(zero ? calloc(1, size + kBlockHeader) : malloc(size + kBlockHeader));
-  if (block == nullptr) return nullptr;
-  std::memcpy(block, &size, sizeof size);
-  return block + kBlockHeader;
-}
-
-void ReplyFree(void* p, void*) {
-  if (p == nullptr) return;
-  unsigned char* block = static_cast<unsigned char*>(p) - kBlockHeader;
-  size_t size = 0;
-  std::memcpy(&size, block, sizeof size);
-  Wipe(block, size + kBlockHeader);
-  free(block);
-}
-
 class ParsedResult {
  public:
-  explicit ParsedResult(const SecureText& text) {
-    std::memset(&settings_, 0, sizeof settings_);
-    settings_.mem_alloc = ReplyAlloc;
-    settings_.mem_free = ReplyFree;
-    char error[json_error_max] = {0};
-    root_ = json_parse_ex(&settings_, text.data(), text.size(), error);
-  }
-  ~ParsedResult() {
-    if (root_ != nullptr) json_value_free_ex(&settings_, root_);
-  }
-  ParsedResult(const ParsedResult&) = delete;
-  ParsedResult& operator=(const ParsedResult&) = delete;
+  explicit ParsedResult(const SecureText& text) : tree_(text.data(), text.size()) {}
 
   // The string at "return" -> `member` of a successful envelope; empty when
   // the text did not parse, the action failed or the member is no string.
   SecureText ReturnMember(std::string_view member) const {
-    if (root_ == nullptr || ValueText(ArgValue(*root_, "result")) != "success") return SecureText();
-    return ValueText(ArgValue(ArgValue(*root_, "return"), member));
+    const json_value* root = tree_.root();
+    if (root == nullptr || ValueText(ArgValue(*root, "result")) != "success") return SecureText();
+    return ValueText(ArgValue(ArgValue(*root, "return"), member));
   }
 
  private:
-  json_settings settings_;
-  json_value* root_ = nullptr;
+  ParsedJson tree_;
 };
 
 bool IsServedCode(uint32_t code) { return code == kCoinBTC || code == (kCoinBTC | kCoinTestFlag); }

@@ -10,6 +10,7 @@
 #include "command/actions.h"
 #include "command/addon_registry.h"
 #include "command/json_check.h"
+#include "command/json_tree.h"
 #include "command/text/text.h"
 #include "crypto/memory.h"
 #include "tolvaris/bcm_core.h"
@@ -18,53 +19,6 @@
 namespace {
 
 constexpr char kNullRequestObject[] = R"j({"err_code":"100","err_msg":"json parameter is null"})j";
-
-// The parse tree's blocks carry their size in front, so that every block
-// (names and string values included) is wiped before it is freed.
-constexpr size_t kBlockHeader = 16;
-
-void* TreeAlloc(size_t size, int zero, void*) {
-  if (size > SIZE_MAX - kBlockHeader) return nullptr;
-  unsigned char* block = static_cast<unsigned char*>(zero ? calloc(1, size + kBlockHeader) : malloc(size + kBlockHeader));
-  if (block == nullptr) return nullptr;
-  std::memcpy(block, &size, sizeof size);
-  return block + kBlockHeader;
-}
-
-void TreeFree(void* p, void*) {
-  if (p == nullptr) return;
-  unsigned char* block = static_cast<unsigned char*>(p) - kBlockHeader;
-  size_t size = 0;
-  std::memcpy(&size, block, sizeof size);
-  Wipe(block, size + kBlockHeader);
-  free(block);
-}
-
-json_settings TreeSettings() {
-  json_settings s;
-  std::memset(&s, 0, sizeof s);
-  s.mem_alloc = TreeAlloc;
-  s.mem_free = TreeFree;
-  return s;
-}
-
-class ParsedRequest {
- public:
-  explicit ParsedRequest(const SecureText& text) : settings_(TreeSettings()) {
-    char error[json_error_max] = {0};
-    root_ = json_parse_ex(&settings_, text.data(), text.size(), error);
-  }
-  ~ParsedRequest() {
-    if (root_ != nullptr) json_value_free_ex(&settings_, root_);
-  }
-  ParsedRequest(const ParsedRequest&) = delete;
-  ParsedRequest& operator=(const ParsedRequest&) = delete;
-  const json_value* root() const { return root_; }
-
- private:
-  json_settings settings_;
-  json_value* root_ = nullptr;
-};
 
 std::string ToStd(const SecureText& t) { return std::string(t.data(), t.size()); }
 
@@ -190,7 +144,7 @@ int RunModule(const char* request, char** result) {
       envelope = MakeResultEnvelope("check_param", "", false, kNullRequestObject);
     } else {
       const SecureText text(request);
-      ParsedRequest parsed(text);
+      ParsedJson parsed(text.data(), text.size());
       if (parsed.root() == nullptr) {
         code = kRunModuleParseError;
         SecureText object("{");
