@@ -337,13 +337,7 @@ bool TableDigest(NXVT_BN* z, const uint8_t* msg, uint32_t msgLen, const NXVT_DIG
   ScopedWipe wipeCtx(ctx);
   std::memset(&ctx, 0, sizeof ctx);
   if (NXVT_Digest_Init(&ctx, desc) != 0) return false;
-  // The streaming layer counts in signed 32 bits: feed long messages in parts.
-  uint32_t off = 0;
-  while (off < msgLen) {
-    const uint32_t part = msgLen - off > 0x40000000u ? 0x40000000u : msgLen - off;
-    NXVT_Digest_Update(&ctx, msg + off, static_cast<int32_t>(part));
-    off += part;
-  }
+  DigestUpdateAll(&ctx, msg, msgLen);
   uint8_t digest[64];
   ScopedWipe wipeDigest(digest, sizeof digest);
   int32_t len = sizeof digest;
