@@ -1,0 +1,105 @@
+// The demonstration requests (tools/demo-requests.jsonl) stay a working
+// wallet session: every request succeeds, every check in it says "true",
+// and each step uses what the step before it answered (the seed of the
+// mnemonic, the leaf key of that seed, the signature of that key, the
+// ciphertext of the encryption), so a stale value cannot hide behind a
+// reply that merely succeeds.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tolvaris/runmodule.h"
+#include "tv_test.h"
+
+namespace {
+
+const std::string kDemoFile = std::string(TV_FIXTURES_DIR) + "/../../tools/demo-requests.jsonl";
+
+struct Step {
+  std::string action;
+  Json::Value args, ret;
+};
+
+// Bytes as the actions write them: "0x" hex stays, text becomes its hex.
+std::string AsHex(const std::string& value) {
+  if (value.rfind("0x", 0) == 0) return value;
+  return "0x" + tvt::Hex(reinterpret_cast<const unsigned char*>(value.data()), value.size());
+}
+
+TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
+  std::ifstream in(kDemoFile);
+  ASSERT_TRUE(in) << kDemoFile;
+  std::vector<Step> steps;
+  std::map<std::string, std::vector<size_t>> byAction;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    char* out = nullptr;
+    const int rc = RunModule(line.c_str(), &out);
+    ASSERT_NE(out, nullptr) << line;
+    const std::string envelope = out;
+    FreeMem(out);
+    EXPECT_EQ(rc, 0) << envelope;
+    const Json::Value request = tvt::ParseJson(line);
+    const Json::Value reply = tvt::ParseJson(envelope);
+    EXPECT_EQ(reply["result"].asString(), "success") << envelope;
+    for (const char* verdict : {"valid", "verify"})
+      if (reply["return"].isMember(verdict)) {
+        EXPECT_EQ(reply["return"][verdict].asString(), "true") << envelope;
+      }
+    byAction[request["action"].asString()].push_back(steps.size());
+    steps.push_back({request["action"].asString(), request["args"], reply["return"]});
+  }
+  // The session the file is meant to show.
+  for (const char* action : {"GenEntropy", "GenMNemonic", "ConvMnemonicToSeed", "GenMasterNode", "GenLeafNode",
+                             "GenSignature", "VerifySignature", "GenAES"})
+    ASSERT_FALSE(byAction[action].empty()) << "no " << action << " request";
+  auto first = [&](const char* action) -> const Step& { return steps[byAction[action].front()]; };
+
+  const std::string mnemonic = first("GenMNemonic").ret["mnemonic"].asString();
+  EXPECT_EQ(first("ConvMnemonicToSeed").args["mnemonic"].asString(), mnemonic);
+  const std::string seed = first("ConvMnemonicToSeed").ret["seed"].asString();
+  EXPECT_EQ(first("GenMasterNode").args["masterseed"].asString(), seed);
+  EXPECT_EQ(first("GenLeafNode").args["masterseed"].asString(), seed);
+
+  const Json::Value& leaf = first("GenLeafNode").ret;
+  const Step& sign = first("GenSignature");
+  const Step& verify = first("VerifySignature");
+  EXPECT_EQ(sign.args["pri"].asString(), leaf["cpri"].asString());
+  EXPECT_EQ(verify.args["pub"].asString(), leaf["cpub"].asString());
+  EXPECT_EQ(verify.args["data"], sign.args["data"]);
+  EXPECT_EQ(verify.args["hashalgo"], sign.args["hashalgo"]);
+  EXPECT_EQ(verify.args["sigr"], sign.ret["sigr"]);
+  EXPECT_EQ(verify.args["sigs"], sign.ret["sigs"]);
+  for (size_t i : byAction["GenPubkeyFromPrikey"])
+    if (steps[i].args["pri"] == leaf["cpri"]) {
+      EXPECT_EQ(steps[i].ret["pub"], leaf["cpub"]);
+    }
+
+  // Shares recovered from the same mnemonic.
+  for (size_t i : byAction["ConvSSSMNemonicToMasterMNemonic"])
+    EXPECT_EQ(steps[i].ret["mnemonic"].asString(), mnemonic);
+
+  // Each decryption opens the encryption right before it.
+  for (const char* action : {"GenAES", "GenAESAuth"}) {
+    const std::vector<size_t>& runs = byAction[action];
+    bool roundTrip = false;
+    for (size_t k = 1; k < runs.size(); ++k) {
+      const Step& enc = steps[runs[k - 1]];
+      const Step& dec = steps[runs[k]];
+      if (!enc.ret.isMember("encrypt") || !dec.ret.isMember("decrypt")) continue;
+      roundTrip = true;
+      EXPECT_EQ(dec.args["data"].asString(), enc.ret["encrypt"].asString()) << action;
+      EXPECT_EQ(dec.ret["decrypt"].asString(), AsHex(enc.args["data"].asString())) << action;
+      for (const char* key : {"key", "iv"}) EXPECT_EQ(dec.args[key], enc.args[key]) << action << " " << key;
+    }
+    if (std::string(action) == "GenAES") {
+      EXPECT_TRUE(roundTrip) << "no AES round trip";
+    }
+  }
+}
+
+}  // namespace
