@@ -376,8 +376,9 @@ TEST(ShamirSecrets, SecretsAtAndAboveThePrimes) {
   }
 }
 
-// The model recovers our shares, and our code recovers the model's shares;
-// a model share numbered 0 is refused.
+// The model recovers our shares, and our code recovers the model's shares
+// (share numbers up to 15, ten shares at most); a model share numbered 0 and
+// a well-formed set of eleven shares are refused.
 TEST(ShamirModel, AgreesWithAnIndependentModel) {
   tvt::TestRng rng(2112);
   std::ostringstream input;
@@ -398,10 +399,11 @@ TEST(ShamirModel, AgreesWithAnIndependentModel) {
     int32_t len, n, t, k;
     tvt::Bytes secret;
     std::string xs;
+    bool refused = false;
   };
   std::vector<ModelSplit> model;
   for (int i = 0; i < 20; ++i) {
-    ModelSplit m{kLens[i % 5], 0, 0, static_cast<int32_t>(rng.Below(15)), {}, ""};
+    ModelSplit m{kLens[i % 5], 0, 0, static_cast<int32_t>(rng.Below(15)), {}, "", false};
     m.n = 2 + static_cast<int32_t>(rng.Below(9));
     m.t = 2 + static_cast<int32_t>(rng.Below(static_cast<uint32_t>(m.n - 1)));
     m.secret = rng.RandBytes(static_cast<size_t>(m.len));
@@ -409,7 +411,9 @@ TEST(ShamirModel, AgreesWithAnIndependentModel) {
     for (int32_t x = m.n - m.t + 1; x <= m.n; ++x) m.xs += (m.xs.empty() ? "" : ",") + std::to_string(x);
     model.push_back(m);
   }
-  model.push_back({16, 3, 2, 4, tvt::Bytes(16, 0x11), "0,1"});
+  model.push_back({16, 3, 2, 4, tvt::Bytes(16, 0x11), "0,1", true});
+  model.push_back({20, 15, 10, 2, tvt::Bytes(20, 0x22), "6,7,8,9,10,11,12,13,14,15", false});
+  model.push_back({24, 12, 11, 1, tvt::Bytes(24, 0x33), "1,2,3,4,5,6,7,8,9,10,11", true});
   for (const ModelSplit& m : model) {
     input << "M " << m.len << ' ' << m.n << ' ' << m.t << ' ' << m.k << ' ' << tvt::Hex(m.secret) << ' ';
     for (int32_t c = 1; c < m.t; ++c) input << (c > 1 ? "," : "") << tvt::Hex(rng.RandBytes(static_cast<size_t>(m.len)));
@@ -425,7 +429,7 @@ TEST(ShamirModel, AgreesWithAnIndependentModel) {
     std::string line;
     std::getline(out, line);
     std::string got;
-    if (i + 1 == model.size()) {
+    if (model[i].refused) {
       EXPECT_EQ(Recover(line), 1) << line;
       continue;
     }
