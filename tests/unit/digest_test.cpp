@@ -133,6 +133,13 @@ TEST(Digest, FinalLeavesContextUsable) {
     NXVT_Digest_Final(keep, &shortLen, &ctx);
     EXPECT_EQ(shortLen, 0);
     EXPECT_EQ(keep[0], 0xAA);
+    // A negative capacity is short too, not a huge unsigned one.
+    for (int32_t negative : {-1, INT32_MIN}) {
+      int32_t l = negative;
+      NXVT_Digest_Final(keep, &l, &ctx);
+      EXPECT_EQ(l, 0);
+      EXPECT_EQ(keep[0], 0xAA);
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "command/action_table.h"
 #include "command/actions.h"
 #include "command/json_check.h"
+#include "command/run_module.h"
 #include "command/text/text.h"
 #include "tolvaris/runmodule.h"
 
@@ -284,6 +285,14 @@ TEST(AddonRegistry, ForwardingToEchoAddon) {
   r = Send(R"({"action":"EchoCode","addon":"echo"})");
   EXPECT_EQ(r.rc, 1203);
   EXPECT_EQ(ReturnOf(r)["action"], "EchoCode");
+  EXPECT_FALSE(ReturnOf(r).isMember("err_code"));  // the reply as it came, nothing put in front
+  {
+    // Below RunModule the add-on's own code passes unchanged; an unknown add-on is 1.
+    SecureText object;
+    EXPECT_EQ(DispatchAction("EchoCode", "echo", R"({"action":"EchoCode"})", json_value_none, object), 42);
+    SecureText none;
+    EXPECT_EQ(DispatchAction("EchoCode", "nobody", "{}", json_value_none, none), 1);
+  }
 
   // A built-in action wins over the add-on of the request.
   r = Send(R"({"action":"GenHashMessage","addon":"echo","args":{"hashalgo":"SHA256","data":"abc"}})");

@@ -46,6 +46,10 @@ TEST(TolvarisRun, OneArgument) {
   o = Shell(kTool + " " + Quote(R"({"action":"Nope"})"));
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out.back(), '\n');
+  // More than one argument is a usage error: nothing is sent.
+  o = Shell(kTool + " '{}' '{}' 2>/dev/null");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
 }
 
 TEST(TolvarisRun, LinesShareOneProcess) {
