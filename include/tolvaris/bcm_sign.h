@@ -16,8 +16,8 @@
  * when the top bit is set; each buffer needs a capacity of 33. *sigRLen and
  * *sigSLen hold the capacities on entry and the written lengths on return; a
  * null sigR or sigS sets both lengths to 33 and returns 0.
- * *recid receives the recovery id: the parity of k*G's Y (inverted when S
- * was replaced), plus 2 in the rare case that k*G's X is not below n.
+ * *recid receives the recovery id, 0 or 1: the parity of k*G's Y (inverted
+ * when S was replaced).
  * Returns 0, or a fixed nonzero code with the error trail filled. */
 TOLVARIS_API int BCMGenSignature(uint32_t curve, const unsigned char* pri, int priLen, uint32_t hashId,
                                  const unsigned char* msg, int msgLen, uint32_t keepS, unsigned char* sigR,

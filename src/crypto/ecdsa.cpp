@@ -209,13 +209,15 @@ int32_t NXVT_ECDSA_FormatSig(const NXVT_EC_POINT* kG, const NXVT_BN* r, NXVT_BN*
     if (!A.ok() || NXVT_EC_Point_ToAffine(A.get(), kG, curve) != 0 || NXVT_EC_Point_IsInfinity(A.get())) return -1;
     const int32_t parity = curve->yParity ? curve->yParity(A.get(), curve) : NXVT_EC_Point_YParity(A.get(), curve);
     if (parity < 0) return -1;
+    // Only the parity is reported: the rare X >= n case (ids 2 and 3 of
+    // public-key recovery) is not marked.
     id = static_cast<uint32_t>(parity) ^ (replaced ? 1u : 0u);
-    // r = X mod n lost the X >= n case; recovery needs to know it.
-    if (!Below(A.get()->X, curve->n)) id |= 2u;
   }
   if (replaced) *s = w.s2;
+  // Both buffers are cleared over the capacity the caller stated.
+  std::memset(R, 0, *RLen);
+  std::memset(S, 0, *SLen);
   auto put = [](uint8_t* out, uint32_t* len, const uint8_t* b32) {
-    std::memset(out, 0, kEcdsaSigPartCap);
     if (b32[0] & 0x80) {
       std::memcpy(out + 1, b32, 32);
       *len = 33;
@@ -255,9 +257,11 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
   for (uint32_t counter = 0; counter < kMaxCandidates; ++counter) {
     uint32_t kLen = sizeof w.nonce;
     if (nonce(w.nonce, &kLen, priv, privLen, w.hash, 32, counter) != 0 || kLen != 32) return -1;
+    // The candidate is the nonce as it stands, with no range check: one at or
+    // above n signs as k mod n (so the same k*G and k^-1), and one that is 0
+    // modulo n gives the point at infinity, which fails the signing.
     NXVT_BN_FromBytes(&w.k, w.nonce, 32);
-    // A candidate outside 1 .. n-1 is skipped, as RFC 6979 asks.
-    if (!InRange(&w.k, curve->n)) continue;
+    if (NXVT_BN_Mod(&w.k, curve->n) != 0) return -1;
     const int32_t c = Commit(kG.get(), &w.r, &w.k, curve);
     if (c < 0) return -1;
     if (c > 0) continue;

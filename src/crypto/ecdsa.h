@@ -19,7 +19,8 @@
 // The value is big-endian in 32 bytes, zero-filled in front; when the first
 // byte has its top bit set a 0x00 byte goes in front (length 33). The
 // recovery id is the parity of k*G's Y, inverted when S was replaced by
-// n - S, plus 2 when k*G's X was not below n (so r lost information).
+// n - S: always 0 or 1 (the X >= n case of public-key recovery is not
+// marked).
 
 inline constexpr uint32_t kEcdsaSigPartCap = 33;
 inline constexpr uint32_t kEcdsaHashLen = 32;
@@ -47,7 +48,8 @@ using NXVT_ECDSA_NonceFn = int32_t (*)(uint8_t* k, uint32_t* kLen, const uint8_t
                                        const uint8_t* hash, uint32_t hashLen, uint32_t counter);
 
 // NXVT_ECDSA_SignRFC6979 with another candidate source (tests). A candidate
-// outside 1..n-1, r = 0 or s = 0 moves on to the next candidate.
+// is used as it stands (one at or above n acts as k mod n, one that is 0
+// modulo n fails); r = 0 or s = 0 moves on to the next candidate.
 int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, uint32_t hashLen, uint32_t keepS,
                                  const uint8_t* priv, uint32_t privLen, const NXVT_PKC* pkc, uint8_t* R,
                                  uint32_t* RLen, uint8_t* S, uint32_t* SLen, uint32_t* recid);
@@ -61,8 +63,9 @@ int32_t NXVT_ECDSA_RFC6979Nonce(uint8_t* k, uint32_t* kLen, const uint8_t* priv,
                                 const uint8_t* hash, uint32_t hashLen, uint32_t counter);
 
 // Writes r, s (s possibly replaced by n - s in place) and the recovery id
-// from k*G in the ECDSASig layout. -1 for a missing argument, a capacity
-// below 33 for R or S (nothing written), or r or s wider than 32 bytes.
+// from k*G in the ECDSASig layout; R and S are cleared over their stated
+// capacities first. -1 for a missing argument, a capacity below 33 for R or S
+// (nothing written), or r or s wider than 32 bytes.
 int32_t NXVT_ECDSA_FormatSig(const NXVT_EC_POINT* kG, const NXVT_BN* r, NXVT_BN* s, uint32_t keepS,
                              const NXVT_EC_CURVE* curve, uint8_t* R, uint32_t* RLen, uint8_t* S, uint32_t* SLen,
                              uint32_t* recid);

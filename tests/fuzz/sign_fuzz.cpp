@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool hashOk = hashId == 1 || hashId == 3 || hashId == 10 || hashId == 11 || (hashId == 0 && msgLen <= 32);
   Check((rc == 0) == (keyOk && hashOk));
   if (rc == 0) {
-    Check((rl == 32 || rl == 33) && (sl == 32 || sl == 33) && recid <= 3);
+    Check((rl == 32 || rl == 33) && (sl == 32 || sl == 33) && recid <= 1);
     Check(BCMVerifySignature(curve, pub, 33, R, rl, S, sl, hashId, rest, msgLen) == 0);
     if (msgLen > 0 && hashId != 0) {
       uint8_t changed[64];

@@ -509,10 +509,11 @@ std::string RofK(const Curve& c, const Bytes& k) {
   return Hex64(x);
 }
 
-// Candidates outside 1..n-1 (0, n, 2^256 - 1) are skipped rather than used
-// (a zero one would fail, one at or above n would act as the small nonce
-// k - n), and s = 0 moves on to the next candidate too.
-TEST(Ecdsa, CandidateRejection) {
+// A candidate is used as it stands, with no range check: 2^256 - 1 (above n)
+// signs as the nonce 2^256 - 1 - n, and 0 or n (0 modulo n) give the point at
+// infinity, which fails the signing instead of moving on. Only r = 0 and
+// s = 0 lead to the next candidate.
+TEST(Ecdsa, CandidateUse) {
   for (uint32_t code : {0u, 1u}) {
     Curve c(code);
     tvt::TestRng rng(707 + code);
@@ -523,11 +524,22 @@ TEST(Ecdsa, CandidateRejection) {
     const Sig direct = SignScripted(c, priv, hash, {k});
     ASSERT_EQ(direct.rc, 0);
     EXPECT_EQ(Hex(Value32(direct.R)), RofK(c, k));
-    const Sig skipped = SignScripted(c, priv, hash, {Bytes(32, 0), n, Bytes(32, 0xff), k});
-    ASSERT_EQ(skipped.rc, 0);
-    EXPECT_EQ(Hex(skipped.R) + Hex(skipped.S), Hex(direct.R) + Hex(direct.S));
-    EXPECT_EQ(OsslVerify(c.nid(), pub, hash, Value32(skipped.R), Value32(skipped.S)), 1);
-    EXPECT_EQ(SignScripted(c, priv, hash, {Bytes(32, 0), n}).rc, -1);
+
+    const Bytes top(32, 0xff);
+    NXVT_BN small = Bn(Hex(top)), nBn = Bn(Hex(n));
+    ASSERT_EQ(NXVT_BN_Sub(&small, &small, &nBn), 1);
+    const Bytes kSmall = Unhex(Hex64(small));
+    const Sig above = SignScripted(c, priv, hash, {top, k});
+    const Sig reduced = SignScripted(c, priv, hash, {kSmall});
+    ASSERT_EQ(above.rc, 0);
+    ASSERT_EQ(reduced.rc, 0);
+    EXPECT_EQ(Hex(above.R) + Hex(above.S), Hex(reduced.R) + Hex(reduced.S));
+    EXPECT_EQ(above.recid, reduced.recid);
+    EXPECT_EQ(Hex(Value32(above.R)), RofK(c, kSmall));
+    EXPECT_EQ(OsslVerify(c.nid(), pub, hash, Value32(above.R), Value32(above.S)), 1);
+    for (const Bytes& zeroModN : {Bytes(32, 0), n}) {
+      EXPECT_EQ(SignScripted(c, priv, hash, {zeroModN, k}).rc, -1) << Hex(zeroModN);
+    }
 
     // z = -r0 * d mod n makes s = 0 for the first candidate.
     const Bytes k0 = RandKey(rng, c.nid()), k1 = RandKey(rng, c.nid());
@@ -551,8 +563,8 @@ TEST(Ecdsa, CandidateRejection) {
   }
 }
 
-// Layout: a top bit set gives 33 bytes with 0x00 in front; a capacity below
-// 33 is refused with nothing written.
+// Layout: a top bit set gives 33 bytes with 0x00 in front, a value with a
+// clear top bit 32 bytes; a capacity below 33 is refused with nothing written.
 TEST(Ecdsa, FormatLayoutAndCapacity) {
   Curve c(0);
   NXVT_BN r = Bn("80" + std::string(62, '1'));
@@ -562,6 +574,14 @@ TEST(Ecdsa, FormatLayoutAndCapacity) {
   ASSERT_EQ(NXVT_ECDSA_FormatSig(c.c()->G, &r, &s, 1, c.c(), R, &rl, S, &sl, nullptr), 0);
   EXPECT_EQ(Hex(R, rl), "0080" + std::string(62, '1'));
   EXPECT_EQ(Hex(S, sl), "00ff" + std::string(60, '2'));
+  // Both buffers are cleared over their stated capacities, not just 33 bytes.
+  std::memset(R, 0xAA, sizeof R);
+  std::memset(S, 0xAA, sizeof S);
+  rl = sizeof R;
+  sl = 36;
+  ASSERT_EQ(NXVT_ECDSA_FormatSig(c.c()->G, &r, &s, 1, c.c(), R, &rl, S, &sl, nullptr), 0);
+  EXPECT_EQ(Hex(R, sizeof R), "0080" + std::string(62, '1') + std::string(14, '0'));
+  EXPECT_EQ(Hex(S, sizeof S), "00ff" + std::string(60, '2') + std::string(8, '0') + std::string(8, 'a'));
   for (uint32_t cap : {0u, 1u, 32u}) {
     std::memset(R, 0xAA, sizeof R);
     std::memset(S, 0xAA, sizeof S);
@@ -577,8 +597,9 @@ TEST(Ecdsa, FormatLayoutAndCapacity) {
 }
 
 // When X of k*G is not below n (possible on P-256, where p - n is about
-// 2^224), r = X mod n loses that fact: the recovery id says so with 2.
-TEST(Ecdsa, RecoveryIdMarksXNotBelowN) {
+// 2^224), the recovery id is still the parity alone: ids 2 and 3 are never
+// produced.
+TEST(Ecdsa, RecoveryIdIsParityWhenXNotBelowN) {
   Curve c(1);
   NXVT_BN n = Bn(kNP256);
   for (uint32_t i = 1; i < 64; ++i) {
@@ -587,12 +608,19 @@ TEST(Ecdsa, RecoveryIdMarksXNotBelowN) {
     Bytes oct = Unhex("02" + Hex64(x));
     ect::Point P;
     if (NXVT_EC_Point_Decode(P.get(), oct.data(), 33, c.c()) != 0) continue;
-    NXVT_BN r = Bn("1"), s = Bn("5");
+    const uint32_t parity = static_cast<uint32_t>(NXVT_EC_Point_YParity(P.get(), c.c()));
+    NXVT_BN r = Bn("1"), half;
     NXVT_BN_AddWord(&r, &r, i - 1);
-    uint8_t R[33], S[33];
-    uint32_t rl = 33, sl = 33, recid = 9;
-    ASSERT_EQ(NXVT_ECDSA_FormatSig(P.get(), &r, &s, 0, c.c(), R, &rl, S, &sl, &recid), 0);
-    EXPECT_EQ(recid, 2u | static_cast<uint32_t>(NXVT_EC_Point_YParity(P.get(), c.c())));
+    NXVT_BN_Shr1(&half, c.c()->n);
+    NXVT_BN high;
+    NXVT_BN_AddWord(&high, &half, 5);
+    for (uint32_t keepS : {0u, 1u}) {
+      NXVT_BN s = high;
+      uint8_t R[33], S[33];
+      uint32_t rl = 33, sl = 33, recid = 9;
+      ASSERT_EQ(NXVT_ECDSA_FormatSig(P.get(), &r, &s, keepS, c.c(), R, &rl, S, &sl, &recid), 0);
+      EXPECT_EQ(recid, parity ^ (keepS ? 0u : 1u)) << keepS;
+    }
     return;
   }
   FAIL() << "no point with X just above n";
@@ -657,6 +685,31 @@ TEST(Ecdsa, PublicKeysMatchReferences) {
     EXPECT_EQ(NXVT_EC_GetPubY(pub.data(), 33, c.pkc(), out, &yl), -1);
   }
   secp256k1_context_destroy(ctx);
+}
+
+// A public X that needs fewer than 32 bytes is zero-filled after the prefix
+// (the key stays 33 bytes), and such a key verifies its own signatures.
+TEST(Ecdsa, CompressedKeyWithShortX) {
+  for (uint32_t code : {0u, 1u}) {
+    Curve c(code);
+    tvt::TestRng rng(515 + code);
+    int found = 0;
+    for (int i = 0; i < 4000 && found < 2; ++i) {
+      const Bytes priv = RandKey(rng, c.nid());
+      const Bytes pub = CompPub(c, priv);
+      ASSERT_EQ(pub.size(), 33u);
+      if (pub[1] != 0) continue;
+      ++found;
+      const std::string u = ect::Ossl(c.nid(), priv);
+      EXPECT_EQ(Hex(pub).substr(2), u.substr(2, 64));
+      EXPECT_EQ(pub[0], 0x02 | (Unhex(u.substr(128, 2))[0] & 1));
+      const Bytes hash = rng.RandBytes(32);
+      const Sig sig = SignWith(c, priv, hash, 0);
+      ASSERT_EQ(sig.rc, 0);
+      EXPECT_EQ(Verify(c, sig.R, sig.S, hash, pub), 0);
+    }
+    EXPECT_EQ(found, 2) << c.name();
+  }
 }
 
 // The table operations: random-nonce signing over a digest, verification,
