@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <secp256k1.h>
 
+#include <functional>
+
 #include "crypto/eccurve.h"
 #include "crypto/ecfield.h"
 #include "ec_testing.h"
@@ -333,6 +335,80 @@ TEST_P(EcPointBoth, MultRefusesPointOffCurve) {
   NXVT_EC_CURVE* empty = NXVT_EC_Curve_New();
   EXPECT_EQ(NXVT_EC_Point_Mult(R.get(), &k, c->G, empty), -1);
   NXVT_EC_Curve_Free(empty);
+}
+
+// A field method that fails on its n-th call (counting from 1; 0 never),
+// forwarding to the curve's own method otherwise.
+NXVT_EC_FieldBinFn g_realMul = nullptr;
+NXVT_EC_FieldSqrFn g_realSqr = nullptr;
+long g_fieldCalls = 0;
+long g_failAt = 0;
+bool FailNow() { return ++g_fieldCalls == g_failAt; }
+int32_t FlakyMul(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) { return FailNow() ? -1 : g_realMul(r, a, b); }
+int32_t FlakySqr(NXVT_BN* r, const NXVT_BN* a) { return FailNow() ? -1 : g_realSqr(r, a); }
+
+// A point method that fails anywhere inside a multiplication makes the whole
+// multiplication fail and leaves R as it was; it never hands back a point
+// computed past the failure. (A failure inside the generator comparison only
+// changes which table is used, so a correct result is also acceptable.)
+TEST_P(EcPointBoth, MultReportsFailingFieldMethods) {
+  Curve C(GetParam());
+  NXVT_EC_CURVE* c = C.c();
+  g_realMul = c->fieldMul;
+  g_realSqr = c->fieldSqr;
+  tvt::TestRng rng(0xFA11 + GetParam());
+  Point Q;
+  ect::SetFromHex(Q.get(), Ossl(C.nid(), rng.RandBytes(32)), c);
+  NXVT_BN big = Bn(Hex(rng.RandBytes(32))), small = Bn("5"), other = Bn(Hex(rng.RandBytes(32)));
+  struct Op {
+    const char* name;
+    std::function<int32_t(NXVT_EC_POINT*)> run;
+  };
+  const Op ops[] = {
+      {"k*G", [&](NXVT_EC_POINT* R) { return NXVT_EC_Point_MultSecret(R, &big, c->G, c); }},
+      {"k*Q", [&](NXVT_EC_POINT* R) { return NXVT_EC_Point_MultSecret(R, &big, Q.get(), c); }},
+      {"5*Q", [&](NXVT_EC_POINT* R) { return NXVT_EC_Point_Mult(R, &small, Q.get(), c); }},
+      {"u1*Q+u2*G", [&](NXVT_EC_POINT* R) { return NXVT_EC_Point_DualMult(R, &big, Q.get(), &other, c); }},
+      {"3*Q+2*G", [&](NXVT_EC_POINT* R) {
+         NXVT_BN three = Bn("3"), two = Bn("2");
+         return NXVT_EC_Point_DualMult(R, &three, Q.get(), &two, c);
+       }},
+  };
+  for (const Op& op : ops) {
+    // The right answer, and how many field calls it takes, with the cache
+    // dropped so that its building is counted too.
+    NXVT_EC_Curve_DropCache(c);
+    c->fieldMul = FlakyMul;
+    c->fieldSqr = FlakySqr;
+    g_fieldCalls = 0;
+    g_failAt = 0;
+    Point want;
+    ASSERT_EQ(op.run(want.get()), 0) << op.name;
+    const long total = g_fieldCalls;
+    ASSERT_GT(total, 0);
+    const std::string wantEnc = Enc(want.get(), c);
+    const long step = total > 400 ? total / 400 : 1;
+    int failed = 0;
+    for (long at = 1; at <= total; at += step) {
+      NXVT_EC_Curve_DropCache(c);
+      Point R;
+      NXVT_EC_Point_Copy(R.get(), Q.get());  // marker
+      g_fieldCalls = 0;
+      g_failAt = at;
+      const int32_t rc = op.run(R.get());
+      g_failAt = 0;
+      if (rc == 0) {
+        EXPECT_EQ(Enc(R.get(), c), wantEnc) << op.name << " failing call " << at << " of " << total;
+      } else {
+        ++failed;
+        EXPECT_EQ(rc, -1) << op.name;
+        EXPECT_EQ(NXVT_EC_Point_Cmp(R.get(), Q.get(), c), 0) << op.name << ": R changed, failing call " << at;
+      }
+    }
+    EXPECT_GT(failed, 0) << op.name;
+    c->fieldMul = g_realMul;
+    c->fieldSqr = g_realSqr;
+  }
 }
 
 TEST_P(EcPointBoth, DecodeBothParitiesMatchesOpenSSL) {
