@@ -6,6 +6,8 @@
 #include <secp256k1.h>
 
 #include "crypto/ecfield.h"
+#include "crypto/random.h"
+#include "platform/entropy.h"
 #include "ec_testing.h"
 
 namespace {
@@ -220,6 +222,24 @@ TEST(EcCurve, GenKeyPairAgainstOracles) {
   }
   EXPECT_EQ(NXVT_EC_GenKeyPair(nullptr), -1);
   secp256k1_context_destroy(ctx);
+}
+
+// A failing random source fails the key generation: no key is made from an
+// unseeded generator.
+TEST(EcCurve, GenKeyPairReportsRandomSourceFailure) {
+  ect::Curve C(0);
+  KeyPair warm(C.c());
+  ASSERT_EQ(NXVT_EC_GenKeyPair(warm.get()), 0);  // generator instantiated
+  const OsRandomSource saved = g_osRandomSource;
+  g_osRandomSource = [](void*, size_t) -> ssize_t { return -1; };
+  NXVT_DRBG_STATE* st = NXVT_DRBG_ProcessState();
+  st->reseedCounter = st->reseedInterval + 1;
+  KeyPair kp(C.c());
+  EXPECT_NE(NXVT_EC_GenKeyPair(kp.get()), 0);
+  EXPECT_EQ(kp.d().count, 0u);
+  EXPECT_TRUE(NXVT_EC_Point_IsInfinity(kp.Q()));
+  g_osRandomSource = saved;
+  EXPECT_EQ(NXVT_EC_GenKeyPair(kp.get()), 0);
 }
 
 }  // namespace

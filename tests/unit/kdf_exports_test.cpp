@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "crypto/random.h"
+#include "platform/entropy.h"
 #include "tolvaris/bcm_kdf.h"
 #include "tv_test.h"
 
@@ -43,6 +45,25 @@ TEST(GenEntropy, CountsAndTrail) {
     EXPECT_EQ(LastErr(), "[BCMGenEntropy][GenerateEntropy:429<-BCMGenEntropy:449][(bc-vantrel GenerateEntropy error)]");
     EXPECT_EQ(small[0], 0xAA);
   }
+}
+
+// When the random source cannot seed (the operating system generator gives
+// nothing and a reseed is due), the export reports it instead of handing
+// out bytes; once the source is back it draws again.
+TEST(GenEntropy, RandomSourceDown) {
+  unsigned char b[32];
+  ASSERT_EQ(BCMGenEntropy(sizeof b, b), 0);
+  const OsRandomSource saved = g_osRandomSource;
+  g_osRandomSource = [](void*, size_t) -> ssize_t { return -1; };
+  NXVT_DRBG_STATE* st = NXVT_DRBG_ProcessState();
+  st->reseedCounter = st->reseedInterval + 1;
+  memset(b, 0xAA, sizeof b);
+  EXPECT_EQ(BCMGenEntropy(sizeof b, b), 449);
+  EXPECT_EQ(LastErr(), "[BCMGenEntropy][GenerateEntropy:429<-BCMGenEntropy:449][(bc-vantrel GenerateEntropy error)]");
+  EXPECT_EQ(Bytes(b, b + sizeof b), Bytes(sizeof b, 0xAA));
+  g_osRandomSource = saved;
+  EXPECT_EQ(BCMGenEntropy(sizeof b, b), 0);
+  EXPECT_EQ(st->reseedCounter, 2u);
 }
 
 TEST(GenHMac, CodesAndTrail) {
