@@ -305,7 +305,7 @@ int CKDPub(const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain, int32_t 
     SecretBn il;
     NXVT_BN_FromBytes(&il.v, I, 32);
     if (NXVT_BN_Cmp(&il.v, curve->n) == -2) {
-      if (NXVT_EC_Point_Mult(Q.get(), &il.v, curve->G, curve) != 0 ||
+      if (NXVT_EC_Point_MultSecret(Q.get(), &il.v, curve->G, curve) != 0 ||
           NXVT_EC_Point_Add(R.get(), Q.get(), parent.get(), curve) != 0 ||
           NXVT_EC_Point_ToAffine(R.get(), R.get(), curve) != 0)
         return TrailFail("CKDPub", 343);
