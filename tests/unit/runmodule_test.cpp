@@ -1,6 +1,8 @@
 // RunModule end to end: fixed error objects, envelopes, the add-on registry
 // with the test add-ons, forwarding, and failures that must not escape.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -229,6 +231,28 @@ TEST(AddonRegistry, LoadFailures) {
   // Nothing failed was registered.
   for (const char* a : {"nofree", "norun", "echo"})
     EXPECT_EQ(ReturnOf(Send(std::string(R"({"action":"Go","addon":")") + a + "\"}"))["err_code"], "300") << a;
+}
+
+// A folder whose name needs escaping: the echoed libpath, the stored
+// libfullpath and the path inside a load failure all stay valid JSON.
+TEST(AddonRegistry, PathsAreEscaped) {
+  const std::string dir = ::testing::TempDir() + "/tv addons \"q\" \\ \t";
+  mkdir(dir.c_str(), 0700);
+  for (const char* f : {"quenmod-btc.so", "quenmod-nofree.so"}) {
+    unlink((dir + "/" + f).c_str());
+    ASSERT_EQ(symlink((kDir + "/" + f).c_str(), (dir + "/" + f).c_str()), 0) << f;
+  }
+  const std::string esc = JsonEscape(dir);
+  Reply r = Send(AddModule("nofree", dir));
+  EXPECT_EQ(r.envelope, R"j({"action":"AddModule","result":"fail","return":{"err_code":"163","addon":"nofree","libpath":")j" +
+                            esc + R"j(","err_msg":"module_lib_load_error[library export FreeMem_NOFREE function is is not exist()j" +
+                            esc + R"j(/quenmod-nofree.so)]"}})j");
+  r = Send(AddModule("btc", dir));
+  EXPECT_EQ(r.envelope, R"j({"action":"AddModule","result":"success","return":{"addon":"btc","libpath":")j" + esc +
+                            R"j(","libfullpath":")j" + esc + R"j(/quenmod-btc.so"}})j");
+  EXPECT_EQ(ReturnOf(r)["libfullpath"].asString(), dir + "/quenmod-btc.so");
+  for (const char* f : {"quenmod-btc.so", "quenmod-nofree.so"}) unlink((dir + "/" + f).c_str());
+  rmdir(dir.c_str());
 }
 
 int EchoFreed() {
