@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "tolvaris/bcm_aes.h"
@@ -86,6 +87,26 @@ TEST(UnprefixedKeys, LeafNodeIsBip44PathOnSecp256k1) {
                             &path.pubLen, path.chain.data(), &path.chainLen),
             0);
   EXPECT_NE(tvt::Hex(path.pri), tvt::Hex(leaf.pri));
+  // Each path level reaches its own place: account and change apart, the
+  // index apart from the coin.
+  const struct {
+    uint32_t purpose, coin, account, change, index;
+  } paths[] = {{44, 60, 1, 0, 5}, {44, 60, 0, 1, 5}, {44, 5, 0, 0, 60}};
+  std::set<std::string> leaves = {tvt::Hex(leaf.pri)};
+  for (const auto& p : paths) {
+    Node got, want;
+    ASSERT_EQ(GenPathLeafNode(p.purpose, p.coin, p.account, p.change, p.index, seed.data(), 64, got.pri.data(),
+                              &got.priLen, got.pub.data(), &got.pubLen, got.chain.data(), &got.chainLen),
+              0);
+    ASSERT_EQ(BCMGenPathLeafNode(0, seed.data(), 64, p.purpose, p.coin, p.account, p.change, p.index,
+                                 want.pri.data(), &want.priLen, want.pub.data(), &want.pubLen, want.chain.data(),
+                                 &want.chainLen),
+              0);
+    EXPECT_EQ(tvt::Hex(got.pri), tvt::Hex(want.pri));
+    EXPECT_EQ(tvt::Hex(got.chain), tvt::Hex(want.chain));
+    leaves.insert(tvt::Hex(got.pri));
+  }
+  EXPECT_EQ(leaves.size(), 4u);
 
   // The public child of the last normal level agrees with the private one.
   Node parent;
