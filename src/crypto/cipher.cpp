@@ -47,6 +47,21 @@ bool AuthIvOk(uint32_t mode, const unsigned char* iv, int32_t ivLen) {
 
 const NXVT_CIPHER_DESC* DescForKey(uint32_t keyLen) { return keyLen == 32 ? &NXVT_AES256_DESC : &NXVT_AES128_DESC; }
 
+// The block routines keep their round state in locals and leave it on the
+// stack; the state before the last round, together with the ciphertext,
+// gives the last round key (and for AES-128 the key). Rather than wiping it
+// in every block, each front end sweeps the stack below its own frame once,
+// after the key schedule and the mode routines have run there. The area is
+// several times the stack depth of dispatch, mode routine and block routine.
+constexpr size_t kStackSweepBytes = 4096;
+
+[[gnu::noinline]] void SweepStack() {
+  unsigned char area[kStackSweepBytes];
+  Wipe(area, sizeof area);
+  // Keeps the area a real stack object that the call above must fill.
+  __asm__ __volatile__("" : : "r"(area) : "memory");
+}
+
 // Owns a context for the length of one front-end call.
 struct CtxGuard {
   NXVT_CIPHER_CTX* ctx;
@@ -258,6 +273,7 @@ int PlainFrontEnd(const PlainCodes& c, const unsigned char* in, uint32_t inLen, 
   }
   const NXVT_CIPHER_DESC* desc = DescForKey(keyLen);
   NXVT_CIPHER_PARAM param;
+  ScopedWipe wipeParam(param);  // OFB and CFB leave keystream in the IV
   param.mode = static_cast<uint8_t>(mode);
   memset(param.iv, 0, sizeof param.iv);
   if (mode != kAesModeEcb) memcpy(param.iv, iv, 16);
@@ -283,8 +299,11 @@ constexpr AuthCodes kDecryptAuthCodes = {"AESDecryptAuth", 208, 213, 218, 237, 2
 int AuthFrontEnd(const AuthCodes& c, const unsigned char* in, uint32_t inLen, const unsigned char* key,
                  uint32_t keyLen, const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad,
                  uint32_t aadLen, int32_t tagLen, unsigned char* out, uint32_t* outLen) {
+  // Only a tag length above the maximum is an argument error here; a short
+  // or negative one (huge as unsigned) is refused by the dispatch, so it
+  // fails with the encryption / decryption code.
   if (in == nullptr || key == nullptr || outLen == nullptr || aad == nullptr || (keyLen != 16 && keyLen != 32) ||
-      tagLen < static_cast<int32_t>(kAesMinTagLen) || tagLen > static_cast<int32_t>(kAesMaxTagLen))
+      tagLen > static_cast<int32_t>(kAesMaxTagLen))
     return TrailFail(c.name, c.pointer);
   if (mode != kAesModeGcm && mode != kAesModeCcm) return TrailFail(c.name, c.mode);
   if (!AuthIvOk(mode, iv, ivLen)) return TrailFail(c.name, c.iv);
@@ -317,23 +336,33 @@ int AuthFrontEnd(const AuthCodes& c, const unsigned char* in, uint32_t inLen, co
 int AESEncrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                const unsigned char* iv, int32_t ivLen, AESMode mode, AESPadding padding, unsigned char* out,
                uint32_t* outLen) {
-  return PlainFrontEnd(kEncryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+  const int rc = PlainFrontEnd(kEncryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+  SweepStack();
+  return rc;
 }
 
 int AESDecrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                const unsigned char* iv, int32_t ivLen, AESMode mode, AESPadding padding, unsigned char* out,
                uint32_t* outLen) {
-  return PlainFrontEnd(kDecryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+  const int rc = PlainFrontEnd(kDecryptCodes, in, inLen, key, keyLen, iv, ivLen, mode, padding, out, outLen);
+  SweepStack();
+  return rc;
 }
 
 int AESEncryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                    const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
                    int32_t tagLen, unsigned char* out, uint32_t* outLen) {
-  return AuthFrontEnd(kEncryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+  const int rc =
+      AuthFrontEnd(kEncryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+  SweepStack();
+  return rc;
 }
 
 int AESDecryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                    const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
                    int32_t tagLen, unsigned char* out, uint32_t* outLen) {
-  return AuthFrontEnd(kDecryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+  const int rc =
+      AuthFrontEnd(kDecryptAuthCodes, in, inLen, key, keyLen, iv, ivLen, mode, aad, aadLen, tagLen, out, outLen);
+  SweepStack();
+  return rc;
 }

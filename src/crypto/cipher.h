@@ -87,9 +87,11 @@ int AESDecrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key
 // AESEncryptAuth / AESDecryptAuth: GCM (mode 11, 16-byte IV) or CCM (mode
 // 12, the IV is the 7..13-byte nonce); tag lengths 4..16 (CCM: even). The
 // AAD pointer must be non-null even when empty. Decryption input is the
-// ciphertext followed by the tag. Codes: encrypt 141 pointer / key / tag
-// length, 146 mode, 151 IV, 170 context, 175 key, 181 encryption (capacity
-// included); decrypt 208, 213, 218, 237, 242, 248 (tag mismatch included).
+// ciphertext followed by the tag. Codes: encrypt 141 pointer / key length /
+// tag length above 16, 146 mode, 151 IV, 170 context, 175 key, 181
+// encryption (capacity, a tag length below 4 or negative, an odd CCM tag and
+// a payload beyond the CCM length field included); decrypt 208, 213, 218,
+// 237, 242, 248 (tag mismatch included).
 int AESEncryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                    const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
                    int32_t tagLen, unsigned char* out, uint32_t* outLen);

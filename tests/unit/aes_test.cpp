@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include "aes_testing.h"
 #include "tv_test.h"
 
 using tvt::Bytes;
@@ -34,21 +35,12 @@ const Fips197Case kFips197[] = {
      nullptr, nullptr},
 };
 
-uint8_t Mul(uint8_t a, uint8_t b) {
-  uint8_t r = 0;
-  for (; b; b >>= 1) {
-    if (b & 1) r ^= a;
-    a = static_cast<uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1b : 0));
-  }
-  return r;
-}
-
 // InvMixColumns of one 4-byte column, written out from the matrix.
 void InvMixColumn(const unsigned char* in, unsigned char* out) {
   static const uint8_t m[4][4] = {{14, 11, 13, 9}, {9, 14, 11, 13}, {13, 9, 14, 11}, {11, 13, 9, 14}};
   for (int r = 0; r < 4; ++r) {
     out[r] = 0;
-    for (int c = 0; c < 4; ++c) out[r] ^= Mul(in[c], m[r][c]);
+    for (int c = 0; c < 4; ++c) out[r] ^= aest::GfMul(in[c], m[r][c]);
   }
 }
 

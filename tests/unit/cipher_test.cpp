@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "aes_testing.h"
 #include "api/trail.h"
 #include "crypto/block_modes.h"
 #include "tv_test.h"
@@ -406,13 +407,18 @@ TEST(AesFrontEnds, TagMismatchLeavesNoPlaintext) {
 }
 
 TEST(AesFrontEnds, ShortAndNegativeTagsAreRefusedBothWays) {
-  const Bytes key(16, 1), iv(16, 2), aad;
+  const Bytes key(16, 1), iv(16, 2), nonce(12, 2), aad;
   const Bytes in(10, 5);
-  for (int tag : {-1, 0, 1, 3}) {
-    SCOPED_TRACE(tag);
-    EXPECT_EQ(EncAuth(in, key, iv, kAesModeGcm, aad, tag, 64).rc, 141);
-    // With tag length 0 any input used to authenticate: it must not now.
-    EXPECT_EQ(DecAuth(in, key, iv, kAesModeGcm, aad, tag, 64).rc, 208);
+  // Not above 16, so past the argument check; the dispatch refuses them.
+  for (auto [mode, useIv] : {std::pair{kAesModeGcm, iv}, {kAesModeCcm, nonce}}) {
+    for (int tag : {INT32_MIN, -1, 0, 1, 2, 3}) {
+      SCOPED_TRACE(std::to_string(mode) + "/" + std::to_string(tag));
+      SetErrFunc("test");
+      EXPECT_EQ(EncAuth(in, key, useIv, mode, aad, tag, 64).rc, 181);
+      EXPECT_STREQ(ErrTrailLocations(), "AESEncryptAuth:181");
+      // With tag length 0 any input used to authenticate: it must not now.
+      EXPECT_EQ(DecAuth(in, key, useIv, mode, aad, tag, 64).rc, 248);
+    }
   }
   // The dispatch itself refuses a short tag too.
   NXVT_CIPHER_CTX* ctx = NXVT_Cipher_New(&NXVT_AES128_DESC);
@@ -437,6 +443,87 @@ TEST(AesFrontEnds, CcmTakesItsNonceAsTheIv) {
   // A 13-byte nonce leaves room for payloads below 65536 bytes only.
   const Bytes nonce(13, 9), big(65536, 1);
   EXPECT_EQ(EncAuth(big, key, nonce, kAesModeCcm, aad, 8, 65544).rc, 181);
+}
+
+// ---- Round state on the stack ----------------------------------------------
+
+namespace {
+
+// How many of the four state columns are found in the stack area below
+// the caller's frame, where the front end has just run.
+[[gnu::noinline]] int ColumnsOnStack(const unsigned char* state) {
+  unsigned char frame[8192];
+  // Read what the stack held before, not what the compiler assumes it holds.
+  unsigned char* p = frame;
+  __asm__ __volatile__("" : "+r"(p) : : "memory");
+  const volatile unsigned char* area = p;
+  int hits = 0;
+  for (size_t i = 0; i + 4 <= sizeof frame; ++i) {
+    for (int c = 0; c < 4; ++c) {
+      bool same = true;
+      for (int k = 0; k < 4 && same; ++k) same = area[i + k] == state[4 * c + k];
+      hits += same ? 1 : 0;
+    }
+  }
+  return hits;
+}
+
+[[gnu::noinline]] int RunFrontEnd(bool encrypt, AESMode mode, const Bytes& key, const Bytes& iv, const Bytes& in,
+                                  Bytes& out) {
+  out.assign(in.size() + 16, 0);
+  uint32_t len = U(out.size());
+  return encrypt ? AESEncrypt(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), I(iv.size()), mode, 0,
+                              out.data(), &len)
+                 : AESDecrypt(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), I(iv.size()), mode, 0,
+                              out.data(), &len);
+}
+
+}  // namespace
+
+// The state before the last round, with the output block, gives the last
+// round key (for decryption: round key 0, the key itself). No column of it
+// may be left on the stack once a front end has returned.
+TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
+  static const aest::SBoxes box;
+  tvt::TestRng rng(1130);
+  struct Case {
+    bool encrypt;
+    AESMode mode;
+    size_t keyLen;
+  };
+  for (const Case c : {Case{true, kAesModeEcb, 16}, Case{true, kAesModeEcb, 32}, Case{true, kAesModeCtr, 16},
+                       Case{false, kAesModeEcb, 16}, Case{false, kAesModeEcb, 32}}) {
+    SCOPED_TRACE(std::to_string(c.encrypt) + "/" + std::to_string(c.mode) + "/" + std::to_string(c.keyLen));
+    const Bytes key = rng.RandBytes(c.keyLen), iv = rng.RandBytes(16), in = rng.RandBytes(64);
+    const NXVT_CIPHER_DESC& desc = c.keyLen == 32 ? NXVT_AES256_DESC : NXVT_AES128_DESC;
+    const size_t rounds = c.keyLen == 32 ? 14 : 10;
+    Bytes schedule(desc.scheduleSize);
+    desc.setKey(schedule.data(), key.data(), U(key.size()));
+    Bytes out;
+    ASSERT_EQ(RunFrontEnd(c.encrypt, c.mode, key, iv, in, out), 0);
+
+    // The last block the block routine produced, and the round key of its
+    // last round.
+    Bytes y(out.begin() + 48, out.begin() + 64);
+    if (c.mode == kAesModeCtr)
+      for (size_t i = 0; i < 16; ++i) y[i] ^= in[48 + i];
+    unsigned char state[16];
+    if (c.encrypt) {
+      const unsigned char* rk = schedule.data() + 16 * rounds;
+      for (int r = 0; r < 4; ++r)
+        for (int col = 0; col < 4; ++col) {
+          const int at = r + 4 * ((col - r + 4) % 4);
+          state[r + 4 * col] = box.inv[y[at] ^ rk[at]];
+        }
+    } else {
+      for (int r = 0; r < 4; ++r)
+        for (int col = 0; col < 4; ++col) {
+          const int at = r + 4 * ((col + r) % 4);
+          state[r + 4 * col] = box.s[y[at] ^ key[at]];
+        }
+    }
+    EXPECT_EQ(ColumnsOnStack(state), 0);
+  }
 }
 
 // ---- Wycheproof ----------------------------------------------------------------
