@@ -216,6 +216,98 @@ TEST(AesExports, EcbTakesNoIv) {
   EXPECT_EQ(tvt::LastErr(), "[BCMGenAESEncrypt][][]");
 }
 
+// Published examples through the exports: FIPS 197 C.3 and SP 800-38A
+// F.1 to F.5 for both key sizes, unpadded, one call over all four blocks.
+TEST(AesExports, PublishedExamplesForEveryPlainMode) {
+  const std::string k128 = "2b7e151628aed2a6abf7158809cf4f3c";
+  const std::string k256 = "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4";
+  const std::string p =
+      "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+      "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
+  const std::string iv = "000102030405060708090a0b0c0d0e0f", ctr = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+  struct Case {
+    uint32_t mode;
+    std::string key, iv, plain, cipher;
+  };
+  const Case cases[] = {
+      {1, "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f", "",
+       "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"},
+      {1, k128, "", p,
+       "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf43b1cd7f598ece23881b00e3ed0306887b0c785e27e8"
+       "ad3f8223207104725dd4"},
+      {1, k256, "", p,
+       "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9"
+       "f3ff067d8d8f9e24ecc7"},
+      {2, k128, iv, p,
+       "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b273bed6b8e3c1743b7116e69e222295163ff1caa1681f"
+       "ac09120eca307586e1a7"},
+      {2, k256, iv, p,
+       "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d39f23369a9d9bacfa530e26304231461b2eb05e2c39b"
+       "e9fcda6c19078c6a9d1b"},
+      {3, k128, iv, p,
+       "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d"
+       "1c0eeac4c66f9ff7f2e6"},
+      {3, k256, iv, p,
+       "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407bdf10132415e54b92a13ed0a8267ae2f975a385741ab9"
+       "cef82031623d55b1e471"},
+      {5, k128, iv, p,
+       "3b3fd92eb72dad20333449f8e83cfb4a7789508d16918f03f53c52dac54ed8259740051e9c5fecf64344f7a82260edcc304c6528f659"
+       "c77866a510d9c1d6ae5e"},
+      {5, k256, iv, p,
+       "dc7e84bfda79164b7ecd8486985d38604febdc6740d20b3ac88f6ad82a4fb08d71ab47a086e86eedf39d1c5bba97c4080126141d67f3"
+       "7be8538f5a8be740e484"},
+      {9, k128, ctr, p,
+       "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe"
+       "03d1792170a0f3009cee"},
+      {9, k256, ctr, p,
+       "601ec313775789a5b7a7f504bbf3d228f443e3ca4d62b59aca84e990cacaf5c52b0930daa23de94ce87017ba2d84988ddfc9c58db67a"
+       "ada613c2dd08457941a6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + c.cipher.substr(0, 8));
+    Args a;
+    a.mode = c.mode;
+    a.pad = 0;
+    a.key = Unhex(c.key);
+    a.iv = Unhex(c.iv);
+    a.nullIv = c.iv.empty();
+    a.in = Unhex(c.plain);
+    const Call e = Do(Fn::kEnc, a, 96);
+    ASSERT_EQ(e.rc, 0);
+    EXPECT_EQ(Hex(e.out), c.cipher);
+    Args b = a;
+    b.in = e.out;
+    const Call d = Do(Fn::kDec, b, 96);
+    ASSERT_EQ(d.rc, 0);
+    EXPECT_EQ(Hex(d.out), c.plain);
+  }
+}
+
+// SP 800-38C example 4: a 65536-byte AAD, which takes the FF FE form of the
+// length, with a 13-byte nonce and a 14-byte tag.
+TEST(AesExports, CcmExampleWithTheLongAadForm) {
+  Args c;
+  c.mode = 12;
+  c.key = Unhex("404142434445464748494a4b4c4d4e4f");
+  c.iv = Unhex("101112131415161718191a1b1c");
+  c.aad.clear();
+  for (int i = 0; i < 65536; ++i) c.aad.push_back(static_cast<unsigned char>(i));
+  c.in = Unhex("202122232425262728292a2b2c2d2e2f303132333435363738393a3b3c3d3e3f");
+  c.tag = 14;
+  const Call e = Do(Fn::kEncAuth, c, 46);
+  ASSERT_EQ(e.rc, 0);
+  EXPECT_EQ(Hex(e.out),
+            "69915dad1e84c6376a68c2967e4dab615ae0fd1faec44cc484828529463ccf72b4ac6bec93e8598e7f0dadbcea5b");
+  Args d = c;
+  d.in = e.out;
+  const Call p = Do(Fn::kDecAuth, d, 46);
+  ASSERT_EQ(p.rc, 0);
+  EXPECT_EQ(Hex(p.out), Hex(c.in));
+  // The AAD is covered: its last byte changed, the tag fails.
+  d.aad.back() ^= 1;
+  EXPECT_EQ(Do(Fn::kDecAuth, d, 46).rc, 903);
+}
+
 TEST(AesExports, AuthenticatedRoundTripsAndTheCcmExample) {
   // SP 800-38C example 2 through the exports: 8-byte nonce, 6-byte tag.
   Args c;
