@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -179,6 +180,26 @@ TEST(ConverByte2Bit, WidthsOutsideOneToEightRefused) {
   uint32_t len = 1;
   EXPECT_EQ(ConverByte2Bit(in, 2, 8, 5, out, &len), 198);  // needs 4
   EXPECT_EQ(ConverByte2Bit(nullptr, 2, 8, 5, out, &len), 187);
+}
+
+// n * from beyond 32 bits is refused, not wrapped into a small or negative
+// need; a count of 0 or less needs and emits nothing.
+TEST(ConverByte2Bit, NeededCountInSixtyFourBits) {
+  const unsigned char in[1] = {1};
+  unsigned char out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+  uint32_t len = sizeof out;
+  EXPECT_EQ(ConverByte2Bit(in, INT32_MAX, 8, 1, out, &len), 198);
+  EXPECT_EQ(ConverByte2Bit(in, INT32_MAX, 8, 1, nullptr, &len), 198);
+  EXPECT_EQ(len, sizeof out);
+  EXPECT_EQ(tvt::Hex(out, sizeof out), "eeeeeeee");
+  for (int32_t n : {0, -3, INT32_MIN}) {
+    len = 77;
+    ASSERT_EQ(ConverByte2Bit(in, n, 8, 5, nullptr, &len), 0) << n;
+    EXPECT_EQ(len, 0u) << n;
+    ASSERT_EQ(ConverByte2Bit(in, n, 5, 8, out, &len), 0) << n;
+    EXPECT_EQ(len, 0u) << n;
+  }
+  EXPECT_EQ(tvt::Hex(out, sizeof out), "eeeeeeee");
 }
 
 // Differential against a bit-string model of the regrouping, all width pairs.

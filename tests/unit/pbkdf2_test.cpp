@@ -145,6 +145,18 @@ TEST(Pbkdf2, PasswordEndsAtFirstZeroByte) {
   EXPECT_EQ(tvt::Hex(a, 32), tvt::Hex(b, 32));
 }
 
+// At most 2^32 - 1 blocks (RFC 8018): a longer key, as the 64-bit entry that
+// scrypt uses could ask for, is refused before anything is written.
+TEST(Pbkdf2, BlockCountBeyondThirtyTwoBitsRefused) {
+  const unsigned char pw[2] = {'p', 'w'}, salt[4] = {1, 2, 3, 4};
+  unsigned char out[8];
+  memset(out, 0xEE, sizeof out);
+  EXPECT_EQ(Pbkdf2Hmac(out, 0xFFFFFFFFull * 32 + 1, pw, 2, salt, 4, 1, &NXVT_SHA256_DESC), -1);
+  EXPECT_EQ(Pbkdf2Hmac(out, 0xFFFFFFFFull * 64 + 1, pw, 2, salt, 4, 1, &NXVT_SHA512_DESC), -1);
+  EXPECT_EQ(Pbkdf2Hmac(out, UINT64_MAX, pw, 2, salt, 4, 1, &NXVT_RIPEMD160_DESC), -1);
+  EXPECT_EQ(tvt::Hex(out, sizeof out), "eeeeeeeeeeeeeeee");
+}
+
 TEST(DoPBKDF2, CodesAndTrail) {
   const unsigned char salt[4] = {1, 2, 3, 4};
   unsigned char out[64];
