@@ -69,7 +69,7 @@ int BCMConvBitToBit(const unsigned char* in, uint32_t inLen, uint32_t fromBits, 
     // Each value is one byte, and the needed length divides by the target width.
     if (fromBits < 1 || fromBits > 8 || toBits < 1 || toBits > 8)
       return f.Fail(145, "param is invalid [bit width from %u to %d]", fromBits, toBits);
-    if (inLen > INT32_MAX) return f.Fail(158, "needed size[%u] is above [%d]", inLen, INT32_MAX);
+    if (inLen > INT32_MAX) return f.Fail(158, "input count[%u] is above [%d]", inLen, INT32_MAX);
     const int64_t needed = (static_cast<int64_t>(inLen) * fromBits + 1) / toBits + 1;
     return SizedCall(f, out == nullptr, outLen, needed, 158, 164, "ConverByte2Bit", [&](uint32_t* len) {
       return ConverByte2Bit(in, static_cast<int32_t>(inLen), static_cast<int32_t>(fromBits), toBits, out, len);
