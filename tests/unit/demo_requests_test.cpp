@@ -17,7 +17,14 @@
 
 namespace {
 
-const std::string kDemoFile = std::string(TV_FIXTURES_DIR) + "/../../tools/demo-requests.jsonl";
+// The repository root is taken from the fixtures path by text, not through
+// "..": git keeps no empty folder, so tests/fixtures may not exist in a clone.
+std::string DemoFile() {
+  std::string root = TV_FIXTURES_DIR;
+  for (int i = 0; i < 2; ++i) root.erase(root.find_last_of('/'));
+  return root + "/tools/demo-requests.jsonl";
+}
+const std::string kDemoFile = DemoFile();
 
 struct Step {
   std::string action;
