@@ -89,8 +89,3 @@ void ToBytes(std::string_view text, SecureBytes& out) {
   out.resize(bytes.size());
   if (!bytes.empty()) std::memcpy(out.data(), bytes.data(), bytes.size());
 }
-
-int32_t ActionNotAvailable(SecureText& out, const char* label, int32_t code) {
-  AddPair(out, "err_msg", std::string(label) + " is not available");
-  return code;
-}

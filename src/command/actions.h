@@ -69,10 +69,6 @@ inline const unsigned char* DataOrEmpty(const SecureBytes& bytes) {
   return bytes.size() != 0 ? bytes.data() : kEmpty;
 }
 
-// The failure path of an action whose work is not available in this build:
-// an "err_msg" pair naming the label, and the action's failure code.
-int32_t ActionNotAvailable(SecureText& out, const char* label, int32_t code);
-
 // Entropy and codec actions (actions_codec.cpp).
 int32_t ActionGenEntropy(InterfaceState& state, const json_value& args, SecureText& out);
 int32_t ActionGenBase64(InterfaceState& state, const json_value& args, SecureText& out);
