@@ -742,6 +742,18 @@ TEST(Ecdsa, TableOperations) {
     other[0] ^= 1;
     EXPECT_EQ(NXVT_ECDSA_Verify(&sig, other.data(), static_cast<uint32_t>(other.size()), pub, c.c(), &NXVT_SHA256_DESC),
               -1);
+    // A digest longer than n (SHA-512) is cut to its leftmost bits, as
+    // OpenSSL does with a long digest.
+    NXVT_BN r5, s5;
+    NXVT_ECDSA_SIG sig5{&r5, &s5};
+    ASSERT_EQ(NXVT_ECDSA_Sign(&sig5, msg.data(), static_cast<uint32_t>(msg.size()), &d, c.c(), &NXVT_SHA512_DESC), 0);
+    EXPECT_EQ(NXVT_ECDSA_Verify(&sig5, msg.data(), static_cast<uint32_t>(msg.size()), pub, c.c(), &NXVT_SHA512_DESC),
+              0);
+    Bytes h5(64);
+    SHA512(msg.data(), msg.size(), h5.data());
+    EXPECT_EQ(OsslVerify(c.nid(), Bytes(oct, oct + 65), h5, Unhex(ect::Hex64(r5)), Unhex(ect::Hex64(s5))), 1);
+    EXPECT_EQ(NXVT_ECDSA_Verify(&sig5, msg.data(), static_cast<uint32_t>(msg.size()), pub, c.c(), &NXVT_SHA256_DESC),
+              -1);
     // Random nonces: a second signature differs.
     NXVT_BN r2, s2;
     NXVT_ECDSA_SIG sig2{&r2, &s2};
