@@ -225,6 +225,19 @@ TEST(Ecdsa, NonceCandidatesMatchLibsecp256k1) {
   uint8_t k[32];
   uint32_t kLen = 32;
   const Bytes key(32, 1), hash(32, 2);
+  // A shorter key stands right-aligned in 32 zero bytes; a longer one is cut
+  // to its first 32 bytes.
+  const Bytes shortKey = rng.RandBytes(20), longKey = rng.RandBytes(40);
+  Bytes shortPadded(12, 0);
+  shortPadded.insert(shortPadded.end(), shortKey.begin(), shortKey.end());
+  const Bytes longCut(longKey.begin(), longKey.begin() + 32);
+  for (const auto& [given, as32] : {std::pair{shortKey, shortPadded}, std::pair{longKey, longCut}}) {
+    uint8_t a[32], b[32];
+    uint32_t al = 32, bl = 32;
+    ASSERT_EQ(NXVT_ECDSA_RFC6979Nonce(a, &al, given.data(), static_cast<uint32_t>(given.size()), hash.data(), 32, 1), 0);
+    ASSERT_EQ(NXVT_ECDSA_RFC6979Nonce(b, &bl, as32.data(), 32, hash.data(), 32, 1), 0);
+    EXPECT_EQ(Hex(a, 32), Hex(b, 32)) << given.size();
+  }
   EXPECT_EQ(NXVT_ECDSA_RFC6979Nonce(k, &kLen, key.data(), 32, hash.data(), 31, 0), -1);
   kLen = 31;
   EXPECT_EQ(NXVT_ECDSA_RFC6979Nonce(k, &kLen, key.data(), 32, hash.data(), 32, 0), -1);
