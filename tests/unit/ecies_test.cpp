@@ -21,18 +21,7 @@ namespace {
 
 constexpr uint32_t kCurves[2] = {0, 1};
 
-class Pkc {
- public:
-  explicit Pkc(uint32_t code) : p_(GetPKCParam(code)) {}
-  ~Pkc() { NXVT_PKC_Free(p_); }
-  Pkc(const Pkc&) = delete;
-  Pkc& operator=(const Pkc&) = delete;
-  const NXVT_PKC* get() const { return p_; }
-  NXVT_EC_CURVE* curve() const { return p_->curve; }
-
- private:
-  NXVT_PKC* p_;
-};
+using Pkc = ScopedPkc;
 
 int I(size_t n) { return static_cast<int>(n); }
 

@@ -26,17 +26,7 @@ struct Node {
   Bytes pri, pub, chain;
 };
 
-class Pkc {
- public:
-  explicit Pkc(uint32_t code) : p_(GetPKCParam(code)) {}
-  ~Pkc() { NXVT_PKC_Free(p_); }
-  Pkc(const Pkc&) = delete;
-  Pkc& operator=(const Pkc&) = delete;
-  NXVT_PKC* get() const { return p_; }
-
- private:
-  NXVT_PKC* p_;
-};
+using Pkc = ScopedPkc;
 
 std::string Trail() { return ErrTrailLocations(); }
 

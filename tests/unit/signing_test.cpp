@@ -17,17 +17,7 @@ using tvt::Bytes;
 using tvt::Hex;
 using tvt::Unhex;
 
-class Pkc {
- public:
-  explicit Pkc(uint32_t code) : p_(GetPKCParam(code)) {}
-  ~Pkc() { NXVT_PKC_Free(p_); }
-  Pkc(const Pkc&) = delete;
-  Pkc& operator=(const Pkc&) = delete;
-  const NXVT_PKC* get() const { return p_; }
-
- private:
-  NXVT_PKC* p_;
-};
+using Pkc = ScopedPkc;
 
 struct Sig {
   int rc = -2;
