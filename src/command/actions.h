@@ -62,6 +62,12 @@ std::string DecimalText(int64_t value);
 // `HexToBytes` of the text into a buffer that is wiped when it dies.
 void ToBytes(std::string_view text, SecureBytes& out);
 
+// The length an export wrote into a buffer of `size` bytes, kept within it.
+inline size_t WrittenLen(int len, size_t size) {
+  if (len <= 0) return 0;
+  return static_cast<size_t>(len) < size ? static_cast<size_t>(len) : size;
+}
+
 // A pointer an export accepts for the bytes, also when there are none (an
 // empty input is a valid input, not a missing one).
 inline const unsigned char* DataOrEmpty(const SecureBytes& bytes) {

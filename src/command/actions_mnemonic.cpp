@@ -14,12 +14,6 @@ namespace {
 constexpr int kMnemonicCap = 264;
 constexpr int kSeedCap = 64;
 
-// The length an export wrote back, kept inside the buffer it wrote into.
-size_t WrittenLen(int len, size_t cap) {
-  if (len <= 0) return 0;
-  return static_cast<size_t>(len) < cap ? static_cast<size_t>(len) : cap;
-}
-
 // A byte count as the export's length argument. A count beyond what an int
 // holds is passed as INT_MAX, which no export accepts as an entropy size, so
 // the request fails with the export's own message instead of a wrapped size.

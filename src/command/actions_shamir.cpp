@@ -28,11 +28,6 @@ int ShareBufferCap(int32_t total) {
   return static_cast<int>(kShareCap * shares);
 }
 
-size_t WrittenLen(int len, size_t cap) {
-  if (len <= 0) return 0;
-  return static_cast<size_t>(len) < cap ? static_cast<size_t>(len) : cap;
-}
-
 // The pieces between the ";" separators, empty pieces included; the empty
 // text has none. The views point into `text`, so no copy of a share is made.
 std::vector<std::string_view> SplitShares(std::string_view text) {

@@ -52,10 +52,4 @@ bool ParsePathNumber(std::string_view text, uint32_t& value);
 // appended) when it does not fit.
 bool ExportInputLen(const SecureBytes& bytes, std::string_view key, SecureText& out, int& len);
 
-// The length an export wrote into a buffer of `size` bytes, kept within it.
-inline size_t WrittenLen(int len, size_t size) {
-  if (len <= 0) return 0;
-  return static_cast<size_t>(len) < size ? static_cast<size_t>(len) : size;
-}
-
 #endif
