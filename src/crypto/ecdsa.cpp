@@ -69,23 +69,6 @@ void DigestToZ(NXVT_BN* z, const uint8_t* digest, uint32_t len, const NXVT_BN* n
   if (8 * len > nbits) NXVT_BN_ShrBits(z, 8 * len - nbits);
 }
 
-// A heap point that is wiped and freed on every path.
-class WorkPoint {
- public:
-  WorkPoint() : p_(NXVT_EC_Point_New()) {}
-  ~WorkPoint() {
-    NXVT_EC_Point_Wipe(p_);
-    NXVT_EC_Point_Free(p_);
-  }
-  WorkPoint(const WorkPoint&) = delete;
-  WorkPoint& operator=(const WorkPoint&) = delete;
-  NXVT_EC_POINT* get() const { return p_; }
-  bool ok() const { return p_ != nullptr; }
-
- private:
-  NXVT_EC_POINT* p_;
-};
-
 // The secret temporaries of one signature, wiped as a whole.
 struct SignWork {
   NXVT_BN d, k, kinv, z, r, s, t;
@@ -122,7 +105,7 @@ int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT
   const NXVT_BN* n = curve->n;
   if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
   if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
-  WorkPoint P;
+  OwnedPoint P;
   if (!P.ok()) return -1;
   const int32_t rc = NXVT_EC_Point_DualMult(P.get(), &v.u2, Q, &v.u1, curve);
   if (rc != 0) return rc;
@@ -205,7 +188,7 @@ int32_t NXVT_ECDSA_FormatSig(const NXVT_EC_POINT* kG, const NXVT_BN* r, NXVT_BN*
   if (!ToBytes32(w.rb, r) || !ToBytes32(w.sb, &w.s2)) return -1;
   uint32_t id = 0;
   if (recid) {
-    WorkPoint A;
+    OwnedPoint A;
     if (!A.ok() || NXVT_EC_Point_ToAffine(A.get(), kG, curve) != 0 || NXVT_EC_Point_IsInfinity(A.get())) return -1;
     const int32_t parity = curve->yParity ? curve->yParity(A.get(), curve) : NXVT_EC_Point_YParity(A.get(), curve);
     if (parity < 0) return -1;
@@ -252,7 +235,7 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
   NXVT_BN_FromBytes(&w.d, priv, 32);
   if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
   DigestToZ(&w.z, w.hash, 32, curve->n);
-  WorkPoint kG;
+  OwnedPoint kG;
   if (!kG.ok()) return -1;
   for (uint32_t counter = 0; counter < kMaxCandidates; ++counter) {
     uint32_t kLen = sizeof w.nonce;
@@ -288,7 +271,7 @@ int32_t NXVT_ECDSA_VerifyRS(const uint8_t* R, uint32_t RLen, const uint8_t* S, u
   NXVT_BN_FromBytes(&v.r, R, static_cast<int32_t>(RLen));
   NXVT_BN_FromBytes(&v.s, S, static_cast<int32_t>(SLen));
   if (!InRange(&v.r, curve->n) || !InRange(&v.s, curve->n)) return -1;
-  WorkPoint Q;
+  OwnedPoint Q;
   if (!Q.ok() || NXVT_EC_Point_Decode(Q.get(), pub, pubLen, curve) != 0) return -1;
   if (NXVT_EC_Point_IsInfinity(Q.get())) return -1;
   DigestToZ(&v.z, hash, 32, curve->n);
@@ -307,7 +290,7 @@ int32_t NXVT_EC_GetCompPub(const uint8_t* priv, uint32_t privLen, const NXVT_PKC
   ScopedWipe wipeW(w);
   NXVT_BN_FromBytes(&w.d, priv, 32);
   if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
-  WorkPoint P;
+  OwnedPoint P;
   if (!P.ok() || NXVT_EC_Point_MultSecret(P.get(), &w.d, curve->G, curve) != 0) return -1;
   if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0 || NXVT_EC_Point_IsInfinity(P.get())) return -1;
   if (!ToBytes32(w.x, P.get()->X)) return -1;
@@ -322,7 +305,7 @@ int32_t NXVT_EC_GetPubY(const uint8_t* pub, uint32_t pubLen, const NXVT_PKC* pkc
   if (!pub || pubLen != kEcCompPubLen || !pkc || !CurveUsable(pkc->curve) || !out || !outLen) return -1;
   if (*outLen < 32 || (pub[0] != 0x02 && pub[0] != 0x03)) return -1;
   NXVT_EC_CURVE* curve = pkc->curve;
-  WorkPoint P;
+  OwnedPoint P;
   if (!P.ok() || NXVT_EC_Point_Decode(P.get(), pub, pubLen, curve) != 0) return -1;
   if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0) return -1;
   uint8_t y[32];
@@ -366,7 +349,7 @@ int32_t NXVT_ECDSA_Sign(NXVT_ECDSA_SIG* sig, const uint8_t* msg, uint32_t msgLen
   SecureBytes draw(nbytes);
   NXVT_BN nMinus1;
   if (NXVT_BN_SubWord(&nMinus1, curve->n, 1) != 1) return -1;
-  WorkPoint kG;
+  OwnedPoint kG;
   if (!kG.ok()) return -1;
   for (uint32_t i = 0; i < kMaxDraws; ++i) {
     const int rc = NXVT_RNG_GetBytes(draw.data(), nbytes * 8);

@@ -29,6 +29,21 @@ inline constexpr int32_t kEcFormCompressed = 1;     // 02/03 || X, 33 bytes
 
 NXVT_EC_POINT* NXVT_EC_Point_New();
 void NXVT_EC_Point_Free(NXVT_EC_POINT* P);
+// A point owned by one scope; NXVT_EC_Point_Free wipes its coordinates, so
+// one derived from a secret scalar leaves nothing behind on any path.
+class OwnedPoint {
+ public:
+  OwnedPoint() : p_(NXVT_EC_Point_New()) {}
+  ~OwnedPoint() { NXVT_EC_Point_Free(p_); }
+  OwnedPoint(const OwnedPoint&) = delete;
+  OwnedPoint& operator=(const OwnedPoint&) = delete;
+  bool ok() const { return p_ != nullptr; }
+  NXVT_EC_POINT* get() const { return p_; }
+
+ private:
+  NXVT_EC_POINT* p_;
+};
+
 // Copies the three coordinates (whole records). 0, or -1 for a null point.
 int32_t NXVT_EC_Point_Copy(NXVT_EC_POINT* R, const NXVT_EC_POINT* P);
 // Makes P the point at infinity (X = 0, Y = 1, Z = 0).

@@ -30,21 +30,6 @@ inline constexpr int32_t kEciesMinMsgLen = 97;
 inline constexpr int32_t kEciesScalarLen = 32;
 inline constexpr int32_t kEciesKeyMaterialLen = 64;
 
-// A point owned by one scope (ECIES and the ECDH exports); its coordinates
-// are wiped when it is freed.
-class OwnedPoint {
- public:
-  OwnedPoint() : p_(NXVT_EC_Point_New()) {}
-  ~OwnedPoint() { NXVT_EC_Point_Free(p_); }
-  OwnedPoint(const OwnedPoint&) = delete;
-  OwnedPoint& operator=(const OwnedPoint&) = delete;
-  bool ok() const { return p_ != nullptr; }
-  NXVT_EC_POINT* get() const { return p_; }
-
- private:
-  NXVT_EC_POINT* p_;
-};
-
 // Room ECIES_Encrypt asks for: 16 * (plainLen / 16) + 113, 16 bytes more than
 // the c + 81 it writes. -1 for a negative length or a bound beyond INT32_MAX.
 int64_t EciesEncryptBound(int64_t plainLen);

@@ -32,25 +32,6 @@ struct SecretBn {
   SecretBn& operator=(const SecretBn&) = delete;
 };
 
-// A heap point that is wiped and freed when it goes out of scope.
-class OwnedPoint {
- public:
-  OwnedPoint() : p_(NXVT_EC_Point_New()) {}
-  ~OwnedPoint() {
-    if (p_) {
-      NXVT_EC_Point_Wipe(p_);
-      NXVT_EC_Point_Free(p_);
-    }
-  }
-  OwnedPoint(const OwnedPoint&) = delete;
-  OwnedPoint& operator=(const OwnedPoint&) = delete;
-  NXVT_EC_POINT* get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  NXVT_EC_POINT* p_;
-};
-
 // A signing object whose curve is loaded with one of the two curves.
 NXVT_EC_CURVE* UsableCurve(NXVT_PKC* pkc) {
   if (pkc == nullptr || pkc->curve == nullptr) return nullptr;
@@ -288,7 +269,7 @@ int CKDPub(const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain, int32_t 
   // Only a compressed key names a parent: the SEC 1 decoder would also take
   // other forms (infinity, uncompressed), none of which is an HD public key.
   OwnedPoint parent, Q, R;
-  if (!parent || !Q || !R) return TrailFail("CKDPub", 343);
+  if (!parent.ok() || !Q.ok() || !R.ok()) return TrailFail("CKDPub", 343);
   if ((ppub[0] != 0x02 && ppub[0] != 0x03) ||
       NXVT_EC_Point_Decode(parent.get(), ppub, static_cast<uint64_t>(ppubLen), curve) != 0)
     return TrailFail("CKDPub", 343);
