@@ -14,28 +14,14 @@ constexpr const char* kNodeCapacity =
 constexpr const char* kParentSizes =
     "parent pri size[%d must %d] , pub size[%d must %d] , chaincode size[%d must %d]";
 
-// Size query of a three-output node: true (lengths set) when any buffer is null.
-bool NodeSizeQuery(const unsigned char* pri, int* priLen, const unsigned char* pub, int* pubLen,
-                   const unsigned char* chain, int* chainLen, int pubSize) {
-  if (pri != nullptr && pub != nullptr && chain != nullptr) return false;
-  *priLen = kHdPriLen;
-  *pubLen = pubSize;
-  *chainLen = kHdChainLen;
-  return true;
-}
-
-bool NodeCapacityShort(const int* priLen, const int* pubLen, const int* chainLen, int pubSize) {
-  return *priLen < kHdPriLen || *pubLen < pubSize || *chainLen < kHdChainLen;
-}
-
 }  // namespace
 
 int BCMGenMasterNode(uint32_t curve, const unsigned char* seed, uint32_t seedLen, unsigned char* pri, int* priLen,
                      unsigned char* pub, int* pubLen, unsigned char* chain, int* chainLen) {
   return RunExport("BCMGenMasterNode", 1241, [&](ExportFrame& f) {
     if (seed == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr) return f.NullParam(1204);
-    if (NodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
-    if (NodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
+    if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+    if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
       return f.Fail(1218, kNodeCapacity, *priLen, kHdPriLen, *pubLen, kHdPubLen, *chainLen, kHdChainLen);
     ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1234, kPkcError);
@@ -58,8 +44,8 @@ int BCMGenCKD(uint32_t curve, const unsigned char* ppri, int ppriLen, const unsi
       return f.NullParam(1272);
     if (ppriLen != kHdPriLen || ppubLen != kHdPubLen || pchainLen != kHdChainLen)
       return f.Fail(1279, kParentSizes, ppriLen, kHdPriLen, ppubLen, kHdPubLen, pchainLen, kHdChainLen);
-    if (NodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
-    if (NodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen))
+    if (HdNodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
+    if (HdNodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen))
       return f.Fail(1293, kNodeCapacity, *cpriLen, kHdPriLen, *cpubLen, kHdPubLen, *cchainLen, kHdChainLen);
     ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1310, kPkcError);
@@ -108,8 +94,8 @@ int BCMGenPathLeafNode(uint32_t curve, const unsigned char* seed, uint32_t seedL
     if (seed == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr) return f.NullParam(1408);
     if (seedLen != static_cast<uint32_t>(kHdSeedLen))
       return f.Fail(1414, "MasterSeed Len[%d must %d]", static_cast<int>(seedLen), kHdSeedLen);
-    if (NodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
-    if (NodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
+    if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+    if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen))
       return f.Fail(1428, kNodeCapacity, *priLen, kHdPriLen, *pubLen, kHdPubLen, *chainLen, kHdChainLen);
     ScopedPkc pkc(curve);
     if (pkc.get() == nullptr) return f.Fail(1445, kPkcError);
@@ -161,8 +147,8 @@ int BCMGenMasterNode_ED(const unsigned char* seed, uint32_t seedLen, unsigned ch
                         unsigned char* pub, int* pubLen, unsigned char* chain, int* chainLen) {
   return RunExport("BCMGenMasterNode_ED", 1733, [&](ExportFrame& f) {
     if (seed == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr) return f.NullParam(1702);
-    if (NodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdEdPubLen)) return 0;
-    if (NodeCapacityShort(priLen, pubLen, chainLen, kHdEdPubLen))
+    if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdEdPubLen)) return 0;
+    if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdEdPubLen))
       return f.Fail(1716, "buffer size Pri[%d is lower than %d] Pub[%d is lower than %d] Chain[%d is lower than %d]",
                     *priLen, kHdPriLen, *pubLen, kHdEdPubLen, *chainLen, kHdChainLen);
     int32_t l1 = *priLen, l2 = *pubLen, l3 = *chainLen;
@@ -184,8 +170,8 @@ int BCMGenCKD_ED(const unsigned char* ppri, int ppriLen, const unsigned char* pp
       return f.NullParam(1761);
     if (ppriLen != kHdPriLen || ppubLen != kHdEdPubLen || pchainLen != kHdChainLen)
       return f.Fail(1768, kParentSizes, ppriLen, kHdPriLen, ppubLen, kHdEdPubLen, pchainLen, kHdChainLen);
-    if (NodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdEdPubLen)) return 0;
-    if (NodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdEdPubLen))
+    if (HdNodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdEdPubLen)) return 0;
+    if (HdNodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdEdPubLen))
       return f.Fail(1782, kNodeCapacity, *cpriLen, kHdPriLen, *cpubLen, kHdEdPubLen, *cchainLen, kHdChainLen);
     int32_t l1 = *cpriLen, l2 = *cpubLen, l3 = *cchainLen;
     if (CKD_ED(ppri, ppriLen, ppub, ppubLen, pchain, pchainLen, index, cpri, &l1, cpub, &l2, cchain, &l3) != 0)

@@ -126,21 +126,6 @@ int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) 
   return 0;
 }
 
-// Size query of a three-output node: true (lengths set) when any buffer is
-// null. The caller has checked the length pointers.
-bool SizeQuery(const uint8_t* pri, int32_t* priLen, const uint8_t* pub, int32_t* pubLen, const uint8_t* chain,
-               int32_t* chainLen, int32_t pubSize) {
-  if (pri != nullptr && pub != nullptr && chain != nullptr) return false;
-  *priLen = kHdPriLen;
-  *pubLen = pubSize;
-  *chainLen = kHdChainLen;
-  return true;
-}
-
-bool CapacityShort(const int32_t* priLen, const int32_t* pubLen, const int32_t* chainLen, int32_t pubSize) {
-  return *priLen < kHdPriLen || *pubLen < pubSize || *chainLen < kHdChainLen;
-}
-
 // Copies a node out and stores the lengths.
 void WriteNode(const HDNode& node, int32_t pubSize, uint8_t* pri, int32_t* priLen, uint8_t* pub,
                int32_t* pubLen, uint8_t* chain, int32_t* chainLen) {
@@ -153,6 +138,19 @@ void WriteNode(const HDNode& node, int32_t pubSize, uint8_t* pri, int32_t* priLe
 }
 
 }  // namespace
+
+bool HdNodeSizeQuery(const uint8_t* pri, int32_t* priLen, const uint8_t* pub, int32_t* pubLen, const uint8_t* chain,
+                     int32_t* chainLen, int32_t pubSize) {
+  if (pri != nullptr && pub != nullptr && chain != nullptr) return false;
+  *priLen = kHdPriLen;
+  *pubLen = pubSize;
+  *chainLen = kHdChainLen;
+  return true;
+}
+
+bool HdNodeCapacityShort(const int32_t* priLen, const int32_t* pubLen, const int32_t* chainLen, int32_t pubSize) {
+  return *priLen < kHdPriLen || *pubLen < pubSize || *chainLen < kHdChainLen;
+}
 
 int DerivePub(const uint8_t* pri, int32_t priLen, NXVT_PKC* pkc, uint8_t* pub, int32_t* pubLen) {
   NXVT_EC_CURVE* curve = UsableCurve(pkc);
@@ -197,8 +195,8 @@ int GenerateMasterNodeFromSeed(const uint8_t* seed, uint32_t seedLen, NXVT_PKC* 
   NXVT_EC_CURVE* curve = UsableCurve(pkc);
   if (seed == nullptr || curve == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr)
     return TrailFail(kFn, 112);
-  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
-  if (CapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 123);
+  if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+  if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 123);
 
   const bool p256 = curve->id == NXVT_EC_CURVE_P256;
   const uint8_t* key = reinterpret_cast<const uint8_t*>(p256 ? kSeedKeyP256 : kSeedKeySecp256k1);
@@ -232,8 +230,8 @@ int CKD(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubL
       cpubLen == nullptr || cchainLen == nullptr || ppriLen != kHdPriLen || ppubLen != kHdPubLen ||
       pchainLen != kHdChainLen)
     return TrailFail("CKD", 186);
-  if (SizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
-  if (CapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen)) return TrailFail("CKD", 197);
+  if (HdNodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdPubLen)) return 0;
+  if (HdNodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdPubLen)) return TrailFail("CKD", 197);
 
   HDNode parent, child;
   ScopedWipe wipeParent(parent);
@@ -314,8 +312,8 @@ int GeneratePathLeafNodeFromSeed(const uint8_t* seed, uint32_t seedLen, uint32_t
   if (seed == nullptr || UsableCurve(pkc) == nullptr || priLen == nullptr || pubLen == nullptr ||
       chainLen == nullptr || seedLen != static_cast<uint32_t>(kHdSeedLen))
     return TrailFail(kFn, 37);
-  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
-  if (CapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 48);
+  if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
+  if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 48);
 
   HDNode node, next;
   ScopedWipe wipeNode(node);
@@ -341,8 +339,8 @@ int GenerateMasterNodeFromSeed_ED(const uint8_t* seed, uint32_t seedLen, uint8_t
   constexpr const char* kFn = "GenerateMasterNodeFromSeed_ED";
   if (seed == nullptr || priLen == nullptr || pubLen == nullptr || chainLen == nullptr) return TrailFail(kFn, 475);
   // This function answers a size query with the lengths and a failure.
-  if (SizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdEdPubLen)) return TrailFail(kFn, 481);
-  if (CapacityShort(priLen, pubLen, chainLen, kHdEdPubLen)) return TrailFail(kFn, 486);
+  if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdEdPubLen)) return TrailFail(kFn, 481);
+  if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdEdPubLen)) return TrailFail(kFn, 486);
 
   uint8_t I[kHmacLen];
   HDNode node;
@@ -364,8 +362,8 @@ int CKD_ED(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t pp
       cchainLen == nullptr || ppriLen != kHdPriLen || ppubLen != kHdEdPubLen || pchainLen != kHdChainLen ||
       index < kHdHardened)
     return TrailFail("CKD_ED", 535);
-  if (SizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdEdPubLen)) return 0;
-  if (CapacityShort(cpriLen, cpubLen, cchainLen, kHdEdPubLen)) return TrailFail("CKD_ED", 546);
+  if (HdNodeSizeQuery(cpri, cpriLen, cpub, cpubLen, cchain, cchainLen, kHdEdPubLen)) return 0;
+  if (HdNodeCapacityShort(cpriLen, cpubLen, cchainLen, kHdEdPubLen)) return TrailFail("CKD_ED", 546);
 
   uint8_t data[kDataLen];
   uint8_t I[kHmacLen];

@@ -32,6 +32,13 @@ struct HDNode {
   uint8_t chain[kHdChainLen];
 };
 
+// Size query of a three-output node: true, with the lengths set to the node
+// sizes, when any of the buffers is null. The length pointers must be valid.
+bool HdNodeSizeQuery(const uint8_t* pri, int32_t* priLen, const uint8_t* pub, int32_t* pubLen, const uint8_t* chain,
+                     int32_t* chainLen, int32_t pubSize);
+// True when a capacity is below its node size.
+bool HdNodeCapacityShort(const int32_t* priLen, const int32_t* pubLen, const int32_t* chainLen, int32_t pubSize);
+
 // Compressed public key of a 32-byte private key (taken modulo n; a key that
 // is 0 modulo n has no public key). Codes 247 (a null argument, a short
 // capacity or a length other than 32), 252 (no public key).
