@@ -54,9 +54,13 @@ bool EchoPathNumber(const json_value& args, std::string_view key, SecureText& ou
   return false;
 }
 
-int32_t RefusePathNumber(SecureText& out, std::string_view key, int32_t code) {
-  AddPair(out, "err_msg", std::string(key) + " must be a number from 0 to 4294967295");
+int32_t Refuse(SecureText& out, std::string_view text, int32_t code) {
+  AddPair(out, "err_msg", text);
   return code;
+}
+
+int32_t RefusePathNumber(SecureText& out, std::string_view key, int32_t code) {
+  return Refuse(out, std::string(key) + " must be a number from 0 to 4294967295", code);
 }
 
 bool ExportInputLen(const SecureBytes& bytes, std::string_view key, SecureText& out, int& len) {
@@ -92,11 +96,6 @@ struct NodeOutput {
 };
 
 bool LengthIs(const SecureBytes& bytes, int32_t len) { return bytes.size() == static_cast<size_t>(len); }
-
-int32_t Refuse(SecureText& out, const char* text, int32_t code) {
-  AddPair(out, "err_msg", text);
-  return code;
-}
 
 }  // namespace
 

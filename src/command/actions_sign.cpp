@@ -23,11 +23,6 @@ constexpr int kEdSigLen = 64;
 uint64_t EciesEncryptRoom(uint64_t plainLen) { return plainLen / 16 * 16 + 113; }
 uint64_t EciesDecryptRoom(uint64_t msgLen) { return msgLen + 64; }
 
-int32_t Refuse(SecureText& out, std::string_view text, int32_t code) {
-  AddPair(out, "err_msg", text);
-  return code;
-}
-
 }  // namespace
 
 // "GenSignature": echoes "algo", "pri", "data", then "hashalgo" and

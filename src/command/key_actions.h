@@ -42,6 +42,8 @@ void EchoBytes(const json_value& args, std::string_view key, SecureText& out, Se
 // did not ask for. Returns false for a refused number (`value` is then 0);
 // RefusePathNumber writes the reply.
 bool EchoPathNumber(const json_value& args, std::string_view key, SecureText& out, uint32_t& value);
+// Appends the "err_msg" pair `text`; returns `code`.
+int32_t Refuse(SecureText& out, std::string_view text, int32_t code);
 // Appends the "err_msg" pair of a refused key-path number; returns `code`.
 int32_t RefusePathNumber(SecureText& out, std::string_view key, int32_t code);
 
