@@ -207,14 +207,14 @@ TEST(HdActions, Refusals) {
        "eddsa is not support bip32 public derivate"},
       // Refusals of the exports, with their trail.
       {"GenCKD", ckd("ED25519", edPub, "1"), ckd("ED25519", edPub, "1"), 758,
-       kat::CoreErrText("GenCKD_ED", "[BCMGenCKD_ED][CKD_ED:535<-BCMGenCKD_ED:1800][(bc-module CKD_ED error)]")},
+       actt::CoreErr("GenCKD_ED", "[BCMGenCKD_ED][CKD_ED:535<-BCMGenCKD_ED:1800][(bc-module CKD_ED error)]")},
       {"GenCKDPub", ckdPub("", ppub, "0x80000000"), ckdPub("", ppub, "0x80000000"), 803,
-       kat::CoreErrText("GenCKDPub", "[BCMGenCKDPub][CKDPub:306<-BCMGenCKDPub:1379][(bc-module CKDPub error)]")},
+       actt::CoreErr("GenCKDPub", "[BCMGenCKDPub][CKDPub:306<-BCMGenCKDPub:1379][(bc-module CKDPub error)]")},
       {"GenLeafNode", leaf("secp256k1", seed32, "0"), leafEcho, 844,
-       kat::CoreErrText("GenPathLeafNode",
+       actt::CoreErr("GenPathLeafNode",
                         "[BCMGenPathLeafNode][BCMGenPathLeafNode:1414][(MasterSeed Len[32 must 64])]")},
       {"GenPubkeyFromPrikey", {{"algo", "p256"}, {"pri", zero}}, {{"algo", "p256"}, {"pri", zero}}, 888,
-       kat::CoreErrText("GenPubkeyFromPriKey",
+       actt::CoreErr("GenPubkeyFromPriKey",
                         "[BCMGenPubkeyFromPriKey][DerivePub:252<-BCMGenPubkeyFromPriKey:1555][(bc-module DerivePub "
                         "error)]")},
   };

@@ -308,23 +308,23 @@ TEST(SignActions, Refusals) {
        "decrypt's pri[33] len is different [32]byte"},
       // Refusals of the exports, with their trail.
       {"GenSignature", sign("", pri, "abc", "SHA512"), signEcho("", pri, "abc", "SHA512"), 945,
-       kat::CoreErrText("GenSignature", "[BCMGenSignature][DoDigest:175<-rfc6979_secp256k1_sign:23<-"
+       actt::CoreErr("GenSignature", "[BCMGenSignature][DoDigest:175<-rfc6979_secp256k1_sign:23<-"
                                         "BCMGenSignature:1636][(bc-module rfc6979_secp256k1_sign error)]")},
       {"GenSignature", sign("", pri, data33, ""), signEcho("", pri, data33, ""), 945,
-       kat::CoreErrText("GenSignature", signErr)},
+       actt::CoreErr("GenSignature", signErr)},
       {"GenSignature", sign("P256", zero, "abc", "SHA256"), signEcho("P256", zero, "abc", "SHA256"), 945,
-       kat::CoreErrText("GenSignature", "[BCMGenSignature][rfc6979_secp256k1_sign:35<-BCMGenSignature:1636]"
+       actt::CoreErr("GenSignature", "[BCMGenSignature][rfc6979_secp256k1_sign:35<-BCMGenSignature:1636]"
                                         "[(bc-module rfc6979_secp256k1_sign error)]")},
       {"GenSignature", {{"algo", "ED25519"}, {"pri", pri}, {"data", "abc"}, {"context", ctx256}},
        {{"algo", "ED25519"}, {"pri", pri}, {"data", "abc"}, {"context", ctx256}, {"useph", ""}}, 971,
-       kat::CoreErrText("GenSignature_ED", "[BCMGenSignature_ED][rfc8032_ed25519_sign:98<-BCMGenSignature_ED:1970]"
+       actt::CoreErr("GenSignature_ED", "[BCMGenSignature_ED][rfc8032_ed25519_sign:98<-BCMGenSignature_ED:1970]"
                                            "[(bc-module rfc8032_ed25519_sign error)]")},
       // Ed25519 has no ECIES: its 32-byte key passes the length check and
       // the export refuses it.
       {"GenECIES", enc("ED25519", pri, pub32), enc("ED25519", pri, pub32), 1079,
-       kat::CoreErrText("ECIESEncrypt", "[BCMGenECIESEncrypt][BCMGenECIESEncrypt:2028][(param is NULL)]")},
+       actt::CoreErr("ECIESEncrypt", "[BCMGenECIESEncrypt][BCMGenECIESEncrypt:2028][(param is NULL)]")},
       {"GenECIES", dec("0x00112233445566778899", pri), dec("0x00112233445566778899", pri), 1105,
-       kat::CoreErrText("ECIESDecrypt", "[BCMGenECIESDecrypt][ECIES_Decrypt:295<-BCMGenECIESDecrypt:2097]"
+       actt::CoreErr("ECIESDecrypt", "[BCMGenECIESDecrypt][ECIES_Decrypt:295<-BCMGenECIESDecrypt:2097]"
                                         "[(bc-module ECIES_Decrypt error)]")},
   };
   kat::ExpectFailures(cases);

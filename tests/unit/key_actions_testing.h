@@ -4,20 +4,18 @@
 // Helpers for the tests of the HD key, signature and ECIES actions: build a
 // request from ordered arguments, send it through RunModule (every envelope
 // must be strict JSON whose "result" matches the code) and spell out the
-// exact envelope a reply should be.
+// exact envelope a reply should be. The "err_msg" value of a refused export
+// call is actt::CoreErr.
 
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "command/json_check.h"
+#include "actions_reply_testing.h"
 #include "command/text/text.h"
-#include "tolvaris/bcm_core.h"
-#include "tolvaris/runmodule.h"
 #include "tv_test.h"
 
 namespace kat {
@@ -46,22 +44,11 @@ struct Reply {
 };
 
 inline Reply SendRequest(const std::string& request) {
+  actt::Reply sent = actt::Send(request);
   Reply r;
-  char* out = nullptr;
-  r.rc = RunModule(request.c_str(), &out);
-  EXPECT_NE(out, nullptr) << request;
-  r.envelope = out ? out : "";
-  EXPECT_EQ(FreeMem(out), 0);
-  EXPECT_TRUE(IsStrictJson(r.envelope)) << r.envelope;
-  Json::CharReaderBuilder b;
-  Json::CharReaderBuilder::strictMode(&b.settings_);
-  std::unique_ptr<Json::CharReader> reader(b.newCharReader());
-  Json::Value v;
-  std::string errs;
-  EXPECT_TRUE(reader->parse(r.envelope.data(), r.envelope.data() + r.envelope.size(), &v, &errs))
-      << errs << r.envelope;
-  EXPECT_EQ(v["result"].asString(), r.rc == 0 ? "success" : "fail") << r.envelope;
-  r.ret = v["return"];
+  r.rc = sent.rc;
+  r.envelope = std::move(sent.envelope);
+  r.ret = actt::ParseStrict(r.envelope)["return"];
   return r;
 }
 
@@ -79,11 +66,6 @@ inline std::string FailEnvelope(const std::string& action, int code, const Pairs
   std::string ret = R"("err_code":")" + std::to_string(code) + '"';
   if (!pairs.empty()) ret += ',' + JoinPairs(pairs);
   return R"({"action":")" + action + R"(","result":"fail","return":{)" + ret + "}}";
-}
-
-// The "err_msg" value of a refused export call, given the error trail text.
-inline std::string CoreErrText(const std::string& label, const std::string& trail) {
-  return std::string("ostrel Ver(") + BCMGetVer() + ") Func(" + label + ") detail(" + trail;
 }
 
 // A failure case: the request's arguments, the echo pairs the reply starts

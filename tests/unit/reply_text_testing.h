@@ -7,10 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
-#include "command/json_check.h"
-#include "tolvaris/bcm_core.h"
-#include "tolvaris/runmodule.h"
+#include "actions_reply_testing.h"
 
 namespace rtt {
 
@@ -21,16 +20,12 @@ struct Reply {
 };
 
 inline Reply Run(const std::string& action, const std::string& args) {
-  const std::string request = R"({"action":")" + action + R"(","args":)" + args + "}";
-  char* text = nullptr;
+  // Strict JSON without repeated keys, "result" agreeing with the code; the
+  // head below pins the rest of the envelope.
+  actt::Reply sent = actt::Send(R"({"action":")" + action + R"(","args":)" + args + "}");
   Reply r;
-  r.rc = RunModule(request.c_str(), &text);
-  EXPECT_NE(text, nullptr) << request;
-  r.envelope = text ? text : "";
-  EXPECT_EQ(FreeMem(text), 0);
-
-  // Strict JSON without repeated keys; the head below pins "result" to the code.
-  EXPECT_TRUE(IsStrictJson(r.envelope)) << r.envelope;
+  r.rc = sent.rc;
+  r.envelope = std::move(sent.envelope);
   EXPECT_TRUE(r.rc == 0 || r.rc == 1203) << r.envelope;
   const std::string head = R"({"action":")" + action + R"(","result":")" + (r.rc == 0 ? "success" : "fail") +
                            R"(","return":)";
@@ -51,8 +46,7 @@ inline std::string Expand(const std::string& expected) {
     if (at == std::string::npos) break;
     const size_t close = expected.find(')', at);
     out.append(expected, pos, at - pos);
-    out += "ostrel Ver(" + std::string(BCMGetVer()) + ") Func(" + expected.substr(at + 5, close - at - 5) +
-           ") detail(";
+    out += actt::CoreErr(expected.substr(at + 5, close - at - 5), "");
     pos = close + 1;
   }
   out.append(expected, pos, std::string::npos);
