@@ -29,19 +29,6 @@ int MsgFail(int code, const char* fmt, A... args) {
 
 bool IsPubLen(int len) { return len == kCompPubLen || len == kUncompPubLen; }
 
-// a as 32 bytes big-endian, zero-filled in front; false when it is wider.
-bool ToBytes32(uint8_t* out, const NXVT_BN* a) {
-  if (a->count > NXVT_BN_MAX_WORDS) return false;
-  for (uint32_t i = 8; i < a->count; ++i)
-    if (a->words[i] != 0) return false;
-  for (int i = 0; i < 32; ++i) {
-    const uint32_t word = static_cast<uint32_t>(i) / 4;
-    const uint32_t v = word < a->count ? a->words[word] : 0;
-    out[31 - i] = static_cast<uint8_t>(v >> (8 * (i % 4)));
-  }
-  return true;
-}
-
 // Compressed form of a finite point: 02/03 by the parity of the affine Y,
 // then X. The point is made affine in place.
 bool Compress(NXVT_EC_POINT* P, NXVT_EC_CURVE* curve, uint8_t* out) {
@@ -136,7 +123,7 @@ int BCMGenECDHKeyPair(uint32_t curve, unsigned char* pri, int* priLen, unsigned 
     } else if (cmp == 0) {
       w.d.count = 0;
     }
-    if (NXVT_BN_AddWord(&w.d, &w.d, 1) != 0 || !ToBytes32(w.d32, &w.d))
+    if (NXVT_BN_AddWord(&w.d, &w.d, 1) != 0 || NXVT_BN_ToFixedBytes(w.d32, kPrivLen, &w.d) != 0)
       return MsgFail(2144, "bc-vantrel NXVT_EC_Point_Mult error");
 
     OwnedPoint Q;

@@ -169,6 +169,17 @@ void NXVT_BN_ToBytes(uint8_t* out, uint32_t* len, const NXVT_BN* a) {
   *len = pos;
 }
 
+int32_t NXVT_BN_ToFixedBytes(uint8_t* out, uint32_t len, const NXVT_BN* a) {
+  if (out == nullptr || Invalid(a)) return -1;
+  if (NXVT_BN_BitLen(a) > 8 * static_cast<uint64_t>(len)) return -1;
+  for (uint32_t i = 0; i < len; ++i) {
+    const uint32_t bytePos = len - 1 - i;  // significance of out[i]
+    const uint32_t w = bytePos / 4;
+    out[i] = w < a->count ? static_cast<uint8_t>(a->words[w] >> (8 * (bytePos % 4))) : 0;
+  }
+  return 0;
+}
+
 int32_t NXVT_BN_FromHex(NXVT_BN* r, const char* text) {
   if (r == nullptr || text == nullptr) return -1;
   size_t len = std::strlen(text);

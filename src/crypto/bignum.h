@@ -32,6 +32,11 @@ void NXVT_BN_FromBytes(NXVT_BN* r, const uint8_t* bytes, int32_t len);
 // and nothing written. A nonzero count whose words are all zero: *len = 0.
 void NXVT_BN_ToBytes(uint8_t* out, uint32_t* len, const NXVT_BN* a);
 
+// a as exactly len big-endian bytes, zero-filled in front (key and
+// coordinate fields). -1, nothing written, for a null `out`, an invalid
+// record or a value that needs more than len bytes.
+int32_t NXVT_BN_ToFixedBytes(uint8_t* out, uint32_t len, const NXVT_BN* a);
+
 // r = hexadecimal text (digits only, no prefix). "" and "0" give zero.
 // Any other character: r = 0 and -1. Null r or text: -1.
 int32_t NXVT_BN_FromHex(NXVT_BN* r, const char* text);

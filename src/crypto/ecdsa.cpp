@@ -48,18 +48,7 @@ bool ModMul(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b, const NXVT_BN* m) {
 
 // The 32 big-endian bytes of a (zero-filled in front); false when a needs
 // more than 32 bytes.
-bool ToBytes32(uint8_t* out, const NXVT_BN* a) {
-  if (a->count > NXVT_BN_MAX_WORDS || NXVT_BN_BitLen(a) > 256) return false;
-  for (uint32_t i = 0; i < 8; ++i) {
-    const uint32_t w = i < a->count ? a->words[i] : 0;
-    uint8_t* p = out + 28 - 4 * i;
-    p[0] = static_cast<uint8_t>(w >> 24);
-    p[1] = static_cast<uint8_t>(w >> 16);
-    p[2] = static_cast<uint8_t>(w >> 8);
-    p[3] = static_cast<uint8_t>(w);
-  }
-  return true;
-}
+bool ToBytes32(uint8_t* out, const NXVT_BN* a) { return NXVT_BN_ToFixedBytes(out, 32, a) == 0; }
 
 // z of a digest: its bytes as a big-endian integer, cut to the bit length of n.
 void DigestToZ(NXVT_BN* z, const uint8_t* digest, uint32_t len, const NXVT_BN* n) {

@@ -62,22 +62,6 @@ bool IsValidScalar(const uint8_t* bytes, const NXVT_EC_CURVE* curve) {
   return NXVT_BN_Cmp(&k.v, curve->n) == -2 && NXVT_BN_BitLen(&k.v) != 0;
 }
 
-// Writes a value below 2^256 as 32 bytes big-endian, zero-filled in front.
-bool WriteScalar(const NXVT_BN* v, uint8_t* out) {
-  uint8_t tmp[kHdPriLen];
-  ScopedWipe wipeTmp(tmp, sizeof tmp);
-  if (NXVT_BN_BitLen(v) == 0) {
-    memset(out, 0, kHdPriLen);
-    return true;
-  }
-  uint32_t len = sizeof tmp;
-  NXVT_BN_ToBytes(tmp, &len, v);
-  if (len == 0 || len > sizeof tmp) return false;
-  memset(out, 0, kHdPriLen - len);
-  memcpy(out + (kHdPriLen - len), tmp, len);
-  return true;
-}
-
 // child = (IL + parent) mod n; false when IL >= n or the child is zero (the
 // caller derives again), or when the arithmetic fails.
 bool AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* curve, uint8_t* child) {
@@ -88,7 +72,7 @@ bool AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* c
   if (NXVT_BN_Add(&sum.v, &a.v, &b.v) != 0) return false;
   if (NXVT_BN_Mod(&sum.v, curve->n) != 0) return false;
   if (NXVT_BN_BitLen(&sum.v) == 0) return false;
-  return WriteScalar(&sum.v, child);
+  return NXVT_BN_ToFixedBytes(child, kHdPriLen, &sum.v) == 0;
 }
 
 // Compressed public key of a 32-byte private key. False for a key that is 0

@@ -60,22 +60,6 @@ int AddMod(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b, const NXVT_BN* p) {
   return 0;
 }
 
-// L big-endian bytes of a value below 2^(8L), left-padded with zeros.
-int ToFixedBytes(const NXVT_BN* a, unsigned char* out, int32_t len) {
-  NXVT_BN v = *a;
-  ScopedWipe wipeV(v);
-  NXVT_BN_Normalize(&v);
-  if (NXVT_BN_BitLen(&v) > static_cast<uint32_t>(len) * 8) return 1;
-  unsigned char tmp[kMaxSecretLen + 4];
-  ScopedWipe wipeTmp(tmp, sizeof tmp);
-  uint32_t n = sizeof tmp;
-  NXVT_BN_ToBytes(tmp, &n, &v);
-  if (n > static_cast<uint32_t>(len)) return 1;
-  memset(out, 0, static_cast<size_t>(len) - n);
-  memcpy(out + (len - n), tmp, n);
-  return 0;
-}
-
 // A random value in 0 .. m-1 (m in 1..15) from the library's random source,
 // without modulo bias.
 int RandomBelow(int32_t m, int32_t* out) {
@@ -257,7 +241,7 @@ int Create_SSS(const char* mnemonic, int32_t total, int32_t threshold, char* out
         static_cast<unsigned char>(16 * ((total + x) % 16) + threshold),
         static_cast<unsigned char>((threshold + len + total + k + x) % 256),
     };
-    if (ToFixedBytes(&y, value, len) != 0 || ShareMask(header, mask) != 0) return fail();
+    if (NXVT_BN_ToFixedBytes(value, static_cast<uint32_t>(len), &y) != 0 || ShareMask(header, mask) != 0) return fail();
     for (int32_t i = 0; i < len; ++i) value[i] ^= mask[i];
 
     if (x > 1 && !Append(out, cap, &pos, ";", 1)) return fail();
@@ -352,7 +336,7 @@ int GetSSS_Secret(const char* shares, char* out, int32_t* outLen) {
 
   unsigned char secret[kMaxSecretLen];
   ScopedWipe wipeSecretBytes(secret, sizeof secret);
-  if (ToFixedBytes(&sum, secret, len) != 0) return 1;
+  if (NXVT_BN_ToFixedBytes(secret, static_cast<uint32_t>(len), &sum) != 0) return 1;
   int32_t written = *outLen;
   if (GenerateMnemonic(secret, len, out, &written) != 0) return 1;
   *outLen = written;
