@@ -214,6 +214,10 @@ uint32_t NXVT_BN_BitLen(const NXVT_BN* a) {
   return 32 * (n - 1) + (32 - static_cast<uint32_t>(__builtin_clz(a->words[n - 1])));
 }
 
+bool NXVT_BN_IsZero(const NXVT_BN* a) {
+  return a == nullptr || SigWords(a->words, a->count > kMax ? kMax : a->count) == 0;
+}
+
 int32_t NXVT_BN_Cmp(const NXVT_BN* a, const NXVT_BN* b) {
   if (Invalid(a) || Invalid(b)) return -1;
   int c = CmpWords(a->words, a->count, b->words, b->count);

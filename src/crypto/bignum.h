@@ -43,6 +43,9 @@ int32_t NXVT_BN_FromHex(NXVT_BN* r, const char* text);
 
 // Number of significant bits; 0 for zero.
 uint32_t NXVT_BN_BitLen(const NXVT_BN* a);
+// True when a is zero by value (any count, words up to NXVT_BN_MAX_WORDS
+// read); true for null as well, like a bit length of 0.
+bool NXVT_BN_IsZero(const NXVT_BN* a);
 
 // 1 when a > b, 0 when equal, -2 when a < b, -1 when a or b is null.
 int32_t NXVT_BN_Cmp(const NXVT_BN* a, const NXVT_BN* b);

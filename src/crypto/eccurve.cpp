@@ -82,14 +82,6 @@ bool LoadP256(NXVT_EC_CURVE* c) {
 
 bool CurveHasOrder(const NXVT_EC_CURVE* c) { return c && c->id != -1 && c->n && c->G && c->p; }
 
-bool IsZeroValue(const NXVT_BN* a) {
-  const uint32_t n = a->count > NXVT_BN_MAX_WORDS ? NXVT_BN_MAX_WORDS : a->count;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (a->words[i] != 0) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const NXVT_PKC_METHOD NXVT_ECDSA_METHOD = {nullptr, nullptr, NXVT_ECDSA_SetCurve, nullptr, nullptr};
@@ -191,7 +183,7 @@ int32_t NXVT_EC_CheckPrivKey(const NXVT_BN* d, const NXVT_EC_CURVE* curve) {
   NXVT_BN t = *d;
   ScopedWipe wipeT(t);
   if (NXVT_BN_Mod(&t, curve->n) != 0) return -1;
-  return IsZeroValue(&t) ? -1 : 0;
+  return NXVT_BN_IsZero(&t) ? -1 : 0;
 }
 
 int32_t NXVT_EC_GenKeyPair(NXVT_EC_KEYPAIR* keypair) {
@@ -229,7 +221,7 @@ int32_t NXVT_EC_CheckKeyPair(const NXVT_EC_KEYPAIR* keypair) {
   if (!keypair->pub) return -1;
   const NXVT_EC_POINT* Q = keypair->pub->Q;
   if (!Q || !Q->X || !Q->Y || !Q->Z) return -1;
-  if (IsZeroValue(Q->Z) || IsZeroValue(Q->X) || IsZeroValue(Q->Y)) return -1;
+  if (NXVT_BN_IsZero(Q->Z) || NXVT_BN_IsZero(Q->X) || NXVT_BN_IsZero(Q->Y)) return -1;
   if (!curve->isOnCurve || curve->isOnCurve(Q, curve) != 1) return -1;
   NXVT_EC_POINT* T = NXVT_EC_Point_New();
   if (!T) return -1;

@@ -22,20 +22,12 @@ constexpr uint32_t kMaxCandidates = 64;
 // The table signer redraws at most this often.
 constexpr uint32_t kMaxDraws = 64;
 
-bool IsZero(const NXVT_BN* a) {
-  const uint32_t n = a->count > NXVT_BN_MAX_WORDS ? NXVT_BN_MAX_WORDS : a->count;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (a->words[i] != 0) return false;
-  }
-  return true;
-}
-
 bool Below(const NXVT_BN* a, const NXVT_BN* m) { return NXVT_BN_Cmp(a, m) == -2; }
 
 // a in 1 .. m - 1.
-bool InRange(const NXVT_BN* a, const NXVT_BN* m) { return !IsZero(a) && Below(a, m); }
+bool InRange(const NXVT_BN* a, const NXVT_BN* m) { return !NXVT_BN_IsZero(a) && Below(a, m); }
 
-bool CurveUsable(const NXVT_EC_CURVE* c) { return c && c->id != -1 && c->n && c->p && c->G && !IsZero(c->n); }
+bool CurveUsable(const NXVT_EC_CURVE* c) { return c && c->id != -1 && c->n && c->p && c->G && !NXVT_BN_IsZero(c->n); }
 
 // r = a * b mod m.
 bool ModMul(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b, const NXVT_BN* m) {
@@ -70,10 +62,10 @@ struct SignWork {
 int32_t Commit(NXVT_EC_POINT* kG, NXVT_BN* r, const NXVT_BN* k, NXVT_EC_CURVE* curve) {
   if (NXVT_EC_Point_MultSecret(kG, k, curve->G, curve) != 0) return -1;
   if (NXVT_EC_Point_ToAffine(kG, kG, curve) != 0) return -1;
-  if (NXVT_EC_Point_IsInfinity(kG) || IsZero(kG->X) || IsZero(kG->Y)) return -1;
+  if (NXVT_EC_Point_IsInfinity(kG) || NXVT_BN_IsZero(kG->X) || NXVT_BN_IsZero(kG->Y)) return -1;
   *r = *kG->X;
   if (NXVT_BN_Mod(r, curve->n) != 0) return -1;
-  return IsZero(r) ? 1 : 0;
+  return NXVT_BN_IsZero(r) ? 1 : 0;
 }
 
 // s = k^-1 (z + r d) mod n.
@@ -99,7 +91,7 @@ int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT
   const int32_t rc = NXVT_EC_Point_DualMult(P.get(), &v.u2, Q, &v.u1, curve);
   if (rc != 0) return rc;
   if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0) return -1;
-  if (NXVT_EC_Point_IsInfinity(P.get()) || IsZero(P.get()->X) || IsZero(P.get()->Y)) return -1;
+  if (NXVT_EC_Point_IsInfinity(P.get()) || NXVT_BN_IsZero(P.get()->X) || NXVT_BN_IsZero(P.get()->Y)) return -1;
   v.x = *P.get()->X;
   if (NXVT_BN_Mod(&v.x, n) != 0) return -1;
   return NXVT_BN_Cmp(&v.x, r) == 0 ? 0 : -1;
@@ -238,7 +230,7 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
     if (c < 0) return -1;
     if (c > 0) continue;
     if (!ComputeS(w, curve->n)) return -1;
-    if (IsZero(&w.s)) continue;
+    if (NXVT_BN_IsZero(&w.s)) continue;
     return NXVT_ECDSA_FormatSig(kG.get(), &w.r, &w.s, keepS, curve, R, RLen, S, SLen, recid);
   }
   return -1;
@@ -351,7 +343,7 @@ int32_t NXVT_ECDSA_Sign(NXVT_ECDSA_SIG* sig, const uint8_t* msg, uint32_t msgLen
     if (c < 0) return -1;
     if (c > 0) continue;
     if (!ComputeS(w, curve->n)) return -1;
-    if (IsZero(&w.s)) continue;
+    if (NXVT_BN_IsZero(&w.s)) continue;
     *sig->r = w.r;
     *sig->s = w.s;
     return 0;

@@ -12,14 +12,6 @@ const NXVT_BN kZero = {0, {0}};
 
 uint32_t ClampedCount(const NXVT_BN* a) { return a->count > NXVT_BN_MAX_WORDS ? NXVT_BN_MAX_WORDS : a->count; }
 
-bool IsZero(const NXVT_BN* a) {
-  const uint32_t n = ClampedCount(a);
-  for (uint32_t i = 0; i < n; ++i) {
-    if (a->words[i] != 0) return false;
-  }
-  return true;
-}
-
 bool IsOne(const NXVT_BN* a) {
   const uint32_t n = ClampedCount(a);
   if (n == 0 || a->words[0] != 1) return false;
@@ -119,7 +111,7 @@ class TempWipe {
 };
 
 int32_t DblImpl(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
-  if (IsZero(P->Z)) {
+  if (NXVT_BN_IsZero(P->Z)) {
     NXVT_EC_Point_SetInfinity(R);
     return 0;
   }
@@ -197,8 +189,8 @@ int32_t AddFinite(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT*
   f.Sub(&H, &U2, &U1);
   f.Sub(&r, &S2, &S1);
   if (!f.ok()) return -1;
-  if (IsZero(&H)) {
-    if (IsZero(&r)) return DblImpl(R, P, curve);
+  if (NXVT_BN_IsZero(&H)) {
+    if (NXVT_BN_IsZero(&r)) return DblImpl(R, P, curve);
     NXVT_EC_Point_SetInfinity(R);
     return 0;
   }
@@ -244,8 +236,8 @@ int32_t AddFinite(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT*
 
 int32_t AddImpl(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q, const NXVT_EC_CURVE* curve) {
   if (!PointOk(R) || !PointOk(P) || !PointOk(Q) || !CurveReady(curve)) return -1;
-  if (IsZero(P->Z)) return NXVT_EC_Point_Copy(R, Q);
-  if (IsZero(Q->Z)) return NXVT_EC_Point_Copy(R, P);
+  if (NXVT_BN_IsZero(P->Z)) return NXVT_EC_Point_Copy(R, Q);
+  if (NXVT_BN_IsZero(Q->Z)) return NXVT_EC_Point_Copy(R, P);
   if (P == Q) return DblImpl(R, P, curve);
   return AddFinite(R, P, Q, curve, IsOne(Q->Z));
 }
@@ -312,7 +304,7 @@ int32_t AddDigit(NXVT_EC_POINT* acc, int32_t d, NXVT_EC_POINT* const* pos, NXVT_
 // the curve (a point off the curve would make the result meaningless and
 // could leak a secret scalar through an invalid-curve attack).
 bool UsablePoint(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
-  return IsZero(P->Z) || NXVT_EC_Point_IsOnCurve(P, curve) == 1;
+  return NXVT_BN_IsZero(P->Z) || NXVT_EC_Point_IsOnCurve(P, curve) == 1;
 }
 
 // The window-NAF multiplication behind both entry points.
@@ -323,13 +315,13 @@ int32_t MultWnaf(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXV
   const uint32_t bits = NXVT_BN_BitLen(k);
   if (bits > kEcMaxScalarBits) return -1;
   LocalPoint acc;
-  if (bits == 0 || IsZero(P->Z)) {
+  if (bits == 0 || NXVT_BN_IsZero(P->Z)) {
     NXVT_EC_Point_SetInfinity(R);
     return 0;
   }
   if (bits < 4) {
     for (int32_t i = static_cast<int32_t>(bits) - 1; i >= 0; --i) {
-      if (!IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
+      if (!NXVT_BN_IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
       if (Bit(k, static_cast<uint32_t>(i)) && AddImpl(acc.get(), acc.get(), P, curve) != 0) return -1;
     }
     return NXVT_EC_Point_Copy(R, acc.get());
@@ -349,7 +341,7 @@ int32_t MultWnaf(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXV
     return -1;
   }
   for (int32_t i = nd - 1; i >= 0; --i) {
-    if (!IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
+    if (!NXVT_BN_IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
     if (digits[i] != 0 && AddDigit(acc.get(), digits[i], pos, neg, curve) != 0) return -1;
   }
   return NXVT_EC_Point_Copy(R, acc.get());
@@ -401,7 +393,7 @@ void NXVT_EC_Point_SetInfinity(NXVT_EC_POINT* P) {
 
 int32_t NXVT_EC_Point_IsInfinity(const NXVT_EC_POINT* P) {
   if (!PointOk(P)) return 1;
-  return IsZero(P->Z) ? 1 : 0;
+  return NXVT_BN_IsZero(P->Z) ? 1 : 0;
 }
 
 void NXVT_EC_Point_Wipe(NXVT_EC_POINT* P) {
@@ -424,7 +416,7 @@ int32_t NXVT_EC_Point_IsOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* cur
   f.Sqr(&u, P->X);
   f.Mul(&u, &u, P->X);
   f.Sub(&t, &t, &u);
-  if (!IsZero(curve->a)) {
+  if (!NXVT_BN_IsZero(curve->a)) {
     f.Mul(&u, curve->a, P->X);
     f.Mul(&u, &u, &z4);
     f.Sub(&t, &t, &u);
@@ -432,7 +424,7 @@ int32_t NXVT_EC_Point_IsOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* cur
   f.Mul(&u, &z4, &z2);
   f.Mul(&u, &u, curve->b);
   f.Sub(&t, &t, &u);
-  return f.ok() && IsZero(&t) ? 1 : 0;
+  return f.ok() && NXVT_BN_IsZero(&t) ? 1 : 0;
 }
 
 int32_t NXVT_EC_Point_Add(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q,
@@ -464,7 +456,7 @@ int32_t NXVT_EC_Point_Neg(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_E
 
 int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
   if (!PointOk(R) || !PointOk(P) || !CurveReady(curve)) return -1;
-  if (IsZero(P->Z)) return NXVT_EC_Point_Copy(R, P);
+  if (NXVT_BN_IsZero(P->Z)) return NXVT_EC_Point_Copy(R, P);
   Field f(curve);
   NXVT_BN x, y, z, t;
   TempWipe wipe(&x, &y, &z, &t);
@@ -473,7 +465,7 @@ int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const N
     f.Canon(&y, P->Y);
   } else {
     f.Canon(&z, P->Z);
-    if (!f.ok() || IsZero(&z)) return -1;
+    if (!f.ok() || NXVT_BN_IsZero(&z)) return -1;
     const int32_t inv = curve->fieldInv ? curve->fieldInv(&z, &z, curve) : NXVT_BN_ModInv(&z, &z, curve->p);
     if (inv != 0) return -1;
     f.Sqr(&t, &z);
@@ -491,7 +483,7 @@ int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const N
 int32_t NXVT_EC_Point_Cmp(const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q, const NXVT_EC_CURVE* curve) {
   if (!CurveReady(curve) || !PointOk(P) || !PointOk(Q)) return -1;
   if (P == Q) return 0;
-  const bool infP = IsZero(P->Z), infQ = IsZero(Q->Z);
+  const bool infP = NXVT_BN_IsZero(P->Z), infQ = NXVT_BN_IsZero(Q->Z);
   if (infP || infQ) return infP && infQ ? 0 : 1;
   Field f(curve);
   NXVT_BN z1z1, z2z2, a, b;
@@ -512,7 +504,7 @@ int32_t NXVT_EC_Point_Cmp(const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q, const 
 
 int32_t NXVT_EC_Point_YParity(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
   if (!PointOk(P) || !CurveReady(curve)) return -1;
-  if (IsZero(P->Z)) return -1;
+  if (NXVT_BN_IsZero(P->Z)) return -1;
   LocalPoint A;
   if (NXVT_EC_Point_ToAffine(A.get(), P, curve) != 0) return -1;
   return A.y.count == 0 ? 0 : static_cast<int32_t>(A.y.words[0] & 1u);
@@ -527,7 +519,7 @@ int32_t NXVT_EC_Point_Decompress(NXVT_EC_POINT* P, uint32_t parity, const NXVT_E
   // t = X^3 + aX + b
   f.Sqr(&t, P->X);
   f.Mul(&t, &t, P->X);
-  if (!IsZero(curve->a)) {
+  if (!NXVT_BN_IsZero(curve->a)) {
     f.Mul(&u, curve->a, P->X);
     f.Add(&t, &t, &u);
   }
@@ -567,7 +559,7 @@ int32_t NXVT_EC_Point_Decode(NXVT_EC_POINT* P, const uint8_t* octets, uint64_t l
     if (!BelowP(&A.x, curve) || !BelowP(&A.y, curve)) return -1;
     if (NXVT_EC_Point_IsOnCurve(A.get(), curve) != 1) return -1;
     if (tag != 0x04) {
-      const uint32_t yBit = IsZero(&A.y) ? 0 : (A.y.words[0] & 1u);
+      const uint32_t yBit = NXVT_BN_IsZero(&A.y) ? 0 : (A.y.words[0] & 1u);
       if (yBit != (tag & 1u)) return -1;
     }
   } else {
@@ -581,7 +573,7 @@ int32_t NXVT_EC_Point_Decode(NXVT_EC_POINT* P, const uint8_t* octets, uint64_t l
 int32_t NXVT_EC_Point_ToOctets(const NXVT_EC_POINT* P, int32_t form, uint8_t* out, uint32_t* len,
                                const NXVT_EC_CURVE* curve) {
   if (!PointOk(P) || !out || !len || !CurveReady(curve)) return 1;
-  if (IsZero(P->Z)) return 1;
+  if (NXVT_BN_IsZero(P->Z)) return 1;
   const uint32_t fb = FieldBytes(curve);
   uint32_t needed;
   if (form < 0) {
@@ -690,7 +682,7 @@ int32_t NXVT_EC_Point_DualMult(NXVT_EC_POINT* R, const NXVT_BN* u1, const NXVT_E
   if (!PointOk(R) || !u1 || !PointOk(Q) || !u2 || !CurveReady(curve)) return -1;
   if (u1->count > NXVT_BN_MAX_WORDS || u2->count > NXVT_BN_MAX_WORDS) return -1;
   if (!UsablePoint(Q, curve)) return -1;
-  const bool qInf = IsZero(Q->Z);
+  const bool qInf = NXVT_BN_IsZero(Q->Z);
   const uint32_t b1 = qInf ? 0 : NXVT_BN_BitLen(u1);
   const uint32_t b2 = NXVT_BN_BitLen(u2);
   if (b1 > kEcMaxScalarBits || b2 > kEcMaxScalarBits) return -1;
@@ -699,7 +691,7 @@ int32_t NXVT_EC_Point_DualMult(NXVT_EC_POINT* R, const NXVT_BN* u1, const NXVT_E
   if (maxBits < 4) {
     for (int32_t i = static_cast<int32_t>(maxBits) - 1; i >= 0; --i) {
       const uint32_t bi = static_cast<uint32_t>(i);
-      if (!IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
+      if (!NXVT_BN_IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
       if (bi < b1 && Bit(u1, bi) && AddImpl(acc.get(), acc.get(), Q, curve) != 0) return -1;
       if (bi < b2 && Bit(u2, bi) && AddImpl(acc.get(), acc.get(), curve->G, curve) != 0) return -1;
     }
@@ -721,7 +713,7 @@ int32_t NXVT_EC_Point_DualMult(NXVT_EC_POINT* R, const NXVT_BN* u1, const NXVT_E
   }
   const int32_t nd = n1 > n2 ? n1 : n2;
   for (int32_t i = nd - 1; i >= 0; --i) {
-    if (!IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
+    if (!NXVT_BN_IsZero(&acc.z) && DblImpl(acc.get(), acc.get(), curve) != 0) return -1;
     if (i < n1 && d1[i] != 0 && AddDigit(acc.get(), d1[i], qPos, qNeg, curve) != 0) return -1;
     if (i < n2 && d2[i] != 0 && AddDigit(acc.get(), d2[i], curve->gPos, curve->gNeg, curve) != 0) return -1;
   }
