@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "bignum_testing.h"
 #include "crypto/bignum.h"
 #include "crypto/eccurve.h"
 #include "crypto/ecpoint.h"
@@ -22,23 +23,7 @@ namespace ect {
 using tvt::Bytes;
 
 // Record from big-endian hex digits (no prefix, any length).
-inline NXVT_BN Bn(const std::string& hex) {
-  NXVT_BN r;
-  std::memset(&r, 0x5A, sizeof(r));  // words beyond count must not matter
-  std::string h = hex;
-  while (h.size() > 1 && h[0] == '0') h.erase(0, 1);
-  uint32_t n = 0;
-  if (!(h.empty() || h == "0")) {
-    n = static_cast<uint32_t>((h.size() + 7) / 8);
-    for (uint32_t i = 0; i < n; ++i) {
-      size_t end = h.size() - 8 * i;
-      size_t begin = end >= 8 ? end - 8 : 0;
-      r.words[i] = static_cast<uint32_t>(std::stoul(h.substr(begin, end - begin), nullptr, 16));
-    }
-  }
-  r.count = n;
-  return r;
-}
+inline NXVT_BN Bn(const std::string& hex) { return bnt::Make(hex); }
 inline NXVT_BN Bn(const Bytes& be) { return Bn(tvt::Hex(be)); }
 
 // Value as 64 hex digits (wider values keep all their digits).
