@@ -35,7 +35,9 @@ ParsedJson::ParsedJson(const char* text, size_t len) {
   std::memset(&settings_, 0, sizeof settings_);
   settings_.mem_alloc = TreeAlloc;
   settings_.mem_free = TreeFree;
+  // The parser's error text quotes the offending character of the input.
   char error[json_error_max] = {0};
+  ScopedWipe wipeError(error, sizeof error);
   root_ = json_parse_ex(&settings_, text, len, error);
 }
 
