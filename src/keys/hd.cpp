@@ -62,17 +62,18 @@ bool IsValidScalar(const uint8_t* bytes, const NXVT_EC_CURVE* curve) {
   return NXVT_BN_Cmp(&k.v, curve->n) == -2 && NXVT_BN_BitLen(&k.v) != 0;
 }
 
-// child = (IL + parent) mod n; false when IL >= n or the child is zero (the
-// caller derives again), or when the arithmetic fails.
-bool AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* curve, uint8_t* child) {
+// child = (IL + parent) mod n. 0 done; 1 when IL >= n or the child is zero
+// (the caller derives again); -1 when the arithmetic fails, which another
+// round would not mend.
+int AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* curve, uint8_t* child) {
   SecretBn a, b, sum;
   NXVT_BN_FromBytes(&a.v, il, kHdPriLen);
-  if (NXVT_BN_Cmp(&a.v, curve->n) != -2) return false;
+  if (NXVT_BN_Cmp(&a.v, curve->n) != -2) return 1;
   NXVT_BN_FromBytes(&b.v, parent, kHdPriLen);
-  if (NXVT_BN_Add(&sum.v, &a.v, &b.v) != 0) return false;
-  if (NXVT_BN_Mod(&sum.v, curve->n) != 0) return false;
-  if (NXVT_BN_BitLen(&sum.v) == 0) return false;
-  return NXVT_BN_ToFixedBytes(child, kHdPriLen, &sum.v) == 0;
+  if (NXVT_BN_Add(&sum.v, &a.v, &b.v) != 0) return -1;
+  if (NXVT_BN_Mod(&sum.v, curve->n) != 0) return -1;
+  if (NXVT_BN_BitLen(&sum.v) == 0) return 1;
+  return NXVT_BN_ToFixedBytes(child, kHdPriLen, &sum.v) == 0 ? 0 : -1;
 }
 
 // Compressed public key of a 32-byte private key. False for a key that is 0
@@ -83,7 +84,7 @@ bool CompressedPub(const uint8_t* pri, const NXVT_PKC* pkc, uint8_t* out) {
 }
 
 // One private derivation step from a parent whose pub belongs to its pri.
-// 0, 223 (HMAC) or 256 (public key); the caller records its own entry.
+// 0, 223 (HMAC or scalar arithmetic) or 256 (public key); the caller records its own entry.
 int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
   NXVT_EC_CURVE* curve = pkc->curve;
   uint8_t data[kDataLen];
@@ -99,7 +100,9 @@ int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) 
   PutIndex(data + 33, index);
   for (;;) {
     if (!Hmac512(parent.chain, kHdChainLen, data, kDataLen, I)) return 223;
-    if (AddScalars(I, parent.pri, curve, child->pri)) break;
+    const int added = AddScalars(I, parent.pri, curve, child->pri);
+    if (added < 0) return 223;
+    if (added == 0) break;
     // SLIP-10: IL >= n or a zero child derives again from 0x01 || IR || index.
     data[0] = 0x01;
     memcpy(data + 1, I + 32, 32);
