@@ -1,0 +1,127 @@
+#include "common/entry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "command/text/text.h"
+#include "common/error_chain.h"
+#include "common/json_io.h"
+#include "crypto/memory.h"
+
+namespace {
+
+// The request as the parse-failure message shows it.
+std::string ParseErrorText(const std::string& request) {
+  std::string text = ReplaceAll(request, "\"", "'");
+  text = ReplaceAll(text, "\n", "");
+  text = ReplaceAll(text, "\r", "");
+  return ReplaceAll(text, "\t", "");
+}
+
+// Steps up to the handler; 0 when the action succeeded. `args` is left as
+// the reply is to be built from.
+int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const char* addon,
+             const std::string& request, Json::Value& args) {
+  Json::Value root;
+  if (!ParseJson(request, root)) {
+    AddErrTrail(spec.name, spec.parseLine, 1000, "json parse error(" + ParseErrorText(request) + ")");
+    return 1;
+  }
+  const Json::Value& top = root;
+  const std::string action = GetJsonStr(top["action"]);
+  args = top["args"];
+
+  std::string coin;
+  if (spec.coin == CoinSource::kArgs) {
+    const Json::Value& readArgs = args;
+    coin = GetJsonStr(readArgs["coin"]);
+    if (coin.empty()) coin = addon;
+    args["coin"] = coin;
+  } else if (spec.coin == CoinSource::kTopLevel) {
+    coin = GetJsonStr(top["coin"]);
+    if (coin.empty()) coin = addon;
+  }
+
+  for (const ActionRow& row : actions) {
+    if (action != row.name) continue;
+    static const std::string kNoCoin;
+    if (row.handler(args, row.receivesCoin ? coin : kNoCoin) == 0) return 0;
+    AddErrTrail(spec.name, row.line, 1000, row.failure);
+    return 1;
+  }
+  AddErrTrail(spec.name, spec.unknownLine, 1000,
+              spec.unknownNamesAction ? "not support action[" + action + "]" : std::string("not support action"));
+  return 1;
+}
+
+// Runs the call; any exception ends it as a failed action. Returns the
+// result and leaves the reply text in `reply`.
+int RunCall(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action, const char* addon,
+            const char* request, std::string& reply) {
+  Json::Value args;
+  int result = 1;
+  if (action == nullptr || addon == nullptr || request == nullptr) {
+    AddErrTrail(spec.name, spec.nullLine, 1000, "param is null");
+  } else {
+    std::string text(request);
+    try {
+      result = Dispatch(spec, actions, addon, text, args);
+    } catch (const Json::Exception& e) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("json operation failed(") + e.what() + ") !!");
+      result = 1;
+    } catch (const std::invalid_argument& e) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("number conversion failed(") + e.what() + ") !!");
+      result = 1;
+    } catch (const std::out_of_range& e) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("number out of range(") + e.what() + ") !!");
+      result = 1;
+    } catch (const std::bad_alloc&) {
+      WipeString(text);
+      throw;
+    } catch (const std::exception& e) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("request failed(") + e.what() + ") !!");
+      result = 1;
+    } catch (...) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, "request failed !!");
+      result = 1;
+    }
+    // The request and the reply can hold private keys.
+    WipeString(text);
+  }
+  reply = result == 0 ? WriteJson(args, "") : MakeErrorJson(args);
+  return result;
+}
+
+}  // namespace
+
+int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action,
+                  const char* addon, const char* request, char** out) {
+  if (out == nullptr) return 1;
+  ResetErrTrail(spec.fixedCode);
+  std::string reply;
+  int result = 1;
+  try {
+    result = RunCall(spec, actions, action, addon, request, reply);
+  } catch (...) {
+    // Out of memory even for the reply: no reply.
+    WipeString(reply);
+    *out = nullptr;
+    return 1;
+  }
+  char* copy = static_cast<char*>(std::calloc(reply.size() + 1, 1));
+  if (copy != nullptr) std::memcpy(copy, reply.data(), reply.size());
+  WipeString(reply);
+  *out = copy;
+  return copy == nullptr ? 1 : result;
+}
+
+int FreeAddonText(char* text) {
+  if (text == nullptr) return 1;
+  Wipe(text, std::strlen(text));
+  std::free(text);
+  return 0;
+}

@@ -1,0 +1,89 @@
+#ifndef QUENMOD_COMMON_ENTRY_H
+#define QUENMOD_COMMON_ENTRY_H
+
+// The entry of every coin add-on. An add-on writes its handlers and one
+// action table, then defines its two exports with QUENMOD_EXPORTS:
+//
+//   const ActionRow kBtcActions[] = {
+//       {"GenAddr", GenAddr_BTC, true, "GenAddr Error", 1845},
+//   };
+//   QUENMOD_EXPORTS(BTC, kBtcEntry, kBtcActions)
+//
+// which gives RunModule_BTC(action, addon, request, out) and FreeMem_BTC(text).
+//
+// One call of RunModule_<COIN>:
+// 1. empties the error chain; a null action, addon or request fails with
+//    "param is null" (null-line), a null `out` returns 1 and allocates nothing;
+// 2. parses the request; a request that does not parse fails with
+//    "json parse error(<request, '"' turned into "'", \n \r \t removed>)";
+// 3. takes "action" (text, empty when not a string) and a copy of "args"
+//    (null when absent), and the coin as the EntrySpec says;
+// 4. runs the row whose name equals the action exactly; a nonzero handler
+//    result records the row's failure message and line; no matching row
+//    records the unknown-action message;
+// 5. replies with "args" on one line (0), or MakeErrorJson("args") (1).
+// A jsoncpp exception (a lookup in an array or a text, a conversion that
+// does not fit) or a number-conversion exception in the entry or a handler
+// fails the call the same way, with the entry's exception-line. No exception
+// leaves the export. Replies are allocated here and released (wiped first)
+// by FreeMem_<COIN>.
+
+#include <json/json.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+// A handler reads its inputs from "args", writes its results into it and
+// returns 0, or records its own entries (AddErrTrail) and returns nonzero.
+// `coin` is the coin text for rows that receive it, else empty.
+using ActionHandler = int (*)(Json::Value& args, const std::string& coin);
+
+struct ActionRow {
+  const char* name;      // matched exactly, case-sensitive
+  ActionHandler handler;
+  bool receivesCoin;
+  const char* failure;   // recorded by the entry when the handler fails
+  uint32_t line;
+};
+
+enum class CoinSource {
+  kNone,        // no coin
+  kArgs,        // "args"."coin", else the addon name; written back into "args"
+  kTopLevel,    // the request's top-level "coin", else the addon name
+};
+
+// What tells the four coin add-ons' entries apart.
+struct EntrySpec {
+  const char* name;            // "RunModule_BTC": the entry's name in records
+  uint32_t nullLine;
+  uint32_t parseLine;
+  uint32_t unknownLine;
+  uint32_t exceptionLine;      // a JSON operation or number conversion failed
+  CoinSource coin;
+  bool unknownNamesAction;     // "not support action[<name>]", else "not support action"
+  bool fixedCode;              // the chain stores 1000 whatever code it is given
+};
+
+extern const EntrySpec kBtcEntry;
+extern const EntrySpec kEthEntry;
+extern const EntrySpec kAtomEntry;
+extern const EntrySpec kAmoEntry;
+
+int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action,
+                  const char* addon, const char* request, char** out);
+
+// 1 for a null text; otherwise the text is wiped, released and 0 returned.
+int FreeAddonText(char* text);
+
+#define QUENMOD_EXPORTS(TAG, SPEC, ACTIONS)                                                        \
+  extern "C" __attribute__((visibility("default"))) int RunModule_##TAG(                          \
+      const char* action, const char* addon, const char* request, char** out) {                   \
+    return RunAddonEntry(SPEC, ACTIONS, action, addon, request, out);                              \
+  }                                                                                                \
+  extern "C" __attribute__((visibility("default"))) int FreeMem_##TAG(char* text) {               \
+    return FreeAddonText(text);                                                                    \
+  }
+
+#endif

@@ -1,0 +1,73 @@
+#include "common/json_io.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "command/text/text.h"
+#include "common/error_chain.h"
+#include "tolvaris/bcm_core.h"
+
+std::string GetJsonStr(const Json::Value& value) {
+  if (!value.isString()) return std::string();
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (!value.getString(&begin, &end) || begin == nullptr) return std::string();
+  const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
+  if (nul != nullptr) end = static_cast<const char*>(nul);
+  return std::string(begin, end);
+}
+
+bool ParseJson(std::string_view text, Json::Value& root) {
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = false;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value parsed;
+  try {
+    // The reader throws past its nesting limit instead of reporting it.
+    if (!reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr)) return false;
+  } catch (const Json::Exception&) {
+    return false;
+  }
+  root.swap(parsed);
+  return true;
+}
+
+std::string WriteJson(const Json::Value& value, std::string_view indentation) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = std::string(indentation);
+  return Json::writeString(builder, value);
+}
+
+namespace {
+
+std::string ErrorMessage() {
+  const char* version = BCMGetVer();
+  const char* last = BCMGetLastErr();
+  std::string message = "VQ(VER[";
+  message += version != nullptr ? version : "";
+  message += ']';
+  if (last != nullptr && std::strcmp(last, "[][][]") != 0) message += last;
+  message += ") Addon(";
+  message += GetErrTrail();
+  message += ')';
+  return message;
+}
+
+}  // namespace
+
+std::string MakeErrorJson(const Json::Value& args) {
+  const std::string code = std::to_string(GetErrCode());
+  const std::string message = ErrorMessage();
+  if (args.isObject()) {
+    Json::Value reply = args;
+    Json::Value& error = reply["error"];
+    if (!error.isObject()) error = Json::Value(Json::objectValue);
+    error["err_code"] = code;
+    error["err_msg"] = message;
+    return WriteJson(reply, "  ");
+  }
+  // The message can carry caller text (the request of a parse error, the
+  // core's trail): escaped, so the reply stays JSON.
+  return R"({"error":{"err_code":")" + code + R"(","err_msg":")" + JsonEscape(message) + R"("}})";
+}

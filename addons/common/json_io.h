@@ -1,0 +1,36 @@
+#ifndef QUENMOD_COMMON_JSON_IO_H
+#define QUENMOD_COMMON_JSON_IO_H
+
+// Reading and writing the add-ons' JSON documents (jsoncpp).
+
+#include <json/json.h>
+
+#include <string>
+#include <string_view>
+
+// The text of a JSON string value, up to its first NUL character; any other
+// value (null, a number, an object, ...) gives the empty text.
+std::string GetJsonStr(const Json::Value& value);
+
+// Parses `text` into `root`: comments allowed, any JSON value as the root,
+// text after the first complete value ignored. False when the text does not
+// parse, also when the reader gives up (nesting deeper than its limit).
+// Comments are not kept, so no reply ever carries them.
+bool ParseJson(std::string_view text, Json::Value& root);
+
+// Writes `value` with the given indentation: "" gives one line (success
+// replies), "  " two-space indentation (error replies). Object members come
+// out in key order.
+std::string WriteJson(const Json::Value& value, std::string_view indentation);
+
+// The error reply for `args` (the caller's value is not changed):
+// - an object: a copy with "error" = {"err_code": <chain code>, "err_msg": ...}
+//   written with two-space indentation; an "error" member that is neither an
+//   object nor null is replaced;
+// - anything else: {"error":{"err_code":"<code>","err_msg":"<text>"}} on one
+//   line, the text JSON-escaped.
+// "err_msg" = "VQ(VER[<BCMGetVer>]<BCMGetLastErr>) Addon(<chain>)", the core's
+// last-error text left out while it is "[][][]".
+std::string MakeErrorJson(const Json::Value& args);
+
+#endif

@@ -1,0 +1,10 @@
+#include "common/network.h"
+
+#include "common/json_io.h"
+
+std::string GetNetwork(Json::Value& args) {
+  const Json::Value& read = args;
+  if (GetJsonStr(read["network"]) == "test") return "test";
+  args["network"] = "main";
+  return "main";
+}
