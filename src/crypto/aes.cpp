@@ -1,212 +1,181 @@
-// AES-128 and AES-256 (FIPS 197): key expansion with the round keys of the
-// equivalent inverse cipher, and T-table block routines with the rounds
-// unrolled at compile time.
+// AES-128 and AES-256 (FIPS 197): the key expansion with the round keys of
+// the equivalent inverse cipher, and the block and bulk routines, which take
+// AES-NI when the processor has it and the bitsliced constant-time code
+// otherwise. Nothing here indexes memory with key or data bytes.
 #include "crypto/aes.h"
 
 #include <cstring>
-#include <utility>
 
+#include "crypto/aes_bitslice.h"
+#include "crypto/aes_hw.h"
+#include "crypto/cpu_features.h"
 #include "crypto/memory.h"
 
 namespace {
 
-constexpr uint8_t XTime(uint8_t x) { return static_cast<uint8_t>((x << 1) ^ ((x >> 7) * 0x1b)); }
+bool HasAesNi() { return NXVT_CpuFeatures().aesni; }
 
-constexpr uint8_t GfMul(uint8_t a, uint8_t b) {
-  uint8_t r = 0;
-  while (b != 0) {
-    if (b & 1) r ^= a;
-    a = XTime(a);
-    b >>= 1;
-  }
-  return r;
+inline unsigned char XTime(unsigned char x) {
+  // The reduction is selected with a mask, not a branch: x is key material.
+  return static_cast<unsigned char>((x << 1) ^ (0x1b & (0 - (x >> 7))));
 }
 
-constexpr uint8_t GfInverse(uint8_t x) {
-  // x^254 = x^-1 in GF(2^8); 0 maps to 0.
-  uint8_t result = 1, base = x;
-  for (int e = 254; e != 0; e >>= 1) {
-    if (e & 1) result = GfMul(result, base);
-    base = GfMul(base, base);
+// InvMixColumns of one column: out[r] = 14a[r] ^ 11a[r+1] ^ 13a[r+2] ^ 9a[r+3].
+void InvMixColumn(unsigned char* out, const unsigned char* a) {
+  unsigned char x2[4], x4[4], x8[4];
+  for (int r = 0; r < 4; ++r) {
+    x2[r] = XTime(a[r]);
+    x4[r] = XTime(x2[r]);
+    x8[r] = XTime(x4[r]);
   }
-  return x == 0 ? 0 : result;
-}
-
-constexpr uint8_t Rotl8(uint8_t x, int n) { return static_cast<uint8_t>((x << n) | (x >> (8 - n))); }
-
-// Layout 0: words loaded little-endian (row 0 in the low byte); layout 1:
-// words loaded big-endian (row 0 in the high byte).
-constexpr int Shift(int layout, int row) { return layout == 0 ? 8 * row : 24 - 8 * row; }
-
-struct AesTables {
-  uint8_t sbox[256];
-  uint8_t invSbox[256];
-  uint8_t rcon[16];
-  uint32_t te[2][4][256];   // SubBytes + MixColumns, per input row
-  uint32_t td[2][4][256];   // InvSubBytes + InvMixColumns, per input row
-  uint32_t imc[2][4][256];  // InvMixColumns alone, for the decryption keys
-};
-
-constexpr AesTables MakeTables() {
-  AesTables t{};
-  for (int x = 0; x < 256; ++x) {
-    const uint8_t inv = GfInverse(static_cast<uint8_t>(x));
-    const uint8_t s = static_cast<uint8_t>(inv ^ Rotl8(inv, 1) ^ Rotl8(inv, 2) ^ Rotl8(inv, 3) ^ Rotl8(inv, 4) ^ 0x63);
-    t.sbox[x] = s;
-    t.invSbox[s] = static_cast<uint8_t>(x);
+  for (int r = 0; r < 4; ++r) {
+    const int r1 = (r + 1) & 3, r2 = (r + 2) & 3, r3 = (r + 3) & 3;
+    out[r] = static_cast<unsigned char>((x8[r] ^ x4[r] ^ x2[r]) ^ (x8[r1] ^ x2[r1] ^ a[r1]) ^
+                                        (x8[r2] ^ x4[r2] ^ a[r2]) ^ (x8[r3] ^ a[r3]));
   }
-  uint8_t rc = 1;
-  for (int i = 0; i < 16; ++i) {
-    t.rcon[i] = rc;
-    rc = XTime(rc);
-  }
-  constexpr uint8_t mix[4] = {2, 3, 1, 1};
-  constexpr uint8_t invMix[4] = {0x0e, 0x0b, 0x0d, 0x09};
-  for (int layout = 0; layout < 2; ++layout) {
-    for (int k = 0; k < 4; ++k) {
-      for (int x = 0; x < 256; ++x) {
-        uint32_t e = 0, d = 0, m = 0;
-        for (int r = 0; r < 4; ++r) {
-          // Output row r takes input row k with coefficient m[(k - r) mod 4].
-          const int c = (k - r) & 3;
-          e |= static_cast<uint32_t>(GfMul(t.sbox[x], mix[c])) << Shift(layout, r);
-          d |= static_cast<uint32_t>(GfMul(t.invSbox[x], invMix[c])) << Shift(layout, r);
-          m |= static_cast<uint32_t>(GfMul(static_cast<uint8_t>(x), invMix[c])) << Shift(layout, r);
-        }
-        t.te[layout][k][x] = e;
-        t.td[layout][k][x] = d;
-        t.imc[layout][k][x] = m;
-      }
-    }
-  }
-  return t;
-}
-
-constexpr AesTables kTables = MakeTables();
-
-template <int L>
-inline uint32_t Load(const unsigned char* p) {
-  if constexpr (L == 0) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  } else {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-  }
-}
-
-template <int L>
-inline void Store(unsigned char* p, uint32_t w) {
-  for (int r = 0; r < 4; ++r) p[r] = static_cast<unsigned char>(w >> Shift(L, r));
-}
-
-template <int L>
-inline uint32_t Row(uint32_t w, int r) {
-  return (w >> Shift(L, r)) & 0xff;
-}
-
-template <int L, int Nr>
-void EncryptBlock(unsigned char* block, const unsigned char* rk) {
-  const auto& te = kTables.te[L];
-  uint32_t s[4];
-  for (int j = 0; j < 4; ++j) s[j] = Load<L>(block + 4 * j) ^ Load<L>(rk + 4 * j);
-  auto round = [&](int i) {
-    const unsigned char* k = rk + 16 * i;
-    uint32_t t[4];
-    for (int j = 0; j < 4; ++j) {
-      t[j] = te[0][Row<L>(s[j], 0)] ^ te[1][Row<L>(s[(j + 1) & 3], 1)] ^ te[2][Row<L>(s[(j + 2) & 3], 2)] ^
-             te[3][Row<L>(s[(j + 3) & 3], 3)] ^ Load<L>(k + 4 * j);
-    }
-    for (int j = 0; j < 4; ++j) s[j] = t[j];
-  };
-  [&]<size_t... I>(std::index_sequence<I...>) { (round(static_cast<int>(I) + 1), ...); }
-  (std::make_index_sequence<Nr - 1>{});
-  const unsigned char* k = rk + 16 * Nr;
-  for (int j = 0; j < 4; ++j) {
-    uint32_t w = 0;
-    for (int r = 0; r < 4; ++r) w |= uint32_t(kTables.sbox[Row<L>(s[(j + r) & 3], r)]) << Shift(L, r);
-    Store<L>(block + 4 * j, w ^ Load<L>(k + 4 * j));
-  }
-}
-
-template <int L, int Nr>
-void DecryptBlock(unsigned char* block, const unsigned char* schedule) {
-  const auto& td = kTables.td[L];
-  const unsigned char* dk = schedule + 16 * (Nr + 1);
-  uint32_t s[4];
-  for (int j = 0; j < 4; ++j) s[j] = Load<L>(block + 4 * j) ^ Load<L>(dk + 16 * Nr + 4 * j);
-  auto round = [&](int i) {
-    const unsigned char* k = dk + 16 * i;
-    uint32_t t[4];
-    for (int j = 0; j < 4; ++j) {
-      t[j] = td[0][Row<L>(s[j], 0)] ^ td[1][Row<L>(s[(j + 3) & 3], 1)] ^ td[2][Row<L>(s[(j + 2) & 3], 2)] ^
-             td[3][Row<L>(s[(j + 1) & 3], 3)] ^ Load<L>(k + 4 * j);
-    }
-    for (int j = 0; j < 4; ++j) s[j] = t[j];
-  };
-  [&]<size_t... I>(std::index_sequence<I...>) { (round(Nr - 1 - static_cast<int>(I)), ...); }
-  (std::make_index_sequence<Nr - 1>{});
-  for (int j = 0; j < 4; ++j) {
-    uint32_t w = 0;
-    for (int r = 0; r < 4; ++r) w |= uint32_t(kTables.invSbox[Row<L>(s[(j - r) & 3], r)]) << Shift(L, r);
-    Store<L>(block + 4 * j, w ^ Load<L>(dk + 4 * j));
-  }
-}
-
-// Round keys of the equivalent inverse cipher: 0 and Nr copied, the others
-// through InvMixColumns, stored in the second half in the same order.
-template <int L>
-void InverseKeys(unsigned char* schedule, int nr) {
-  const auto& imc = kTables.imc[L];
-  unsigned char* dk = schedule + 16 * (nr + 1);
-  memcpy(dk, schedule, 16);
-  memcpy(dk + 16 * nr, schedule + 16 * nr, 16);
-  for (int i = 4; i < 4 * nr; ++i) {
-    const uint32_t w = Load<L>(schedule + 4 * i);
-    Store<L>(dk + 4 * i, imc[0][Row<L>(w, 0)] ^ imc[1][Row<L>(w, 1)] ^ imc[2][Row<L>(w, 2)] ^ imc[3][Row<L>(w, 3)]);
-  }
+  Wipe(x2, sizeof x2);
+  Wipe(x4, sizeof x4);
+  Wipe(x8, sizeof x8);
 }
 
 void ExpandKey(unsigned char* schedule, const unsigned char* key, int nk, int nr) {
+  const bool hw = NXVT_CpuFeatures().aesni;
+  void (*subWord)(unsigned char*) = hw ? NXVT_AesNi_SubWord : NXVT_AesCt_SubWord;
   memcpy(schedule, key, static_cast<size_t>(4 * nk));
   unsigned char temp[4];
+  unsigned char rcon = 1;
   for (int i = nk; i < 4 * (nr + 1); ++i) {
     memcpy(temp, schedule + 4 * (i - 1), 4);
+    // The branches follow the word index only.
     if (i % nk == 0) {
       const unsigned char first = temp[0];
-      temp[0] = static_cast<unsigned char>(kTables.sbox[temp[1]] ^ kTables.rcon[i / nk - 1]);
-      temp[1] = kTables.sbox[temp[2]];
-      temp[2] = kTables.sbox[temp[3]];
-      temp[3] = kTables.sbox[first];
+      temp[0] = temp[1];
+      temp[1] = temp[2];
+      temp[2] = temp[3];
+      temp[3] = first;
+      subWord(temp);
+      temp[0] ^= rcon;
+      rcon = XTime(rcon);
     } else if (nk > 6 && i % nk == 4) {
-      for (int b = 0; b < 4; ++b) temp[b] = kTables.sbox[temp[b]];
+      subWord(temp);
     }
     for (int b = 0; b < 4; ++b) schedule[4 * i + b] = schedule[4 * (i - nk) + b] ^ temp[b];
   }
   Wipe(temp, sizeof temp);
-  if (HostEndianFlag == 1) {
-    InverseKeys<0>(schedule, nr);
+  // Round keys of the equivalent inverse cipher: 0 and Nr copied, the
+  // others through InvMixColumns, in the second half in the same order.
+  unsigned char* dk = schedule + 16 * (nr + 1);
+  memcpy(dk, schedule, 16);
+  memcpy(dk + 16 * nr, schedule + 16 * nr, 16);
+  if (hw) {
+    NXVT_AesNi_InvMixColumns(dk + 16, schedule + 16, static_cast<size_t>(nr - 1));
   } else {
-    InverseKeys<1>(schedule, nr);
+    for (int w = 4; w < 4 * nr; ++w) InvMixColumn(dk + 4 * w, schedule + 4 * w);
   }
 }
+
+
+template <int Nr>
+void EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
+  if (HasAesNi()) {
+    NXVT_AesNi_EncryptBlocks(blocks, count, schedule, Nr);
+  } else {
+    NXVT_AesCt_EncryptBlocks(blocks, count, schedule, Nr);
+  }
+}
+
+template <int Nr>
+void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
+  if (HasAesNi()) {
+    NXVT_AesNi_DecryptBlocks(blocks, count, schedule, Nr);
+  } else {
+    NXVT_AesCt_DecryptBlocks(blocks, count, schedule, Nr);
+  }
+}
+
+template <int Nr>
+void CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
+  if (HasAesNi()) {
+    NXVT_AesNi_CbcEncrypt(data, count, schedule, Nr, iv);
+  } else {
+    NXVT_AesCt_CbcEncrypt(data, count, schedule, Nr, iv);
+  }
+}
+
+// Portable CBC decryption: a batch of blocks through the bitsliced code,
+// then each XORed with the ciphertext before it.
+constexpr size_t kBatch = 8;
+
+template <int Nr>
+void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
+  if (HasAesNi()) {
+    NXVT_AesNi_CbcDecrypt(data, count, schedule, Nr, iv);
+    return;
+  }
+  unsigned char kept[16 * kBatch];
+  unsigned char chain[16];
+  memcpy(chain, iv, 16);
+  for (size_t done = 0; done < count;) {
+    const size_t n = count - done < kBatch ? count - done : kBatch;
+    unsigned char* p = data + 16 * done;
+    memcpy(kept, p, 16 * n);
+    NXVT_AesCt_DecryptBlocks(p, n, schedule, Nr);
+    for (size_t b = 0; b < 16; ++b) p[b] ^= chain[b];
+    for (size_t b = 16; b < 16 * n; ++b) p[b] ^= kept[b - 16];
+    memcpy(chain, kept + 16 * (n - 1), 16);
+    done += n;
+  }
+  memcpy(iv, chain, 16);
+  Wipe(kept, sizeof kept);
+}
+
+// Adds one to the last counterBytes bytes as a big-endian number. GCM's
+// first counter block is derived from the key when the IV is not 12 bytes
+// long, so the carry runs through every byte without a branch.
+void Increment(unsigned char* counter, int counterBytes) {
+  unsigned carry = 1;
+  for (int b = 15; b >= 16 - counterBytes; --b) {
+    const unsigned v = counter[b] + carry;
+    counter[b] = static_cast<unsigned char>(v);
+    carry = v >> 8;
+  }
+}
+
+template <int Nr>
+void Ctr(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter, int counterBytes) {
+  if (HasAesNi()) {
+    NXVT_AesNi_Ctr(data, len, schedule, Nr, counter, counterBytes);
+    return;
+  }
+  unsigned char ks[16 * kBatch];
+  for (size_t done = 0; done < len;) {
+    const size_t bytes = len - done < sizeof ks ? len - done : sizeof ks;
+    const size_t n = (bytes + 15) / 16;
+    for (size_t b = 0; b < n; ++b) {
+      memcpy(ks + 16 * b, counter, 16);
+      Increment(counter, counterBytes);
+    }
+    NXVT_AesCt_EncryptBlocks(ks, n, schedule, Nr);
+    for (size_t b = 0; b < bytes; ++b) data[done + b] ^= ks[b];
+    done += bytes;
+  }
+  Wipe(ks, sizeof ks);
+}
+
+template <int Nr>
+void EncryptBlock(unsigned char* block, const unsigned char* schedule) {
+  EncryptBlocks<Nr>(block, 1, schedule);
+}
+
+template <int Nr>
+void DecryptBlock(unsigned char* block, const unsigned char* schedule) {
+  DecryptBlocks<Nr>(block, 1, schedule);
+}
+
+template <int Nr>
+constexpr NXVT_BLOCK_BULK kBulk = {EncryptBlocks<Nr>, DecryptBlocks<Nr>, CbcEncrypt<Nr>, CbcDecrypt<Nr>, Ctr<Nr>};
 
 }  // namespace
-
-void AesBlockWithLayout(unsigned char* block, const unsigned char* schedule, int rounds, bool decrypt,
-                        bool littleEndianLoads) {
-  if (rounds == 10) {
-    if (decrypt) {
-      littleEndianLoads ? DecryptBlock<0, 10>(block, schedule) : DecryptBlock<1, 10>(block, schedule);
-    } else {
-      littleEndianLoads ? EncryptBlock<0, 10>(block, schedule) : EncryptBlock<1, 10>(block, schedule);
-    }
-  } else if (rounds == 14) {
-    if (decrypt) {
-      littleEndianLoads ? DecryptBlock<0, 14>(block, schedule) : DecryptBlock<1, 14>(block, schedule);
-    } else {
-      littleEndianLoads ? EncryptBlock<0, 14>(block, schedule) : EncryptBlock<1, 14>(block, schedule);
-    }
-  }
-}
 
 void NXVT_AES128_SetKey(unsigned char* schedule, const unsigned char* key, uint32_t keyLen) {
   (void)keyLen;
@@ -219,35 +188,31 @@ void NXVT_AES256_SetKey(unsigned char* schedule, const unsigned char* key, uint3
 }
 
 void NXVT_AES128_EncryptBlock(unsigned char* block, const unsigned char* schedule) {
-  if (HostEndianFlag == 1) {
-    EncryptBlock<0, 10>(block, schedule);
-  } else {
-    EncryptBlock<1, 10>(block, schedule);
-  }
+  EncryptBlock<10>(block, schedule);
 }
-
 void NXVT_AES128_DecryptBlock(unsigned char* block, const unsigned char* schedule) {
-  if (HostEndianFlag == 1) {
-    DecryptBlock<0, 10>(block, schedule);
-  } else {
-    DecryptBlock<1, 10>(block, schedule);
-  }
+  DecryptBlock<10>(block, schedule);
 }
-
 void NXVT_AES256_EncryptBlock(unsigned char* block, const unsigned char* schedule) {
-  if (HostEndianFlag == 1) {
-    EncryptBlock<0, 14>(block, schedule);
-  } else {
-    EncryptBlock<1, 14>(block, schedule);
-  }
+  EncryptBlock<14>(block, schedule);
+}
+void NXVT_AES256_DecryptBlock(unsigned char* block, const unsigned char* schedule) {
+  DecryptBlock<14>(block, schedule);
 }
 
-void NXVT_AES256_DecryptBlock(unsigned char* block, const unsigned char* schedule) {
-  if (HostEndianFlag == 1) {
-    DecryptBlock<0, 14>(block, schedule);
-  } else {
-    DecryptBlock<1, 14>(block, schedule);
+const NXVT_BLOCK_BULK* NXVT_BlockBulk(NXVT_BlockFn fn) {
+  struct Row {
+    NXVT_BlockFn encrypt, decrypt;
+    const NXVT_BLOCK_BULK* bulk;
+  };
+  static const Row kRows[] = {
+      {NXVT_AES128_EncryptBlock, NXVT_AES128_DecryptBlock, &kBulk<10>},
+      {NXVT_AES256_EncryptBlock, NXVT_AES256_DecryptBlock, &kBulk<14>},
+  };
+  for (const Row& r : kRows) {
+    if (fn == r.encrypt || fn == r.decrypt) return r.bulk;
   }
+  return nullptr;
 }
 
 const NXVT_CIPHER_DESC NXVT_AES128_DESC = {16, kAes128ScheduleSize, NXVT_AES128_SetKey, NXVT_AES128_EncryptBlock,

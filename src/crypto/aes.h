@@ -1,6 +1,7 @@
 #ifndef TOLVARIS_CRYPTO_AES_H
 #define TOLVARIS_CRYPTO_AES_H
 
+#include <cstddef>
 #include <cstdint>
 
 // One block transformation, in place, with an expanded key schedule.
@@ -35,10 +36,26 @@ void NXVT_AES128_DecryptBlock(unsigned char* block, const unsigned char* schedul
 void NXVT_AES256_EncryptBlock(unsigned char* block, const unsigned char* schedule);
 void NXVT_AES256_DecryptBlock(unsigned char* block, const unsigned char* schedule);
 
-// The block routine for one table layout, whatever the host order: used by
-// the routines above (which pick the layout from HostEndianFlag) and by
-// tests that exercise the layout the host does not use.
-void AesBlockWithLayout(unsigned char* block, const unsigned char* schedule, int rounds, bool decrypt,
-                        bool littleEndianLoads);
+// Several blocks per call, for the modes whose blocks are independent (or
+// whose key is used many times in a row). Each routine takes the hardware
+// path when the processor has AES-NI and the constant-time portable one
+// otherwise; the results are the same.
+struct NXVT_BLOCK_BULK {
+  // `count` independent blocks in place.
+  void (*encryptBlocks)(unsigned char* blocks, size_t count, const unsigned char* schedule);
+  void (*decryptBlocks)(unsigned char* blocks, size_t count, const unsigned char* schedule);
+  // CBC over `count` whole blocks; `iv` becomes the next chaining value.
+  void (*cbcEncrypt)(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv);
+  void (*cbcDecrypt)(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv);
+  // data ^= E(ctr), E(ctr + 1), ... over `len` bytes. The counter is the
+  // whole block as one big-endian number (counterBytes 16) or its last four
+  // bytes (4); it advances by one per block used, a partial last one included.
+  void (*ctr)(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter,
+              int counterBytes);
+};
+
+// The bulk routines behind a descriptor's encrypt or decrypt block function;
+// null for a function that has none.
+const NXVT_BLOCK_BULK* NXVT_BlockBulk(NXVT_BlockFn fn);
 
 #endif

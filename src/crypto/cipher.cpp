@@ -39,6 +39,17 @@ int RunStream(unsigned char* data, uint32_t len, NXVT_CIPHER_PARAM* param, const
   }
 }
 
+// ECB over whole blocks, through the bulk routines when the cipher has them.
+void EcbRun(unsigned char* data, uint32_t len, const NXVT_CIPHER_CTX* ctx, bool enc) {
+  const NXVT_CIPHER_DESC* d = ctx->desc;
+  const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(d->encryptBlock);
+  if (bulk != nullptr) {
+    (enc ? bulk->encryptBlocks : bulk->decryptBlocks)(data, len / 16, ctx->schedule);
+    return;
+  }
+  for (uint32_t i = 0; i < len; i += 16) (enc ? d->encryptBlock : d->decryptBlock)(data + i, ctx->schedule);
+}
+
 bool AuthIvOk(uint32_t mode, const unsigned char* iv, int32_t ivLen) {
   if (iv == nullptr) return false;
   if (mode == kAesModeGcm) return ivLen == static_cast<int32_t>(kGcmIvLen);
@@ -132,7 +143,7 @@ int NXVT_Cipher_Encrypt(unsigned char* out, uint32_t* outLen, const unsigned cha
       total = inLen;
     }
     if (param->mode == kAesModeEcb) {
-      for (uint32_t i = 0; i < total; i += 16) d->encryptBlock(out + i, ctx->schedule);
+      EcbRun(out, total, ctx, true);
     } else if (NXVT_CBC_Encrypt(out, total, ctx->schedule, param->iv, d->blockSize, d->encryptBlock) != 0) {
       return -1;
     }
@@ -165,7 +176,7 @@ int NXVT_Cipher_Decrypt(unsigned char* out, uint32_t* outLen, const unsigned cha
   if (inLen == 0 || inLen % 16 != 0) return -1;
   if (out != in) memmove(out, in, inLen);
   if (param->mode == kAesModeEcb) {
-    for (uint32_t i = 0; i < inLen; i += 16) d->decryptBlock(out + i, ctx->schedule);
+    EcbRun(out, inLen, ctx, false);
   } else if (NXVT_CBC_Decrypt(out, inLen, ctx->schedule, param->iv, d->blockSize, d->decryptBlock) != 0) {
     Wipe(out, inLen);
     return -1;

@@ -1,0 +1,44 @@
+// Reads the processor's extensions once; the test switch masks them.
+#include "crypto/cpu_features.h"
+
+#include <atomic>
+
+#include <cpuid.h>
+
+namespace {
+
+NXVT_CPU_FEATURES Detect() {
+  NXVT_CPU_FEATURES f{};
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
+  const bool sse41 = (c & bit_SSE4_1) != 0;
+  f.ssse3 = (c & bit_SSSE3) != 0;
+  f.aesni = (c & bit_AES) != 0 && sse41 && f.ssse3;
+  f.pclmul = (c & bit_PCLMUL) != 0 && sse41 && f.ssse3;
+  // AVX state must be enabled by the OS (OSXSAVE and XCR0 bits 1 and 2).
+  bool ymm = false;
+  if ((c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
+    unsigned lo = 0, hi = 0;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    ymm = (lo & 6u) == 6u;
+  }
+  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) != 0) {
+    f.avx2 = ymm && (b & bit_AVX2) != 0;
+    f.shani = (b & bit_SHA) != 0 && sse41 && f.ssse3;
+  }
+#endif
+  return f;
+}
+
+std::atomic<bool> g_forcePortable{false};
+
+}  // namespace
+
+NXVT_CPU_FEATURES NXVT_CpuFeatures() {
+  if (g_forcePortable.load(std::memory_order_relaxed)) return NXVT_CPU_FEATURES{};
+  static const NXVT_CPU_FEATURES detected = Detect();
+  return detected;
+}
+
+void NXVT_ForcePortableForTest(bool on) { g_forcePortable.store(on, std::memory_order_relaxed); }

@@ -1,0 +1,25 @@
+#ifndef TOLVARIS_CRYPTO_CPU_FEATURES_H
+#define TOLVARIS_CRYPTO_CPU_FEATURES_H
+
+// The processor extensions the symmetric code can use, read once with cpuid.
+// Every routine that has a hardware path asks here before each operation;
+// the portable code is always built and is what runs when an extension is
+// missing (or when a test forces it).
+struct NXVT_CPU_FEATURES {
+  bool aesni;   // AES-NI (with SSE4.1 for the lane moves)
+  bool pclmul;  // carry-less multiplication, for GHASH
+  bool shani;   // SHA-256 rounds
+  bool avx2;    // 256-bit integer vectors (OS saves the YMM state)
+  bool ssse3;   // byte shuffles
+};
+
+// The extensions in use: what the processor has, or none while the portable
+// path is forced.
+NXVT_CPU_FEATURES NXVT_CpuFeatures();
+
+// Test switch: while on, every dispatching routine takes its portable path,
+// so a machine with the extensions still runs the fallback on the same
+// inputs. Only tests call it; the library reads no environment.
+void NXVT_ForcePortableForTest(bool on);
+
+#endif

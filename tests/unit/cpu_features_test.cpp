@@ -1,0 +1,26 @@
+// The processor-extension switch: forcing the portable path masks every
+// extension, and lifting it restores what the processor reported.
+#include "crypto/cpu_features.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "cpu_paths_testing.h"
+
+TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  std::printf("aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", before.aesni, before.pclmul, before.shani,
+              before.avx2, before.ssse3);
+  {
+    cput::ForcedPath portable(true);
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2 || f.ssse3);
+  }
+  const NXVT_CPU_FEATURES after = NXVT_CpuFeatures();
+  EXPECT_EQ(after.aesni, before.aesni);
+  EXPECT_EQ(after.pclmul, before.pclmul);
+  EXPECT_EQ(after.shani, before.shani);
+  EXPECT_EQ(after.avx2, before.avx2);
+  EXPECT_EQ(after.ssse3, before.ssse3);
+}
