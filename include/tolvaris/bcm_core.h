@@ -5,8 +5,9 @@
 
 #include "tolvaris/export.h"
 
-/* The last framed export's error trail: "[name][locations][messages]".
- * The text belongs to the library and stays valid until the next call. */
+/* The error trail of the last framed export called on this thread:
+ * "[name][locations][messages]". Each thread has its own trail; the text
+ * belongs to the library and stays valid until this thread's next call. */
 TOLVARIS_API char* BCMGetLastErr(void);
 /* Constant version text. */
 TOLVARIS_API const char* BCMGetVer(void);

@@ -12,6 +12,13 @@ const char* BCMGetVer(void) { return "DV_vqver_DV.DV_vqdev_DV"; }
 // The unprefixed family's name for the same function.
 extern "C" TOLVARIS_VISIBLE const char* GetOstrelVer(void) __attribute__((alias("BCMGetVer")));
 
+// This thread's trail: a failing export's text is read on the thread that
+// made the call.
+char* BCMGetLastErr(void) { return RenderLastErr(); }
+
+// The unprefixed family's name for the same function.
+extern "C" TOLVARIS_VISIBLE char* GetVorlekLastErr(void) __attribute__((alias("BCMGetLastErr")));
+
 int BCMGetCurrentSystemEndian(void) { return HostEndianFlag == 1 ? 1 : 0; }
 
 int BCMSwapBytes(unsigned char* buf, int len) {

@@ -5,7 +5,7 @@
 #include <exception>
 #include <new>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 
 // The frame every BCM* export runs in: the trail is opened under the export's
 // name, each failed check records its message and the export's location, and

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/digest.h"
 #include "crypto/memory.h"
 

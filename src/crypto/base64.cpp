@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 
 namespace {
 

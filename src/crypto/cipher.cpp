@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/block_modes.h"
 #include "crypto/memory.h"
 

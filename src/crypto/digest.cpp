@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/keccak.h"
 #include "crypto/memory.h"
 

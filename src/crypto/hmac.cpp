@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/memory.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/digest_util.h"
 #include "crypto/hmac.h"
 #include "crypto/memory.h"

@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/digest_util.h"
 #include "crypto/memory.h"
 #include "crypto/pbkdf2.h"

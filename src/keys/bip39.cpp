@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/digest.h"
 #include "crypto/memory.h"
 #include "crypto/pbkdf2.h"

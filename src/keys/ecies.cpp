@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/bignum.h"
 #include "crypto/block_modes.h"
 #include "crypto/cipher.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/bignum.h"
 #include "crypto/digest.h"
 #include "crypto/ecdsa.h"

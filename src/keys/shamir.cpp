@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/digest.h"
 #include "crypto/memory.h"
 #include "keys/bip39.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/ecdsa.h"
 #include "crypto/ed25519.h"
 #include "crypto/memory.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "tv_test.h"
 
 namespace {

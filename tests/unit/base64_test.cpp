@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/base32.h"
 #include "tv_test.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "aes_testing.h"
-#include "api/trail.h"
 #include "cpu_paths_testing.h"
 #include "crypto/block_modes.h"
+#include "trail/trail.h"
 #include "tv_test.h"
 
 using tvt::Bytes;

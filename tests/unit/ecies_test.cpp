@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/eccurve.h"
 #include "ecies_testing.h"
 #include "tv_test.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/hmac.h"
 #include "tv_test.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/pbkdf2.h"
 #include "tv_test.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/scrypt.h"
 #include "tv_test.h"
 

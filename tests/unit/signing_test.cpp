@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "crypto/ecdsa.h"
 #include "crypto/ed25519.h"
 #include "tv_test.h"

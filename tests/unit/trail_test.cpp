@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/trail.h"
+#include "trail/trail.h"
 #include "tolvaris/bcm_core.h"
 #include "tv_test.h"
 

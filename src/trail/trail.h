@@ -1,12 +1,16 @@
-#ifndef TOLVARIS_API_TRAIL_H
-#define TOLVARIS_API_TRAIL_H
+#ifndef TOLVARIS_TRAIL_TRAIL_H
+#define TOLVARIS_TRAIL_TRAIL_H
 
 #include <cstddef>
 
-// The process-wide error trail: the name of the export entered last, a chain
-// of failing locations "Func:line" joined by "<-", and a chain of messages
-// "(text)" joined by "<-", innermost failure first. Unguarded by design: a
-// host issues one call at a time.
+// The error trail: the name of the export entered last, a chain of failing
+// locations "Func:line" joined by "<-", and a chain of messages "(text)"
+// joined by "<-", innermost failure first. Every thread has its own trail,
+// so a failing call's text is read back by BCMGetLastErr on the thread that
+// made the call, whatever other threads do meanwhile.
+//
+// Every floor records into it (primitives, key services, exports), so it
+// depends on nothing of theirs.
 inline constexpr size_t kErrFuncCap = 64;
 inline constexpr size_t kErrLocCap = 1024;
 inline constexpr size_t kErrMsgCap = 2048;
@@ -27,9 +31,12 @@ inline int TrailFail(const char* func, int code) {
   return code;
 }
 
-// Read access for the exports and tests.
+// Read access for the exports and tests (this thread's trail).
 const char* ErrTrailFunc();
 const char* ErrTrailLocations();
 const char* ErrTrailMessages();
+// "[func][locations][messages]" in this thread's buffer, cut at
+// kLastErrCap - 1 characters; valid until this thread's next call.
+char* RenderLastErr();
 
 #endif
