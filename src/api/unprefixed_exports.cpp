@@ -11,6 +11,7 @@
 #include "api/frame.h"
 #include "api/slip44.h"
 #include "command/actions.h"
+#include "command/text/text.h"
 #include "command/json_check.h"
 #include "command/json_tree.h"
 #include "command/secure_text.h"
@@ -271,8 +272,8 @@ class ParsedResult {
   // the text did not parse, the action failed or the member is no string.
   SecureText ReturnMember(std::string_view member) const {
     const json_value* root = tree_.root();
-    if (root == nullptr || ValueText(ArgValue(*root, "result")) != "success") return SecureText();
-    return ValueText(ArgValue(ArgValue(*root, "return"), member));
+    if (root == nullptr || ValueText(ArgValue(*root, "result"), "result") != "success") return SecureText();
+    return ValueText(ArgValue(ArgValue(*root, "return"), member), member);
   }
 
  private:
@@ -343,7 +344,11 @@ int GenRawTx(uint32_t code, const char* txinfo, uint32_t* isText, unsigned char*
     SecureBytes raw;
     {
       const SecureText hex = ParsedResult(reply).ReturnMember("rawtx");
-      if (!hex.empty()) ToBytes(std::string_view(hex.data(), hex.size()), raw);
+      try {
+        ToBytes("rawtx", std::string_view(hex.data(), hex.size()), raw);
+      } catch (const ArgumentRefused&) {
+        raw.resize(0);
+      }
     }
     // A raw transaction that decodes to no bytes (bad hex digits) is no
     // transaction: the caller gets the whole reply to look at instead.

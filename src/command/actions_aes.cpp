@@ -18,9 +18,9 @@ constexpr uint32_t kAuthMode = 11;
 // that order.
 struct AesInputs {
   AesInputs(const json_value& args, SecureText& out) : encrypt(StrToBool(EchoArg(args, "isenc", out))) {
-    ToBytes(EchoArg(args, "data", out), data);
-    ToBytes(EchoArg(args, "key", out), key);
-    ToBytes(EchoArg(args, "iv", out), iv);
+    EchoBytes(args, "data", out, data);
+    EchoBytes(args, "key", out, key);
+    EchoBytes(args, "iv", out, iv);
   }
   // An IV of 2^31 bytes or more turns negative here, which the exports refuse.
   int IvLen() const { return static_cast<int>(iv.size()); }
@@ -55,8 +55,8 @@ int32_t ActionGenAES(InterfaceState&, const json_value& args, SecureText& out) {
 int32_t ActionGenAESAuth(InterfaceState&, const json_value& args, SecureText& out) {
   const AesInputs c(args, out);
   SecureBytes aad;
-  ToBytes(EchoArg(args, "authdata", out), aad);
-  const int tagLen = StrToInt(EchoArg(args, "taglen", out));
+  EchoBytes(args, "authdata", out, aad);
+  const int tagLen = EchoInt(args, "taglen", out);
   ActionOutput buf(c.OutputSize(), kMaxAesBytes);
   int len = buf.capacity();
   const auto run = c.encrypt ? BCMGenAESEncryptAuth : BCMGenAESDecryptAuth;

@@ -32,7 +32,9 @@ int32_t TextResult(SecureText& out, int rc, const char* label, int32_t code, Act
 
 // "GenEntropy": echoes "entlen", answers "entropy".
 int32_t ActionGenEntropy(InterfaceState&, const json_value& args, SecureText& out) {
-  const uint32_t n = static_cast<uint32_t>(StrToInt(EchoArg(args, "entlen", out)));
+  const uint32_t n = static_cast<uint32_t>(EchoInt(args, "entlen", out));
+  // Zero bytes of entropy would be an empty answer reported as success.
+  if (n == 0) throw ArgumentRefused("entlen must be at least 1");
   // Above the export's limit no buffer is made: the export refuses the count
   // before it touches the one-byte stand-in. The export takes no capacity,
   // so a count it accepts must have its whole buffer.
@@ -49,7 +51,7 @@ int32_t ActionGenBase64(InterfaceState&, const json_value& args, SecureText& out
   const SecureText data = EchoArg(args, "data", out);
   if (encode) {
     SecureBytes bytes;
-    ToBytes(data, bytes);
+    ToBytes("data", data, bytes);
     ActionOutput buf(4 * static_cast<uint64_t>(bytes.size()) / 3 + 4, kMaxCodecBytes);
     uint32_t len = static_cast<uint32_t>(buf.capacity());
     const int rc = BCMGenBase64Encode(DataOrEmpty(bytes), static_cast<uint32_t>(bytes.size()), buf.text(), &len);
@@ -70,7 +72,7 @@ int32_t ActionGenBase58(InterfaceState&, const json_value& args, SecureText& out
   const uint32_t alphabet = StrToBool(EchoArg(args, "isxrp", out)) ? 1 : 0;
   if (encode) {
     SecureBytes bytes;
-    ToBytes(data, bytes);
+    ToBytes("data", data, bytes);
     // The same bound the encoder checks; -1 means it exceeds any 32-bit length.
     const int need = BCMGenBase58CheckEncodeLen(static_cast<uint32_t>(bytes.size()));
     ActionOutput buf(need < 0 ? UINT64_MAX : static_cast<uint64_t>(need), kMaxCodecBytes);

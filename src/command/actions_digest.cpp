@@ -26,7 +26,7 @@ const unsigned char* Bytes(const SecureText& text) { return reinterpret_cast<con
 int32_t ActionGenHashMessage(InterfaceState&, const json_value& args, SecureText& out) {
   const uint32_t id = HashIdOf(EchoArg(args, "hashalgo", out));
   SecureBytes data;
-  ToBytes(EchoArg(args, "data", out), data);
+  EchoBytes(args, "data", out, data);
   ActionOutput md(kMaxDigestBytes, kMaxDigestBytes);
   int len = md.capacity();
   const int rc = BCMGenHashMessage(id, DataOrEmpty(data), static_cast<uint32_t>(data.size()), md.data(), &len);
@@ -38,8 +38,8 @@ int32_t ActionGenHashMessage(InterfaceState&, const json_value& args, SecureText
 int32_t ActionGenHMac(InterfaceState&, const json_value& args, SecureText& out) {
   const uint32_t id = HashIdOf(EchoArg(args, "hashalgo", out));
   SecureBytes key, data;
-  ToBytes(EchoArg(args, "key", out), key);
-  ToBytes(EchoArg(args, "data", out), data);
+  EchoBytes(args, "key", out, key);
+  EchoBytes(args, "data", out, data);
   ActionOutput mac(kMaxDigestBytes, kMaxDigestBytes);
   int len = mac.capacity();
   const int rc = BCMGenHMac(id, DataOrEmpty(key), static_cast<uint32_t>(key.size()), DataOrEmpty(data),
@@ -54,8 +54,8 @@ int32_t ActionGenPBKDF2(InterfaceState&, const json_value& args, SecureText& out
   const uint32_t id = HashIdOf(EchoArg(args, "hashalgo", out));
   const SecureText password = EchoArg(args, "password", out);
   const SecureText salt = EchoArg(args, "salt", out);
-  const int32_t c = StrToInt(EchoArg(args, "iterator", out));
-  const int32_t n = StrToInt(EchoArg(args, "outlen", out));
+  const int32_t c = EchoInt(args, "iterator", out);
+  const int32_t n = EchoInt(args, "outlen", out);
   ActionOutput buf(static_cast<uint64_t>(n), kMaxDerivedBytes);
   int len = buf.capacity();
   const int rc = BCMGenPBKDF2(id, password.c_str(), Bytes(salt), static_cast<uint32_t>(salt.size()),
@@ -68,10 +68,10 @@ int32_t ActionGenPBKDF2(InterfaceState&, const json_value& args, SecureText& out
 int32_t ActionGenScrypt(InterfaceState&, const json_value& args, SecureText& out) {
   const SecureText password = EchoArg(args, "password", out);
   const SecureText salt = EchoArg(args, "salt", out);
-  const int32_t N = StrToInt(EchoArg(args, "N", out));
-  const int32_t r = StrToInt(EchoArg(args, "r", out));
-  const int32_t p = StrToInt(EchoArg(args, "p", out));
-  const int32_t n = StrToInt(EchoArg(args, "outlen", out));
+  const int32_t N = EchoInt(args, "N", out);
+  const int32_t r = EchoInt(args, "r", out);
+  const int32_t p = EchoInt(args, "p", out);
+  const int32_t n = EchoInt(args, "outlen", out);
   ActionOutput buf(static_cast<uint64_t>(n), kMaxDerivedBytes);
   int len = buf.capacity();
   // A salt of 2^31 characters or more turns negative here, which the export

@@ -16,11 +16,6 @@ KeyAlgo EchoAlgo(const json_value& args, SecureText& out) {
   return algo;
 }
 
-void EchoBytes(const json_value& args, std::string_view key, SecureText& out, SecureBytes& bytes) {
-  const SecureText text = EchoArg(args, key, out);
-  ToBytes(text, bytes);
-}
-
 bool ParsePathNumber(std::string_view text, uint32_t& value) {
   uint64_t base = 10;
   if (text.size() >= 2 && text[0] == '0' && text[1] == 'x') {
@@ -43,13 +38,19 @@ bool ParsePathNumber(std::string_view text, uint32_t& value) {
 }
 
 bool EchoPathNumber(const json_value& args, std::string_view key, SecureText& out, uint32_t& value) {
+  // Key-path numbers keep their own refusal (RefusePathNumber) for every
+  // malformed form: a JSON number or other non-string (echoed as the empty
+  // text), and a text with a NUL or any other character outside the digits.
+  // Only a missing key means 0.
   const json_value& raw = ArgValue(args, key);
-  const SecureText text = EchoArg(args, key, out);
-  // A JSON number or other non-string would read as the empty text, that is
-  // as 0; only a missing key means 0.
   value = 0;
-  const bool usable = raw.type == json_string || raw.type == json_none;
-  if (usable && ParsePathNumber(text, value)) return true;
+  if (raw.type != json_string) {
+    AddPair(out, key, "");
+    return raw.type == json_none;
+  }
+  const std::string_view text(raw.u.string.ptr, raw.u.string.length);
+  AddPair(out, key, text);
+  if (ParsePathNumber(text, value)) return true;
   value = 0;
   return false;
 }
@@ -191,7 +192,7 @@ int32_t ActionGenCKDPub(InterfaceState&, const json_value& args, SecureText& out
 int32_t ActionGenLeafNode(InterfaceState&, const json_value& args, SecureText& out) {
   const KeyAlgo algo = EchoAlgo(args, out);
   SecureBytes seed;
-  ToBytes(ArgText(args, "masterseed"), seed);
+  ToBytes("masterseed", ArgText(args, "masterseed"), seed);
   uint32_t coin = 0;
   uint32_t index = 0;
   const bool coinOk = EchoPathNumber(args, "cointype", out, coin);

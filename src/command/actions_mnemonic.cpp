@@ -25,7 +25,7 @@ int ExportLen(size_t len) { return len > static_cast<size_t>(INT_MAX) ? INT_MAX 
 int32_t ActionGenMNemonic(InterfaceState&, const json_value& args, SecureText& out) {
   const SecureText entropyText = EchoArg(args, "entropy", out);
   SecureBytes entropy;
-  ToBytes(entropyText, entropy);
+  ToBytes("entropy", entropyText, entropy);
   SecureBytes mnemonic(kMnemonicCap);
   int len = kMnemonicCap;
   if (BCMGenMnemonic(DataOrEmpty(entropy), ExportLen(entropy.size()), reinterpret_cast<char*>(mnemonic.data()),

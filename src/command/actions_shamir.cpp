@@ -54,8 +54,8 @@ int32_t ActionConvMasterMNemonicToSSSMNemonic(InterfaceState&, const json_value&
   const SecureText mnemonic = ArgText(args, "mnemonic");
   const SecureText totalText = ArgText(args, "totalssscnt");
   const SecureText needText = ArgText(args, "needssscnt");
-  const int32_t total = StrToInt(totalText);
-  const int32_t need = StrToInt(needText);
+  const int32_t total = ArgToInt("totalssscnt", totalText);
+  const int32_t need = ArgToInt("needssscnt", needText);
   AddPair(out, "mnemonic", mnemonic);
   AddPair(out, "totalssscnt", totalText);
   AddPair(out, "needssscnt", needText);
@@ -90,7 +90,7 @@ int32_t ActionConvSSSMNemonicToMasterMNemonic(InterfaceState&, const json_value&
   items.reserve(list.u.array.length);
   SecureText joined;
   for (unsigned i = 0; i < list.u.array.length; ++i) {
-    items.push_back(ValueText(*list.u.array.values[i]));
+    items.push_back(ValueText(*list.u.array.values[i], "sssms"));
     // A separator only once something is joined: leading empty shares leave
     // none, later ones leave ";;".
     if (!joined.empty()) joined.push_back(';');

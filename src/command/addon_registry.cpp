@@ -13,7 +13,8 @@ namespace {
 // name cut short by a NUL is refused rather than loaded under its prefix.
 std::string RawArgText(const json_value& args, std::string_view key) {
   const json_value& v = ArgValue(args, key);
-  if (v.type != json_string) return std::string();
+  if (v.type == json_none) return std::string();
+  if (v.type != json_string) throw ArgumentRefused(std::string(key) + " is not a JSON string");
   return std::string(v.u.string.ptr, v.u.string.length);
 }
 

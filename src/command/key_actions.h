@@ -32,9 +32,6 @@ struct KeyAlgo {
 // Reads "algo", writes it as the first pair of `out` and looks it up.
 KeyAlgo EchoAlgo(const json_value& args, SecureText& out);
 
-// Reads and echoes a byte-string argument and converts it.
-void EchoBytes(const json_value& args, std::string_view key, SecureText& out, SecureBytes& bytes);
-
 // Reads and echoes a key-path number ("index", "cointype"). Accepted: the
 // empty text or a missing key (0), decimal digits, or "0x" and hex digits,
 // with a value that fits 32 bits. Anything else is refused rather than cut

@@ -7,10 +7,11 @@
 #include <stdexcept>
 
 #include "command/action_table.h"
-#include "command/actions.h"
 #include "command/addon_registry.h"
 #include "command/json_check.h"
 #include "command/json_tree.h"
+#include "command/reply.h"
+#include "command/request_args.h"
 #include "command/text/text.h"
 #include "crypto/memory.h"
 #include "tolvaris/bcm_core.h"
@@ -21,14 +22,6 @@ namespace {
 constexpr char kNullRequestObject[] = R"j({"err_code":"100","err_msg":"json parameter is null"})j";
 
 std::string ToStd(const SecureText& t) { return std::string(t.data(), t.size()); }
-
-// The object of a request the core could not run at all.
-void InternalFailure(SecureText& out, const char* message) {
-  out.clear();
-  out.append(R"j({"err_code":"100")j");
-  AddPair(out, "err_msg", message);
-  out.push_back('}');
-}
 
 int32_t RunBuiltIn(ActionHandler handler, const json_value& args, SecureText& out) {
   SecureText pairs;
@@ -90,38 +83,18 @@ int32_t DispatchAction(const std::string& action, const std::string& addon, cons
   try {
     if (ActionHandler handler = FindAction(GetInterfaceState(), action)) return RunBuiltIn(handler, args, out);
     return RunAddon(action, addon, request, out);
+  } catch (const ArgumentRefused& e) {
+    MakeFailureObject(out, e.what());
   } catch (const std::out_of_range&) {
-    InternalFailure(out, "number is out of range");
+    MakeFailureObject(out, "number is out of range");
   } catch (const std::invalid_argument&) {
-    InternalFailure(out, "number has no digits");
+    MakeFailureObject(out, "number has no digits");
   } catch (const std::bad_alloc&) {
-    InternalFailure(out, "memory allocation error");
+    MakeFailureObject(out, "memory allocation error");
   } catch (...) {
-    InternalFailure(out, "internal error");
+    MakeFailureObject(out, "internal error");
   }
   return 1;
-}
-
-SecureText MakeResultEnvelope(std::string_view action, std::string_view addon, bool success,
-                              std::string_view returnObject) {
-  SecureText env("{");
-  AddPair(env, "action", action);
-  if (!addon.empty()) AddPair(env, "addon", addon);
-  AddPair(env, "result", success ? "success" : "fail");
-  env.append(",\"return\":");
-  env.append(returnObject);
-  env.push_back('}');
-  return env;
-}
-
-SecureText MakeErrMsg(const char* label) {
-  SecureText msg("ostrel Ver(");
-  msg.append(BCMGetVer());
-  msg.append(") Func(");
-  msg.append(label);
-  msg.append(") detail(");
-  msg.append(BCMGetLastErr());
-  return msg;
 }
 
 SecureText CleanRequestText(std::string_view request) {
@@ -153,10 +126,19 @@ int RunModule(const char* request, char** result) {
         envelope = MakeResultEnvelope("json_parse", "", false, object);
       } else {
         const json_value& root = *parsed.root();
-        const std::string action = ToStd(ArgText(root, "action"));
-        const std::string addon = ToStd(ArgText(root, "addon"));
+        std::string action;
+        std::string addon;
         SecureText object;
-        const int32_t rc = DispatchAction(action, addon, text.c_str(), ArgValue(root, "args"), object);
+        int32_t rc = 1;
+        try {
+          action = ToStd(ArgText(root, "action"));
+          addon = ToStd(ArgText(root, "addon"));
+          rc = DispatchAction(action, addon, text.c_str(), ArgValue(root, "args"), object);
+        } catch (const ArgumentRefused& e) {
+          // An action or add-on name that is no string, or holds a NUL, is
+          // not run under a part of itself.
+          MakeFailureObject(object, e.what());
+        }
         code = rc == 0 ? kRunModuleOk : kRunModuleActionFailed;
         envelope = MakeResultEnvelope(action, addon, rc == 0, object);
       }

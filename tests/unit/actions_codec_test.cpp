@@ -45,10 +45,11 @@ TEST(GenEntropy, Replies) {
   const std::string refusedHex = std::string(R"({"err_code":"215","entlen":"0x7fffffff)") + kEntropyRefused;
   const Case cases[] = {
       // No count, a number value or another "args" type: 0 bytes, an empty value.
-      {"GenEntropy", R"({})", R"({"entlen":"","entropy":""})"},
-      {"GenEntropy", R"({"entlen":32})", R"({"entlen":"","entropy":""})"},
-      {"GenEntropy", R"([])", R"({"entlen":"","entropy":""})"},
-      {"GenEntropy", R"({"entlen":"32x"})", R"({"entlen":"32x","entropy":""})"},
+      {"GenEntropy", R"({})", R"({"err_code":"100","err_msg":"entlen must be at least 1"})"},
+      {"GenEntropy", R"({"entlen":"0"})", R"({"err_code":"100","err_msg":"entlen must be at least 1"})"},
+      {"GenEntropy", R"({"entlen":32})", R"({"err_code":"100","err_msg":"entlen is not a JSON string"})"},
+      {"GenEntropy", R"([])", R"({"err_code":"100","err_msg":"entlen must be at least 1"})"},
+      {"GenEntropy", R"({"entlen":"32x"})", R"({"err_code":"100","err_msg":"entlen is not a number"})"},
       {"GenEntropy", R"({"entlen":"2049"})", refused2049.c_str()},
       {"GenEntropy", R"({"entlen":"2147483647"})", refusedMax.c_str()},
       {"GenEntropy", R"({"entlen":"0x7fffffff"})", refusedHex.c_str()},

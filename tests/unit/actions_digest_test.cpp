@@ -61,7 +61,7 @@ TEST(GenHashMessage, Replies) {
       {"GenHashMessage", R"({"hashalgo":"SHA-256","data":"abc"})",
        R"({"err_code":"315","hashalgo":"SHA-256","data":"abc","err_msg":"$ERR(DoDigest)[BCMGenHashMessage][DoDigest:164<-BCMGenHashMessage:489][(bc-vantrel DoDigest error)]"})"},
       {"GenHashMessage", R"({"hashalgo":256,"data":"abc"})",
-       R"({"err_code":"315","hashalgo":"","data":"abc","err_msg":"$ERR(DoDigest)[BCMGenHashMessage][DoDigest:164<-BCMGenHashMessage:489][(bc-vantrel DoDigest error)]"})"},
+       R"({"err_code":"100","err_msg":"hashalgo is not a JSON string"})"},
   };
   rtt::ExpectReplies(cases);
 }

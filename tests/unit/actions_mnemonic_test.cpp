@@ -54,9 +54,6 @@ TEST(MnemonicActions, RepliesForEdgeInputs) {
        "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":"",)" + Arg("seed", emptyPassSeed) + "}"},
       {"ConvMnemonicToSeed", "{" + Arg("mnemonic", kAbout) + "," + Arg("passpharse", "") + "}",
        "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":"",)" + Arg("seed", emptyPassSeed) + "}"},
-      // The first of two equal keys counts; a value that is no string is empty.
-      {"ConvMnemonicToSeed", "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":7,"passpharse":"TREZOR"})",
-       "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":"",)" + Arg("seed", emptyPassSeed) + "}"},
       {"ChkMNemonicValid", "{}", R"({"mnemonic":"","valid":"false"})"},
       {"ChkMNemonicValid", R"({"mnemonic":"abandon"})", R"({"mnemonic":"abandon","valid":"false"})"},
       // Twelve known words with a wrong checksum.
@@ -68,13 +65,21 @@ TEST(MnemonicActions, RepliesForEdgeInputs) {
       {"ChkMNemonicWordValid", R"({"word":"abandon"})", R"({"word":"abandon","valid":"true"})"},
       {"ChkMNemonicWordValid", R"({"word":"Zoo"})", R"({"word":"Zoo","valid":"false"})"},
       {"ChkMNemonicWordValid", R"({"word":""})", R"({"word":"","valid":"false"})"},
-      {"ChkMNemonicWordValid", R"({"word":["zoo"]})", R"({"word":"","valid":"false"})"},
-      {"ChkMNemonicWordValid", R"({"word":"zoo\u0000x"})", R"({"word":"zoo","valid":"true"})"},
       // Entropy without the "0x" prefix is its own bytes.
       {"GenMNemonic", R"({"entropy":"abcdefghijklmnop"})",
        R"({"entropy":"abcdefghijklmnop","mnemonic":"gesture basic suit skull grid reflect pizza estate hockey hidden orange tiger"})"},
   };
   for (const auto& c : cases) ExpectReply(c.action, c.args, 0, c.object);
+  // The first of two equal keys counts, and a value that is no string, or a
+  // text cut short by a NUL, is refused rather than read as something else.
+  ExpectReply("ConvMnemonicToSeed", "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":7,"passpharse":"TREZOR"})", 100,
+              R"({"err_code":"100","err_msg":"passpharse is not a JSON string"})");
+  ExpectReply("ConvMnemonicToSeed", "{" + Arg("mnemonic", kAbout) + R"(,"passpharse":"TREZOR\u0000x"})", 100,
+              R"({"err_code":"100","err_msg":"passpharse holds a NUL character"})");
+  ExpectReply("ChkMNemonicWordValid", R"({"word":["zoo"]})", 100,
+              R"({"err_code":"100","err_msg":"word is not a JSON string"})");
+  ExpectReply("ChkMNemonicWordValid", R"({"word":"zoo\u0000x"})", 100,
+              R"({"err_code":"100","err_msg":"word holds a NUL character"})");
   // ...the same mnemonic as the hex of those bytes.
   ExpectReply("GenMNemonic", R"({"entropy":"0x6162636465666768696a6b6c6d6e6f70"})", 0,
               R"({"entropy":"0x6162636465666768696a6b6c6d6e6f70","mnemonic":"gesture basic suit skull grid reflect pizza estate hockey hidden orange tiger"})");
@@ -110,8 +115,8 @@ TEST(MnemonicActions, BadRequestsGiveTheirErrorObjects) {
       {"GenMNemonic", R"({"entropy":""})", 506, entropyErr("", size0)},
       {"GenMNemonic", "{}", 506, entropyErr("", size0)},
       {"GenMNemonic", R"({"entropy":"0x"})", 506, entropyErr("0x", size0)},
-      // Bad hex converts to no bytes.
-      {"GenMNemonic", R"({"entropy":"0x00zz"})", 506, entropyErr("0x00zz", size0)},
+      // Bad hex is refused, not converted to no bytes.
+      {"GenMNemonic", R"({"entropy":"0x00zz"})", 100, R"({"err_code":"100","err_msg":"entropy is not hex text"})"},
       {"GenMNemonic", R"({"entropy":"0x0"})", 506,
        entropyErr("0x0", "[BCMGenMnemonic][BCMGenMnemonic:931][(entropy size is not support [1] make mnemonic)]")},
       {"GenMNemonic", R"({"entropy":"0x000000000000000000000000000000"})", 506,

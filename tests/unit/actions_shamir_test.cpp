@@ -139,11 +139,9 @@ TEST(ShamirActions, BadSplitRequestsFailCleanly) {
       {kAbout, "6972000", "3", counts(6972000, 3)},
       {kAbout, "11", "3", counts(11, 3)},
       {kAbout, "5", "6", counts(5, 6)},
-      {kAbout, "abc", "3", counts(0, 3)},
       {kAbout, "", "2", counts(0, 2)},
       // No shares, or negative counts: still a buffer, never a size query.
       {kAbout, "0", "0", create1121},
-      {kAbout, "-1", "-5", create1121},
       {kAbout, "5", "1", create1121},
       {"abandon", "3", "2",
        "[" + label + "][GetMnemonicInfo:305<-CheckMnemonicValidate:603<-" + label +
@@ -157,6 +155,9 @@ TEST(ShamirActions, BadSplitRequestsFailCleanly) {
   // A count no 32-bit number holds is refused before anything is echoed.
   ExpectReply(kSplit, SplitArgs(kAbout, "99999999999", "3"), 100,
               R"({"err_code":"100","err_msg":"number is out of range"})");
+  // Counts outside the number convention are refused, not read as 0.
+  ExpectReply(kSplit, SplitArgs(kAbout, "abc", "3"), 100, R"({"err_code":"100","err_msg":"totalssscnt is not a number"})");
+  ExpectReply(kSplit, SplitArgs(kAbout, "5", "-1"), 100, R"({"err_code":"100","err_msg":"needssscnt is not a number"})");
 }
 
 }  // namespace

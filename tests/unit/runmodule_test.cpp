@@ -86,7 +86,7 @@ TEST(RunModule, FixedEnvelopes) {
       {"[1,2]", 1203,
        R"j({"action":"","result":"fail","return":{"add_module":"","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
       {R"({"action":5,"addon":null})", 1203,
-       R"j({"action":"","result":"fail","return":{"add_module":"","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
+       R"j({"action":"","result":"fail","return":{"err_code":"100","err_msg":"action is not a JSON string"}})j"},
       {R"({"action":"genentropy"})", 1203,
        R"j({"action":"genentropy","result":"fail","return":{"add_module":"","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
       {R"({"action":"ConvMNemonicToSeed"})", 1203,
@@ -94,9 +94,14 @@ TEST(RunModule, FixedEnvelopes) {
       // Texts that need escaping are escaped, wherever they are inserted.
       {R"({"action":"Gen\"Addr","addon":"b\\c\nd"})", 1203,
        R"j({"action":"Gen\"Addr","addon":"b\\c\nd","result":"fail","return":{"add_module":"b\\c\nd","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
-      // The first member of a name counts; a name with a NUL is another name.
-      {R"({"action":"X","action":"Y","act\u0000ion":"Z","addon":"a\u0000b"})", 1203,
+      // The first member of a name counts; a key with a NUL is another key, and
+      // a name with a NUL is refused, not run under the part before it.
+      {R"({"action":"X","action":"Y","act\u0000ion":"Z","addon":"a"})", 1203,
        R"j({"action":"X","addon":"a","result":"fail","return":{"add_module":"a","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
+      {R"({"action":"X","addon":"a\u0000b"})", 1203,
+       R"j({"action":"X","result":"fail","return":{"err_code":"100","err_msg":"addon holds a NUL character"}})j"},
+      {R"({"action":"GenEntropy\u0000xyz","args":{"entlen":"16"}})", 1203,
+       R"j({"action":"","result":"fail","return":{"err_code":"100","err_msg":"action holds a NUL character"}})j"},
       {R"({"action":"RemoveModule","args":{"addon":"eth"}})", 1203,
        R"j({"action":"RemoveModule","result":"fail","return":{"err_code":"192","addon":"eth","err_msg":"module_find_error(module is not regestered)"}})j"},
       {R"({"action":"GenHashMessage","addon":"btc","args":{"hashalgo":"sha256","data":"abc"}})", 0,
@@ -112,7 +117,7 @@ TEST(RunModule, FixedEnvelopes) {
 }
 
 TEST(RunModule, FailingBuiltInCarriesCodeEchoAndTrail) {
-  const Reply r = Send(R"({"action":"GenHashMessage","args":{"hashalgo":"SHA-256","data":5}})");
+  const Reply r = Send(R"({"action":"GenHashMessage","args":{"hashalgo":"SHA-256","data":""}})");
   EXPECT_EQ(r.rc, 1203);
   const std::string head =
       R"j({"action":"GenHashMessage","result":"fail","return":{"err_code":"315","hashalgo":"SHA-256","data":"","err_msg":"ostrel Ver()j";

@@ -2,6 +2,7 @@
 // and the strict JSON check used on add-on replies.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,24 +55,60 @@ TEST(Text, StrToInt) {
     std::string in;
     int32_t out;
   } ok[] = {{"", 0},           {"0", 0},           {"0x1F", 31},        {"0x1f", 31},
-            {"2147483647", 2147483647}, {"0x7fffffff", 2147483647}, {"00000000000000000012", 12},
-            {"12a", 0},        {"-5", 0},          {"+5", 0},           {" 5", 0},
-            {"1.5", 0},        {"0X12", 0},        {"0x1g", 0},         {"0x-1", 0},
-            {"0x 1", 0}};
+            {"2147483647", 2147483647}, {"0x7fffffff", 2147483647}, {"00000000000000000012", 12}};
   for (const auto& c : ok) EXPECT_EQ(StrToInt(c.in), c.out) << c.in;
   for (const char* big : {"2147483648", "0x80000000", "99999999999", "0xffffffffffffffffff"})
     EXPECT_THROW(StrToInt(big), std::out_of_range) << big;
-  EXPECT_THROW(StrToInt("0x"), std::invalid_argument);
+  // Outside the number convention: refused, never read as 0.
+  for (const char* bad : {"0x", "12a", "-5", "+5", " 5", "5 ", "1.5", "1e3", "0X12", "0x1g", "0x-1", "0x 1"})
+    EXPECT_THROW(StrToInt(bad), std::invalid_argument) << bad;
 }
 
 TEST(Text, StrToUInt64) {
   EXPECT_EQ(StrToUInt64("18446744073709551615"), 18446744073709551615ull);
   EXPECT_EQ(StrToUInt64("0xffffffffffffffff"), 18446744073709551615ull);
   EXPECT_EQ(StrToUInt64("4294967296"), 4294967296ull);
-  EXPECT_EQ(StrToUInt64("-1"), 0u);
+  EXPECT_THROW(StrToUInt64("-1"), std::invalid_argument);
   EXPECT_THROW(StrToUInt64("18446744073709551616"), std::out_of_range);
   EXPECT_THROW(StrToUInt64("0x10000000000000000"), std::out_of_range);
   EXPECT_THROW(StrToUInt64("0x"), std::invalid_argument);
+}
+
+// The reading rule for request arguments: every refusal names the argument.
+TEST(Text, ArgumentReadingRule) {
+  using namespace std::string_literals;
+  EXPECT_EQ(ArgHexToBytes("data", "0x0aFf"), (std::vector<unsigned char>{0x0a, 0xff}));
+  EXPECT_EQ(ArgHexToBytes("data", "0xabc"), (std::vector<unsigned char>{0x0a, 0xbc}));
+  EXPECT_EQ(ArgHexToBytes("data", "0x"), std::vector<unsigned char>{});
+  EXPECT_EQ(ArgHexToBytes("data", "zz"), (std::vector<unsigned char>{'z', 'z'}));
+  EXPECT_EQ(ArgToInt("n", ""), 0);
+  EXPECT_EQ(ArgToUInt64("n", "0x10"), 16u);
+  const struct {
+    std::function<void()> read;
+    const char* message;
+  } refused[] = {
+      {[] { ArgHexToBytes("data", "0xzz"); }, "data is not hex text"},
+      {[] { ArgHexToBytes("data", "0x0g"); }, "data is not hex text"},
+      {[] { ArgHexToBytes("key", "0x 01"); }, "key is not hex text"},
+      {[] { ArgHexToBytes("data", "ab\0cd"s); }, "data holds a NUL character"},
+      {[] { ArgToInt("entlen", "-1"); }, "entlen is not a number"},
+      {[] { ArgToInt("entlen", "16.5"); }, "entlen is not a number"},
+      {[] { ArgToInt("entlen", "1e308"); }, "entlen is not a number"},
+      {[] { ArgToUInt64("value", " 7"); }, "value is not a number"},
+      {[] { ArgToInt("entlen", "16\0"s); }, "entlen holds a NUL character"},
+      {[] { ArgTextChecked("password", "pass\0word"s); }, "password holds a NUL character"},
+  };
+  for (const auto& c : refused) {
+    try {
+      c.read();
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const ArgumentRefused& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+  // "0x" alone and values out of range keep StrToInt's own exceptions.
+  EXPECT_THROW(ArgToInt("n", "0x"), std::invalid_argument);
+  EXPECT_THROW(ArgToInt("n", "2147483648"), std::out_of_range);
 }
 
 TEST(Text, BoolUpperReplaceSplit) {

@@ -21,21 +21,28 @@ void Scrub(std::vector<unsigned char>& v) {
 
 bool HasHexPrefix(std::string_view text) { return text.size() >= 2 && text[0] == '0' && text[1] == 'x'; }
 
-// The shared number reading of StrToInt and StrToUInt64: malformed text is 0,
-// "0x" alone has no number, and anything above `max` is out of range.
+bool AllHexDigits(std::string_view digits) {
+  for (char c : digits)
+    if (HexDigitValue(c) < 0) return false;
+  return true;
+}
+
+bool AllDecimalDigits(std::string_view digits) {
+  for (char c : digits)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// The shared number reading of StrToInt and StrToUInt64: "0x" alone has no
+// number, malformed text is refused, and anything above `max` is out of range.
 uint64_t ParseNumber(std::string_view text, uint64_t max, const char* who) {
   if (text.empty()) return 0;
+  if (text == "0x" || !IsNumberText(text)) throw std::invalid_argument(who);
   unsigned base = 10;
   std::string_view digits = text;
   if (HasHexPrefix(text)) {
     base = 16;
     digits = text.substr(2);
-    for (char c : digits)
-      if (HexDigitValue(c) < 0) return 0;
-    if (digits.empty()) throw std::invalid_argument(who);
-  } else {
-    for (char c : digits)
-      if (c < '0' || c > '9') return 0;
   }
   uint64_t value = 0;
   for (char c : digits) {
@@ -133,6 +140,37 @@ int32_t StrToInt(std::string_view text) {
 
 uint64_t StrToUInt64(std::string_view text) {
   return ParseNumber(text, std::numeric_limits<uint64_t>::max(), "StrToUInt64");
+}
+
+bool IsHexText(std::string_view text) { return !HasHexPrefix(text) || AllHexDigits(text.substr(2)); }
+
+bool IsNumberText(std::string_view text) {
+  if (HasHexPrefix(text)) return AllHexDigits(text.substr(2));
+  return AllDecimalDigits(text);
+}
+
+std::string_view ArgTextChecked(std::string_view name, std::string_view text) {
+  if (text.find('\0') != std::string_view::npos)
+    throw ArgumentRefused(std::string(name) + " holds a NUL character");
+  return text;
+}
+
+std::vector<unsigned char> ArgHexToBytes(std::string_view name, std::string_view text) {
+  ArgTextChecked(name, text);
+  if (!IsHexText(text)) throw ArgumentRefused(std::string(name) + " is not hex text");
+  return HexToBytes(text);
+}
+
+int32_t ArgToInt(std::string_view name, std::string_view text) {
+  ArgTextChecked(name, text);
+  if (!IsNumberText(text)) throw ArgumentRefused(std::string(name) + " is not a number");
+  return StrToInt(text);
+}
+
+uint64_t ArgToUInt64(std::string_view name, std::string_view text) {
+  ArgTextChecked(name, text);
+  if (!IsNumberText(text)) throw ArgumentRefused(std::string(name) + " is not a number");
+  return StrToUInt64(text);
 }
 
 std::string JsonEscape(std::string_view text) {

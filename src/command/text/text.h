@@ -10,9 +10,16 @@
 //   bytes;
 // - a flag is true only for "true" in any mix of case;
 // - a number is decimal digits or "0x" followed by hex digits, no sign.
+//
+// The reading rule for request arguments (the Arg* functions below): a
+// "0x" text with a character that is not a hex digit, a number text outside
+// the number convention and a text holding a NUL character are refused with
+// ArgumentRefused, whose message names the argument, rather than read as
+// the empty text or 0. The empty text stays empty, and reads as 0.
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,11 +50,37 @@ std::vector<unsigned char> HexToBytes(std::string_view text);
 // True exactly when the text upper-cases to "TRUE".
 bool StrToBool(std::string_view text);
 
-// Decimal, or hex after "0x". The empty text is 0; a text with any other
-// character (a sign, a blank, a capital X) is 0. Throws std::out_of_range
-// above the type's maximum and std::invalid_argument for "0x" without digits.
+// Decimal, or hex after "0x". The empty text is 0. Throws std::out_of_range
+// above the type's maximum and std::invalid_argument for "0x" without digits
+// and for a text with any other character (a sign, a blank, a point, an
+// exponent, a capital X): a malformed number is never read as 0.
 int32_t StrToInt(std::string_view text);
 uint64_t StrToUInt64(std::string_view text);
+
+// A request argument refused by the reading rule; what() names the argument
+// ("data is not hex text").
+class ArgumentRefused : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// True for a text without the "0x" prefix, and for "0x" followed by hex
+// digits only (none, too: no bytes).
+bool IsHexText(std::string_view text);
+// True for the empty text, decimal digits, and "0x" followed by hex digits.
+bool IsNumberText(std::string_view text);
+
+// The argument `name` checked for a NUL character ("<name> holds a NUL
+// character"); returns the text.
+std::string_view ArgTextChecked(std::string_view name, std::string_view text);
+// HexToBytes of the argument; "<name> is not hex text" for a "0x" text with
+// a character that is not a hex digit, and the NUL check above.
+std::vector<unsigned char> ArgHexToBytes(std::string_view name, std::string_view text);
+// StrToInt / StrToUInt64 of the argument; "<name> is not a number" for a
+// text outside the number convention ("0x" alone and values out of range
+// throw as StrToInt does).
+int32_t ArgToInt(std::string_view name, std::string_view text);
+uint64_t ArgToUInt64(std::string_view name, std::string_view text);
 
 // The text as the inside of a JSON string: '"' and '\' get a backslash, bytes
 // below 0x20 become \b \f \n \r \t or \u00XX. Every other byte is kept, so a
