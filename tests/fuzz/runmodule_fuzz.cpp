@@ -33,16 +33,20 @@ uint64_t ArgNumber(const json_value& args, const char* key) {
 bool TooCostly(const char* request) {
   json_value* root = json_parse(request, std::strlen(request));
   if (root == nullptr) return false;
-  const SecureText action = ArgText(*root, "action");
-  const json_value& args = ArgValue(*root, "args");
   bool costly = false;
-  if (action == "GenPBKDF2") {
-    costly = ArgNumber(args, "iterator") > 1024 || ArgNumber(args, "outlen") > 4096;
-  } else if (action == "GenScrypt") {
-    const uint64_t N = ArgNumber(args, "N"), r = ArgNumber(args, "r"), p = ArgNumber(args, "p");
-    // Each factor is checked alone first so that the product cannot wrap.
-    const uint64_t most = 1u << 14;
-    costly = N > most || r > most || p > most || N * r * p > most || ArgNumber(args, "outlen") > 4096;
+  try {
+    const SecureText action = ArgText(*root, "action");
+    const json_value& args = ArgValue(*root, "args");
+    if (action == "GenPBKDF2") {
+      costly = ArgNumber(args, "iterator") > 1024 || ArgNumber(args, "outlen") > 4096;
+    } else if (action == "GenScrypt") {
+      const uint64_t N = ArgNumber(args, "N"), r = ArgNumber(args, "r"), p = ArgNumber(args, "p");
+      // Each factor is checked alone first so that the product cannot wrap.
+      const uint64_t most = 1u << 14;
+      costly = N > most || r > most || p > most || N * r * p > most || ArgNumber(args, "outlen") > 4096;
+    }
+  } catch (...) {
+    // An action name RunModule refuses costs nothing.
   }
   json_value_free(root);
   return costly;
