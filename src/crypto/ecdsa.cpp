@@ -4,6 +4,8 @@
 #include <new>
 #include <type_traits>
 
+#include "crypto/ct_check.h"
+#include "crypto/ec256.h"
 #include "crypto/hmac.h"
 #include "crypto/memory.h"
 #include "crypto/random.h"
@@ -50,6 +52,16 @@ void DigestToZ(NXVT_BN* z, const uint8_t* digest, uint32_t len, const NXVT_BN* n
   if (8 * len > nbits) NXVT_BN_ShrBits(z, 8 * len - nbits);
 }
 
+// P = the affine point (public by now), Z = 1.
+void StoreAffine(NXVT_EC_POINT* P, const Ec256Point& a) {
+  NXVT_BN_FromBytes(P->X, a.x, 32);
+  NXVT_BN_FromBytes(P->Y, a.y, 32);
+  NXVT_BN_Normalize(P->X);
+  NXVT_BN_Normalize(P->Y);
+  P->Z->words[0] = 1;
+  P->Z->count = 1;
+}
+
 // The secret temporaries of one signature, wiped as a whole.
 struct SignWork {
   NXVT_BN d, k, kinv, z, r, s, t;
@@ -68,12 +80,41 @@ int32_t Commit(NXVT_EC_POINT* kG, NXVT_BN* r, const NXVT_BN* k, NXVT_EC_CURVE* c
   return NXVT_BN_IsZero(r) ? 1 : 0;
 }
 
-// s = k^-1 (z + r d) mod n.
-bool ComputeS(SignWork& w, const NXVT_BN* n) {
-  if (NXVT_BN_ModInv(&w.kinv, &w.k, n) != 0) return false;
-  if (!ModMul(&w.t, &w.r, &w.d, n)) return false;
-  if (NXVT_BN_Add(&w.t, &w.t, &w.z) != 0 || NXVT_BN_Mod(&w.t, n) != 0) return false;
-  return ModMul(&w.s, &w.kinv, &w.t, n);
+// s = k^-1 (z + r d) mod n as 32 bytes, in constant time (k and d are
+// secret); s is half of the signature and public once computed.
+void SignatureS(const Ec256Curve* c, uint8_t s[32], const Ec256Scalar* k, const Ec256Scalar* r,
+                const Ec256Scalar* d, const Ec256Scalar* z) {
+  Ec256Scalar t, kinv;
+  Ec256_ScalarMul(c, &t, r, d);
+  Ec256_ScalarAdd(c, &t, &t, z);
+  Ec256_ScalarInv(c, &kinv, k);
+  Ec256_ScalarMul(c, &t, &kinv, &t);
+  Ec256_ScalarToBytes(s, &t);
+  Wipe(&t, sizeof t);
+  Wipe(&kinv, sizeof kinv);
+  CtDeclassify(s, 32);
+}
+
+// s = k^-1 (z + r d) mod n for the records of the table signer.
+bool ComputeS(SignWork& w, const NXVT_EC_CURVE* curve) {
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr) return false;
+  for (const NXVT_BN* v : {&w.k, &w.r, &w.d, &w.z}) {
+    if (v->count > 8) return false;
+  }
+  struct {
+    Ec256Scalar k, r, d, z;
+    uint8_t s[32];
+  } x;
+  ScopedWipe wipeX(x);
+  Ec256_ScalarFromWords(c, &x.k, w.k.words, w.k.count);
+  Ec256_ScalarFromWords(c, &x.r, w.r.words, w.r.count);
+  Ec256_ScalarFromWords(c, &x.d, w.d.words, w.d.count);
+  Ec256_ScalarFromWords(c, &x.z, w.z.words, w.z.count);
+  SignatureS(c, x.s, &x.k, &x.r, &x.d, &x.z);
+  NXVT_BN_FromBytes(&w.s, x.s, 32);
+  NXVT_BN_Normalize(&w.s);
+  return true;
 }
 
 // u2*Q + u1*G with u1 = z/s, u2 = r/s; 0 when its X mod n equals r, -1 when
@@ -209,14 +250,28 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
   if (!nonce || !hash || !priv || !pkc || !R || !RLen || !S || !SLen || privLen != kEcdsaPrivLen) return -1;
   NXVT_EC_CURVE* curve = pkc->curve;
   if (!CurveUsable(curve)) return -1;
-  SignWork w;
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr) return -1;
+  // The key, the nonce and everything derived from them stay in the
+  // constant-time scalar code; only R and s leave it, once they are public.
+  struct {
+    Ec256Scalar d, k, z, r;
+    Ec256Point kG;
+    uint8_t nonce[32];
+    uint8_t hash[32];
+    uint8_t s[32];
+  } w;
   ScopedWipe wipeW(w);
   std::memset(w.hash, 0, sizeof w.hash);
   std::memcpy(w.hash, hash, hashLen < 32 ? hashLen : 32);
-  NXVT_BN_FromBytes(&w.d, priv, 32);
-  if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
-  DigestToZ(&w.z, w.hash, 32, curve->n);
+  Ec256_ScalarFromBytes(c, &w.d, priv);
+  uint64_t zeroKey = Ec256_ScalarIsZero(&w.d);
+  CtDeclassify(&zeroKey, sizeof zeroKey);  // a refusal is public
+  if (zeroKey) return -1;
+  // z = the hash as a 256-bit number; only z mod n enters s.
+  Ec256_ScalarFromBytes(c, &w.z, w.hash);
   OwnedPoint kG;
+  NXVT_BN r, s;
   if (!kG.ok()) return -1;
   for (uint32_t counter = 0; counter < kMaxCandidates; ++counter) {
     uint32_t kLen = sizeof w.nonce;
@@ -224,14 +279,23 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
     // The candidate is the nonce as it stands, with no range check: one at or
     // above n signs as k mod n (so the same k*G and k^-1), and one that is 0
     // modulo n gives the point at infinity, which fails the signing.
-    NXVT_BN_FromBytes(&w.k, w.nonce, 32);
-    if (NXVT_BN_Mod(&w.k, curve->n) != 0) return -1;
-    const int32_t c = Commit(kG.get(), &w.r, &w.k, curve);
-    if (c < 0) return -1;
-    if (c > 0) continue;
-    if (!ComputeS(w, curve->n)) return -1;
-    if (NXVT_BN_IsZero(&w.s)) continue;
-    return NXVT_ECDSA_FormatSig(kG.get(), &w.r, &w.s, keepS, curve, R, RLen, S, SLen, recid);
+    Ec256_ScalarFromBytes(c, &w.k, w.nonce);
+    Ec256_MulGen(c, &w.kG, &w.k);
+    // R = k*G is the public half of the signature.
+    CtDeclassify(&w.kG, sizeof w.kG);
+    if (w.kG.infinity) return -1;
+    StoreAffine(kG.get(), w.kG);
+    if (NXVT_BN_IsZero(kG.get()->X) || NXVT_BN_IsZero(kG.get()->Y)) return -1;
+    Ec256_ScalarFromBytes(c, &w.r, w.kG.x);
+    if (Ec256_ScalarIsZero(&w.r)) continue;
+    SignatureS(c, w.s, &w.k, &w.r, &w.d, &w.z);
+    NXVT_BN_FromBytes(&s, w.s, 32);
+    NXVT_BN_Normalize(&s);
+    if (NXVT_BN_IsZero(&s)) continue;
+    Ec256_ScalarToBytes(w.s, &w.r);
+    NXVT_BN_FromBytes(&r, w.s, 32);
+    NXVT_BN_Normalize(&r);
+    return NXVT_ECDSA_FormatSig(kG.get(), &r, &s, keepS, curve, R, RLen, S, SLen, recid);
   }
   return -1;
 }
@@ -263,21 +327,23 @@ int32_t NXVT_EC_GetCompPub(const uint8_t* priv, uint32_t privLen, const NXVT_PKC
                            uint32_t* outLen) {
   if (!priv || privLen != kEcdsaPrivLen || !pkc || !CurveUsable(pkc->curve) || !out || !outLen) return -1;
   if (*outLen < kEcCompPubLen) return -1;
-  NXVT_EC_CURVE* curve = pkc->curve;
+  const Ec256Curve* c = Ec256_Of(pkc->curve);
+  if (c == nullptr) return -1;
   struct {
-    NXVT_BN d;
-    uint8_t x[32];
+    Ec256Scalar d;
+    Ec256Point P;
   } w;
   ScopedWipe wipeW(w);
-  NXVT_BN_FromBytes(&w.d, priv, 32);
-  if (NXVT_EC_CheckPrivKey(&w.d, curve) != 0) return -1;
-  OwnedPoint P;
-  if (!P.ok() || NXVT_EC_Point_MultSecret(P.get(), &w.d, curve->G, curve) != 0) return -1;
-  if (NXVT_EC_Point_ToAffine(P.get(), P.get(), curve) != 0 || NXVT_EC_Point_IsInfinity(P.get())) return -1;
-  if (!ToBytes32(w.x, P.get()->X)) return -1;
-  const NXVT_BN* y = P.get()->Y;
-  out[0] = (y->count > 0 && (y->words[0] & 1u)) ? 0x03 : 0x02;
-  std::memcpy(out + 1, w.x, 32);
+  Ec256_ScalarFromBytes(c, &w.d, priv);
+  uint64_t zeroKey = Ec256_ScalarIsZero(&w.d);
+  CtDeclassify(&zeroKey, sizeof zeroKey);  // a refusal is public
+  if (zeroKey) return -1;
+  Ec256_MulGen(c, &w.P, &w.d);
+  // The public key.
+  CtDeclassify(&w.P, sizeof w.P);
+  if (w.P.infinity) return -1;
+  out[0] = static_cast<uint8_t>(0x02 | (w.P.y[31] & 1u));
+  std::memcpy(out + 1, w.P.x, 32);
   *outLen = kEcCompPubLen;
   return 0;
 }
@@ -342,7 +408,7 @@ int32_t NXVT_ECDSA_Sign(NXVT_ECDSA_SIG* sig, const uint8_t* msg, uint32_t msgLen
     const int32_t c = Commit(kG.get(), &w.r, &w.k, curve);
     if (c < 0) return -1;
     if (c > 0) continue;
-    if (!ComputeS(w, curve->n)) return -1;
+    if (!ComputeS(w, curve)) return -1;
     if (NXVT_BN_IsZero(&w.s)) continue;
     *sig->r = w.r;
     *sig->s = w.s;

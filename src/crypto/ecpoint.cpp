@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "crypto/ct_check.h"
+#include "crypto/ec256.h"
 #include "crypto/eccurve.h"
 #include "crypto/memory.h"
 #include "crypto/modexp.h"
@@ -347,6 +349,74 @@ int32_t MultWnaf(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXV
   return NXVT_EC_Point_Copy(R, acc.get());
 }
 
+// A scalar record as a scalar modulo n. Records of at most eight words (every
+// key, nonce and tweak: 32 bytes) are read and reduced in constant time; a
+// longer record (none of the secret callers builds one) is reduced by the
+// general division first. False for a record above kEcMaxScalarBits bits.
+bool LoadScalar(Ec256Scalar* s, const NXVT_BN* k, const NXVT_EC_CURVE* curve, const Ec256Curve* c) {
+  if (k->count <= 8) {
+    Ec256_ScalarFromWords(c, s, k->words, k->count);
+    return true;
+  }
+  if (NXVT_BN_BitLen(k) > kEcMaxScalarBits) return false;
+  NXVT_BN t = *k;
+  ScopedWipe wipeT(t);
+  if (NXVT_BN_Mod(&t, curve->n) != 0) return false;
+  Ec256_ScalarFromWords(c, s, t.words, t.count);
+  return true;
+}
+
+// Affine coordinates of a finite point as 32-byte fields.
+bool AffineBytes(uint8_t x[32], uint8_t y[32], const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
+  LocalPoint A;
+  if (NXVT_EC_Point_ToAffine(A.get(), P, curve) != 0) return false;
+  return NXVT_BN_ToFixedBytes(x, 32, &A.x) == 0 && NXVT_BN_ToFixedBytes(y, 32, &A.y) == 0;
+}
+
+// R = the point of the dedicated arithmetic (affine, Z = 1, or infinity).
+void StorePoint(NXVT_EC_POINT* R, const Ec256Point& p) {
+  if (p.infinity) {
+    NXVT_EC_Point_SetInfinity(R);
+    return;
+  }
+  NXVT_BN_FromBytes(R->X, p.x, 32);
+  NXVT_BN_FromBytes(R->Y, p.y, 32);
+  NXVT_BN_Normalize(R->X);
+  NXVT_BN_Normalize(R->Y);
+  SetWord(R->Z, 1);
+}
+
+// k * P in constant time through the dedicated arithmetic of the curve.
+int32_t MultConstTime(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve,
+                      const Ec256Curve* c) {
+  if (!PointOk(R) || !k || !PointOk(P) || !CurveReady(curve)) return -1;
+  if (k->count > NXVT_BN_MAX_WORDS) return -1;
+  if (!UsablePoint(P, curve)) return -1;
+  struct {
+    Ec256Scalar s;
+    Ec256Point out;
+  } w;
+  ScopedWipe wipeW(w);
+  if (!LoadScalar(&w.s, k, curve, c)) return -1;
+  if (NXVT_BN_IsZero(P->Z)) {
+    NXVT_EC_Point_SetInfinity(R);
+    return 0;
+  }
+  if (NXVT_EC_Point_Cmp(P, curve->G, curve) == 0) {
+    Ec256_MulGen(c, &w.out, &w.s);
+  } else {
+    uint8_t x[32], y[32];
+    if (!AffineBytes(x, y, P, curve)) return -1;
+    Ec256_Mul(c, &w.out, &w.s, x, y);
+  }
+  // The product leaves the constant-time code here: the callers encode it
+  // with the general big-number code (a public key, a signature's R, or the
+  // shared point of a key agreement handed to its caller).
+  CtDeclassify(&w.out, sizeof w.out);
+  StorePoint(R, w.out);
+  return 0;
+}
+
 }  // namespace
 
 NXVT_EC_POINT* NXVT_EC_Point_New() {
@@ -665,7 +735,9 @@ int32_t NXVT_EC_PrecompOddMultiples(NXVT_EC_POINT** pos, NXVT_EC_POINT** neg, co
 
 int32_t NXVT_EC_Point_MultSecret(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P,
                                  NXVT_EC_CURVE* curve) {
-  return MultWnaf(R, k, P, curve);
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr) return MultWnaf(R, k, P, curve);
+  return MultConstTime(R, k, P, curve, c);
 }
 
 int32_t NXVT_EC_Point_Mult(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve) {
@@ -686,6 +758,16 @@ int32_t NXVT_EC_Point_DualMult(NXVT_EC_POINT* R, const NXVT_BN* u1, const NXVT_E
   const uint32_t b1 = qInf ? 0 : NXVT_BN_BitLen(u1);
   const uint32_t b2 = NXVT_BN_BitLen(u2);
   if (b1 > kEcMaxScalarBits || b2 > kEcMaxScalarBits) return -1;
+  if (const Ec256Curve* c = Ec256_Of(curve)) {
+    Ec256Scalar s1 = {}, s2;
+    uint8_t x[32] = {}, y[32] = {};
+    if (!qInf && (!LoadScalar(&s1, u1, curve, c) || !AffineBytes(x, y, Q, curve))) return -1;
+    if (!LoadScalar(&s2, u2, curve, c)) return -1;
+    Ec256Point out;
+    Ec256_MulGenAddVartime(c, &out, &s2, &s1, x, y);
+    StorePoint(R, out);
+    return 0;
+  }
   LocalPoint acc;
   const uint32_t maxBits = b1 > b2 ? b1 : b2;
   if (maxBits < 4) {

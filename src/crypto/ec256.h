@@ -1,0 +1,65 @@
+// Constant-time arithmetic on secp256k1 and P-256: the fast path behind the
+// curve functions of ecpoint.h and ecdsa.h.
+//
+// Field elements and scalars are four 64-bit limbs in Montgomery form, one
+// reduction per modulus. Every operation on a secret runs the same
+// instructions and touches the same memory whatever the value: no branch, no
+// loop bound and no table index depends on a key, a nonce or a point derived
+// from them. Multiples of the generator come from a table built once per
+// process and read in full on every lookup.
+//
+// Callers see scalars and affine points as bytes; the limbs stay inside.
+#ifndef TOLVARIS_CRYPTO_EC256_H
+#define TOLVARIS_CRYPTO_EC256_H
+
+#include <cstdint>
+
+struct NXVT_EC_CURVE;
+
+// One of the two curves with dedicated arithmetic; immutable, shared by all
+// threads.
+struct Ec256Curve;
+
+// The dedicated arithmetic of a loaded curve object, or null (unknown id).
+const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve);
+const Ec256Curve* Ec256_Secp256k1();
+const Ec256Curve* Ec256_P256();
+
+// A scalar modulo n: canonical, little-endian 64-bit limbs (not Montgomery).
+struct Ec256Scalar {
+  uint64_t v[4];
+};
+
+// An affine point as two canonical 32-byte big-endian coordinates, or the
+// point at infinity (infinity != 0, coordinates zero).
+struct Ec256Point {
+  uint8_t x[32];
+  uint8_t y[32];
+  uint32_t infinity;
+};
+
+// s = (32-byte big-endian value) mod n. Returns an all-ones mask when the
+// value was below n, zero when it was reduced (constant time; the mask stays
+// secret until the caller declassifies it).
+uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]);
+// s = (little-endian 32-bit words) mod n for up to 8 words.
+void Ec256_ScalarFromWords(const Ec256Curve* c, Ec256Scalar* s, const uint32_t* words, uint32_t count);
+void Ec256_ScalarToBytes(uint8_t out[32], const Ec256Scalar* s);
+// All-ones mask when s = 0, else zero.
+uint64_t Ec256_ScalarIsZero(const Ec256Scalar* s);
+// r = a + b, r = a * b, r = a^-1 (0 for 0) modulo n. r may alias operands.
+void Ec256_ScalarAdd(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b);
+void Ec256_ScalarMul(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b);
+void Ec256_ScalarInv(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a);
+
+// out = k*G (fixed-base table), constant time in k.
+void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k);
+// out = k*P for an affine P given as coordinates below p (the caller has
+// checked it lies on the curve), constant time in k and P.
+void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
+               const uint8_t py[32]);
+// out = a*G + b*P for public a, b and P (signature verification).
+void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
+                            const uint8_t px[32], const uint8_t py[32]);
+
+#endif
