@@ -7,6 +7,8 @@
 
 #include "trail/trail.h"
 #include "crypto/bignum.h"
+#include "crypto/ct_check.h"
+#include "crypto/ec256.h"
 #include "crypto/digest.h"
 #include "crypto/ecdsa.h"
 #include "crypto/ecpoint.h"
@@ -55,25 +57,38 @@ bool Hmac512(const uint8_t* key, size_t keyLen, const uint8_t* data, uint32_t da
          len == static_cast<int32_t>(kHmacLen);
 }
 
-// True when the 32-byte big-endian value is below n and not zero.
+// True when the 32-byte big-endian value is below n and not zero. Constant
+// time in the value; only the answer is public (it decides a retry).
 bool IsValidScalar(const uint8_t* bytes, const NXVT_EC_CURVE* curve) {
-  SecretBn k;
-  NXVT_BN_FromBytes(&k.v, bytes, kHdPriLen);
-  return NXVT_BN_Cmp(&k.v, curve->n) == -2 && NXVT_BN_BitLen(&k.v) != 0;
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr) return false;
+  Ec256Scalar k;
+  uint64_t ok = Ec256_ScalarFromBytes(c, &k, bytes) & ~Ec256_ScalarIsZero(&k);
+  Wipe(&k, sizeof k);
+  CtDeclassify(&ok, sizeof ok);
+  return ok != 0;
 }
 
-// child = (IL + parent) mod n. 0 done; 1 when IL >= n or the child is zero
-// (the caller derives again); -1 when the arithmetic fails, which another
-// round would not mend.
+// child = (IL + parent) mod n, in constant time. 0 done; 1 when IL >= n or
+// the child is zero (the caller derives again; both answers are public);
+// -1 for a curve without dedicated arithmetic.
 int AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* curve, uint8_t* child) {
-  SecretBn a, b, sum;
-  NXVT_BN_FromBytes(&a.v, il, kHdPriLen);
-  if (NXVT_BN_Cmp(&a.v, curve->n) != -2) return 1;
-  NXVT_BN_FromBytes(&b.v, parent, kHdPriLen);
-  if (NXVT_BN_Add(&sum.v, &a.v, &b.v) != 0) return -1;
-  if (NXVT_BN_Mod(&sum.v, curve->n) != 0) return -1;
-  if (NXVT_BN_BitLen(&sum.v) == 0) return 1;
-  return NXVT_BN_ToFixedBytes(child, kHdPriLen, &sum.v) == 0 ? 0 : -1;
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr) return -1;
+  struct {
+    Ec256Scalar a, b;
+  } w;
+  ScopedWipe wipeW(w);
+  uint64_t below = Ec256_ScalarFromBytes(c, &w.a, il);
+  CtDeclassify(&below, sizeof below);
+  if (!below) return 1;
+  Ec256_ScalarFromBytes(c, &w.b, parent);
+  Ec256_ScalarAdd(c, &w.a, &w.a, &w.b);
+  uint64_t zero = Ec256_ScalarIsZero(&w.a);
+  CtDeclassify(&zero, sizeof zero);
+  if (zero) return 1;
+  Ec256_ScalarToBytes(child, &w.a);
+  return 0;
 }
 
 // Compressed public key of a 32-byte private key. False for a key that is 0
