@@ -3,6 +3,7 @@
 
 #include "api/frame.h"
 #include "crypto/bignum.h"
+#include "crypto/ec256.h"
 #include "crypto/eccurve.h"
 #include "crypto/ecpoint.h"
 #include "crypto/memory.h"
@@ -105,7 +106,7 @@ int BCMGenECDHKeyPair(uint32_t curve, unsigned char* pri, int* priLen, unsigned 
       uint8_t rnd[32];
       uint8_t d32[32];
       NXVT_BN d;
-      NXVT_BN m;
+      Ec256Scalar s;
     } w;
     ScopedWipe wipeW(w);
     const uint32_t k = (NXVT_BN_BitLen(c->n) + 7) / 8;
@@ -114,17 +115,13 @@ int BCMGenECDHKeyPair(uint32_t curve, unsigned char* pri, int* priLen, unsigned 
     // failure.
     if (BCMGenEntropy(k, w.rnd) != 0) return 2136;
 
-    // d in 1 .. n - 1: the draw reduced modulo n - 1, plus one.
-    NXVT_BN_FromBytes(&w.d, w.rnd, static_cast<int32_t>(k));
-    NXVT_BN_SubWord(&w.m, c->n, 1);
-    const int32_t cmp = NXVT_BN_Cmp(&w.d, &w.m);
-    if (cmp == 1) {
-      if (NXVT_BN_Mod(&w.d, &w.m) != 0) return MsgFail(2144, "bc-vantrel NXVT_EC_Point_Mult error");
-    } else if (cmp == 0) {
-      w.d.count = 0;
-    }
-    if (NXVT_BN_AddWord(&w.d, &w.d, 1) != 0 || NXVT_BN_ToFixedBytes(w.d32, kPrivLen, &w.d) != 0)
-      return MsgFail(2144, "bc-vantrel NXVT_EC_Point_Mult error");
+    // d in 1 .. n - 1: the draw reduced modulo n - 1, plus one (constant
+    // time: the draw is the new private key).
+    const Ec256Curve* ec = Ec256_Of(c);
+    if (ec == nullptr || k != kPrivLen) return MsgFail(2129, "bc-vantrel get pkcparam error");
+    Ec256_ScalarFromDraw(ec, &w.s, w.rnd);
+    Ec256_ScalarToBytes(w.d32, &w.s);
+    NXVT_BN_FromBytes(&w.d, w.d32, kPrivLen);
 
     OwnedPoint Q;
     uint8_t q[kCompPubLen];

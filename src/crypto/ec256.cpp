@@ -408,6 +408,22 @@ void Ec256_ScalarFromWords(const Ec256Curve* c, Ec256Scalar* s, const uint32_t* 
   Wipe(&r, sizeof r);
 }
 
+void Ec256_ScalarFromDraw(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]) {
+  // v < 2^256 < 2(n - 1): v mod (n - 1) is v or v - (n - 1), chosen by mask.
+  Fe v, r;
+  LoadBE(v, in);
+  Fe nm1 = {{c->n.m[0] - 1, c->n.m[1], c->n.m[2], c->n.m[3]}};  // n is odd
+  ReduceOnce(r, v, nm1.v);
+  u64 carry = 1;
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(r.v[i]) + carry;
+    s->v[i] = static_cast<u64>(x);
+    carry = static_cast<u64>(x >> 64);
+  }
+  Wipe(&v, sizeof v);
+  Wipe(&r, sizeof r);
+}
+
 void Ec256_ScalarToBytes(uint8_t out[32], const Ec256Scalar* s) {
   Fe a;
   for (int i = 0; i < 4; ++i) a.v[i] = s->v[i];

@@ -44,6 +44,9 @@ struct Ec256Point {
 uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]);
 // s = (little-endian 32-bit words) mod n for up to 8 words.
 void Ec256_ScalarFromWords(const Ec256Curve* c, Ec256Scalar* s, const uint32_t* words, uint32_t count);
+// s = (32-byte big-endian draw mod (n - 1)) + 1, a private key in 1..n-1
+// from 32 random bytes; constant time.
+void Ec256_ScalarFromDraw(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]);
 void Ec256_ScalarToBytes(uint8_t out[32], const Ec256Scalar* s);
 // All-ones mask when s = 0, else zero.
 uint64_t Ec256_ScalarIsZero(const Ec256Scalar* s);

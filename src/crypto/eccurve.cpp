@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "crypto/ct_check.h"
+#include "crypto/ec256.h"
 #include "crypto/ecfield.h"
 #include "crypto/memory.h"
 #include "crypto/random.h"
@@ -180,6 +182,17 @@ NXVT_PKC* GetPKCParam(BCMCurveCode code) {
 
 int32_t NXVT_EC_CheckPrivKey(const NXVT_BN* d, const NXVT_EC_CURVE* curve) {
   if (!d || !CurveHasOrder(curve) || d->count > NXVT_BN_MAX_WORDS) return -1;
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c != nullptr && d->count <= 8) {
+    // Every 32-byte key takes this constant-time path; only the answer is
+    // public.
+    Ec256Scalar k;
+    Ec256_ScalarFromWords(c, &k, d->words, d->count);
+    uint64_t zero = Ec256_ScalarIsZero(&k);
+    Wipe(&k, sizeof k);
+    CtDeclassify(&zero, sizeof zero);
+    return zero ? -1 : 0;
+  }
   NXVT_BN t = *d;
   ScopedWipe wipeT(t);
   if (NXVT_BN_Mod(&t, curve->n) != 0) return -1;
@@ -196,16 +209,18 @@ int32_t NXVT_EC_GenKeyPair(NXVT_EC_KEYPAIR* keypair) {
   SecureBytes draw(nbytes);
   const int rc = NXVT_RNG_GetBytes(draw.data(), nbytes * 8);
   if (rc != 0) return rc;
-  NXVT_BN t, nMinus1;
-  ScopedWipe wipeT(t);
-  NXVT_BN_FromBytes(&t, draw.data(), static_cast<int32_t>(nbytes));
-  Wipe(draw.data(), draw.size());
   // d = (t mod (n - 1)) + 1 lies in 1 .. n - 1.
-  if (NXVT_BN_SubWord(&nMinus1, curve->n, 1) != 1) return -1;
-  if (NXVT_BN_Mod(&t, &nMinus1) != 0 || NXVT_BN_AddWord(keypair->d, &t, 1) != 0) {
-    NXVT_BN_Wipe(keypair->d);
-    return -1;
-  }
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr || nbytes != 32) return -1;
+  struct {
+    Ec256Scalar k;
+    uint8_t b[32];
+  } w;
+  ScopedWipe wipeW(w);
+  Ec256_ScalarFromDraw(c, &w.k, draw.data());
+  Wipe(draw.data(), draw.size());
+  Ec256_ScalarToBytes(w.b, &w.k);
+  NXVT_BN_FromBytes(keypair->d, w.b, 32);
   NXVT_EC_POINT* Q = keypair->pub->Q;
   if (NXVT_EC_Point_MultSecret(Q, keypair->d, curve->G, curve) != 0 || NXVT_EC_Point_ToAffine(Q, Q, curve) != 0) {
     NXVT_BN_Wipe(keypair->d);

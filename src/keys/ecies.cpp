@@ -33,10 +33,10 @@ bool FiniteOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
   return NXVT_EC_Point_IsInfinity(P) == 0 && curve->isOnCurve(P, curve) == 1;
 }
 
-// r = the 32-byte big-endian scalar modulo n, times the cofactor.
+// r = the 32-byte big-endian scalar times the cofactor. It is not reduced
+// here: the secret multiplication reduces it modulo n in constant time.
 bool LoadScalar(NXVT_BN* r, const uint8_t* scalar, const NXVT_EC_CURVE* curve) {
   NXVT_BN_FromBytes(r, scalar, kEciesScalarLen);
-  if (NXVT_BN_Mod(r, curve->n) != 0) return false;
   if (curve->cofactor != 1) {
     NXVT_BN h;
     h.count = 1;

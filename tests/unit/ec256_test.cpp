@@ -1,0 +1,279 @@
+// The constant-time curve arithmetic against the general big-number code it
+// replaced (the public-scalar window-NAF multiplication stays as the
+// reference) and against OpenSSL's BIGNUM for scalars modulo n.
+#include "crypto/ec256.h"
+
+#include <gtest/gtest.h>
+#include <openssl/bn.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crypto/ecdsa.h"
+#include "ec_testing.h"
+#include "tv_test.h"
+
+namespace {
+
+using ect::Bn;
+using ect::Curve;
+using ect::Enc;
+using ect::Point;
+using tvt::Bytes;
+
+const char* kOrder[2] = {"fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141",
+                         "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"};
+
+class Ec256Both : public ::testing::TestWithParam<uint32_t> {
+ protected:
+  const Ec256Curve* ec() const { return GetParam() == 1 ? Ec256_P256() : Ec256_Secp256k1(); }
+  std::string n() const { return kOrder[GetParam()]; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Curves, Ec256Both, ::testing::Values(0u, 1u),
+                         [](const auto& info) { return info.param == 1 ? "P256" : "Secp256k1"; });
+
+// 64 hex digits of a + delta (delta small, a below 2^256 - delta).
+std::string Offset(const std::string& hex, int delta) {
+  BIGNUM* b = nullptr;
+  BN_hex2bn(&b, hex.c_str());
+  if (delta >= 0) {
+    BN_add_word(b, static_cast<BN_ULONG>(delta));
+  } else {
+    BN_sub_word(b, static_cast<BN_ULONG>(-delta));
+  }
+  char* h = BN_bn2hex(b);
+  std::string s(h);
+  OPENSSL_free(h);
+  BN_free(b);
+  for (char& ch : s) ch = static_cast<char>(tolower(ch));
+  while (s.size() < 64) s = "0" + s;
+  return s;
+}
+
+// Scalars where the 4-bit windows, the carries and the reduction modulo n
+// meet their edges, followed by random ones.
+std::vector<std::string> EdgeScalars(const std::string& n, tvt::TestRng& rng, int randoms) {
+  std::vector<std::string> v = {
+      std::string(64, '0'),
+      Offset(std::string(64, '0'), 1),
+      Offset(std::string(64, '0'), 2),
+      Offset(std::string(64, '0'), 15),
+      Offset(std::string(64, '0'), 16),
+      Offset(std::string(64, '0'), 17),
+      n,                                                                  // 0 modulo n
+      Offset(n, -1),                                                      // -1
+      Offset(n, -2),
+      Offset(n, 1),                                                       // 1 modulo n
+      std::string(64, 'f'),                                               // 2^256 - 1, reduced
+      "8000000000000000000000000000000000000000000000000000000000000000",
+      "7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff",
+      "0000000000000000000000000000000100000000000000000000000000000000",
+      "00000000000000000000000000000000ffffffffffffffffffffffffffffffff",
+      "1111111111111111111111111111111111111111111111111111111111111111",
+      "f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0",
+  };
+  for (int i = 0; i < randoms; ++i) v.push_back(tvt::Hex(rng.RandBytes(32)));
+  return v;
+}
+
+// The reference: the general code's k*P (public-scalar window NAF).
+std::string RefMul(const Curve& C, const std::string& kHex, const NXVT_EC_POINT* P) {
+  NXVT_BN k = Bn(kHex);
+  Point R;
+  EXPECT_EQ(NXVT_EC_Point_MultVartime(R.get(), &k, P, C.c()), 0);
+  return Enc(R.get(), C.c());
+}
+
+std::string EncPoint(const Ec256Point& p) {
+  if (p.infinity) return "inf";
+  return "04" + tvt::Hex(p.x, 32) + tvt::Hex(p.y, 32);
+}
+
+Ec256Scalar Scalar(const Ec256Curve* ec, const std::string& hex) {
+  Bytes b = tvt::Unhex(hex);
+  Ec256Scalar s;
+  Ec256_ScalarFromBytes(ec, &s, b.data());
+  return s;
+}
+
+std::string Hex(const Ec256Scalar& s) {
+  uint8_t b[32];
+  Ec256_ScalarToBytes(b, &s);
+  return tvt::Hex(b, 32);
+}
+
+TEST_P(Ec256Both, GeneratorMultiplesMatchTheGeneralCode) {
+  Curve C(GetParam());
+  tvt::TestRng rng(0xC0B + GetParam());
+  for (const std::string& kh : EdgeScalars(n(), rng, 150)) {
+    Ec256Scalar k = Scalar(ec(), kh);
+    Ec256Point out;
+    Ec256_MulGen(ec(), &out, &k);
+    EXPECT_EQ(EncPoint(out), RefMul(C, kh, C.c()->G)) << C.name() << " k=" << kh;
+  }
+}
+
+// k*P for random P, for P = G through the variable-base code, and for the
+// negation of a point (a large Y).
+TEST_P(Ec256Both, VariableBaseMatchesTheGeneralCode) {
+  Curve C(GetParam());
+  tvt::TestRng rng(0x7A2 + GetParam());
+  std::vector<std::string> points = {ect::Ossl(C.nid(), tvt::Unhex("01"))};
+  for (int i = 0; i < 6; ++i) points.push_back(ect::Ossl(C.nid(), rng.RandBytes(32)));
+  {
+    Point G, negG;
+    ect::SetFromHex(G.get(), points[0], C.c());
+    ASSERT_EQ(NXVT_EC_Point_Neg(negG.get(), G.get(), C.c()), 0);
+    points.push_back(Enc(negG.get(), C.c()));
+  }
+  for (const std::string& ph : points) {
+    Point P;
+    ect::SetFromHex(P.get(), ph, C.c());
+    Bytes oct = tvt::Unhex(ph);
+    for (const std::string& kh : EdgeScalars(n(), rng, 8)) {
+      Ec256Scalar k = Scalar(ec(), kh);
+      Ec256Point out;
+      Ec256_Mul(ec(), &out, &k, oct.data() + 1, oct.data() + 33);
+      EXPECT_EQ(EncPoint(out), RefMul(C, kh, P.get())) << C.name() << " P=" << ph << " k=" << kh;
+    }
+  }
+}
+
+// a*G + b*P, including sums that cancel to infinity (P = -G, a = b) and
+// that double (P = G, a = b).
+TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
+  Curve C(GetParam());
+  tvt::TestRng rng(0xD0B + GetParam());
+  Point G, negG;
+  ASSERT_EQ(NXVT_EC_Point_Copy(G.get(), C.c()->G), 0);
+  ASSERT_EQ(NXVT_EC_Point_Neg(negG.get(), G.get(), C.c()), 0);
+  struct Case {
+    std::string a, b;
+    const NXVT_EC_POINT* P;
+  };
+  const std::string r1 = tvt::Hex(rng.RandBytes(32));
+  std::vector<Case> cases = {{r1, r1, negG.get()}, {r1, r1, G.get()}, {std::string(64, '0'), r1, G.get()},
+                             {r1, std::string(64, '0'), negG.get()}};
+  Point Q;
+  ect::SetFromHex(Q.get(), ect::Ossl(C.nid(), rng.RandBytes(32)), C.c());
+  for (int i = 0; i < 20; ++i) cases.push_back({tvt::Hex(rng.RandBytes(32)), tvt::Hex(rng.RandBytes(32)), Q.get()});
+  for (const Case& cs : cases) {
+    NXVT_BN a = Bn(cs.a), b = Bn(cs.b);
+    Point A, B, want, got;
+    ASSERT_EQ(NXVT_EC_Point_MultVartime(A.get(), &a, G.get(), C.c()), 0);
+    ASSERT_EQ(NXVT_EC_Point_MultVartime(B.get(), &b, cs.P, C.c()), 0);
+    ASSERT_EQ(NXVT_EC_Point_Add(want.get(), A.get(), B.get(), C.c()), 0);
+    ASSERT_EQ(NXVT_EC_Point_DualMult(got.get(), &b, cs.P, &a, C.c()), 0);
+    EXPECT_EQ(Enc(got.get(), C.c()), Enc(want.get(), C.c())) << C.name() << " a=" << cs.a << " b=" << cs.b;
+  }
+}
+
+// Scalar arithmetic modulo n against OpenSSL, operands at the edges of the
+// Montgomery reduction (0, 1, n - 1, values whose product wraps many times).
+TEST_P(Ec256Both, ScalarArithmeticMatchesOpenSSL) {
+  tvt::TestRng rng(0x5CA + GetParam());
+  const std::vector<std::string> vals = EdgeScalars(n(), rng, 40);
+  BN_CTX* ctx = BN_CTX_new();
+  BIGNUM* N = nullptr;
+  BN_hex2bn(&N, n().c_str());
+  auto bn = [](const std::string& h) {
+    BIGNUM* b = nullptr;
+    BN_hex2bn(&b, h.c_str());
+    return b;
+  };
+  auto hex = [](const BIGNUM* b) {
+    char* h = BN_bn2hex(b);
+    std::string s(h);
+    OPENSSL_free(h);
+    for (char& ch : s) ch = static_cast<char>(tolower(ch));
+    if (s == "0") s = "";
+    while (s.size() < 64) s = "0" + s;
+    return s;
+  };
+  for (size_t i = 0; i < vals.size(); ++i) {
+    const std::string& ah = vals[i];
+    const std::string& bh = vals[(i * 7 + 3) % vals.size()];
+    BIGNUM *a = bn(ah), *b = bn(bh), *r = BN_new();
+    Ec256Scalar sa = Scalar(ec(), ah), sb = Scalar(ec(), bh), sr;
+    BN_mod_add(r, a, b, N, ctx);
+    Ec256_ScalarAdd(ec(), &sr, &sa, &sb);
+    EXPECT_EQ(Hex(sr), hex(r)) << ah << " + " << bh;
+    BN_mod_mul(r, a, b, N, ctx);
+    Ec256_ScalarMul(ec(), &sr, &sa, &sb);
+    EXPECT_EQ(Hex(sr), hex(r)) << ah << " * " << bh;
+    BN_nnmod(r, a, N, ctx);
+    if (BN_is_zero(r)) {
+      Ec256_ScalarInv(ec(), &sr, &sa);
+      EXPECT_EQ(Hex(sr), std::string(64, '0'));
+    } else {
+      BN_mod_inverse(r, a, N, ctx);
+      Ec256_ScalarInv(ec(), &sr, &sa);
+      EXPECT_EQ(Hex(sr), hex(r)) << "1 / " << ah;
+    }
+    BN_free(a);
+    BN_free(b);
+    BN_free(r);
+  }
+  BN_free(N);
+  BN_CTX_free(ctx);
+}
+
+// Reading 32 bytes modulo n tells whether the value was below n; a draw
+// becomes (v mod (n - 1)) + 1.
+TEST_P(Ec256Both, ScalarLoadingAtTheOrder) {
+  struct Case {
+    std::string v;
+    bool below;
+    std::string reduced, draw;
+  };
+  const std::string zero(64, '0');
+  const Case cases[] = {
+      {zero, true, zero, Offset(zero, 1)},
+      {Offset(n(), -3), true, Offset(n(), -3), Offset(n(), -2)},
+      {Offset(n(), -2), true, Offset(n(), -2), Offset(n(), -1)},
+      {Offset(n(), -1), true, Offset(n(), -1), Offset(zero, 1)},
+      {n(), false, zero, Offset(zero, 2)},
+      {Offset(n(), 1), false, Offset(zero, 1), Offset(zero, 3)},
+  };
+  for (const Case& cs : cases) {
+    Bytes b = tvt::Unhex(cs.v);
+    Ec256Scalar s;
+    EXPECT_EQ(Ec256_ScalarFromBytes(ec(), &s, b.data()) != 0, cs.below) << cs.v;
+    EXPECT_EQ(Hex(s), cs.reduced) << cs.v;
+    Ec256_ScalarFromDraw(ec(), &s, b.data());
+    EXPECT_EQ(Hex(s), cs.draw) << cs.v;
+  }
+  // The largest draw, 2^256 - 1, stays in 1 .. n - 1.
+  Bytes top(32, 0xff);
+  Ec256Scalar s;
+  Ec256_ScalarFromDraw(ec(), &s, top.data());
+  EXPECT_EQ(Ec256_ScalarIsZero(&s), 0u);
+  EXPECT_NE(Ec256_ScalarFromBytes(ec(), &s, tvt::Unhex(Hex(s)).data()), 0u);
+}
+
+// The generator table is built once, by whichever thread comes first; all
+// threads then read the same immutable table.
+TEST(Ec256, FirstUseFromManyThreads) {
+  const std::string k = "c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00";
+  std::vector<std::string> results(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < results.size(); ++i) {
+    threads.emplace_back([&results, &k, i] {
+      const Ec256Curve* ec = (i % 2) ? Ec256_P256() : Ec256_Secp256k1();
+      Ec256Scalar s = Scalar(ec, k);
+      Ec256Point out;
+      Ec256_MulGen(ec, &out, &s);
+      results[i] = EncPoint(out);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (uint32_t code : {0u, 1u}) {
+    Curve C(code);
+    const std::string want = ect::Ossl(C.nid(), tvt::Unhex(k));
+    for (size_t i = code; i < results.size(); i += 2) EXPECT_EQ(results[i], want) << C.name();
+  }
+}
+
+}  // namespace
