@@ -95,7 +95,7 @@ TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
   EXPECT_EQ(verify.args["sigr"], sign.ret["sigr"]);
   EXPECT_EQ(verify.args["sigs"], sign.ret["sigs"]);
   for (size_t i : byAction["GenPubkeyFromPrikey"])
-    if (steps[i].args["pri"] == leaf["cpri"]) {
+    if (steps[i].args["pri"] == leaf["cpri"] && steps[i].args["algo"] == first("GenLeafNode").args["algo"]) {
       EXPECT_EQ(steps[i].ret["pub"], leaf["cpub"]);
     }
 
@@ -120,6 +120,27 @@ TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
       EXPECT_TRUE(roundTrip) << "no AES round trip";
     }
   }
+
+  // The AMO road: the P-256 key of the leaf's private key gives the address,
+  // signs in one step, and the two-step road ends in the same transaction.
+  for (const char* action : {"amo/GenAddr", "amo/GenTx", "amo/GenUnsignedTx", "amo/GenSignedTx"})
+    ASSERT_FALSE(byAction[action].empty()) << "no " << action << " request";
+  std::string p256Pub;
+  for (size_t i : byAction["GenPubkeyFromPrikey"])
+    if (steps[i].args["pri"] == leaf["cpri"] && steps[i].args["algo"].asString() == "secp256r1")
+      p256Pub = steps[i].ret["pub"].asString();
+  ASSERT_FALSE(p256Pub.empty()) << "no P-256 key of the leaf";
+  const Step& amoAddr = steps[byAction["amo/GenAddr"].front()];
+  const Step& amoTx = steps[byAction["amo/GenTx"].front()];
+  const Step& amoUnsigned = steps[byAction["amo/GenUnsignedTx"].front()];
+  const Step& amoSigned = steps[byAction["amo/GenSignedTx"].front()];
+  EXPECT_EQ(amoAddr.args["addrinfo"]["pubs"][0]["pub"].asString(), p256Pub);
+  EXPECT_EQ(amoTx.args["txinfo"]["wallet"]["pri"], leaf["cpri"]);
+  EXPECT_EQ(amoUnsigned.args["txinfo"]["wallet"]["pub"].asString(), p256Pub);
+  EXPECT_EQ(amoSigned.args["txinfo"]["unsignedtxinfo"], amoUnsigned.ret["unsignedtxinfo"]);
+  EXPECT_EQ(amoSigned.args["txinfo"]["signinfos"][0]["signaturehash"],
+            amoUnsigned.ret["signinfos"][0]["signaturehash"]);
+  EXPECT_EQ(amoSigned.ret["tx"], amoTx.ret["tx"]);
 }
 
 }  // namespace
