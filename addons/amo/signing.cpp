@@ -69,8 +69,13 @@ int GenerateAMOUnsignedTx(Json::Value txinfo, const Bytes& pub, uint32_t algo, s
     AddErrTrail("GenerateAMOUnsignedTx", row->failureLine, 1000, row->failure);
     return 1;
   }
-  body = "\"type\":\"" + type + "\",\"sender\":\"" + sender + "\",\"fee\":\"" + std::to_string(StrToInt(fee)) +
-         "\",\"last_height\":\"" + std::to_string(StrToInt(lastHeight)) + "\",\"payload\":" + payload;
+  // Read after the payload: a fee or height that is no number (or beyond 32
+  // bits) throws, naming the member, and the request fails as one that
+  // cannot be carried out; it is never signed as 0.
+  const int32_t feeValue = ArgToInt("fee", fee);
+  const int32_t heightValue = ArgToInt("last_height", lastHeight);
+  body = "\"type\":\"" + type + "\",\"sender\":\"" + sender + "\",\"fee\":\"" + std::to_string(feeValue) +
+         "\",\"last_height\":\"" + std::to_string(heightValue) + "\",\"payload\":" + payload;
   return 0;
 }
 

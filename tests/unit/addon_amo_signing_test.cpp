@@ -401,7 +401,7 @@ TEST(AmoSigning, FeeAndHeightTexts) {
   struct Case {
     const char* fee;
     const char* written;
-  } cases[] = {{"0x1F4", "500"}, {"500", "500"}, {"", "0"}, {"1e3", "0"}, {"2147483647", "2147483647"}};
+  } cases[] = {{"0x1F4", "500"}, {"500", "500"}, {"", "0"}, {"2147483647", "2147483647"}};
   for (const Case& c : cases) {
     Json::Value info = TxInfo("withdraw", R"({"amount":"1"})", Wallet("pri", kPri, ""));
     info["fee"] = c.fee;
@@ -411,6 +411,24 @@ TEST(AmoSigning, FeeAndHeightTexts) {
     const Json::Value tx = tvt::ParseJson(Text(Base64Decode(r.json["tx"].asString())));
     EXPECT_EQ(tx["fee"].asString(), c.written) << c.fee;
     EXPECT_EQ(tx["last_height"].asString(), c.written) << c.fee;
+  }
+  // A text that is no number is refused by name, not signed as 0.
+  struct Bad {
+    const char* member;
+    const char* value;
+    std::string entry;
+  } bad[] = {
+      {"fee", "1e3", "RunModule_AMO:1442[number conversion failed(fee is not a number) !!]"},
+      {"fee", "-1", "RunModule_AMO:1442[number conversion failed(fee is not a number) !!]"},
+      {"last_height", "12 ", "RunModule_AMO:1442[number conversion failed(last_height is not a number) !!]"},
+      {"last_height", "0xg", "RunModule_AMO:1442[number conversion failed(last_height is not a number) !!]"},
+  };
+  for (const Bad& b : bad) {
+    Json::Value info = TxInfo("withdraw", R"({"amount":"1"})", Wallet("pri", kPri, ""));
+    info[b.member] = b.value;
+    const amot::Reply r = GenTx(info);
+    EXPECT_EQ(r.rc, 1) << b.value;
+    EXPECT_EQ(amot::Chain(r), b.entry) << b.value;
   }
 }
 
