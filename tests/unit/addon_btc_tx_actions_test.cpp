@@ -187,6 +187,20 @@ TEST(BtcTxActions, RedeemScriptPushIsMinimal) {
   EXPECT_EQ(UnsignedTx(args, "btc"), 0) << GetErrTrail();
 }
 
+// A redeem script with bytes after OP_CHECKMULTISIG is no multisig script:
+// the input is refused before anything is hashed.
+TEST(BtcTxActions, RedeemScriptWithTrailingBytesIsRefused) {
+  const Json::Value c = OracleJson(R"({"mode":"one","seed":11,"coin":"btc","type":"P2WSH","n":2,"m":2})");
+  Json::Value args(Json::objectValue);
+  args["txinfo"] = TxInfo(c, false);
+  args["txinfo"]["input"][0]["redeems"] = args["txinfo"]["input"][0]["redeems"].asString() + "52ae";
+  ASSERT_EQ(UnsignedTx(args, "btc"), 1);
+  EXPECT_NE(GetErrTrail().find("MakeUtxoType:913[GetRedeemInfo Error !!]<=GenerateBTCUnsignedTx:1506[input[0] "
+                               "MakeUtxoType Error !!]<=GenUnsignedTx_BTC:1739[GenerateUnsignedTx error !!]"),
+            std::string::npos)
+      << GetErrTrail();
+}
+
 // Bitcoin Cash and Bitcoin SV have no segwit: an input that spends a segwit
 // script is refused there, single key (894) or redeem script (928).
 TEST(BtcTxActions, SegwitSpendsAreRefusedOnCashChains) {
@@ -300,13 +314,15 @@ TEST(BtcTxActions, RefusalTable) {
   second["txinfo"]["unsignedtxinfo"] = args["unsignedtxinfo"];
   second["txinfo"]["signinfos"] = infos;
   EXPECT_EQ(SignedTx(second, "btc"), 1);
-  EXPECT_EQ(GetErrTrail().find("GenerateBTCSignedTx:1591[input[0].signinfos.signaturehash is not exist !!]"), 0u)
+  EXPECT_NE(GetErrTrail().find("GenerateBTCSignedTx:1591[input[0].signinfos.signaturehash is not exist !!]"),
+            std::string::npos)
       << GetErrTrail();
   // Given back exactly as produced (no signature), the input lacks its one.
   ResetErrTrail();
   second["txinfo"]["signinfos"] = args["signinfos"];
   EXPECT_EQ(SignedTx(second, "btc"), 1);
-  EXPECT_EQ(GetErrTrail().find("MakeScripSig:1209[make signed transaction more need signature !!]"), 0u) << GetErrTrail();
+  EXPECT_NE(GetErrTrail().find("MakeScripSig:1209[make signed transaction more need signature !!]"), std::string::npos)
+      << GetErrTrail();
 }
 
 }  // namespace
