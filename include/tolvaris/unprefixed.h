@@ -146,8 +146,10 @@ TOLVARIS_API int GenAddr(uint32_t code, const char* addrinfo, unsigned char* out
 /* Signed raw transaction of a transaction description (a JSON value, passed
  * as the add-on's "txinfo"), as GenAddr. On success out receives the raw
  * transaction's bytes and *isText is 0, or, when the reply holds no raw
- * transaction, the whole result text and *isText is 1. Returns 0 or 1 as
- * GenAddr (isText must not be null). */
+ * transaction, the whole result text and *isText is 1. A null out asks for
+ * the output's length: *outLen receives it, nothing else is written, 0 is
+ * returned (the request runs in full each time). Returns 0 or 1 as GenAddr
+ * (isText must not be null). */
 TOLVARIS_API int GenRawTx(uint32_t code, const char* txinfo, uint32_t* isText, unsigned char* out,
                           uint32_t* outLen);
 

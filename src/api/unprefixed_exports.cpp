@@ -336,8 +336,7 @@ int GenAddr(uint32_t code, const char* addrinfo, unsigned char* out, uint32_t* o
 
 int GenRawTx(uint32_t code, const char* txinfo, uint32_t* isText, unsigned char* out, uint32_t* outLen) {
   return Unframed(1, [&] {
-    if (!IsServedCode(code) || txinfo == nullptr || isText == nullptr || out == nullptr || outLen == nullptr)
-      return 1;
+    if (!IsServedCode(code) || txinfo == nullptr || isText == nullptr || outLen == nullptr) return 1;
     if (!IsOneJsonValue(txinfo)) return 1;
     SecureText reply;
     if (!RunBtcAction(code, "GenTx", "txinfo", txinfo, reply)) return 1;
@@ -353,6 +352,11 @@ int GenRawTx(uint32_t code, const char* txinfo, uint32_t* isText, unsigned char*
     // A raw transaction that decodes to no bytes (bad hex digits) is no
     // transaction: the caller gets the whole reply to look at instead.
     const bool text = raw.size() == 0;
+    if (out == nullptr) {
+      // A size query: the length the output needs, nothing else.
+      *outLen = static_cast<uint32_t>(text ? reply.size() : raw.size());
+      return 0;
+    }
     const bool copied = text ? CopyOut(reply.data(), reply.size(), out, outLen)
                              : CopyOut(raw.data(), raw.size(), out, outLen);
     if (!copied) return 1;

@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
 """The shared library's dynamic symbols are exactly the functions the public
-headers declare with TOLVARIS_API: every one is defined, nothing internal leaks out."""
+headers declare with TOLVARIS_API and the JNI entry points of the Java class's
+native methods: every one is defined, nothing internal leaks out.
+
+  check_exports.py LIBRARY INCLUDE_DIR [JAVA_CLASS_SOURCE ...]
+"""
 import pathlib
 import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "cmake"))
-from export_names import declared_names  # noqa: E402
+from export_names import exported_names  # noqa: E402
 
-lib, include_dir = sys.argv[1], sys.argv[2]
-declared = set(declared_names(include_dir))
+lib, include_dir, java_sources = sys.argv[1], sys.argv[2], sys.argv[3:]
+declared = set(exported_names(include_dir, java_sources))
 
 out = subprocess.run(["nm", "-D", "--defined-only", lib], check=True, capture_output=True, text=True).stdout
 exported = set()

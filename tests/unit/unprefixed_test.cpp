@@ -529,6 +529,27 @@ TEST_F(Drivers, GenRawTxWithoutUsableRawTxGivesTheWholeResult) {
   ExpectUntouched(RawTx(withAddon_, 0, R"({"inputs":[]})", whole.len - 1), whole.len - 1);
 }
 
+TEST_F(Drivers, GenRawTxAnswersASizeQuery) {
+  const struct {
+    const char* info;
+    uint32_t isText;
+  } cases[] = {{R"({"rawtx":"0x0100ff"})", 0}, {R"({"inputs":[]})", 1}};
+  for (const auto& c : cases) {
+    const Out full = RawTx(withAddon_, 0, c.info);
+    ASSERT_EQ(full.rc, 0) << c.info;
+    ASSERT_EQ(full.isText, c.isText) << c.info;
+    uint32_t len = 0, isText = kUntouchedFlag;
+    EXPECT_EQ(withAddon_->genRawTx(0, c.info, &isText, nullptr, &len), 0) << c.info;
+    EXPECT_EQ(len, full.len) << c.info;
+    EXPECT_EQ(isText, kUntouchedFlag) << c.info;
+  }
+  // A failing request answers no size.
+  uint32_t len = 5, isText = kUntouchedFlag;
+  EXPECT_EQ(withAddon_->genRawTx(0, R"({"fail":true})", &isText, nullptr, &len), 1);
+  EXPECT_EQ(withAddon_->genRawTx(1, R"({"rawtx":"0x01"})", &isText, nullptr, &len), 1);
+  EXPECT_EQ(len, 5u);
+}
+
 TEST_F(Drivers, GenRawTxRefusals) {
   ExpectUntouched(RawTx(withAddon_, 0, R"({"fail":true})"));
   for (uint32_t code : {1u, 4u, 0x0F000007u}) ExpectUntouched(RawTx(withAddon_, code, R"({"rawtx":"0x01"})"));
