@@ -43,7 +43,8 @@ import javax.crypto.spec.SecretKeySpec;
  *
  * Arguments: the vector folder (bip39-vectors.json, hd-vectors.json).
  * The library folder on java.library.path holds the test add-on quenmod-btc.so
- * beside libtolvaris.so.
+ * beside libtolvaris.so; the property tv.addon, when set, names the add-on to
+ * load by path before the drivers run.
  */
 public final class JniHarness {
     private static final String PREFIX = "\nOstrel Exception => ";
@@ -561,6 +562,10 @@ public final class JniHarness {
     }
 
     static void drivers() throws Throwable {
+        String addon = System.getProperty("tv.addon");
+        if (addon != null) {
+            System.load(addon);
+        }
         String info = "{\"pubs\":[{\"pub\":\"0x02ab\"}],\"addr_type\":\"p2pkh\"}";
         checkEquals(JniWrapper.GenAddr(0, info), "main:p2pkh:0x02ab", "GenAddr on the main network");
         checkEquals(JniWrapper.GenAddr(0x0F000000, info), "test:p2pkh:0x02ab", "GenAddr on the test network");
