@@ -102,42 +102,12 @@ void CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule
   }
 }
 
-// Portable CBC decryption: a batch of blocks through the bitsliced code,
-// then each XORed with the ciphertext before it.
-constexpr size_t kBatch = 8;
-
 template <int Nr>
 void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
   if (HasAesNi()) {
     NXVT_AesNi_CbcDecrypt(data, count, schedule, Nr, iv);
-    return;
-  }
-  unsigned char kept[16 * kBatch];
-  unsigned char chain[16];
-  memcpy(chain, iv, 16);
-  for (size_t done = 0; done < count;) {
-    const size_t n = count - done < kBatch ? count - done : kBatch;
-    unsigned char* p = data + 16 * done;
-    memcpy(kept, p, 16 * n);
-    NXVT_AesCt_DecryptBlocks(p, n, schedule, Nr);
-    for (size_t b = 0; b < 16; ++b) p[b] ^= chain[b];
-    for (size_t b = 16; b < 16 * n; ++b) p[b] ^= kept[b - 16];
-    memcpy(chain, kept + 16 * (n - 1), 16);
-    done += n;
-  }
-  memcpy(iv, chain, 16);
-  Wipe(kept, sizeof kept);
-}
-
-// Adds one to the last counterBytes bytes as a big-endian number. GCM's
-// first counter block is derived from the key when the IV is not 12 bytes
-// long, so the carry runs through every byte without a branch.
-void Increment(unsigned char* counter, int counterBytes) {
-  unsigned carry = 1;
-  for (int b = 15; b >= 16 - counterBytes; --b) {
-    const unsigned v = counter[b] + carry;
-    counter[b] = static_cast<unsigned char>(v);
-    carry = v >> 8;
+  } else {
+    NXVT_AesCt_CbcDecrypt(data, count, schedule, Nr, iv);
   }
 }
 
@@ -145,21 +115,9 @@ template <int Nr>
 void Ctr(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter, int counterBytes) {
   if (HasAesNi()) {
     NXVT_AesNi_Ctr(data, len, schedule, Nr, counter, counterBytes);
-    return;
+  } else {
+    NXVT_AesCt_Ctr(data, len, schedule, Nr, counter, counterBytes);
   }
-  unsigned char ks[16 * kBatch];
-  for (size_t done = 0; done < len;) {
-    const size_t bytes = len - done < sizeof ks ? len - done : sizeof ks;
-    const size_t n = (bytes + 15) / 16;
-    for (size_t b = 0; b < n; ++b) {
-      memcpy(ks + 16 * b, counter, 16);
-      Increment(counter, counterBytes);
-    }
-    NXVT_AesCt_EncryptBlocks(ks, n, schedule, Nr);
-    for (size_t b = 0; b < bytes; ++b) data[done + b] ^= ks[b];
-    done += bytes;
-  }
-  Wipe(ks, sizeof ks);
 }
 
 template <int Nr>

@@ -16,7 +16,7 @@
 namespace {
 
 using Lanes1 = uint16_t;                                                 // one block
-using Lanes8 = uint64_t __attribute__((vector_size(16), may_alias));     // eight blocks
+using Lanes8 = uint64_t __attribute__((vector_size(16)));     // eight blocks
 
 template <class W>
 inline W Splat(uint16_t m);
@@ -424,6 +424,63 @@ void NXVT_AesCt_CbcEncrypt(unsigned char* data, size_t count, const unsigned cha
   }
   if (count > 0) memcpy(iv, chain, 16);
   Wipe(q, sizeof q);
+}
+
+void NXVT_AesCt_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv) {
+  const PlaneKeys<Lanes8> rk(schedule, rounds);
+  constexpr size_t kBatch = kLanes<Lanes8>;
+  Lanes8 q[8];
+  unsigned char kept[16 * kBatch];
+  unsigned char chain[16];
+  memcpy(chain, iv, 16);
+  for (size_t done = 0; done < count;) {
+    const size_t n = count - done < kBatch ? count - done : kBatch;
+    unsigned char* p = data + 16 * done;
+    memcpy(kept, p, 16 * n);
+    Pack<Lanes8>(q, p, n);
+    DecryptPlanes(q, rk);
+    Unpack<Lanes8>(p, n, q);
+    for (size_t b = 0; b < 16; ++b) p[b] ^= chain[b];
+    for (size_t b = 16; b < 16 * n; ++b) p[b] ^= kept[b - 16];
+    memcpy(chain, kept + 16 * (n - 1), 16);
+    done += n;
+  }
+  memcpy(iv, chain, 16);
+  Wipe(q, sizeof q);
+  Wipe(kept, sizeof kept);
+}
+
+void NXVT_AesCt_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
+                    unsigned char* counter, int counterBytes) {
+  const PlaneKeys<Lanes8> rk(schedule, rounds);
+  constexpr size_t kBatch = kLanes<Lanes8>;
+  Lanes8 q[8];
+  unsigned char ks[16 * kBatch];
+  for (size_t done = 0; done < len;) {
+    const size_t bytes = len - done < sizeof ks ? len - done : sizeof ks;
+    const size_t n = (bytes + 15) / 16;
+    for (size_t b = 0; b < n; ++b) {
+      memcpy(ks + 16 * b, counter, 16);
+      // Branch-free carry: GCM's first counter block can come from the key.
+      unsigned carry = 1;
+      for (int i = 15; i >= 16 - counterBytes; --i) {
+        const unsigned v = counter[i] + carry;
+        counter[i] = static_cast<unsigned char>(v);
+        carry = v >> 8;
+      }
+    }
+    Pack<Lanes8>(q, ks, n);
+    EncryptPlanes(q, rk);
+    Unpack<Lanes8>(ks, n, q);
+    unsigned char* p = data + done;
+    size_t b = 0;
+    for (; b + 8 <= bytes; b += 8) StoreLe64(p + b, LoadLe64(p + b) ^ LoadLe64(ks + b));
+    for (; b < bytes; ++b) p[b] ^= ks[b];
+    done += bytes;
+  }
+  Wipe(q, sizeof q);
+  Wipe(ks, sizeof ks);
 }
 
 void NXVT_AesCt_SubWord(unsigned char* word) {

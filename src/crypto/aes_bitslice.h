@@ -13,6 +13,11 @@ void NXVT_AesCt_DecryptBlocks(unsigned char* blocks, size_t count, const unsigne
 // ciphertext block. The round keys are converted once for the whole chain.
 void NXVT_AesCt_CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
                            unsigned char* iv);
+void NXVT_AesCt_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv);
+// data ^= E(ctr), E(ctr + 1), ... as NXVT_BLOCK_BULK::ctr describes.
+void NXVT_AesCt_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
+                    unsigned char* counter, int counterBytes);
 // SubBytes of four bytes in place, for the key expansion.
 void NXVT_AesCt_SubWord(unsigned char* word);
 
