@@ -2,7 +2,7 @@
 // AES-256 GCM, CTR and CBC, SHA-256, SHA-512, Keccak-256 (against SHA3-256,
 // the same permutation), RIPEMD-160, HMAC-SHA512, PBKDF2-HMAC-SHA512 and
 // scrypt. Each operation runs as "<op>/ours" and "<op>/ref"; a table of
-// medians (ours / ref) with their spread follows the usual output.
+// medians of CPU time (ours / ref) with their spread follows the usual output.
 //
 // TOLVARIS_BENCH_PORTABLE=1 forces our portable paths (the bench program
 // reads it, not the library); OPENSSL_ia32cap masks OpenSSL's extensions, e.g.
@@ -178,7 +178,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      if (r.iterations > 0 && r.run_type == Run::RT_Iteration) times_[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
+      if (r.iterations > 0 && r.run_type == Run::RT_Iteration) times_[r.run_name.function_name].push_back(r.GetAdjustedCPUTime());
     }
     ConsoleReporter::ReportRuns(runs);
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "trail/trail.h"
+#include "crypto/digest_blocks.h"
 #include "crypto/keccak.h"
 #include "crypto/memory.h"
 
@@ -15,23 +16,55 @@ bool KnownDesc(const NXVT_DIGEST_DESC* d) {
   return d == &NXVT_SHA256_DESC || d == &NXVT_SHA512_DESC || d == &NXVT_RIPEMD160_DESC;
 }
 
-// Feeds `len` bytes through a block buffer of `B` bytes, compressing each
-// full block. The count words are kept by the caller.
+// Whole-block compression of each streaming descriptor.
+void Sha256Blocks(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t blocks) {
+  NXVT_SHA256_Blocks(ctx->w32.state, data, blocks);
+}
+void Sha512Blocks(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t blocks) {
+  NXVT_SHA512_Blocks(ctx->w64.state, data, blocks);
+}
+void Ripemd160Blocks(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t blocks) {
+  NXVT_RIPEMD160_Blocks(ctx->w32.state, data, blocks);
+}
+
+using BlocksFn = void (*)(NXVT_DIGEST_CTX*, const unsigned char*, size_t);
+
+BlocksFn BlocksFor(const NXVT_DIGEST_DESC* d) {
+  static const struct {
+    const NXVT_DIGEST_DESC* desc;
+    BlocksFn blocks;
+  } kRows[] = {{&NXVT_SHA256_DESC, Sha256Blocks}, {&NXVT_SHA512_DESC, Sha512Blocks},
+               {&NXVT_RIPEMD160_DESC, Ripemd160Blocks}};
+  for (const auto& r : kRows) {
+    if (r.desc == d) return r.blocks;
+  }
+  return nullptr;
+}
+
+// Feeds `len` bytes through a block buffer of `B` bytes: a partly filled
+// buffer is completed and compressed, the whole blocks after it are
+// compressed straight from the input in one call, the rest is kept. The
+// count words are kept by the caller.
 template <class Ctx>
 void Absorb(NXVT_DIGEST_CTX* ctx, Ctx& part, size_t n, size_t B, const unsigned char* data, size_t len) {
-  if (n + len >= B) {
-    while (n + len >= B) {
-      const size_t take = B - n;
-      memcpy(part.block + n, data, take);
-      ctx->desc->compress(ctx, part.block);
-      data += take;
-      len -= take;
-      n = 0;
-    }
-    if (len > 0) memcpy(part.block, data, len);
-  } else {
+  if (n + len < B) {
     memcpy(part.block + n, data, len);
+    return;
   }
+  const BlocksFn blocks = BlocksFor(ctx->desc);
+  if (n > 0) {
+    const size_t take = B - n;
+    memcpy(part.block + n, data, take);
+    blocks(ctx, part.block, 1);
+    data += take;
+    len -= take;
+  }
+  if (len >= B) {
+    blocks(ctx, data, len / B);
+    data += len / B * B;
+    len %= B;
+  }
+  if (len > 0) memcpy(part.block, data, len);
 }
 
 // Pads the buffer of a context copy, appends the bit count and compresses.

@@ -40,4 +40,21 @@ inline void StoreLe64(unsigned char* p, uint64_t v) {
   StoreLe32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
+// Big-endian store of a 32- or 64-bit word.
+inline void StoreBeWord(unsigned char* p, uint32_t v) { StoreBe32(p, v); }
+inline void StoreBeWord(unsigned char* p, uint64_t v) { StoreBe64(p, v); }
+
+// Adds the working variables back into an eight-word chaining state.
+template <class W>
+inline void FeedForward(W* st, W a, W b, W c, W d, W e, W f, W g, W h) {
+  st[0] += a;
+  st[1] += b;
+  st[2] += c;
+  st[3] += d;
+  st[4] += e;
+  st[5] += f;
+  st[6] += g;
+  st[7] += h;
+}
+
 #endif

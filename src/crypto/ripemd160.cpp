@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "crypto/digest.h"
+#include "crypto/digest_blocks.h"
 #include "crypto/digest_util.h"
 
 namespace {
@@ -44,35 +45,41 @@ void Ripemd160Init(NXVT_DIGEST_CTX* ctx) {
   memcpy(ctx->w32.state, kIv, sizeof kIv);
 }
 
-void Ripemd160Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) {
+// Fully unrolled, so the line's word order, rotations, constants and
+// boolean function are constants in every step.
+void PortableBlocks(uint32_t* h, const unsigned char* data, size_t blocks) {
   uint32_t x[16];
-  for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
-  uint32_t* h = ctx->w32.state;
-  uint32_t al = h[0], bl = h[1], cl = h[2], dl = h[3], el = h[4];
-  uint32_t ar = h[0], br = h[1], cr = h[2], dr = h[3], er = h[4];
-  for (int j = 0; j < 80; ++j) {
-    const int round = j / 16;
-    uint32_t t = Rotl(al + F(round, bl, cl, dl) + x[kRL[j]] + kKL[round], kSL[j]) + el;
-    al = el;
-    el = dl;
-    dl = Rotl(cl, 10);
-    cl = bl;
-    bl = t;
-    t = Rotl(ar + F(4 - round, br, cr, dr) + x[kRR[j]] + kKR[round], kSR[j]) + er;
-    ar = er;
-    er = dr;
-    dr = Rotl(cr, 10);
-    cr = br;
-    br = t;
+  for (size_t n = 0; n < blocks; ++n, data += 64) {
+    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(data + 4 * i);
+    uint32_t al = h[0], bl = h[1], cl = h[2], dl = h[3], el = h[4];
+    uint32_t ar = h[0], br = h[1], cr = h[2], dr = h[3], er = h[4];
+#pragma GCC unroll 80
+    for (int j = 0; j < 80; ++j) {
+      const int round = j / 16;
+      uint32_t t = Rotl(al + F(round, bl, cl, dl) + x[kRL[j]] + kKL[round], kSL[j]) + el;
+      al = el;
+      el = dl;
+      dl = Rotl(cl, 10);
+      cl = bl;
+      bl = t;
+      t = Rotl(ar + F(4 - round, br, cr, dr) + x[kRR[j]] + kKR[round], kSR[j]) + er;
+      ar = er;
+      er = dr;
+      dr = Rotl(cr, 10);
+      cr = br;
+      br = t;
+    }
+    const uint32_t t = h[1] + cl + dr;
+    h[1] = h[2] + dl + er;
+    h[2] = h[3] + el + ar;
+    h[3] = h[4] + al + br;
+    h[4] = h[0] + bl + cr;
+    h[0] = t;
   }
-  const uint32_t t = h[1] + cl + dr;
-  h[1] = h[2] + dl + er;
-  h[2] = h[3] + el + ar;
-  h[3] = h[4] + al + br;
-  h[4] = h[0] + bl + cr;
-  h[0] = t;
   Wipe(x, sizeof x);
 }
+
+void Ripemd160Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_RIPEMD160_Blocks(ctx->w32.state, block, 1); }
 
 // 64-bit little-endian bit count in the last 8 bytes.
 void Ripemd160Length(unsigned char* block, const NXVT_DIGEST_CTX* ctx) {
@@ -88,3 +95,7 @@ void Ripemd160Output(unsigned char* out, const NXVT_DIGEST_CTX* ctx) {
 
 const NXVT_DIGEST_DESC NXVT_RIPEMD160_DESC = {20, Ripemd160Init, Ripemd160Compress, Ripemd160Length,
                                               Ripemd160Output};
+
+void NXVT_RIPEMD160_Blocks(uint32_t* state, const unsigned char* data, size_t blocks) {
+  PortableBlocks(state, data, blocks);
+}

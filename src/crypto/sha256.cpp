@@ -1,7 +1,11 @@
 // SHA-256 (FIPS 180-4) as a digest descriptor for the streaming layer.
+#include <immintrin.h>
+
 #include <cstring>
 
+#include "crypto/cpu_features.h"
 #include "crypto/digest.h"
+#include "crypto/digest_blocks.h"
 #include "crypto/digest_util.h"
 
 namespace {
@@ -39,33 +43,29 @@ void Sha256Init(NXVT_DIGEST_CTX* ctx) {
     h = t1 + t2;                                         \
   } while (0)
 
-void Sha256Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) {
+void PortableBlocks(uint32_t* st, const unsigned char* data, size_t blocks) {
   uint32_t w[64];
-  for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
-  for (int i = 16; i < 64; ++i) w[i] = s1(w[i - 2]) + w[i - 7] + s0(w[i - 15]) + w[i - 16];
-  uint32_t* st = ctx->w32.state;
-  uint32_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-  for (int i = 0; i < 64; i += 8) {
-    SHA256_ROUND(a, b, c, d, e, f, g, h, i);
-    SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1);
-    SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2);
-    SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3);
-    SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4);
-    SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5);
-    SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6);
-    SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7);
+  for (size_t n = 0; n < blocks; ++n, data += 64) {
+    for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+    for (int i = 16; i < 64; ++i) w[i] = s1(w[i - 2]) + w[i - 7] + s0(w[i - 15]) + w[i - 16];
+    uint32_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+    for (int i = 0; i < 64; i += 8) {
+      SHA256_ROUND(a, b, c, d, e, f, g, h, i);
+      SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1);
+      SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2);
+      SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3);
+      SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4);
+      SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5);
+      SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6);
+      SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7);
+    }
+    FeedForward(st, a, b, c, d, e, f, g, h);
   }
-  st[0] += a;
-  st[1] += b;
-  st[2] += c;
-  st[3] += d;
-  st[4] += e;
-  st[5] += f;
-  st[6] += g;
-  st[7] += h;
   Wipe(w, sizeof w);
 }
 #undef SHA256_ROUND
+
+void Sha256Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_SHA256_Blocks(ctx->w32.state, block, 1); }
 
 // The bit count (already converted from bytes) goes big-endian into the last 8 bytes.
 void Sha256Length(unsigned char* block, const NXVT_DIGEST_CTX* ctx) {
@@ -80,3 +80,56 @@ void Sha256Output(unsigned char* out, const NXVT_DIGEST_CTX* ctx) {
 }  // namespace
 
 const NXVT_DIGEST_DESC NXVT_SHA256_DESC = {32, Sha256Init, Sha256Compress, Sha256Length, Sha256Output};
+
+// SHA-NI: two rounds per SHA256RNDS2, the message schedule with
+// SHA256MSG1 / SHA256MSG2, four schedule words per register. The state is
+// kept as the register pair ABEF / CDGH the instructions work on.
+static __attribute__((target("sha,sse4.1,ssse3"))) void ShaNiBlocks(uint32_t* state,
+                                                                         const unsigned char* data,
+                                                                         size_t blocks) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bll, 0x0405060700010203ll);
+  __m128i tmp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));        // DCBA
+  __m128i state1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));  // HGFE
+  tmp = _mm_shuffle_epi32(tmp, 0xB1);                                              // CDAB
+  state1 = _mm_shuffle_epi32(state1, 0x1B);                                        // EFGH
+  __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);                               // ABEF
+  state1 = _mm_blend_epi16(state1, tmp, 0xF0);                                     // CDGH
+
+  for (size_t n = 0; n < blocks; ++n, data += 64) {
+    const __m128i abefSave = state0, cdghSave = state1;
+    __m128i m[16];
+#pragma GCC unroll 16
+    for (int g = 0; g < 16; ++g) {
+      if (g < 4) {
+        m[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byteSwap);
+      }
+      __m128i msg = _mm_add_epi32(m[g], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + 4 * g)));
+      state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
+      if (g >= 3 && g < 15) {
+        // W[4(g+1) ..] = msg2(msg1(W[4(g-3)..], W[4(g-2)..]) + W[4g-3 ..], W[4g ..])
+        m[g + 1] = _mm_sha256msg2_epu32(_mm_add_epi32(m[g + 1], _mm_alignr_epi8(m[g], m[g - 1], 4)), m[g]);
+      }
+      msg = _mm_shuffle_epi32(msg, 0x0E);
+      state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
+      if (g >= 1 && g < 13) m[g + 3] = _mm_sha256msg1_epu32(m[g - 1], m[g]);
+    }
+    state0 = _mm_add_epi32(state0, abefSave);
+    state1 = _mm_add_epi32(state1, cdghSave);
+  }
+
+  tmp = _mm_shuffle_epi32(state0, 0x1B);         // FEBA
+  state1 = _mm_shuffle_epi32(state1, 0xB1);      // DCHG
+  state0 = _mm_blend_epi16(tmp, state1, 0xF0);   // DCBA
+  state1 = _mm_alignr_epi8(state1, tmp, 8);      // HGFE
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), state0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), state1);
+}
+
+void NXVT_SHA256_Blocks(uint32_t* state, const unsigned char* data, size_t blocks) {
+  if (blocks == 0) return;
+  if (NXVT_CpuFeatures().shani) {
+    ShaNiBlocks(state, data, blocks);
+  } else {
+    PortableBlocks(state, data, blocks);
+  }
+}

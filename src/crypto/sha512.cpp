@@ -1,7 +1,11 @@
 // SHA-512 (FIPS 180-4) as a digest descriptor for the streaming layer.
+#include <immintrin.h>
+
 #include <cstring>
 
+#include "crypto/cpu_features.h"
 #include "crypto/digest.h"
+#include "crypto/digest_blocks.h"
 #include "crypto/digest_util.h"
 
 namespace {
@@ -43,41 +47,133 @@ void Sha512Init(NXVT_DIGEST_CTX* ctx) {
   memcpy(ctx->w64.state, kIv, sizeof kIv);
 }
 
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, i)          \
-  do {                                                   \
-    uint64_t t1 = h + S1(e) + Ch(e, f, g) + kK[i] + w[i]; \
-    uint64_t t2 = S0(a) + Maj(a, b, c);                  \
-    d += t1;                                             \
-    h = t1 + t2;                                         \
+// Rounds i..i+15 with the schedule kept as a rolling window of sixteen
+// words: w[j] is replaced by W[i + j + 16] after its last use (not in the
+// last sixteen rounds). Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)), and b ^ c
+// is the a ^ b of the round before.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, j, expand)                                     \
+  do {                                                                                     \
+    /* S1(e) is the long path: everything else is summed while it runs. */                \
+    const uint64_t t1 = ((h + kK[i + (j)] + w[j]) + (((f ^ g) & e) ^ g)) + S1(e);         \
+    const uint64_t ab = a ^ b;                                                             \
+    const uint64_t t2 = S0(a) + (b ^ (ab & bc));                                           \
+    bc = ab;                                                                               \
+    d += t1;                                                                               \
+    h = t1 + t2;                                                                           \
+    if (expand) w[j] += s1(w[((j) + 14) & 15]) + w[((j) + 9) & 15] + s0(w[((j) + 1) & 15]); \
   } while (0)
 
-void Sha512Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) {
-  uint64_t w[80];
-  for (int i = 0; i < 16; ++i) w[i] = LoadBe64(block + 8 * i);
-  for (int i = 16; i < 80; ++i) w[i] = s1(w[i - 2]) + w[i - 7] + s0(w[i - 15]) + w[i - 16];
-  uint64_t* st = ctx->w64.state;
-  uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-  for (int i = 0; i < 80; i += 8) {
-    SHA512_ROUND(a, b, c, d, e, f, g, h, i);
-    SHA512_ROUND(h, a, b, c, d, e, f, g, i + 1);
-    SHA512_ROUND(g, h, a, b, c, d, e, f, i + 2);
-    SHA512_ROUND(f, g, h, a, b, c, d, e, i + 3);
-    SHA512_ROUND(e, f, g, h, a, b, c, d, i + 4);
-    SHA512_ROUND(d, e, f, g, h, a, b, c, i + 5);
-    SHA512_ROUND(c, d, e, f, g, h, a, b, i + 6);
-    SHA512_ROUND(b, c, d, e, f, g, h, a, i + 7);
+#define SHA512_16_ROUNDS(expand)                         \
+  do {                                                   \
+    SHA512_ROUND(a, b, c, d, e, f, g, h, 0, expand);     \
+    SHA512_ROUND(h, a, b, c, d, e, f, g, 1, expand);     \
+    SHA512_ROUND(g, h, a, b, c, d, e, f, 2, expand);     \
+    SHA512_ROUND(f, g, h, a, b, c, d, e, 3, expand);     \
+    SHA512_ROUND(e, f, g, h, a, b, c, d, 4, expand);     \
+    SHA512_ROUND(d, e, f, g, h, a, b, c, 5, expand);     \
+    SHA512_ROUND(c, d, e, f, g, h, a, b, 6, expand);     \
+    SHA512_ROUND(b, c, d, e, f, g, h, a, 7, expand);     \
+    SHA512_ROUND(a, b, c, d, e, f, g, h, 8, expand);     \
+    SHA512_ROUND(h, a, b, c, d, e, f, g, 9, expand);     \
+    SHA512_ROUND(g, h, a, b, c, d, e, f, 10, expand);    \
+    SHA512_ROUND(f, g, h, a, b, c, d, e, 11, expand);    \
+    SHA512_ROUND(e, f, g, h, a, b, c, d, 12, expand);    \
+    SHA512_ROUND(d, e, f, g, h, a, b, c, 13, expand);    \
+    SHA512_ROUND(c, d, e, f, g, h, a, b, 14, expand);    \
+    SHA512_ROUND(b, c, d, e, f, g, h, a, 15, expand);    \
+  } while (0)
+
+inline void Rounds(uint64_t* st, const unsigned char* data, size_t blocks) {
+  uint64_t w[16];
+  for (size_t n = 0; n < blocks; ++n, data += 128) {
+    for (int k = 0; k < 16; ++k) w[k] = LoadBe64(data + 8 * k);
+    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+    uint64_t bc = b ^ c;
+    int i = 0;
+    for (; i < 64; i += 16) SHA512_16_ROUNDS(true);
+    SHA512_16_ROUNDS(false);
+    FeedForward(st, a, b, c, d, e, f, g, h);
   }
-  st[0] += a;
-  st[1] += b;
-  st[2] += c;
-  st[3] += d;
-  st[4] += e;
-  st[5] += f;
-  st[6] += g;
-  st[7] += h;
   Wipe(w, sizeof w);
 }
+#undef SHA512_16_ROUNDS
 #undef SHA512_ROUND
+
+void PortableBlocks(uint64_t* st, const unsigned char* data, size_t blocks) { Rounds(st, data, blocks); }
+
+// The AVX2 build: the message schedule runs two words per vector register
+// beside the scalar rounds, which read W + K from a small buffer; the
+// rounds use BMI2 rotations.
+#define NXVT_SHA512_AVX2 __attribute__((target("avx2,bmi2")))
+
+NXVT_SHA512_AVX2 inline __m128i Rotr2(__m128i x, int n) {
+  return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
+}
+NXVT_SHA512_AVX2 inline __m128i SmallSigma0(__m128i x) {
+  return _mm_xor_si128(_mm_xor_si128(Rotr2(x, 1), Rotr2(x, 8)), _mm_srli_epi64(x, 7));
+}
+NXVT_SHA512_AVX2 inline __m128i SmallSigma1(__m128i x) {
+  return _mm_xor_si128(_mm_xor_si128(Rotr2(x, 19), Rotr2(x, 61)), _mm_srli_epi64(x, 6));
+}
+
+#define SHA512_VROUND(a, b, c, d, e, f, g, h, j)                                      \
+  do {                                                                               \
+    const uint64_t t1 = ((h + wk[j]) + (((f ^ g) & e) ^ g)) + S1(e);                 \
+    const uint64_t ab = a ^ b;                                                       \
+    const uint64_t t2 = S0(a) + (b ^ (ab & bc));                                     \
+    bc = ab;                                                                         \
+    d += t1;                                                                         \
+    h = t1 + t2;                                                                     \
+  } while (0)
+
+// Rounds i + 2k and i + 2k + 1, then the pair x[k] moves sixteen words on.
+#define SHA512_VPAIR(k, a, b, c, d, e, f, g, h)                                                              \
+  do {                                                                                                      \
+    SHA512_VROUND(a, b, c, d, e, f, g, h, 2 * (k));                                                          \
+    SHA512_VROUND(h, a, b, c, d, e, f, g, 2 * (k) + 1);                                                      \
+    if (expand) {                                                                                           \
+      const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], x[k], 8);                                       \
+      const __m128i w7 = _mm_alignr_epi8(x[((k) + 5) & 7], x[((k) + 4) & 7], 8);                            \
+      x[k] = _mm_add_epi64(_mm_add_epi64(x[k], SmallSigma0(w15)), _mm_add_epi64(w7, SmallSigma1(x[((k) + 7) & 7]))); \
+    }                                                                                                       \
+  } while (0)
+
+NXVT_SHA512_AVX2 void Avx2Blocks(uint64_t* st, const unsigned char* data, size_t blocks) {
+  const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
+  alignas(16) uint64_t wk[16];
+  __m128i x[8];
+  for (size_t n = 0; n < blocks; ++n, data += 128) {
+    for (int k = 0; k < 8; ++k) {
+      x[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k)), byteSwap);
+    }
+    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+    uint64_t bc = b ^ c;
+#pragma GCC unroll 5
+    for (int i = 0; i < 80; i += 16) {
+      const bool expand = i < 64;
+      for (int k = 0; k < 8; ++k) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(wk + 2 * k),
+                        _mm_add_epi64(x[k], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + i + 2 * k))));
+      }
+      SHA512_VPAIR(0, a, b, c, d, e, f, g, h);
+      SHA512_VPAIR(1, g, h, a, b, c, d, e, f);
+      SHA512_VPAIR(2, e, f, g, h, a, b, c, d);
+      SHA512_VPAIR(3, c, d, e, f, g, h, a, b);
+      SHA512_VPAIR(4, a, b, c, d, e, f, g, h);
+      SHA512_VPAIR(5, g, h, a, b, c, d, e, f);
+      SHA512_VPAIR(6, e, f, g, h, a, b, c, d);
+      SHA512_VPAIR(7, c, d, e, f, g, h, a, b);
+    }
+    FeedForward(st, a, b, c, d, e, f, g, h);
+  }
+  Wipe(wk, sizeof wk);
+  // The schedule registers hold message words; clear them.
+  _mm256_zeroall();
+}
+#undef SHA512_VPAIR
+#undef SHA512_VROUND
+
+void Sha512Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_SHA512_Blocks(ctx->w64.state, block, 1); }
 
 // 128-bit big-endian bit count in the last 16 bytes.
 void Sha512Length(unsigned char* block, const NXVT_DIGEST_CTX* ctx) {
@@ -92,3 +188,12 @@ void Sha512Output(unsigned char* out, const NXVT_DIGEST_CTX* ctx) {
 }  // namespace
 
 const NXVT_DIGEST_DESC NXVT_SHA512_DESC = {64, Sha512Init, Sha512Compress, Sha512Length, Sha512Output};
+
+void NXVT_SHA512_Blocks(uint64_t* state, const unsigned char* data, size_t blocks) {
+  if (blocks == 0) return;
+  if (NXVT_CpuFeatures().avx2) {
+    Avx2Blocks(state, data, blocks);
+  } else {
+    PortableBlocks(state, data, blocks);
+  }
+}

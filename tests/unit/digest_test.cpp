@@ -10,6 +10,7 @@
 
 #include "trail/trail.h"
 #include "crypto/digest.h"
+#include "cpu_paths_testing.h"
 #include "tv_test.h"
 
 namespace {
@@ -55,59 +56,63 @@ struct Vector {
 };
 
 TEST(Digest, PublishedVectors) {
-  const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-  const std::string sha512Two =
-      "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
-  const Vector vectors[] = {
-      // FIPS 180-4 examples
-      {1, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-      {1, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {1, two, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-      {1, std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-      {2, "abc",
-       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
-      {2, sha512Two,
-       "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
-      {2, std::string(1000000, 'a'),
-       "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
-      // RIPEMD-160 designers' vectors
-      {3, "", "9c1185a5c5e9fc54612808977ee8f548b2258d31"},
-      {3, "a", "0bdc9d2d256b3ee9daae347be6f4dc835a467ffe"},
-      {3, "abc", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"},
-      {3, "message digest", "5d0689ef49d2fae572b881b123a85ffa21595f36"},
-      {3, "abcdefghijklmnopqrstuvwxyz", "f71c27109c692c1b56bbdceb5b9d2865b3708dbc"},
-      {3, two, "12a053384a9c0c88e405a06c27dcf49ada62eb2b"},
-      {3, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-       "b0e20b6e3116640286ed3a87a5713079b21f5189"},
-      {3, "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-       "9b752e45573d4b39f4dbd3323cab82bf63326bfb"},
-      {3, std::string(1000000, 'a'), "52783243c1697bdbe16d37f97f68f08325dc1528"},
-  };
-  for (const auto& v : vectors) EXPECT_EQ(Digest(v.id, tvt::FromText(v.msg)), v.digest) << v.id << " " << v.msg.size();
+  cput::OnEveryPath([&] {
+    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const std::string sha512Two =
+        "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
+    const Vector vectors[] = {
+        // FIPS 180-4 examples
+        {1, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {1, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {1, two, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {1, std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {2, "abc",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+        {2, sha512Two,
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+        {2, std::string(1000000, 'a'),
+         "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
+        // RIPEMD-160 designers' vectors
+        {3, "", "9c1185a5c5e9fc54612808977ee8f548b2258d31"},
+        {3, "a", "0bdc9d2d256b3ee9daae347be6f4dc835a467ffe"},
+        {3, "abc", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"},
+        {3, "message digest", "5d0689ef49d2fae572b881b123a85ffa21595f36"},
+        {3, "abcdefghijklmnopqrstuvwxyz", "f71c27109c692c1b56bbdceb5b9d2865b3708dbc"},
+        {3, two, "12a053384a9c0c88e405a06c27dcf49ada62eb2b"},
+        {3, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "b0e20b6e3116640286ed3a87a5713079b21f5189"},
+        {3, "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "9b752e45573d4b39f4dbd3323cab82bf63326bfb"},
+        {3, std::string(1000000, 'a'), "52783243c1697bdbe16d37f97f68f08325dc1528"},
+    };
+    for (const auto& v : vectors) EXPECT_EQ(Digest(v.id, tvt::FromText(v.msg)), v.digest) << v.id << " " << v.msg.size();
+  });
 }
 
 // Every length 0..300 covers the one- and two-block final paths (55/56/63/64
 // and 111/112/127/128); the streamed run cuts the same message at random points.
 TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
-  tvt::TestRng rng(101);
-  const struct {
-    HashId id;
-    const NXVT_DIGEST_DESC* desc;
-    const EVP_MD* md;
-  } algos[] = {{1, &NXVT_SHA256_DESC, EVP_sha256()},
-               {2, &NXVT_SHA512_DESC, EVP_sha512()},
-               {3, &NXVT_RIPEMD160_DESC, EVP_ripemd160()}};
-  for (const auto& a : algos) {
-    ASSERT_NE(a.md, nullptr);
-    for (size_t n = 0; n <= 300; ++n) {
-      Bytes m = rng.RandBytes(n);
-      const std::string want = OpenSsl(a.md, m.data(), n);
-      ASSERT_EQ(Digest(a.id, m), want) << a.id << " len " << n;
-      ASSERT_EQ(Stream(a.desc, m.data(), n, rng), want) << a.id << " split len " << n;
+  cput::OnEveryPath([&] {
+    tvt::TestRng rng(101);
+    const struct {
+      HashId id;
+      const NXVT_DIGEST_DESC* desc;
+      const EVP_MD* md;
+    } algos[] = {{1, &NXVT_SHA256_DESC, EVP_sha256()},
+                 {2, &NXVT_SHA512_DESC, EVP_sha512()},
+                 {3, &NXVT_RIPEMD160_DESC, EVP_ripemd160()}};
+    for (const auto& a : algos) {
+      ASSERT_NE(a.md, nullptr);
+      for (size_t n = 0; n <= 300; ++n) {
+        Bytes m = rng.RandBytes(n);
+        const std::string want = OpenSsl(a.md, m.data(), n);
+        ASSERT_EQ(Digest(a.id, m), want) << a.id << " len " << n;
+        ASSERT_EQ(Stream(a.desc, m.data(), n, rng), want) << a.id << " split len " << n;
+      }
+      Bytes big = rng.RandBytes(5000);
+      for (int i = 0; i < 20; ++i) EXPECT_EQ(Stream(a.desc, big.data(), big.size(), rng), OpenSsl(a.md, big.data(), big.size()));
     }
-    Bytes big = rng.RandBytes(5000);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(Stream(a.desc, big.data(), big.size(), rng), OpenSsl(a.md, big.data(), big.size()));
-  }
+  });
 }
 
 TEST(Digest, FinalLeavesContextUsable) {

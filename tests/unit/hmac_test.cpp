@@ -11,6 +11,7 @@
 
 #include "trail/trail.h"
 #include "crypto/hmac.h"
+#include "cpu_paths_testing.h"
 #include "tv_test.h"
 
 namespace {
@@ -38,36 +39,38 @@ std::string OpenSslMac(const EVP_MD* md, const Bytes& key, const Bytes& data) {
 }
 
 TEST(Hmac, Rfc4231) {
-  const Bytes longKey(131, 0xaa);
-  Bytes key4;
-  for (int i = 1; i <= 25; ++i) key4.push_back(static_cast<unsigned char>(i));
-  const struct {
-    Bytes key, data;
-    std::string sha256, sha512;
-  } cases[] = {
-      {Bytes(20, 0x0b), tvt::FromText("Hi There"),
-       "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7",
-       "87aa7cdea5ef619d4ff0b4241a1d6cb02379f4e2ce4ec2787ad0b30545e17cdedaa833b7d6b8a702038b274eaea3f4e4be9d914eeb61f1702e696c203a126854"},
-      {tvt::FromText("Jefe"), tvt::FromText("what do ya want for nothing?"),
-       "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
-       "164b7a7bfcf819e2e395fbe73b56e0a387bd64222e831fd610270cd7ea2505549758bf75c05a994a6d034f65f8f0e6fdcaeab1a34d4a6b4b636e070a38bce737"},
-      {Bytes(20, 0xaa), Bytes(50, 0xdd), "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe",
-       "fa73b0089d56a284efb0f0756c890be9b1b5dbdd8ee81a3655f83e33b2279d39bf3e848279a722c806b485a47e67c807b946a337bee8942674278859e13292fb"},
-      {key4, Bytes(50, 0xcd), "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b",
-       "b0ba465637458c6990e5a8c5f61d4af7e576d97ff94b872de76f8050361ee3dba91ca5c11aa25eb4d679275cc5788063a5f19741120c4f2de2adebeb10a298dd"},
-      {longKey, tvt::FromText("Test Using Larger Than Block-Size Key - Hash Key First"),
-       "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54",
-       "80b24263c7c1a3ebb71493c1dd7be8b49b46d1f41b4aeec1121b013783f8f3526b56d037e05f2598bd0fd2215d6a1e5295e64f73f63f0aec8b915a985d786598"},
-      {longKey,
-       tvt::FromText("This is a test using a larger than block-size key and a larger than block-size data. The key "
-                     "needs to be hashed before being used by the HMAC algorithm."),
-       "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2",
-       "e37b6a775dc87dbaa4dfa9f96e5e3ffddebd71f8867289865df5a32d20cdc944b6022cac3c4982b10d5eeb55c3e4de15134676fb6de0446065c97440fa8c6a58"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Mac(1, c.key, c.data), c.sha256);
-    EXPECT_EQ(Mac(2, c.key, c.data), c.sha512);
-  }
+  cput::OnEveryPath([&] {
+    const Bytes longKey(131, 0xaa);
+    Bytes key4;
+    for (int i = 1; i <= 25; ++i) key4.push_back(static_cast<unsigned char>(i));
+    const struct {
+      Bytes key, data;
+      std::string sha256, sha512;
+    } cases[] = {
+        {Bytes(20, 0x0b), tvt::FromText("Hi There"),
+         "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7",
+         "87aa7cdea5ef619d4ff0b4241a1d6cb02379f4e2ce4ec2787ad0b30545e17cdedaa833b7d6b8a702038b274eaea3f4e4be9d914eeb61f1702e696c203a126854"},
+        {tvt::FromText("Jefe"), tvt::FromText("what do ya want for nothing?"),
+         "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
+         "164b7a7bfcf819e2e395fbe73b56e0a387bd64222e831fd610270cd7ea2505549758bf75c05a994a6d034f65f8f0e6fdcaeab1a34d4a6b4b636e070a38bce737"},
+        {Bytes(20, 0xaa), Bytes(50, 0xdd), "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe",
+         "fa73b0089d56a284efb0f0756c890be9b1b5dbdd8ee81a3655f83e33b2279d39bf3e848279a722c806b485a47e67c807b946a337bee8942674278859e13292fb"},
+        {key4, Bytes(50, 0xcd), "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b",
+         "b0ba465637458c6990e5a8c5f61d4af7e576d97ff94b872de76f8050361ee3dba91ca5c11aa25eb4d679275cc5788063a5f19741120c4f2de2adebeb10a298dd"},
+        {longKey, tvt::FromText("Test Using Larger Than Block-Size Key - Hash Key First"),
+         "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54",
+         "80b24263c7c1a3ebb71493c1dd7be8b49b46d1f41b4aeec1121b013783f8f3526b56d037e05f2598bd0fd2215d6a1e5295e64f73f63f0aec8b915a985d786598"},
+        {longKey,
+         tvt::FromText("This is a test using a larger than block-size key and a larger than block-size data. The key "
+                       "needs to be hashed before being used by the HMAC algorithm."),
+         "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2",
+         "e37b6a775dc87dbaa4dfa9f96e5e3ffddebd71f8867289865df5a32d20cdc944b6022cac3c4982b10d5eeb55c3e4de15134676fb6de0446065c97440fa8c6a58"},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(Mac(1, c.key, c.data), c.sha256);
+      EXPECT_EQ(Mac(2, c.key, c.data), c.sha512);
+    }
+  });
 }
 
 TEST(Hmac, Wycheproof) {
@@ -88,13 +91,15 @@ TEST(Hmac, Wycheproof) {
 }
 
 TEST(Hmac, MatchesOpenSslOnRandomInputs) {
-  tvt::TestRng rng(41);
-  for (int i = 0; i < 400; ++i) {
-    const Bytes key = rng.RandBytes(rng.Below(300));
-    const Bytes data = rng.RandBytes(rng.Below(400));
-    ASSERT_EQ(Mac(1, key, data), OpenSslMac(EVP_sha256(), key, data)) << key.size() << " " << data.size();
-    ASSERT_EQ(Mac(2, key, data), OpenSslMac(EVP_sha512(), key, data)) << key.size() << " " << data.size();
-  }
+  cput::OnEveryPath([&] {
+    tvt::TestRng rng(41);
+    for (int i = 0; i < 400; ++i) {
+      const Bytes key = rng.RandBytes(rng.Below(300));
+      const Bytes data = rng.RandBytes(rng.Below(400));
+      ASSERT_EQ(Mac(1, key, data), OpenSslMac(EVP_sha256(), key, data)) << key.size() << " " << data.size();
+      ASSERT_EQ(Mac(2, key, data), OpenSslMac(EVP_sha512(), key, data)) << key.size() << " " << data.size();
+    }
+  });
 }
 
 // RIPEMD-160 and the Keccak ids use a key block of twice the digest length.

@@ -9,6 +9,7 @@
 
 #include "trail/trail.h"
 #include "crypto/pbkdf2.h"
+#include "cpu_paths_testing.h"
 #include "tv_test.h"
 
 namespace {
@@ -27,16 +28,18 @@ std::string Derive(HashId id, const std::string& pw, const Bytes& salt, uint32_t
 }
 
 TEST(Pbkdf2, Bip39Seeds) {
-  const Json::Value doc = tvt::ReadJson(tvt::VectorPath("bip39-vectors.json"));
-  ASSERT_EQ(doc["english"].size(), 24u);
-  for (const auto& v : doc["english"]) {
-    unsigned char seed[64];
-    const std::string salt = "mnemonicTREZOR";
-    ASSERT_EQ(NXVT_PBKDF2_HMAC(seed, 64, v[1].asCString(), reinterpret_cast<const unsigned char*>(salt.data()),
-                               static_cast<uint32_t>(salt.size()), 2048, &NXVT_SHA512_DESC),
-              0);
-    EXPECT_EQ(tvt::Hex(seed, 64), v[2].asString()) << v[1].asString();
-  }
+  cput::OnEveryPath([&] {
+    const Json::Value doc = tvt::ReadJson(tvt::VectorPath("bip39-vectors.json"));
+    ASSERT_EQ(doc["english"].size(), 24u);
+    for (const auto& v : doc["english"]) {
+      unsigned char seed[64];
+      const std::string salt = "mnemonicTREZOR";
+      ASSERT_EQ(NXVT_PBKDF2_HMAC(seed, 64, v[1].asCString(), reinterpret_cast<const unsigned char*>(salt.data()),
+                                 static_cast<uint32_t>(salt.size()), 2048, &NXVT_SHA512_DESC),
+                0);
+      EXPECT_EQ(tvt::Hex(seed, 64), v[2].asString()) << v[1].asString();
+    }
+  });
 }
 
 TEST(Pbkdf2, Rfc7914Section11) {
@@ -49,41 +52,45 @@ TEST(Pbkdf2, Rfc7914Section11) {
 }
 
 TEST(Pbkdf2, Wycheproof) {
-  for (const auto& [file, id] : {std::pair{"pbkdf2_hmacsha256_test.json", 1u}, std::pair{"pbkdf2_hmacsha512_test.json", 2u}}) {
-    const Json::Value doc = tvt::ReadJson(tvt::VectorPath(std::string("wycheproof/") + file));
-    int checked = 0;
-    for (const auto& g : doc["testGroups"]) {
-      for (const auto& t : g["tests"]) {
-        const Bytes pw = tvt::Unhex(t["password"].asString());
-        // Passwords are NUL-terminated texts here: one holding a 0 byte
-        // cannot be passed whole.
-        if (!pw.empty() && memchr(pw.data(), 0, pw.size()) != nullptr) continue;
-        const std::string dk = Derive(id, std::string(pw.begin(), pw.end()), tvt::Unhex(t["salt"].asString()),
-                                      t["iterationCount"].asUInt(), t["dkLen"].asUInt());
-        EXPECT_EQ(dk == t["dk"].asString(), t["result"].asString() == "valid") << file << " " << t["tcId"].asInt();
-        ++checked;
+  cput::OnEveryPath([&] {
+    for (const auto& [file, id] : {std::pair{"pbkdf2_hmacsha256_test.json", 1u}, std::pair{"pbkdf2_hmacsha512_test.json", 2u}}) {
+      const Json::Value doc = tvt::ReadJson(tvt::VectorPath(std::string("wycheproof/") + file));
+      int checked = 0;
+      for (const auto& g : doc["testGroups"]) {
+        for (const auto& t : g["tests"]) {
+          const Bytes pw = tvt::Unhex(t["password"].asString());
+          // Passwords are NUL-terminated texts here: one holding a 0 byte
+          // cannot be passed whole.
+          if (!pw.empty() && memchr(pw.data(), 0, pw.size()) != nullptr) continue;
+          const std::string dk = Derive(id, std::string(pw.begin(), pw.end()), tvt::Unhex(t["salt"].asString()),
+                                        t["iterationCount"].asUInt(), t["dkLen"].asUInt());
+          EXPECT_EQ(dk == t["dk"].asString(), t["result"].asString() == "valid") << file << " " << t["tcId"].asInt();
+          ++checked;
+        }
       }
+      EXPECT_GT(checked, 10);
     }
-    EXPECT_GT(checked, 10);
-  }
+  });
 }
 
 TEST(Pbkdf2, MatchesOpenSslOnRandomInputs) {
-  tvt::TestRng rng(51);
-  for (int i = 0; i < 120; ++i) {
-    std::string pw;
-    for (uint32_t n = rng.Below(150); n > 0; --n) pw.push_back(static_cast<char>(1 + rng.Below(255)));
-    const Bytes salt = rng.RandBytes(rng.Below(150));
-    const uint32_t c = 1 + rng.Below(20);
-    const uint32_t dkLen = 1 + rng.Below(200);
-    for (auto [id, md] : {std::pair{1u, EVP_sha256()}, std::pair{2u, EVP_sha512()}}) {
-      Bytes want(dkLen);
-      ASSERT_EQ(PKCS5_PBKDF2_HMAC(pw.data(), static_cast<int>(pw.size()), salt.data(), static_cast<int>(salt.size()),
-                                  static_cast<int>(c), md, static_cast<int>(dkLen), want.data()),
-                1);
-      ASSERT_EQ(Derive(id, pw, salt, c, dkLen), tvt::Hex(want)) << id << " c " << c << " dk " << dkLen;
+  cput::OnEveryPath([&] {
+    tvt::TestRng rng(51);
+    for (int i = 0; i < 120; ++i) {
+      std::string pw;
+      for (uint32_t n = rng.Below(150); n > 0; --n) pw.push_back(static_cast<char>(1 + rng.Below(255)));
+      const Bytes salt = rng.RandBytes(rng.Below(150));
+      const uint32_t c = 1 + rng.Below(20);
+      const uint32_t dkLen = 1 + rng.Below(200);
+      for (auto [id, md] : {std::pair{1u, EVP_sha256()}, std::pair{2u, EVP_sha512()}}) {
+        Bytes want(dkLen);
+        ASSERT_EQ(PKCS5_PBKDF2_HMAC(pw.data(), static_cast<int>(pw.size()), salt.data(), static_cast<int>(salt.size()),
+                                    static_cast<int>(c), md, static_cast<int>(dkLen), want.data()),
+                  1);
+        ASSERT_EQ(Derive(id, pw, salt, c, dkLen), tvt::Hex(want)) << id << " c " << c << " dk " << dkLen;
+      }
     }
-  }
+  });
 }
 
 // RIPEMD-160 runs over the 40-byte-block HMAC; the model is Python's own
