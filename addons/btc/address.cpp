@@ -20,10 +20,10 @@ constexpr size_t kMaxPushedScript = 520;
 
 // The lines of GetPubs' checks of one key: the first key's or a later key's.
 struct KeyLines {
-  uint32_t missing, size, compressed, uncompressed, notOnCurve;
+  uint32_t missing, notHex, size, compressed, uncompressed, notOnCurve;
 };
-constexpr KeyLines kFirstKey = {315, 322, 328, 333, 338};
-constexpr KeyLines kLaterKey = {345, 352, 358, 363, 368};
+constexpr KeyLines kFirstKey = {315, 318, 322, 328, 333, 338};
+constexpr KeyLines kLaterKey = {345, 348, 352, 358, 363, 368};
 
 // Whether a 33-byte (02/03) or 65-byte (04) key is a point of secp256k1.
 bool IsCurvePoint(const Bytes& key) {
@@ -45,7 +45,12 @@ int ReadKey(const Json::Value& element, const KeyLines& lines, Bytes& key) {
     AddErrTrail("GetPubs", lines.missing, 1000, "object is not exist(pub)");
     return 1;
   }
-  key = HexToBytes(GetJsonStr(element["pub"]));
+  try {
+    key = ArgHexToBytes("pub", GetJsonStr(element["pub"], "pub"));
+  } catch (const ArgumentRefused& e) {
+    AddErrTrail("GetPubs", lines.notHex, 1000, std::string(e.what()) + " !!");
+    return 1;
+  }
   const int first = key.empty() ? 0 : static_cast<signed char>(key[0]);
   if (key.size() == 33 && key[0] != 0x02 && key[0] != 0x03) {
     AddErrTrail("GetPubs", lines.compressed, 1000,
@@ -70,9 +75,9 @@ int ReadKey(const Json::Value& element, const KeyLines& lines, Bytes& key) {
 }
 
 // A count of "msig": decimal or "0x" hex; false when it does not convert.
-bool ReadCount(const Json::Value& text, int& count) {
+bool ReadCount(const Json::Value& text, const char* name, int& count) {
   try {
-    count = StrToInt(GetJsonStr(text));
+    count = ArgToInt(name, GetJsonStr(text, name));
     return true;
   } catch (const std::invalid_argument&) {
     return false;
@@ -291,7 +296,7 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
   std::string type;
   Json::Value& addrType = info["addr_type"];
   if (addrType.isString()) {
-    type = GetJsonStr(addrType);
+    type = GetJsonStr(addrType, "addr_type");
     Json::Value& msig = info["msig"];
     if (msig.isArray()) {
       Json::Value& first = msig[0];
@@ -301,7 +306,7 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
         if (total.isString() && need.isString()) {
           const int count = static_cast<int>(pubs.size());
           int t = 0;
-          if (!ReadCount(total, t)) {
+          if (!ReadCount(total, "totalsigcnt", t)) {
             AddErrTrail("GenAddr_BTC", 471, 1000, "msig info is invalid !!");
             return 1;
           }
@@ -311,7 +316,7 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
           }
           n = count;
           // Counts above 16 would write bytes that are other opcodes.
-          if (!ReadCount(need, m) || m < 1 || m > n || n > kMaxMultisigKeys) {
+          if (!ReadCount(need, "needsigcnt", m) || m < 1 || m > n || n > kMaxMultisigKeys) {
             AddErrTrail("GenAddr_BTC", 471, 1000, "msig info is invalid !!");
             return 1;
           }

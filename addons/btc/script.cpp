@@ -137,7 +137,13 @@ int MatchForm(const ScriptForm& form, const Bytes& data, const Bytes& script) {
 
 int MakeScriptPub(Json::Value& output, const Json::Value& coinSpec) {
   const Json::Value& out = output;
-  const std::string dest = GetJsonStr(out["dest"]);
+  std::string dest;
+  try {
+    dest = GetJsonStr(out["dest"], "dest");
+  } catch (const ArgumentRefused& e) {
+    AddErrTrail("MakeScriptPub", 590, 1000, std::string(e.what()) + " !!");
+    return 1;
+  }
   const std::string coin = GetJsonStr(coinSpec["coin"]);
   std::string hrp = GetJsonStr(coinSpec["bech32hrp"]);
   const std::string hrpTest = GetJsonStr(coinSpec["bech32hrptest"]);
@@ -213,7 +219,7 @@ int MakeScriptPub(Json::Value& output, const Json::Value& coinSpec) {
 
 int MakeScriptPubCash(Json::Value& output, const Json::Value& coinSpec) {
   const Json::Value& out = output;
-  const std::string dest = GetJsonStr(out["dest"]);
+  const std::string dest = GetJsonStr(out["dest"], "dest");
   std::string prefix = GetJsonStr(coinSpec["bech32hrp"]);
   const std::string prefixTest = GetJsonStr(coinSpec["bech32hrptest"]);
   if (!StartsWith(dest, prefix) && StartsWith(dest, prefixTest)) prefix = prefixTest;

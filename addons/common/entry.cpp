@@ -32,17 +32,17 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
     return 1;
   }
   const Json::Value& top = root;
-  const std::string action = GetJsonStr(top["action"]);
+  const std::string action = GetJsonStr(top["action"], "action");
   args = top["args"];
 
   std::string coin;
   if (spec.coin == CoinSource::kArgs) {
     const Json::Value& readArgs = args;
-    coin = GetJsonStr(readArgs["coin"]);
+    coin = GetJsonStr(readArgs["coin"], "coin");
     if (coin.empty()) coin = addon;
     args["coin"] = coin;
   } else if (spec.coin == CoinSource::kTopLevel) {
-    coin = GetJsonStr(top["coin"]);
+    coin = GetJsonStr(top["coin"], "coin");
     if (coin.empty()) coin = addon;
   }
 
@@ -72,6 +72,9 @@ int RunCall(const EntrySpec& spec, std::span<const ActionRow> actions, const cha
       result = Dispatch(spec, actions, addon, text, args);
     } catch (const Json::Exception& e) {
       AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("json operation failed(") + e.what() + ") !!");
+      result = 1;
+    } catch (const ArgumentRefused& e) {
+      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string(e.what()) + " !!");
       result = 1;
     } catch (const std::invalid_argument& e) {
       AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("number conversion failed(") + e.what() + ") !!");

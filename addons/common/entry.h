@@ -23,9 +23,10 @@
 //    records the unknown-action message;
 // 5. replies with "args" on one line (0), or MakeErrorJson("args") (1).
 // A jsoncpp exception (a lookup in an array or a text, a conversion that
-// does not fit) or a number-conversion exception in the entry or a handler
-// fails the call the same way, with the entry's exception-line. No exception
-// leaves the export. Replies are allocated here and released (wiped first)
+// does not fit), a number-conversion exception or an ArgumentRefused of the
+// text helpers ("<name> is not hex text", "<name> holds a NUL character") in
+// the entry or a handler fails the call the same way, with the entry's
+// exception-line. No exception leaves the export. Replies are allocated here and released (wiped first)
 // by FreeMem_<COIN>.
 
 #include <json/json.h>

@@ -8,14 +8,12 @@
 #include "common/error_chain.h"
 #include "tolvaris/bcm_core.h"
 
-std::string GetJsonStr(const Json::Value& value) {
+std::string GetJsonStr(const Json::Value& value, std::string_view name) {
   if (!value.isString()) return std::string();
   const char* begin = nullptr;
   const char* end = nullptr;
   if (!value.getString(&begin, &end) || begin == nullptr) return std::string();
-  const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
-  if (nul != nullptr) end = static_cast<const char*>(nul);
-  return std::string(begin, end);
+  return std::string(ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin))));
 }
 
 bool ParseJson(std::string_view text, Json::Value& root) {

@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
-// The text of a JSON string value, up to its first NUL character; any other
-// value (null, a number, an object, ...) gives the empty text.
-std::string GetJsonStr(const Json::Value& value);
+// The text of a JSON string value; any other value (null, a number, an
+// object, ...) gives the empty text. A text holding a NUL character is not
+// cut short: it throws ArgumentRefused ("<name> holds a NUL character"),
+// which fails the request (see entry.h).
+std::string GetJsonStr(const Json::Value& value, std::string_view name = "text");
 
 // Parses `text` into `root`: comments allowed, any JSON value as the root,
 // text after the first complete value ignored. False when the text does not

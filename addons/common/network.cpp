@@ -4,7 +4,7 @@
 
 std::string GetNetwork(Json::Value& args) {
   const Json::Value& read = args;
-  if (GetJsonStr(read["network"]) == "test") return "test";
+  if (GetJsonStr(read["network"], "network") == "test") return "test";
   args["network"] = "main";
   return "main";
 }

@@ -24,12 +24,21 @@ void GetAlgoInfo(std::string_view name, uint32_t& algo, uint32_t* priSize, uint3
 
 namespace {
 
-// The bytes of a key text; the text itself is wiped.
-Bytes KeyBytes(const Json::Value& text) {
-  std::string hex = GetJsonStr(text);
-  Bytes key = HexToBytes(hex);
+// The bytes of the wallet's key text `name` (the text itself is wiped); false
+// with `function`:`line` recorded when the text is refused (a "0x" text with
+// a character that is not a hex digit, a NUL character).
+bool KeyBytes(const Json::Value& wallet, const char* name, const char* function, uint32_t line, Bytes& key) {
+  std::string hex;
+  try {
+    hex = GetJsonStr(wallet[name], name);
+    key = ArgHexToBytes(name, hex);
+  } catch (const ArgumentRefused& e) {
+    WipeString(hex);
+    AddErrTrail(function, line, 1000, std::string(e.what()) + " !!");
+    return false;
+  }
   WipeString(hex);
-  return key;
+  return true;
 }
 
 }  // namespace
@@ -40,8 +49,9 @@ int GetSignerPri(const Json::Value& wallet, uint32_t& algo, Bytes& pri, AlgoPars
     return 1;
   }
   uint32_t priSize = 32;
-  parse(GetJsonStr(wallet["algo"]), algo, &priSize, nullptr);
-  Bytes key = KeyBytes(wallet["pri"]);
+  parse(GetJsonStr(wallet["algo"], "algo"), algo, &priSize, nullptr);
+  Bytes key;
+  if (!KeyBytes(wallet, "pri", "GetSignerPri", 455, key)) return 1;
   if (key.size() != priSize) {
     WipeVector(key);
     AddErrTrail("GetSignerPri", 460, 1000, "private Size not [" + std::to_string(priSize) + "]byte !!");
@@ -79,8 +89,9 @@ int GetPubFromPri(const Bytes& pri, uint32_t algo, Bytes& pub) {
 int GetSignerPub(const Json::Value& wallet, uint32_t& algo, Bytes& pub, AlgoParser parse) {
   if (wallet.isObject() && wallet["pub"].isString()) {
     uint32_t pubSize = 33;
-    parse(GetJsonStr(wallet["algo"]), algo, nullptr, &pubSize);
-    Bytes key = HexToBytes(GetJsonStr(wallet["pub"]));
+    parse(GetJsonStr(wallet["algo"], "algo"), algo, nullptr, &pubSize);
+    Bytes key;
+    if (!KeyBytes(wallet, "pub", "GetSignerPub", 525, key)) return 1;
     if (key.size() != pubSize) {
       AddErrTrail("GetSignerPub", 529, 1000, "public Size not [" + std::to_string(pubSize) + "]byte !!");
       return 1;

@@ -39,7 +39,7 @@ int GetPubFromPri(const Bytes& pri, uint32_t algo, Bytes& pub);
 
 // The wallet's "pub" when it is a string (its size checked, not its match
 // with "pri"), else the key derived from "pri".
-// 0, or 1 with GetSignerPub:511 / :517 / :529 recorded.
+// 0, or 1 with GetSignerPub:511 / :517 / :525 (not hex text) / :529 recorded.
 int GetSignerPub(const Json::Value& wallet, uint32_t& algo, Bytes& pub, AlgoParser parse = GetAlgoInfo);
 
 #endif

@@ -110,6 +110,16 @@ TEST(BtcGenAddr, RequestEdgeCases) {
       {R"({"pubs":[{"pub":"0x)" + kG + R"("},{"pub":"0x02)" + kGFull.substr(2) + R"("}],"addr_type":"p2sh","msig":[{"totalsigcnt":"2","needsigcnt":"1"}]})",
        "btc", "main",
        "GetPubs:363[uncompress pub is invalid(4 prefix[2])]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
+      // Text that is not hex, or holds a NUL, is refused by name.
+      {R"({"pubs":[{"pub":"0x02zz"}]})", "btc", "main",
+       "GetPubs:318[pub is not hex text !!]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
+      {R"({"pubs":[{"pub":"0x)" + kG + R"(\u0000"}]})", "btc", "main",
+       "GetPubs:318[pub holds a NUL character !!]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
+      {R"({"pubs":[{"pub":"0x)" + kG + R"("},{"pub":"0x)" + kG2.substr(2) + R"( "}],"addr_type":"p2sh","msig":[{"totalsigcnt":"2","needsigcnt":"1"}]})",
+       "btc", "main",
+       "GetPubs:348[pub is not hex text !!]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
+      {R"({"pubs":[{"pub":"0x)" + kG + R"("},{"pub":"0x)" + kG2 + R"("}],"addr_type":"p2sh","msig":[{"totalsigcnt":"2\u0000","needsigcnt":"1"}]})",
+       "btc", "main", "GenAddr_BTC:471[msig info is invalid !!]<=RunModule_BTC:1845[GenAddr Error]"},
       {AddrInfo({kG}, "P2WPKH"), "bch", "main",
        "GenerateBTCAddress:382[not support addr type[P2WPKH] !!]<=GenAddr_BTC:487[GenerateAddr Error]<=RunModule_BTC:1845[GenAddr Error]"},
       {AddrInfo({kG}, "p2pkh"), "BTC", "main",
@@ -147,6 +157,11 @@ TEST(BtcGenAddr, MembersReadAreEchoedAsNullWhenAbsent) {
   r = btct::Send(R"({"action":"GenAddr","args":{"addrinfo":{"pubs":[{"pub":"0x)" + kG + R"("}]}}})");
   EXPECT_EQ(r.value["network"].asString(), "main");
   EXPECT_EQ(r.value["coin"].asString(), "btc");
+  // A network text holding a NUL is refused, not read as "test".
+  r = GenAddr(R"({"pubs":[{"pub":"0x)" + kG + R"("}]})", "btc", "test\\u0000x");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.Chain(), "RunModule_BTC:1880[network holds a NUL character !!]");
+  EXPECT_FALSE(r.value.isMember("addr"));
 }
 
 // Refusals that keep addresses spendable: the kind of key data must suit the

@@ -247,6 +247,9 @@ TEST(AddonEntry, JsonAndNumberExceptionsFailTheCall) {
       {&kAmoEntry, R"({"action":"Lookup","args":{"list":[1]}})", "RunModule_AMO:1442[json operation failed(", true},
       {&kEthEntry, R"({"action":"Convert","args":{"count":"2147483648"}})", "RunModule_ETH:732[number out of range(", true},
       {&kBtcEntry, R"({"action":"Convert","args":{"count":"0x"}})", "RunModule_BTC:1880[number conversion failed(", true},
+      // A NUL character is refused by name rather than cutting the text short.
+      {&kAtomEntry, R"({"action":"Succeed\u0000x","args":{}})", "RunModule_ATOM:1459[action holds a NUL", false},
+      {&kBtcEntry, R"({"action":"Succeed","args":{"coin":"btc\u0000"}})", "RunModule_BTC:1880[coin holds a NUL", true},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.spec, c.request);

@@ -126,8 +126,12 @@ TEST(AddonSigner, KeysFromWallets) {
       {R"({"pub":"0x)" + kG + R"(","algo":"ed25519"})", false, 1, 3, "GetSignerPub:529[public Size not [32]byte !!]"},
       {R"({"pri":"0x)" + std::string(62, '1') + R"("})", false, 1, 1,
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]"},
+      // Text that is not hex, or holds a NUL, is refused by name, not read as no bytes.
       {R"({"pri":"0x)" + std::string(62, '1') + R"(zz"})", false, 1, 1,
-       "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]"},
+       "GetSignerPri:455[pri is not hex text !!]<=GetSignerPub:511[GetSignerPri Error !!]"},
+      {R"({"pri":")" + kPri + R"(\u0000ff"})", false, 1, 1,
+       "GetSignerPri:455[pri holds a NUL character !!]<=GetSignerPub:511[GetSignerPri Error !!]"},
+      {R"({"pub":"0x)" + kG.substr(0, 64) + R"(0g"})", false, 1, 1, "GetSignerPub:525[pub is not hex text !!]"},
       {R"({"pri":"0x)" + std::string(66, '1') + R"("})", false, 1, 1,
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]"},
       // The order n of secp256k1 is no private key.
@@ -158,7 +162,9 @@ TEST(AddonSigner, PrivateKeys) {
       {R"({"pri":")" + kPri + R"("})", 0, kPri.substr(2)},
       // 32 characters without "0x" are the 32 key bytes themselves.
       {R"({"pri":"abcdefghijklmnopqrstuvwxyz012345"})", 0, tvt::Hex(tvt::FromText("abcdefghijklmnopqrstuvwxyz012345"))},
-      {R"({"pri":"0x)" + std::string(63, 'f') + R"(-"})", 1, "GetSignerPri:460[private Size not [32]byte !!]"},
+      {R"({"pri":"0x)" + std::string(63, 'f') + R"(-"})", 1, "GetSignerPri:455[pri is not hex text !!]"},
+      // Without "0x" a text is its own bytes: 31 of them.
+      {R"({"pri":"abcdefghijklmnopqrstuvwxyz01234"})", 1, "GetSignerPri:460[private Size not [32]byte !!]"},
       {R"({"pub":"0x)" + kG + R"("})", 1, "GetSignerPri:450[wallet is invalid(pri) !!]"},
   };
   for (const auto& c : cases) {
