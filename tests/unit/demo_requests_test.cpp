@@ -141,6 +141,26 @@ TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
   EXPECT_EQ(amoSigned.args["txinfo"]["signinfos"][0]["signaturehash"],
             amoUnsigned.ret["signinfos"][0]["signaturehash"]);
   EXPECT_EQ(amoSigned.ret["tx"], amoTx.ret["tx"]);
+
+  // The Bitcoin road: a legacy, a bech32 and a 2-of-3 P2WSH address of the
+  // leaf's key, the script's other keys being the next leaf and the master.
+  ASSERT_EQ(byAction["btc/GenAddr"].size(), 3u);
+  std::map<std::string, std::string> btcAddr;
+  for (size_t i : byAction["btc/GenAddr"]) {
+    const Json::Value& info = steps[i].args["addrinfo"];
+    EXPECT_EQ(info["pubs"][0]["pub"], leaf["cpub"]);
+    btcAddr[info["addr_type"].asString()] = steps[i].ret["addr"].asString();
+    if (info["pubs"].size() == 3) {
+      EXPECT_EQ(info["pubs"][1]["pub"], steps[byAction["GenLeafNode"].back()].ret["cpub"]);
+      EXPECT_EQ(info["pubs"][2]["pub"], first("GenMasterNode").ret["mpub"]);
+      EXPECT_EQ(info["msig"][0]["needsigcnt"].asString(), "2");
+    }
+  }
+  EXPECT_EQ(btcAddr["p2pkh"].substr(0, 1), "1");
+  EXPECT_EQ(btcAddr["p2wpkh"].substr(0, 4), "bc1q");
+  EXPECT_EQ(btcAddr["p2wpkh"].size(), 42u);
+  EXPECT_EQ(btcAddr["p2wsh"].substr(0, 4), "bc1q");
+  EXPECT_EQ(btcAddr["p2wsh"].size(), 62u);
 }
 
 }  // namespace
