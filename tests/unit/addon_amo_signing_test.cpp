@@ -418,10 +418,10 @@ TEST(AmoSigning, FeeAndHeightTexts) {
     const char* value;
     std::string entry;
   } bad[] = {
-      {"fee", "1e3", "RunModule_AMO:1442[number conversion failed(fee is not a number) !!]"},
-      {"fee", "-1", "RunModule_AMO:1442[number conversion failed(fee is not a number) !!]"},
-      {"last_height", "12 ", "RunModule_AMO:1442[number conversion failed(last_height is not a number) !!]"},
-      {"last_height", "0xg", "RunModule_AMO:1442[number conversion failed(last_height is not a number) !!]"},
+      {"fee", "1e3", "RunModule_AMO:1442[fee is not a number !!]"},
+      {"fee", "-1", "RunModule_AMO:1442[fee is not a number !!]"},
+      {"last_height", "12 ", "RunModule_AMO:1442[last_height is not a number !!]"},
+      {"last_height", "0xg", "RunModule_AMO:1442[last_height is not a number !!]"},
   };
   for (const Bad& b : bad) {
     Json::Value info = TxInfo("withdraw", R"({"amount":"1"})", Wallet("pri", kPri, ""));
