@@ -12,6 +12,7 @@
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/signer.h"
+#include "payload.h"
 #include "signing.h"
 #include "entry.h"
 #include "tolvaris/bcm_codec.h"
@@ -22,8 +23,8 @@ namespace {
 
 // The members every description needs, read on a copy so nothing is added.
 bool HasTxFields(const Json::Value& txinfo) {
-  return txinfo["type"].isString() && txinfo["payload"].isObject() && txinfo["fee"].isString() &&
-         txinfo["last_height"].isString();
+  return IsWholeText(txinfo["type"]) && txinfo["payload"].isObject() && IsWholeText(txinfo["fee"]) &&
+         IsWholeText(txinfo["last_height"]);
 }
 const char kTxFieldsMessage[] = "txinfo{type,payload{},fee,last_height} is not support format";
 

@@ -114,13 +114,24 @@ UdcUse ReadTransferUdc(const Json::Value& v) {
   return StrToInt(text) > 0 ? UdcUse::Write : UdcUse::Omit;
 }
 
-bool TypeOk(const Member& m, const Json::Value& v) {
+// A text is read up to its first NUL character; one that goes on after it
+// would be signed cut short (another recipient, another amount), so it is
+// refused instead.
+bool HoldsNul(const Json::Value& v) { return v.isString() && !IsWholeText(v); }
+
+bool TypeOk(const Member& m, const Json::Value& payload) {
+  const Json::Value& v = payload[m.key];
+  if (HoldsNul(v)) return false;
   switch (m.form) {
     case Form::O:
       return !m.required || v.isObject();
     case Form::Operators:
-    case Form::Dealer:
+      if (v.isArray())
+        for (const Json::Value& e : v)
+          if (HoldsNul(e)) return false;
       return true;
+    case Form::Dealer:
+      return !HoldsNul(payload["dealer_fee"]);
     case Form::Udc:
       return ReadTransferUdc(v) != UdcUse::Refuse;
     case Form::N:
@@ -228,7 +239,7 @@ int Build(const char* type, const Json::Value& payload, std::string& out) {
   bool ok = payload.isObject();
   for (const Member& m : row.members) {
     if (!ok || m.key == nullptr) break;
-    ok = TypeOk(m, payload[m.key]);
+    ok = TypeOk(m, payload);
   }
   if (!ok) {
     AddErrTrail(row.builder, row.line, 1000, row.message);
@@ -249,6 +260,8 @@ int Build(const char* type, const Json::Value& payload, std::string& out) {
 }
 
 }  // namespace
+
+bool IsWholeText(const Json::Value& v) { return v.isString() && GetJsonStr(v).size() == v.asString().size(); }
 
 const TxType* FindTxType(const std::string& name) {
   for (const TxType& t : kTxTypes)

@@ -196,6 +196,31 @@ TEST(AmoPayload, NumberMembersMustBeDecimalIntegers) {
   }
 }
 
+// A text is read up to its first NUL; one that goes on after it would be
+// signed cut short (another recipient, another amount), so it is refused.
+TEST(AmoPayload, TextsWithNulAreRefused) {
+  RunTable({
+      {"transfer", R"({"to":"ab\u0000cd","amount":"1"})", "MakeTxTransfer:278[payload[to,amount] is not support !!]",
+       false},
+      {"transfer", R"({"to":"ab","amount":"1\u00000"})", "MakeTxTransfer:278[payload[to,amount] is not support !!]",
+       false},
+      {"transfer", R"({"udc":"1\u00002","to":"ab","amount":"1"})",
+       "MakeTxTransfer:278[payload[to,amount] is not support !!]", false},
+      {"vote", R"({"draft_id":"12\u0000,\"x\":2","approve":"true"})",
+       "MakeTxVote:435[payload[draft_id,approve] is not support !!]", false},
+      {"cancel", R"({"target":"t","recipient":"\u0000r"})", "MakeTxCancel:649[payload[target] is not support !!]",
+       false},
+      {"issue", R"({"udc":"1","operators":["ab","c\u0000d"],"amount":"1"})",
+       "MakeTxIssue:751[payload[udc,amount] is not support !!]", false},
+      {"request", R"({"target":"t","payment":"1","dealer":"d","dealer_fee":"1\u00000"})",
+       "MakeTxRequest:557[payload[target,payment] is not support !!]", false},
+      {"stake", R"({"validator":"0xab\u0000cd","amount":"1"})",
+       "MakeTxStake:307[payload[validator,amount] is not support !!]", false},
+      // Inside an object member a NUL is written escaped, as JSON allows.
+      {"claim", R"({"target":"t","document":{"k":"a\u0000b"}})", R"({"target":"T","document":{"k":"a\u0000b"}})"},
+  });
+}
+
 TEST(AmoPayload, TypesAreMatchedExactly) {
   EXPECT_NE(amo::FindTxType("transfer"), nullptr);
   for (const char* name : {"Transfer", "TRANSFER", "transfer ", "", "tx"}) EXPECT_EQ(amo::FindTxType(name), nullptr);
