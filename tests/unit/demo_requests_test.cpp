@@ -161,6 +161,23 @@ TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
   EXPECT_EQ(btcAddr["p2wpkh"].size(), 42u);
   EXPECT_EQ(btcAddr["p2wsh"].substr(0, 4), "bc1q");
   EXPECT_EQ(btcAddr["p2wsh"].size(), 62u);
+
+  // "GenTx" spends an output of the leaf's key to its bech32 address, and the
+  // two-step road with the same signature ends in the same transaction.
+  for (const char* action : {"btc/GenTx", "btc/GenUnsignedTx", "btc/GenSignedTx"})
+    ASSERT_FALSE(byAction[action].empty()) << "no " << action << " request";
+  const Step& btcTx = steps[byAction["btc/GenTx"].front()];
+  const Step& btcUnsigned = steps[byAction["btc/GenUnsignedTx"].front()];
+  const Step& btcSigned = steps[byAction["btc/GenSignedTx"].front()];
+  EXPECT_EQ(btcTx.args["txinfo"]["input"][0]["wallet"]["pri"], leaf["cpri"]);
+  EXPECT_EQ(btcTx.args["txinfo"]["output"][0]["dest"].asString(), btcAddr["p2wpkh"]);
+  EXPECT_EQ(btcUnsigned.args["txinfo"]["input"][0]["wallet"]["pub"], leaf["cpub"]);
+  EXPECT_EQ(btcUnsigned.args["txinfo"]["output"][0]["dest"].asString(), btcAddr["p2wpkh"]);
+  EXPECT_EQ(btcUnsigned.args["txinfo"]["input"][0]["prespub"], btcTx.args["txinfo"]["input"][0]["prespub"]);
+  EXPECT_EQ(btcSigned.args["txinfo"]["unsignedtxinfo"], btcUnsigned.ret["unsignedtxinfo"]);
+  EXPECT_EQ(btcSigned.args["txinfo"]["signinfos"][0]["signaturehash"],
+            btcUnsigned.ret["signinfos"][0]["signaturehash"]);
+  EXPECT_EQ(btcSigned.ret["rawtx"], btcTx.ret["rawtx"]);
 }
 
 }  // namespace
