@@ -113,14 +113,14 @@ int GenAddr_AMO(Json::Value& args) {
     return 1;
   }
   uint32_t algo = 0;
-  GetAlgoInfo(GetJsonStr(addrinfo["algo"]), algo, nullptr, nullptr);
+  GetAlgoInfo(GetJsonStr(addrinfo["algo"], "algo"), algo, nullptr, nullptr);
   const Json::Value& first = pubs[0];
   if (!first.isObject() || !first["pub"].isString()) {
     AddErrTrail("GenAddr_AMO", 101, 1000, "object is not exist(pub)");
     return 1;
   }
   std::string addr;
-  if (GenerateAddrAMO(algo, HexToBytes(GetJsonStr(first["pub"])), addr) != 0) {
+  if (GenerateAddrAMO(algo, ArgHexToBytes("pub", GetJsonStr(first["pub"], "pub")), addr) != 0) {
     AddErrTrail("GenAddr_AMO", 109, 1000, "ToDo Add Detail Error Message!!");
     return 1;
   }

@@ -12,7 +12,6 @@
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/signer.h"
-#include "payload.h"
 #include "signing.h"
 #include "entry.h"
 #include "tolvaris/bcm_codec.h"
@@ -23,8 +22,8 @@ namespace {
 
 // The members every description needs, read on a copy so nothing is added.
 bool HasTxFields(const Json::Value& txinfo) {
-  return IsWholeText(txinfo["type"]) && txinfo["payload"].isObject() && IsWholeText(txinfo["fee"]) &&
-         IsWholeText(txinfo["last_height"]);
+  return txinfo["type"].isString() && txinfo["payload"].isObject() && txinfo["fee"].isString() &&
+         txinfo["last_height"].isString();
 }
 const char kTxFieldsMessage[] = "txinfo{type,payload{},fee,last_height} is not support format";
 
@@ -50,7 +49,7 @@ int PrepareSignInfos(const char* handler, const Json::Value& info, uint32_t fiel
 int FinishTx(const char* handler, const Json::Value& info, const Json::Value& prepared,
              const Json::Value& withSignature, uint32_t line, Json::Value& args) {
   std::string tx;
-  const Bytes body = HexToBytes(GetJsonStr(prepared[0]["unsignedtx"]));
+  const Bytes body = HexToBytes(GetJsonStr(prepared[0]["unsignedtx"], "unsignedtx"));
   if (GenerateAMOSignedTx(info, body, withSignature, tx) != 0 || tx.empty()) {
     AddErrTrail(handler, line, 1000, "GenerateAMOSignedTx Error !!");
     return 1;
@@ -94,7 +93,7 @@ int GenUnsignedTx_AMO(Json::Value& args) {
   // An outside P-256 signer signs "signaturehash"; an Ed25519 signer signs
   // the body itself, so it keeps "unsignedtx".
   uint32_t algo = 0;
-  GetAlgoInfo(GetJsonStr(info["wallet"]["algo"]), algo, nullptr, nullptr);
+  GetAlgoInfo(GetJsonStr(info["wallet"]["algo"], "algo"), algo, nullptr, nullptr);
   if (algo != kAlgoEd25519) signinfos[0].removeMember("unsignedtx");
   std::string encoded;
   if (EncodeBase64(WriteJson(info, ""), encoded) != 0) {
@@ -113,7 +112,7 @@ int GenSignedTx_AMO(Json::Value& args) {
     return 1;
   }
   const Json::Value& txinfo = args["txinfo"];
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"]);
+  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
   std::string decoded(2 * encoded.size() + 1, '\0');
   uint32_t len = static_cast<uint32_t>(decoded.size());
   if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &len) != 0) {

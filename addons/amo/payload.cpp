@@ -106,7 +106,7 @@ enum class UdcUse { Omit, Write, Refuse };
 UdcUse ReadTransferUdc(const Json::Value& v) {
   if (v.isNull()) return UdcUse::Omit;
   if (!v.isString()) return UdcUse::Refuse;
-  const std::string text = GetJsonStr(v);
+  const std::string text = GetJsonStr(v, "udc");
   if (text.empty() || AllZeroDigits(text)) return UdcUse::Omit;
   if (!IsJsonUnsigned(text)) return UdcUse::Refuse;
   // A token id must fit the chain's 32-bit range; beyond it the request
@@ -114,28 +114,17 @@ UdcUse ReadTransferUdc(const Json::Value& v) {
   return StrToInt(text) > 0 ? UdcUse::Write : UdcUse::Omit;
 }
 
-// A text is read up to its first NUL character; one that goes on after it
-// would be signed cut short (another recipient, another amount), so it is
-// refused instead.
-bool HoldsNul(const Json::Value& v) { return v.isString() && !IsWholeText(v); }
-
-bool TypeOk(const Member& m, const Json::Value& payload) {
-  const Json::Value& v = payload[m.key];
-  if (HoldsNul(v)) return false;
+bool TypeOk(const Member& m, const Json::Value& v) {
   switch (m.form) {
     case Form::O:
       return !m.required || v.isObject();
     case Form::Operators:
-      if (v.isArray())
-        for (const Json::Value& e : v)
-          if (HoldsNul(e)) return false;
-      return true;
     case Form::Dealer:
-      return !HoldsNul(payload["dealer_fee"]);
+      return true;
     case Form::Udc:
       return ReadTransferUdc(v) != UdcUse::Refuse;
     case Form::N:
-      return v.isString() && IsJsonUnsigned(GetJsonStr(v));
+      return v.isString() && IsJsonUnsigned(GetJsonStr(v, m.key));
     default:
       return !m.required || v.isString();
   }
@@ -175,7 +164,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
     case Form::U:
     case Form::S: {
       if (!v.isString()) return 0;
-      const std::string text = GetJsonStr(v);
+      const std::string text = GetJsonStr(v, m.key);
       if (!m.required && text.empty()) return 0;
       AppendKey(out, m.key);
       AppendQuoted(out, m.form == Form::U ? ToUpper(text) : text);
@@ -183,7 +172,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
     }
     case Form::N:
       AppendKey(out, m.key);
-      out += GetJsonStr(v);
+      out += GetJsonStr(v, m.key);
       return 0;
     case Form::O:
       if (!v.isObject()) return 0;
@@ -193,14 +182,14 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
     case Form::Udc:
       if (ReadTransferUdc(v) != UdcUse::Write) return 0;
       AppendKey(out, m.key);
-      out += GetJsonStr(v);
+      out += GetJsonStr(v, m.key);
       return 0;
     case Form::Validator:
       AppendKey(out, m.key);
-      return WriteValidator(out, GetJsonStr(v));
+      return WriteValidator(out, GetJsonStr(v, m.key));
     case Form::Approve:
       AppendKey(out, m.key);
-      out += ToUpper(GetJsonStr(v)) == "TRUE" ? "true" : "false";
+      out += ToUpper(GetJsonStr(v, m.key)) == "TRUE" ? "true" : "false";
       return 0;
     case Form::Operators: {
       if (!v.isArray()) return 0;
@@ -208,7 +197,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
       for (const Json::Value& e : v) {
         if (!e.isString()) continue;
         if (!list.empty()) list += ',';
-        AppendQuoted(list, ToUpper(GetJsonStr(e)));
+        AppendQuoted(list, ToUpper(GetJsonStr(e, m.key)));
       }
       if (list.empty()) return 0;
       AppendKey(out, m.key);
@@ -221,7 +210,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
       // A dealer is paid its fee, so the two travel together or not at all.
       const Json::Value& fee = payload["dealer_fee"];
       if (!v.isString() || !fee.isString()) return 0;
-      const std::string dealer = GetJsonStr(v), dealerFee = GetJsonStr(fee);
+      const std::string dealer = GetJsonStr(v, "dealer"), dealerFee = GetJsonStr(fee, "dealer_fee");
       if (dealer.empty() || dealerFee.empty()) return 0;
       AppendKey(out, "dealer");
       AppendQuoted(out, ToUpper(dealer));
@@ -239,7 +228,7 @@ int Build(const char* type, const Json::Value& payload, std::string& out) {
   bool ok = payload.isObject();
   for (const Member& m : row.members) {
     if (!ok || m.key == nullptr) break;
-    ok = TypeOk(m, payload);
+    ok = TypeOk(m, payload[m.key]);
   }
   if (!ok) {
     AddErrTrail(row.builder, row.line, 1000, row.message);
@@ -260,8 +249,6 @@ int Build(const char* type, const Json::Value& payload, std::string& out) {
 }
 
 }  // namespace
-
-bool IsWholeText(const Json::Value& v) { return v.isString() && GetJsonStr(v).size() == v.asString().size(); }
 
 const TxType* FindTxType(const std::string& name) {
   for (const TxType& t : kTxTypes)

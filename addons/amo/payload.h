@@ -60,10 +60,6 @@ struct TxType {
   uint32_t failureLine;
 };
 
-// True for a JSON string without a NUL character, which GetJsonStr reads
-// whole; texts that go on after a NUL are refused, not signed cut short.
-bool IsWholeText(const Json::Value& v);
-
 // The type named exactly `name` (case-sensitive), or null.
 const TxType* FindTxType(const std::string& name);
 

@@ -44,8 +44,9 @@ int ReadEnvelope(const Bytes& sig, Bytes& r, Bytes& s) {
   return 0;
 }
 
-// Text members of a signing-data element ("0x" hex) as bytes.
-Bytes HexMember(const Json::Value& entry, const char* key) { return HexToBytes(GetJsonStr(entry[key])); }
+// Text members of a signing-data element ("0x" hex) as bytes; a text that
+// is not hex is refused by name.
+Bytes HexMember(const Json::Value& entry, const char* key) { return ArgHexToBytes(key, GetJsonStr(entry[key], key)); }
 
 }  // namespace
 
@@ -56,9 +57,9 @@ int GenerateAMOUnsignedTx(Json::Value txinfo, const Bytes& pub, uint32_t algo, s
     AddErrTrail("GenerateAMOUnsignedTx", 840, 1000, "ToDo Add Detail Error Message!!");
     return 1;
   }
-  const std::string type = GetJsonStr(info["type"]);
-  const std::string fee = GetJsonStr(info["fee"]);
-  const std::string lastHeight = GetJsonStr(info["last_height"]);
+  const std::string type = GetJsonStr(info["type"], "type");
+  const std::string fee = GetJsonStr(info["fee"], "fee");
+  const std::string lastHeight = GetJsonStr(info["last_height"], "last_height");
   const TxType* row = FindTxType(type);
   if (row == nullptr) {
     AddErrTrail("GenerateAMOUnsignedTx", 1008, 1000, "do not support transaction type[" + type + "]");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "command/text/text.h"
 #include "common/error_chain.h"
 #include "payload.h"
 #include "tv_test.h"
@@ -196,29 +197,33 @@ TEST(AmoPayload, NumberMembersMustBeDecimalIntegers) {
   }
 }
 
-// A text is read up to its first NUL; one that goes on after it would be
-// signed cut short (another recipient, another amount), so it is refused.
-TEST(AmoPayload, TextsWithNulAreRefused) {
-  RunTable({
-      {"transfer", R"({"to":"ab\u0000cd","amount":"1"})", "MakeTxTransfer:278[payload[to,amount] is not support !!]",
-       false},
-      {"transfer", R"({"to":"ab","amount":"1\u00000"})", "MakeTxTransfer:278[payload[to,amount] is not support !!]",
-       false},
-      {"transfer", R"({"udc":"1\u00002","to":"ab","amount":"1"})",
-       "MakeTxTransfer:278[payload[to,amount] is not support !!]", false},
-      {"vote", R"({"draft_id":"12\u0000,\"x\":2","approve":"true"})",
-       "MakeTxVote:435[payload[draft_id,approve] is not support !!]", false},
-      {"cancel", R"({"target":"t","recipient":"\u0000r"})", "MakeTxCancel:649[payload[target] is not support !!]",
-       false},
-      {"issue", R"({"udc":"1","operators":["ab","c\u0000d"],"amount":"1"})",
-       "MakeTxIssue:751[payload[udc,amount] is not support !!]", false},
-      {"request", R"({"target":"t","payment":"1","dealer":"d","dealer_fee":"1\u00000"})",
-       "MakeTxRequest:557[payload[target,payment] is not support !!]", false},
-      {"stake", R"({"validator":"0xab\u0000cd","amount":"1"})",
-       "MakeTxStake:307[payload[validator,amount] is not support !!]", false},
-      // Inside an object member a NUL is written escaped, as JSON allows.
-      {"claim", R"({"target":"t","document":{"k":"a\u0000b"}})", R"({"target":"T","document":{"k":"a\u0000b"}})"},
-  });
+// A text that goes on after a NUL character is refused by name rather than
+// read cut short (another recipient, another amount).
+TEST(AmoPayload, TextsWithNulAreRefusedByName) {
+  struct Nul {
+    const char* type;
+    const char* payload;
+    const char* name;
+  } cases[] = {
+      {"transfer", R"({"to":"ab\u0000cd","amount":"1"})", "to"},
+      {"transfer", R"({"udc":"1\u00002","to":"ab","amount":"1"})", "udc"},
+      {"vote", R"({"draft_id":"12\u0000,\"x\":2","approve":"true"})", "draft_id"},
+      {"cancel", R"({"target":"t","recipient":"\u0000r"})", "recipient"},
+      {"issue", R"({"udc":"1","operators":["ab","c\u0000d"],"amount":"1"})", "operators"},
+      {"request", R"({"target":"t","payment":"1","dealer":"d","dealer_fee":"1\u00000"})", "dealer_fee"},
+      {"stake", R"({"validator":"0xab\u0000cd","amount":"1"})", "validator"},
+  };
+  for (const Nul& c : cases) {
+    int rc = -1;
+    EXPECT_THROW(Build({c.type, c.payload, ""}, rc), ArgumentRefused) << c.payload;
+    try {
+      Build({c.type, c.payload, ""}, rc);
+    } catch (const ArgumentRefused& e) {
+      EXPECT_EQ(std::string(e.what()), std::string(c.name) + " holds a NUL character");
+    }
+  }
+  // Inside an object member a NUL is written escaped, as JSON allows.
+  RunTable({{"claim", R"({"target":"t","document":{"k":"a\u0000b"}})", R"({"target":"T","document":{"k":"a\u0000b"}})"}});
 }
 
 TEST(AmoPayload, TypesAreMatchedExactly) {

@@ -368,11 +368,11 @@ TEST(AmoSigning, GenTxRefusalsAndTheirChains) {
       {"type cut by a NUL",
        R"({"txinfo":{"type":"withdraw\u0000x","payload":{"amount":"1"},"fee":"1","last_height":"1","wallet":{"pri":")" +
            kPri + R"("}}})",
-       "GenTx_AMO:1240[txinfo{type,payload{},fee,last_height} is not support format]" + tail},
+       "RunModule_AMO:1442[type holds a NUL character !!]"},
       {"fee cut by a NUL",
        R"({"txinfo":{"type":"withdraw","payload":{"amount":"1"},"fee":"1\u00009","last_height":"1","wallet":{"pri":")" +
            kPri + R"("}}})",
-       "GenTx_AMO:1240[txinfo{type,payload{},fee,last_height} is not support format]" + tail},
+       "RunModule_AMO:1442[fee holds a NUL character !!]"},
       {"no txinfo", R"({})", "GenTx_AMO:1225[txinfo is not exist !!]" + tail},
       {"args a text", R"("x")", "GenTx_AMO:1225[txinfo is not exist !!]" + tail},
       {"wallet without pri", R"({"txinfo":{"wallet":{"pub":"0x00"}}})",
