@@ -76,8 +76,13 @@ Bytes TestRng::RandBytes(size_t n) {
   return b;
 }
 
-std::string RunPython(const std::string& script, const std::string& input) {
-  char scriptPath[] = "/tmp/tvt-py-XXXXXX";
+namespace {
+
+// Runs `command` + a temporary file holding `script`, with `input` on
+// standard input; returns standard output.
+std::string RunScript(const std::string& command, const char* what, const std::string& script,
+                      const std::string& input) {
+  char scriptPath[] = "/tmp/tvt-script-XXXXXX";
   int fd = mkstemp(scriptPath);
   EXPECT_GE(fd, 0);
   if (fd < 0) return "";
@@ -87,7 +92,7 @@ std::string RunPython(const std::string& script, const std::string& input) {
   fd = mkstemp(inPath);
   if (write(fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) ADD_FAILURE();
   close(fd);
-  std::string cmd = std::string(TV_PYTHON) + " " + scriptPath + " < " + inPath;
+  std::string cmd = command + " " + scriptPath + " < " + inPath;
   FILE* p = popen(cmd.c_str(), "r");
   std::string out;
   char buf[4096];
@@ -96,8 +101,18 @@ std::string RunPython(const std::string& script, const std::string& input) {
   int status = p != nullptr ? pclose(p) : -1;
   unlink(scriptPath);
   unlink(inPath);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "python failed: " << out;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what << " failed: " << out;
   return out;
+}
+
+}  // namespace
+
+std::string RunPython(const std::string& script, const std::string& input) {
+  return RunScript(TV_PYTHON, "python", script, input);
+}
+
+std::string RunNode(const std::string& script, const std::string& input) {
+  return RunScript(std::string("NODE_PATH=") + TV_NODE_MODULES + " node", "node", script, input);
 }
 
 std::string LastErr() { return BCMGetLastErr(); }

@@ -40,6 +40,10 @@ class TestRng {
 // Fails the current test (and returns "") when python exits nonzero.
 std::string RunPython(const std::string& script, const std::string& input);
 
+// The same with node, whose require() finds the pinned oracle packages of
+// tests/oracles (installed by scripts/setup).
+std::string RunNode(const std::string& script, const std::string& input);
+
 // The text of BCMGetLastErr.
 std::string LastErr();
 
