@@ -97,8 +97,9 @@ int GetPub(const Json::Value& pubs, uint32_t expectedLen, Bytes& out) {
   }
   Bytes key = HexToBytes(GetJsonStr(pubs[0]["pub"]));
   if (key.size() != expectedLen) {
-    AddErrTrail("GetPub", 405, 1000,
-                "pub is invalid(size[" + std::to_string(key.size()) + "] is not [" + std::to_string(expectedLen) + "])");
+    AddErrTrail(
+        "GetPub", 405, 1000,
+        "pub is invalid(size[" + std::to_string(key.size()) + "] is not [" + std::to_string(expectedLen) + "])");
     return 1;
   }
   out = std::move(key);
@@ -157,9 +158,9 @@ int GenPubEncode_ATOM(Json::Value& args) {
   }
   const Bytes key = HexToBytes(GetJsonStr(info["pub"]));
   if (key.size() != pubSize) {
-    AddErrTrail("GenPubEncode_ATOM", 1156, 1000,
-                "Pub Format Error ( Cur Len[" + std::to_string(key.size()) + "] is not [" + std::to_string(pubSize) +
-                    "]");
+    AddErrTrail(
+        "GenPubEncode_ATOM", 1156, 1000,
+        "Pub Format Error ( Cur Len[" + std::to_string(key.size()) + "] is not [" + std::to_string(pubSize) + "]");
     return 1;
   }
   std::string encode;

@@ -30,36 +30,33 @@ void AppendUnicodeEscape(std::string& out, unsigned code) {
   for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(code >> shift) & 15]);
 }
 
-// The inside of a JSON string as the chain writes it: '"' and '\' with a
-// backslash, \b \f \n \r \t short, other control characters as \u00xx, '<',
-// '>', '&', U+2028 and U+2029 as \u escapes, everything else raw. With
-// `apostrophe` set, "'" becomes \u0027 as well.
+// Characters with a two-character escape.
+struct ShortEscape {
+  unsigned char c;
+  const char* text;
+};
+constexpr ShortEscape kShortEscapes[] = {{'"', "\\\""}, {'\\', "\\\\"}, {'\b', "\\b"}, {'\f', "\\f"},
+                                         {'\n', "\\n"}, {'\r', "\\r"},  {'\t', "\\t"}};
+
+// A JSON string as the chain writes it: the short escapes above, other
+// control characters and '<', '>', '&' as \u00xx, U+2028 and U+2029 as \u
+// escapes, everything else raw UTF-8. With `apostrophe` set, "'" becomes
+// \u0027 as well.
 void AppendEscaped(std::string& out, const std::string& text, bool apostrophe) {
   out.push_back('"');
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '"': out += "\\\""; continue;
-      case '\\': out += "\\\\"; continue;
-      case '\b': out += "\\b"; continue;
-      case '\f': out += "\\f"; continue;
-      case '\n': out += "\\n"; continue;
-      case '\r': out += "\\r"; continue;
-      case '\t': out += "\\t"; continue;
-      case '<': case '>': case '&': AppendUnicodeEscape(out, c); continue;
-      case '\'':
-        if (apostrophe) {
-          AppendUnicodeEscape(out, c);
-          continue;
-        }
-        break;
-      default:
-        break;
+    const ShortEscape* shortEscape = nullptr;
+    for (const ShortEscape& e : kShortEscapes) {
+      if (e.c == c) shortEscape = &e;
     }
-    if (c < 0x20) {
+    if (shortEscape != nullptr) {
+      out += shortEscape->text;
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || (apostrophe && c == '\'')) {
       AppendUnicodeEscape(out, c);
     } else if (c == 0xe2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
                (static_cast<unsigned char>(text[i + 2]) == 0xa8 || static_cast<unsigned char>(text[i + 2]) == 0xa9)) {
+      // E2 80 A8 and E2 80 A9: U+2028 and U+2029.
       AppendUnicodeEscape(out, 0x2000u | (static_cast<unsigned char>(text[i + 2]) - 0x80u));
       i += 2;
     } else {

@@ -72,8 +72,7 @@ int GenerateATOMBech32CheckSum(const std::string& prefix, const std::vector<unsi
   return 0;
 }
 
-int GenerateATOMBech32Encode(const std::string& prefix, const std::vector<unsigned char>& payload,
-                             std::string& out) {
+int GenerateATOMBech32Encode(const std::string& prefix, const std::vector<unsigned char>& payload, std::string& out) {
   if (!IsAtomPrefix(prefix)) {
     AddErrTrail("GenerateATOMBech32Encode", 115, 1000, kUnknown);
     return 1;

@@ -28,7 +28,6 @@ int GenerateATOMBech32CheckSum(const std::string& prefix, const std::vector<unsi
                                std::vector<unsigned char>& out);
 
 // prefix + the payload in 5-bit characters + the checksum. Returns 0 or 1.
-int GenerateATOMBech32Encode(const std::string& prefix, const std::vector<unsigned char>& payload,
-                             std::string& out);
+int GenerateATOMBech32Encode(const std::string& prefix, const std::vector<unsigned char>& payload, std::string& out);
 
 #endif

@@ -77,13 +77,12 @@ int MakeMsgSend(const Json::Value& msg, AminoValue& out, std::string& signer) {
   const Json::Value& value = msg["value"];
   if (!IsSignerWallet(wallet)) return Fail(kName, 418, kWalletMessage);
   if (!IsOneCoinList(value["amount"]) || !value["to_address"].isString())
-      return Fail(kName, 426, "value[amount[{}],to_address] is not support !!");
+    return Fail(kName, 426, "value[amount[{}],to_address] is not support !!");
   if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Fail(kName, 440, "GetSignerAddr Error !!");
-  out = Message("cosmos-sdk/MsgSend",
-                AminoValue::Object()
-                    .Add("amount", AminoValue::Array().Push(Coin(value["amount"][0])))
-                    .Add("from_address", AminoValue::Text(signer))
-                    .Add("to_address", Text(value["to_address"])));
+  out = Message("cosmos-sdk/MsgSend", AminoValue::Object()
+                                          .Add("amount", AminoValue::Array().Push(Coin(value["amount"][0])))
+                                          .Add("from_address", AminoValue::Text(signer))
+                                          .Add("to_address", Text(value["to_address"])));
   return 0;
 }
 
@@ -92,21 +91,22 @@ int MakeMsgCreateValitator(const Json::Value& msg, AminoValue& out, std::string&
   const Json::Value& wallet = msg["wallet"];
   const Json::Value& value = msg["value"];
   if (!IsSignerWallet(wallet) || !wallet["valconspub"].isString())
-      return Fail(kName, 555, "wallet[pri,seq,accum,valconspub] is not support !!");
-  if (!value["commission"].isObject() || !value["description"].isObject() ||
-       !value["min_self_delegation"].isString() || !value["value"].isObject())
-      return Fail(kName, 563, "value[commission{},description{},min_self_delegation,value{}] is not support !!");
+    return Fail(kName, 555, "wallet[pri,seq,accum,valconspub] is not support !!");
+  if (!value["commission"].isObject() || !value["description"].isObject() || !value["min_self_delegation"].isString() ||
+      !value["value"].isObject())
+    return Fail(kName, 563, "value[commission{},description{},min_self_delegation,value{}] is not support !!");
   const Json::Value& commission = value["commission"];
   if (!HasStrings(commission, {"max_change_rate", "max_rate", "rate"}))
-      return Fail(kName, 570, "commission{max_change_rate,max_rate,rate} is not support !!");
+    return Fail(kName, 570, "commission{max_change_rate,max_rate,rate} is not support !!");
   if (!IsDescription(value["description"])) return Fail(kName, 578, kDescriptionMessage);
-  if (!HasStrings(value["value"], {"amount", "denom"})) return Fail(kName, 585, "value{amount,denom} is not support !!");
+  if (!HasStrings(value["value"], {"amount", "denom"}))
+    return Fail(kName, 585, "value{amount,denom} is not support !!");
   if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Fail(kName, 594, "GetSignerAddr(wallet) Error !! ");
   std::string valoper;
   if (GetSignerAddr(wallet, "cosmosvaloper1", valoper) != 0) return Fail(kName, 600, "GetSignerAddr(stake) Error !! ");
   std::string conspub;
   if (GenerateATOMPubEncode(3, "cosmosvalconspub1", HexToBytes(GetJsonStr(wallet["valconspub"])), conspub) != 0)
-      return Fail(kName, 606, "GenerateATOMPubEncode(stake) Error !! ");
+    return Fail(kName, 606, "GenerateATOMPubEncode(stake) Error !! ");
   out = Message("cosmos-sdk/MsgCreateValidator",
                 AminoValue::Object()
                     .Add("commission", AminoValue::Object()
@@ -129,7 +129,7 @@ int MakeMsgEditValidator(const Json::Value& msg, AminoValue& out, std::string& s
   if (!IsSignerWallet(wallet)) return Fail(kName, 645, kWalletMessage);
   if (!value["commission_rate"].isString() || !value["description"].isObject() ||
       !value["min_self_delegation"].isString())
-      return Fail(kName, 652, "value[commission_rate,description{},min_self_delegation] is not support !!");
+    return Fail(kName, 652, "value[commission_rate,description{},min_self_delegation] is not support !!");
   if (!IsDescription(value["description"])) return Fail(kName, 660, kDescriptionMessage);
   if (GetSignerAddr(wallet, "cosmosvaloper1", signer) != 0) return Fail(kName, 667, "GetSignerAddr Error !!");
   // "Description" with a capital D is the key this chain generation reads.
@@ -154,20 +154,40 @@ struct StakeMessage {
   bool writesAmount;
 };
 
-const StakeMessage kDelegate{"MakeMsgDelegate",  "cosmos-sdk/MsgDelegate", 695, 702, 709, 716,
-                             "value[amount{},validator_address] is not support !!", {"validator_address", nullptr}, true};
+const StakeMessage kDelegate{"MakeMsgDelegate",
+                             "cosmos-sdk/MsgDelegate",
+                             695,
+                             702,
+                             709,
+                             716,
+                             "value[amount{},validator_address] is not support !!",
+                             {"validator_address", nullptr},
+                             true};
 const StakeMessage kRedelegate{"MakeMsgBeginRedelegate",
                                "cosmos-sdk/MsgBeginRedelegate",
-                               740, 747, 754, 761,
+                               740,
+                               747,
+                               754,
+                               761,
                                "value[amount{},validator_dst_address,validator_src_address] is not support !!",
                                {"validator_dst_address", "validator_src_address"},
                                true};
-const StakeMessage kUndelegate{"MakeMsgUndelegate",  "cosmos-sdk/MsgUndelegate", 786, 793, 800, 807,
-                               "value[amount{},validator_address] is not support !!", {"validator_address", nullptr}, true};
+const StakeMessage kUndelegate{"MakeMsgUndelegate",
+                               "cosmos-sdk/MsgUndelegate",
+                               786,
+                               793,
+                               800,
+                               807,
+                               "value[amount{},validator_address] is not support !!",
+                               {"validator_address", nullptr},
+                               true};
 // The reward withdrawal carries no amount but still requires one.
 const StakeMessage kWithdraw{"MakeMsgWithdrawDelegationReward",
                              "cosmos-sdk/MsgWithdrawDelegationReward",
-                             840, 847, 854, 861,
+                             840,
+                             847,
+                             854,
+                             861,
                              "value[amount{},validator_address] is not support !!",
                              {"validator_address", nullptr},
                              false};
@@ -235,7 +255,7 @@ int MakeMsgMultiMsgSend(const Json::Value& msg, size_t message, AminoValue& out,
     const Json::Value& output = outputs[k];
     if (!output.isObject() || !output["address"].isString() || !output["coins"].isArray() ||
         output["coins"].size() != 1)
-        return Fail(kName, 523, kUnknown);
+      return Fail(kName, 523, kUnknown);
     const Json::Value& coin = output["coins"][0];
     if (!HasStrings(coin, {"amount", "denom"})) return Fail(kName, 530, kUnknown);
     outs.Push(AminoValue::Object()
@@ -276,8 +296,7 @@ int GenTxMsgs(const Json::Value& msgs, AminoValue& out, AtomSigners& signers) {
   if (!msgs.isArray()) return Fail(kName, 900, "msgs[] is not support format");
   for (Json::ArrayIndex i = 0; i < msgs.size(); ++i) {
     const Json::Value& msg = msgs[i];
-    const std::string formatMessage =
-        "msgs[" + std::to_string(i) + "]{type,value{},wallet{}} is not support format";
+    const std::string formatMessage = "msgs[" + std::to_string(i) + "]{type,value{},wallet{}} is not support format";
     if (!msg.isObject() || !msg["type"].isString() || !msg["value"].isObject()) return Fail(kName, 911, formatMessage);
     const std::string type = GetJsonStr(msg["type"]);
     const MessageType* row = nullptr;

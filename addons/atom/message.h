@@ -13,7 +13,7 @@
 // Where a signer's wallet stands in "msgs": msgs[message]."wallet", or, for
 // an input of a "msgmultisend" message, msgs[message]."value"."inputs"[input]."wallet".
 struct AtomSigner {
-  std::string key;     // the address's data characters: the 20-byte account, whatever the prefix
+  std::string key;  // the address's data characters: the 20-byte account, whatever the prefix
   size_t message = 0;
   size_t input = 0;
   bool isInput = false;

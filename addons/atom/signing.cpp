@@ -41,8 +41,8 @@ uint32_t SignSecp256k1(const Bytes& pri, const Bytes& pub, const std::string& by
   unsigned char r[33], s[33];
   int rLen = sizeof r, sLen = sizeof s;
   uint32_t recid = 0;
-  if (BCMGenSignature(0, pri.data(), static_cast<int>(pri.size()), 0, digest.data(), static_cast<int>(digest.size()),
-                      0, r, &rLen, s, &sLen, &recid) != 0)
+  if (BCMGenSignature(0, pri.data(), static_cast<int>(pri.size()), 0, digest.data(), static_cast<int>(digest.size()), 0,
+                      r, &rLen, s, &sLen, &recid) != 0)
     return 349;
   const unsigned char* rp = r + (rLen == 33 ? 1 : 0);
   const unsigned char* sp = s + (sLen == 33 ? 1 : 0);
@@ -106,14 +106,14 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
   if (!Base64(pub, pub64) || !Base64(sig, sig64)) return Fail(kName, 370, kUnknown);
   const char* type = algo == kEd25519 ? "tendermint/PubKeyEd25519" : "tendermint/PubKeySecp256k1";
   out = AminoValue::Object()
-            .Add("pub_key", AminoValue::Object().Add("type", AminoValue::Text(type)).Add("value", AminoValue::Text(pub64)))
+            .Add("pub_key",
+                 AminoValue::Object().Add("type", AminoValue::Text(type)).Add("value", AminoValue::Text(pub64)))
             .Add("signature", AminoValue::Text(sig64));
   return 0;
 }
 
-int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std::string& memo,
-                    const Json::Value& msgs, const AtomSigners& signers, const AminoValue& msgsDoc,
-                    AminoValue& out) {
+int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std::string& memo, const Json::Value& msgs,
+                    const AtomSigners& signers, const AminoValue& msgsDoc, AminoValue& out) {
   out = AminoValue::Array();
   for (const AtomSigner& s : signers) {
     const Json::Value& msg = msgs[static_cast<Json::ArrayIndex>(s.message)];
@@ -144,7 +144,8 @@ int GenTx2_ATOM(Json::Value& args) {
     feeCoins.Push(
         AminoValue::Object().Add("amount", AminoValue::Text(feeAmount)).Add("denom", AminoValue::Text(feeDenom)));
   }
-  AminoValue fee = AminoValue::Object().Add("amount", std::move(feeCoins)).Add("gas", AminoValue::Text(GetJsonStr(feeInfo["gas"])));
+  AminoValue fee =
+      AminoValue::Object().Add("amount", std::move(feeCoins)).Add("gas", AminoValue::Text(GetJsonStr(feeInfo["gas"])));
 
   AminoValue msgs = AminoValue::Array();
   AtomSigners signers;

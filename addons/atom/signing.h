@@ -22,9 +22,8 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
                              const std::string& memo, const AminoValue& msgs, AminoValue& out);
 
 // One signature per signer, in the signers' order, into `out` (an array).
-int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std::string& memo,
-                    const Json::Value& msgs, const AtomSigners& signers, const AminoValue& msgsDoc,
-                    AminoValue& out);
+int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std::string& memo, const Json::Value& msgs,
+                    const AtomSigners& signers, const AminoValue& msgsDoc, AminoValue& out);
 
 // The "GenTx" handler: writes the signed transaction into args "tx", with
 // every double quote turned into an apostrophe.

@@ -21,7 +21,8 @@ TEST(AminoJson, EscapesTextsAsTheChainDoes) {
       {"\b\f\n\r\t", R"("\b\f\n\r\t")", R"("\b\f\n\r\t")"},
       {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\"", "\"\\u0001\\u001f\x7f\""},
       // Line and paragraph separators are escaped; other characters stay raw UTF-8.
-      {"\xe2\x80\xa8|\xe2\x80\xa9|\xe2\x80\xaa", "\"\\u2028|\\u2029|\xe2\x80\xaa\"", "\"\\u2028|\\u2029|\xe2\x80\xaa\""},
+      {"\xe2\x80\xa8|\xe2\x80\xa9|\xe2\x80\xaa", "\"\\u2028|\\u2029|\xe2\x80\xaa\"",
+       "\"\\u2028|\\u2029|\xe2\x80\xaa\""},
       {"caf\xc3\xa9 \xe4\xb8\xad \xf0\x9f\x98\x80", "\"caf\xc3\xa9 \xe4\xb8\xad \xf0\x9f\x98\x80\"",
        "\"caf\xc3\xa9 \xe4\xb8\xad \xf0\x9f\x98\x80\""},
       {"", R"("")", R"("")"},
@@ -36,16 +37,19 @@ TEST(AminoJson, EscapesTextsAsTheChainDoes) {
 TEST(AminoJson, SortsMembersOnlyForSigning) {
   AminoValue doc = AminoValue::Object();
   doc.Add("type", AminoValue::Text("t"))
-      .Add("value", AminoValue::Object()
-                        .Add("address", AminoValue::Text("a"))
-                        .Add("Description", AminoValue::Object().Add("z", AminoValue::Text("1")).Add("b", AminoValue::Text("2")))
-                        .Add("list", AminoValue::Array().Push(AminoValue::Text("y")).Push(AminoValue::Text("x")))
-                        .Add("empty", AminoValue::Object())
-                        .Add("none", AminoValue::Array()));
-  EXPECT_EQ(WriteAminoSorted(doc),
-            R"({"type":"t","value":{"Description":{"b":"2","z":"1"},"address":"a","empty":{},"list":["y","x"],"none":[]}})");
-  EXPECT_EQ(WriteAminoInOrder(doc),
-            R"({"type":"t","value":{"address":"a","Description":{"z":"1","b":"2"},"list":["y","x"],"empty":{},"none":[]}})");
+      .Add("value",
+           AminoValue::Object()
+               .Add("address", AminoValue::Text("a"))
+               .Add("Description", AminoValue::Object().Add("z", AminoValue::Text("1")).Add("b", AminoValue::Text("2")))
+               .Add("list", AminoValue::Array().Push(AminoValue::Text("y")).Push(AminoValue::Text("x")))
+               .Add("empty", AminoValue::Object())
+               .Add("none", AminoValue::Array()));
+  EXPECT_EQ(
+      WriteAminoSorted(doc),
+      R"({"type":"t","value":{"Description":{"b":"2","z":"1"},"address":"a","empty":{},"list":["y","x"],"none":[]}})");
+  EXPECT_EQ(
+      WriteAminoInOrder(doc),
+      R"({"type":"t","value":{"address":"a","Description":{"z":"1","b":"2"},"list":["y","x"],"empty":{},"none":[]}})");
 }
 
 TEST(AminoJson, Utf8Check) {
@@ -68,9 +72,9 @@ TEST(AminoJson, Utf8Check) {
       {"\xf4\x90\x80\x80", false},  // above U+10FFFF
       {"\xf5\x80\x80\x80", false},
       {"\xf8\x88\x80\x80\x80", false},
-      {"\xc3", false},              // cut short
+      {"\xc3", false},  // cut short
       {"\xe4\xb8", false},
-      {"\xe4\x41\x80", false},      // not a continuation byte
+      {"\xe4\x41\x80", false},  // not a continuation byte
       {"ok\xff", false},
   };
   for (const auto& c : cases) {

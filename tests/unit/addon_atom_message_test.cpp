@@ -27,8 +27,7 @@ std::string Wallet(const std::string& pri, const std::string& extra = "") {
 // One message of each type, signed by key 1, with plain ASCII values.
 std::string Message(const std::string& type) {
   const std::string w = Wallet(kPri1);
-  const std::string desc =
-      R"({"details":"d","identity":"i","moniker":"m","security_contact":"s","website":"w"})";
+  const std::string desc = R"({"details":"d","identity":"i","moniker":"m","security_contact":"s","website":"w"})";
   if (type == "msgsend")
     return R"({"type":"msgsend","wallet":)" + w +
            R"(,"value":{"amount":[{"amount":"10","denom":"uatom"}],"to_address":"cosmos1to"}})";
@@ -72,16 +71,17 @@ Built Build(const std::string& msgsText) { return BuildValue(tvt::ParseJson(msgs
 TEST(AtomMessage, TextsOfEveryType) {
   std::string conspub;
   ASSERT_EQ(GenerateATOMPubEncode(3, "cosmosvalconspub1", tvt::Unhex(kConsKey.substr(2)), conspub), 0);
-  const std::string desc =
-      R"({"details":"d","identity":"i","moniker":"m","security_contact":"s","website":"w"})";
+  const std::string desc = R"({"details":"d","identity":"i","moniker":"m","security_contact":"s","website":"w"})";
   const struct {
     const char* type;
     std::string text;
   } cases[] = {
-      {"msgsend", R"({"type":"cosmos-sdk/MsgSend","value":{"amount":[{"amount":"10","denom":"uatom"}],"from_address":")" +
-                      kAcc1 + R"(","to_address":"cosmos1to"}})"},
-      {"msgmultisend", R"({"type":"cosmos-sdk/MsgMultiSend","value":{"inputs":[{"address":")" + kAcc1 +
-                           R"(","coins":[{"amount":"5","denom":"uatom"}]}],"outputs":[{"address":"cosmos1out","coins":[{"amount":"5","denom":"uatom"}]}]}})"},
+      {"msgsend",
+       R"({"type":"cosmos-sdk/MsgSend","value":{"amount":[{"amount":"10","denom":"uatom"}],"from_address":")" + kAcc1 +
+           R"(","to_address":"cosmos1to"}})"},
+      {"msgmultisend",
+       R"({"type":"cosmos-sdk/MsgMultiSend","value":{"inputs":[{"address":")" + kAcc1 +
+           R"(","coins":[{"amount":"5","denom":"uatom"}]}],"outputs":[{"address":"cosmos1out","coins":[{"amount":"5","denom":"uatom"}]}]}})"},
       {"msgcreatevalidator",
        R"({"type":"cosmos-sdk/MsgCreateValidator","value":{"commission":{"max_change_rate":"0.01","max_rate":"0.2","rate":"0.1"},"delegator_address":")" +
            kAcc1 + R"(","description":)" + desc + R"(,"min_self_delegation":"1","pubkey":")" + conspub +
@@ -89,13 +89,15 @@ TEST(AtomMessage, TextsOfEveryType) {
       {"msgeditvalidator", R"({"type":"cosmos-sdk/MsgEditValidator","value":{"address":")" + kVal1 +
                                R"(","commission_rate":"0.1","Description":)" + desc +
                                R"(,"min_self_delegation":"2"}})"},
-      {"msgdelegate", R"({"type":"cosmos-sdk/MsgDelegate","value":{"amount":{"amount":"3","denom":"uatom"},"delegator_address":")" +
-                          kAcc1 + R"(","validator_address":"cosmosvaloper1v"}})"},
+      {"msgdelegate",
+       R"({"type":"cosmos-sdk/MsgDelegate","value":{"amount":{"amount":"3","denom":"uatom"},"delegator_address":")" +
+           kAcc1 + R"(","validator_address":"cosmosvaloper1v"}})"},
       {"msgbeginredelegate",
        R"({"type":"cosmos-sdk/MsgBeginRedelegate","value":{"amount":{"amount":"3","denom":"uatom"},"delegator_address":")" +
            kAcc1 + R"(","validator_dst_address":"cosmosvaloper1dst","validator_src_address":"cosmosvaloper1src"}})"},
-      {"msgundelegate", R"({"type":"cosmos-sdk/MsgUndelegate","value":{"amount":{"amount":"3","denom":"uatom"},"delegator_address":")" +
-                            kAcc1 + R"(","validator_address":"cosmosvaloper1v"}})"},
+      {"msgundelegate",
+       R"({"type":"cosmos-sdk/MsgUndelegate","value":{"amount":{"amount":"3","denom":"uatom"},"delegator_address":")" +
+           kAcc1 + R"(","validator_address":"cosmosvaloper1v"}})"},
       {"msgwithdrawdelegationreward",
        R"({"type":"cosmos-sdk/MsgWithdrawDelegationReward","value":{"delegator_address":")" + kAcc1 +
            R"(","validator_address":"cosmosvaloper1v"}})"},
@@ -185,8 +187,7 @@ std::string Mutate(const std::string& type, const std::string& path, const std::
     const size_t dot = rest.find('.');
     const std::string key = rest.substr(0, dot);
     Json::Value* next = nullptr;
-    if (!key.empty() && key[0] >= '0' && key[0] <= '9')
-      next = &(*at)[static_cast<Json::ArrayIndex>(std::stoul(key))];
+    if (!key.empty() && key[0] >= '0' && key[0] <= '9') next = &(*at)[static_cast<Json::ArrayIndex>(std::stoul(key))];
     if (dot == std::string::npos) {
       if (json == "-") {
         at->removeMember(key);
@@ -229,7 +230,8 @@ TEST(AtomMessage, Refusals) {
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]<=GetSignerAddr:49["
        "GetSignerPub Error !!]<=MakeMsgSend:440[GetSignerAddr Error !!]<=GenTxMsgs:931[msgsend error]"},
       {Mutate("msgcreatevalidator", "wallet.valconspub", "-"),
-       "MakeMsgCreateValitator:555[wallet[pri,seq,accum,valconspub] is not support !!]<=GenTxMsgs:939[msgcreatevalidator "
+       "MakeMsgCreateValitator:555[wallet[pri,seq,accum,valconspub] is not support "
+       "!!]<=GenTxMsgs:939[msgcreatevalidator "
        "error]"},
       {Mutate("msgcreatevalidator", "value.min_self_delegation", "1"),
        "MakeMsgCreateValitator:563[value[commission{},description{},min_self_delegation,value{}] is not support "
@@ -248,8 +250,10 @@ TEST(AtomMessage, Refusals) {
        "msgcreatevalidator error]"},
       {Mutate("msgcreatevalidator", "wallet.valconspub", "\"0x0102\""),
        "GenerateATOMPubEncode:255" + kU +
-           "<=MakeMsgCreateValitator:606[GenerateATOMPubEncode(stake) Error !! ]<=GenTxMsgs:939[msgcreatevalidator error]"},
-      {Mutate("msgeditvalidator", "wallet.accnum", "3"), "MakeMsgEditValidator:645" + kW + "<=GenTxMsgs:947[msgeditvalidator error]"},
+           "<=MakeMsgCreateValitator:606[GenerateATOMPubEncode(stake) Error !! ]<=GenTxMsgs:939[msgcreatevalidator "
+           "error]"},
+      {Mutate("msgeditvalidator", "wallet.accnum", "3"),
+       "MakeMsgEditValidator:645" + kW + "<=GenTxMsgs:947[msgeditvalidator error]"},
       {Mutate("msgeditvalidator", "value.description", "\"d\""),
        "MakeMsgEditValidator:652[value[commission_rate,description{},min_self_delegation] is not support "
        "!!]<=GenTxMsgs:947[msgeditvalidator error]"},
@@ -258,7 +262,8 @@ TEST(AtomMessage, Refusals) {
        "!!]<=GenTxMsgs:947[msgeditvalidator error]"},
       {Mutate("msgeditvalidator", "wallet.pri", "\"0x\""),
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]<=GetSignerAddr:49["
-       "GetSignerPub Error !!]<=MakeMsgEditValidator:667[GetSignerAddr Error !!]<=GenTxMsgs:947[msgeditvalidator error]"},
+       "GetSignerPub Error !!]<=MakeMsgEditValidator:667[GetSignerAddr Error !!]<=GenTxMsgs:947[msgeditvalidator "
+       "error]"},
       {Mutate("msgdelegate", "wallet.seq", "-"), "MakeMsgDelegate:695" + kW + "<=GenTxMsgs:955[msgdelegate error]"},
       {Mutate("msgdelegate", "value.validator_address", "-"),
        "MakeMsgDelegate:702[value[amount{},validator_address] is not support !!]<=GenTxMsgs:955[msgdelegate error]"},
@@ -271,9 +276,11 @@ TEST(AtomMessage, Refusals) {
        "!!]<=GenTxMsgs:963[msgbeginredelegate error]"},
       {Mutate("msgbeginredelegate", "value.amount.denom", "-"),
        "MakeMsgBeginRedelegate:754[amount{amount,denom} is not support !!]<=GenTxMsgs:963[msgbeginredelegate error]"},
-      {Mutate("msgundelegate", "wallet.seq", "-"), "MakeMsgUndelegate:786" + kW + "<=GenTxMsgs:971[msgundelegate error]"},
+      {Mutate("msgundelegate", "wallet.seq", "-"),
+       "MakeMsgUndelegate:786" + kW + "<=GenTxMsgs:971[msgundelegate error]"},
       {Mutate("msgundelegate", "value.amount", "[]"),
-       "MakeMsgUndelegate:793[value[amount{},validator_address] is not support !!]<=GenTxMsgs:971[msgundelegate error]"},
+       "MakeMsgUndelegate:793[value[amount{},validator_address] is not support !!]<=GenTxMsgs:971[msgundelegate "
+       "error]"},
       {Mutate("msgundelegate", "value.amount.amount", "-"),
        "MakeMsgUndelegate:800[amount{amount,denom} is not support !!]<=GenTxMsgs:971[msgundelegate error]"},
       {Mutate("msgwithdrawdelegationreward", "wallet.seq", "-"),
@@ -289,8 +296,10 @@ TEST(AtomMessage, Refusals) {
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]<=GetSignerAddr:49["
        "GetSignerPub Error !!]<=MakeMsgWithdrawDelegationReward:861[GetSignerAddr Error !!]<=GenTxMsgs:979["
        "msgwithdrawdelegationreward error]"},
-      {Mutate("msgmultisend", "value.outputs", "[]"), "MakeMsgMultiMsgSend:465" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
-      {Mutate("msgmultisend", "value.inputs", "{}"), "MakeMsgMultiMsgSend:465" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
+      {Mutate("msgmultisend", "value.outputs", "[]"),
+       "MakeMsgMultiMsgSend:465" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
+      {Mutate("msgmultisend", "value.inputs", "{}"),
+       "MakeMsgMultiMsgSend:465" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
       {Mutate("msgmultisend", "value.inputs.0.coins", "[]"),
        "MakeMsgMultiMsgSend:480" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
       {Mutate("msgmultisend", "value.inputs.0.wallet.accnum", "-"),
@@ -299,7 +308,8 @@ TEST(AtomMessage, Refusals) {
        "MakeMsgMultiMsgSend:494" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
       {Mutate("msgmultisend", "value.inputs.0.wallet.pri", "\"0x\""),
        "GetSignerPri:460[private Size not [32]byte !!]<=GetSignerPub:511[GetSignerPri Error !!]<=GetSignerAddr:49["
-       "GetSignerPub Error !!]<=MakeMsgMultiMsgSend:501" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
+       "GetSignerPub Error !!]<=MakeMsgMultiMsgSend:501" +
+           kU + "<=GenTxMsgs:999[msgmultisend error]"},
       {Mutate("msgmultisend", "value.outputs.0.address", "-"),
        "MakeMsgMultiMsgSend:523" + kU + "<=GenTxMsgs:999[msgmultisend error]"},
       {Mutate("msgmultisend", "value.outputs.0.coins.0.amount", "{}"),
@@ -312,13 +322,15 @@ TEST(AtomMessage, Refusals) {
     EXPECT_EQ(b.chain, c.chain);
   }
   // The index in the format message is the failing message's.
-  EXPECT_EQ(Build("[" + Send(kPri1) + ",1]").chain, "GenTxMsgs:911[msgs[1]{type,value{},wallet{}} is not support format]");
+  EXPECT_EQ(Build("[" + Send(kPri1) + ",1]").chain,
+            "GenTxMsgs:911[msgs[1]{type,value{},wallet{}} is not support format]");
   EXPECT_EQ(BuildValue(Json::Value("msgs")).chain, "GenTxMsgs:900[msgs[] is not support format]");
   // A wallet whose "pub" is not the key of its "pri" is refused.
   EXPECT_EQ(Build("[" + Mutate("msgsend", "wallet.pub", "\"" + kG + "\"") + "]").rc, 0);
-  EXPECT_EQ(Build("[" + Mutate("msgsend", "wallet", Wallet(kPri2, ",\"pub\":\"" + kG + "\"")) + "]").chain,
-            "GetSignerAddr:52[wallet pub does not match pri !!]<=MakeMsgSend:440[GetSignerAddr Error !!]<=GenTxMsgs:931["
-            "msgsend error]");
+  EXPECT_EQ(
+      Build("[" + Mutate("msgsend", "wallet", Wallet(kPri2, ",\"pub\":\"" + kG + "\"")) + "]").chain,
+      "GetSignerAddr:52[wallet pub does not match pri !!]<=MakeMsgSend:440[GetSignerAddr Error !!]<=GenTxMsgs:931["
+      "msgsend error]");
 }
 
 TEST(AtomMessage, InputWalletOfTheWrongTypeIsAFailedLookup) {
@@ -326,8 +338,8 @@ TEST(AtomMessage, InputWalletOfTheWrongTypeIsAFailedLookup) {
   // entry turns into an orderly error reply.
   AminoValue out = AminoValue::Array();
   AtomSigners signers;
-  EXPECT_ANY_THROW(GenTxMsgs(tvt::ParseJson("[" + Mutate("msgmultisend", "value.inputs.0.wallet", "\"w\"") + "]"), out,
-                             signers));
+  EXPECT_ANY_THROW(
+      GenTxMsgs(tvt::ParseJson("[" + Mutate("msgmultisend", "value.inputs.0.wallet", "\"w\"") + "]"), out, signers));
 }
 
 }  // namespace
