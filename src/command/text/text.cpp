@@ -3,13 +3,28 @@
 #include <limits>
 #include <stdexcept>
 
+#include "crypto/ct_check.h"
+
 namespace {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// -1 when lo <= c <= hi, else 0 (c is 0..255): the two differences are both
+// negative only inside the range.
+int InRangeMask(int c, int lo, int hi) { return ((lo - 1 - c) & (c - (hi + 1))) >> 8; }
+
+// The value of a hex digit, or -1. Private keys travel as hex text: no branch
+// or index may depend on which digit a character is.
+int HexDigitValue(char ch) {
+  const int c = static_cast<unsigned char>(ch);
+  const int value = (InRangeMask(c, '0', '9') & (c - '0' + 1)) | (InRangeMask(c, 'a', 'f') & (c - 'a' + 11)) |
+                    (InRangeMask(c, 'A', 'F') & (c - 'A' + 11));
+  return value - 1;
+}
+
+// Whether a flag gathered over secret text is set; the answer itself is
+// public (the text is refused or not).
+bool Revealed(int flag) {
+  CtDeclassify(&flag, sizeof flag);
+  return flag != 0;
 }
 
 // Clears bytes that may be secret before they are dropped; the volatile
@@ -22,9 +37,9 @@ void Scrub(std::vector<unsigned char>& v) {
 bool HasHexPrefix(std::string_view text) { return text.size() >= 2 && text[0] == '0' && text[1] == 'x'; }
 
 bool AllHexDigits(std::string_view digits) {
-  for (char c : digits)
-    if (HexDigitValue(c) < 0) return false;
-  return true;
+  int invalid = 0;
+  for (char c : digits) invalid |= HexDigitValue(c) >> 8;  // -1 only for a non-digit
+  return !Revealed(invalid);
 }
 
 bool AllDecimalDigits(std::string_view digits) {
@@ -112,21 +127,25 @@ std::vector<unsigned char> HexToBytes(std::string_view text) {
   std::vector<unsigned char> out((digits.size() + 1) / 2);
   size_t i = 0;
   size_t o = 0;
+  // Every digit is decoded and checked alike; whether one was no digit is
+  // looked at once, after the loop.
+  int invalid = 0;
   if (odd) {
     // An odd count reads as if a "0" stood in front of the first digit.
     const int lo = HexDigitValue(digits[0]);
-    if (lo < 0) return {};
-    out[o++] = static_cast<unsigned char>(lo);
+    invalid |= lo;
+    out[o++] = static_cast<unsigned char>(lo & 15);
     i = 1;
   }
   for (; i < digits.size(); i += 2) {
     const int hi = HexDigitValue(digits[i]);
     const int lo = HexDigitValue(digits[i + 1]);
-    if (hi < 0 || lo < 0) {
-      Scrub(out);
-      return {};
-    }
-    out[o++] = static_cast<unsigned char>(hi << 4 | lo);
+    invalid |= hi | lo;
+    out[o++] = static_cast<unsigned char>((hi & 15) << 4 | (lo & 15));
+  }
+  if (Revealed(invalid >> 8)) {
+    Scrub(out);
+    return {};
   }
   return out;
 }
@@ -150,8 +169,10 @@ bool IsNumberText(std::string_view text) {
 }
 
 std::string_view ArgTextChecked(std::string_view name, std::string_view text) {
-  if (text.find('\0') != std::string_view::npos)
-    throw ArgumentRefused(std::string(name) + " holds a NUL character");
+  // Read whole, without stopping at the first NUL: the text may be a key.
+  int nul = 0;
+  for (char c : text) nul |= (static_cast<unsigned char>(c) - 1) >> 8;  // -1 only for 0
+  if (Revealed(nul)) throw ArgumentRefused(std::string(name) + " holds a NUL character");
   return text;
 }
 

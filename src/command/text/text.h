@@ -2,7 +2,8 @@
 #define TOLVARIS_COMMAND_TEXT_TEXT_H
 
 // String, hex and number helpers of the JSON layer. The add-ons compile this
-// file in as well, so it depends on nothing but the standard library.
+// file in as well, so it depends on nothing but the standard library and the
+// header-only constant-time check marks.
 //
 // Conventions of the JSON layer:
 // - bytes travel as "0x" followed by two lower-case hex digits per byte (no
