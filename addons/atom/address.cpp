@@ -95,7 +95,7 @@ int GetPub(const Json::Value& pubs, uint32_t expectedLen, Bytes& out) {
     AddErrTrail("GetPub", 397, 1000, "object is not exist(pub)");
     return 1;
   }
-  Bytes key = HexToBytes(GetJsonStr(pubs[0]["pub"]));
+  Bytes key = ArgHexToBytes("pub", GetJsonStr(pubs[0]["pub"], "pub"));
   if (key.size() != expectedLen) {
     AddErrTrail(
         "GetPub", 405, 1000,
@@ -118,8 +118,8 @@ int GenAddr_ATOM(Json::Value& args) {
   }
   uint32_t algo = 0;
   uint32_t pubSize = 0;
-  GetAlgoInfo(GetJsonStr(info["algo"]), algo, nullptr, &pubSize);
-  const AtomRole* role = FindAtomRole(GetJsonStr(info["addr_type"]));
+  GetAlgoInfo(GetJsonStr(info["algo"], "algo"), algo, nullptr, &pubSize);
+  const AtomRole* role = FindAtomRole(GetJsonStr(info["addr_type"], "addr_type"));
   if (role == nullptr) {
     AddErrTrail("GenAddr_ATOM", 1095, 1000, "Not Support Addr Type(account or validator or consensus)");
     return 1;
@@ -150,13 +150,13 @@ int GenPubEncode_ATOM(Json::Value& args) {
   }
   uint32_t algo = 0;
   uint32_t pubSize = 0;
-  GetAlgoInfo(GetJsonStr(info["algo"]), algo, nullptr, &pubSize);
-  const AtomRole* role = FindAtomRole(GetJsonStr(info["pub_type"]));
+  GetAlgoInfo(GetJsonStr(info["algo"], "algo"), algo, nullptr, &pubSize);
+  const AtomRole* role = FindAtomRole(GetJsonStr(info["pub_type"], "pub_type"));
   if (role == nullptr) {
     AddErrTrail("GenPubEncode_ATOM", 1148, 1000, "Not Support Pub Type(account or validator or consensus)");
     return 1;
   }
-  const Bytes key = HexToBytes(GetJsonStr(info["pub"]));
+  const Bytes key = ArgHexToBytes("pub", GetJsonStr(info["pub"], "pub"));
   if (key.size() != pubSize) {
     AddErrTrail(
         "GenPubEncode_ATOM", 1156, 1000,

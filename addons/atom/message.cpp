@@ -25,16 +25,17 @@ bool HasStrings(const Json::Value& obj, std::initializer_list<const char*> keys)
 
 bool IsSignerWallet(const Json::Value& wallet) { return HasStrings(wallet, {"pri", "seq", "accnum"}); }
 
-AminoValue Text(const Json::Value& v) { return AminoValue::Text(GetJsonStr(v)); }
+// The text member `key` of an object, refused (by name) when it holds a NUL.
+AminoValue Text(const Json::Value& obj, const char* key) { return AminoValue::Text(GetJsonStr(obj[key], key)); }
 
 // {"amount": ..., "denom": ...} of an object holding both as texts.
 AminoValue Coin(const Json::Value& coin) {
-  return AminoValue::Object().Add("amount", Text(coin["amount"])).Add("denom", Text(coin["denom"]));
+  return AminoValue::Object().Add("amount", Text(coin, "amount")).Add("denom", Text(coin, "denom"));
 }
 
 AminoValue Description(const Json::Value& d) {
   AminoValue out = AminoValue::Object();
-  for (const char* k : {"details", "identity", "moniker", "security_contact", "website"}) out.Add(k, Text(d[k]));
+  for (const char* k : {"details", "identity", "moniker", "security_contact", "website"}) out.Add(k, Text(d, k));
   return out;
 }
 
@@ -82,7 +83,7 @@ int MakeMsgSend(const Json::Value& msg, AminoValue& out, std::string& signer) {
   out = Message("cosmos-sdk/MsgSend", AminoValue::Object()
                                           .Add("amount", AminoValue::Array().Push(Coin(value["amount"][0])))
                                           .Add("from_address", AminoValue::Text(signer))
-                                          .Add("to_address", Text(value["to_address"])));
+                                          .Add("to_address", Text(value, "to_address")));
   return 0;
 }
 
@@ -105,17 +106,18 @@ int MakeMsgCreateValitator(const Json::Value& msg, AminoValue& out, std::string&
   std::string valoper;
   if (GetSignerAddr(wallet, "cosmosvaloper1", valoper) != 0) return Fail(kName, 600, "GetSignerAddr(stake) Error !! ");
   std::string conspub;
-  if (GenerateATOMPubEncode(3, "cosmosvalconspub1", HexToBytes(GetJsonStr(wallet["valconspub"])), conspub) != 0)
+  if (GenerateATOMPubEncode(3, "cosmosvalconspub1",
+                            ArgHexToBytes("valconspub", GetJsonStr(wallet["valconspub"], "valconspub")), conspub) != 0)
     return Fail(kName, 606, "GenerateATOMPubEncode(stake) Error !! ");
   out = Message("cosmos-sdk/MsgCreateValidator",
                 AminoValue::Object()
                     .Add("commission", AminoValue::Object()
-                                           .Add("max_change_rate", Text(commission["max_change_rate"]))
-                                           .Add("max_rate", Text(commission["max_rate"]))
-                                           .Add("rate", Text(commission["rate"])))
+                                           .Add("max_change_rate", Text(commission, "max_change_rate"))
+                                           .Add("max_rate", Text(commission, "max_rate"))
+                                           .Add("rate", Text(commission, "rate")))
                     .Add("delegator_address", AminoValue::Text(signer))
                     .Add("description", Description(value["description"]))
-                    .Add("min_self_delegation", Text(value["min_self_delegation"]))
+                    .Add("min_self_delegation", Text(value, "min_self_delegation"))
                     .Add("pubkey", AminoValue::Text(conspub))
                     .Add("validator_address", AminoValue::Text(valoper))
                     .Add("value", Coin(value["value"])));
@@ -135,9 +137,9 @@ int MakeMsgEditValidator(const Json::Value& msg, AminoValue& out, std::string& s
   // "Description" with a capital D is the key this chain generation reads.
   out = Message("cosmos-sdk/MsgEditValidator", AminoValue::Object()
                                                    .Add("address", AminoValue::Text(signer))
-                                                   .Add("commission_rate", Text(value["commission_rate"]))
+                                                   .Add("commission_rate", Text(value, "commission_rate"))
                                                    .Add("Description", Description(value["description"]))
-                                                   .Add("min_self_delegation", Text(value["min_self_delegation"])));
+                                                   .Add("min_self_delegation", Text(value, "min_self_delegation")));
   return 0;
 }
 
@@ -205,7 +207,7 @@ int MakeStakeMessage(const StakeMessage& m, const Json::Value& msg, AminoValue& 
   if (m.writesAmount) body.Add("amount", Coin(value["amount"]));
   body.Add("delegator_address", AminoValue::Text(signer));
   for (const char* k : m.validators) {
-    if (k != nullptr) body.Add(k, Text(value[k]));
+    if (k != nullptr) body.Add(k, Text(value, k));
   }
   out = Message(m.type, std::move(body));
   return 0;
@@ -259,7 +261,7 @@ int MakeMsgMultiMsgSend(const Json::Value& msg, size_t message, AminoValue& out,
     const Json::Value& coin = output["coins"][0];
     if (!HasStrings(coin, {"amount", "denom"})) return Fail(kName, 530, kUnknown);
     outs.Push(AminoValue::Object()
-                  .Add("address", Text(output["address"]))
+                  .Add("address", Text(output, "address"))
                   .Add("coins", AminoValue::Array().Push(Coin(coin))));
   }
   out = Message("cosmos-sdk/MsgMultiSend",
@@ -298,7 +300,7 @@ int GenTxMsgs(const Json::Value& msgs, AminoValue& out, AtomSigners& signers) {
     const Json::Value& msg = msgs[i];
     const std::string formatMessage = "msgs[" + std::to_string(i) + "]{type,value{},wallet{}} is not support format";
     if (!msg.isObject() || !msg["type"].isString() || !msg["value"].isObject()) return Fail(kName, 911, formatMessage);
-    const std::string type = GetJsonStr(msg["type"]);
+    const std::string type = GetJsonStr(msg["type"], "type");
     const MessageType* row = nullptr;
     for (const MessageType& t : kMessageTypes) {
       if (type == t.word) row = &t;

@@ -87,8 +87,8 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
   constexpr char kName[] = "GenerateATOMMSGSignature";
   if (!wallet.isObject() || !wallet["accnum"].isString() || !wallet["seq"].isString())
     return Fail(kName, 285, kUnknown);
-  const std::string accnum = GetJsonStr(wallet["accnum"]);
-  const std::string seq = GetJsonStr(wallet["seq"]);
+  const std::string accnum = GetJsonStr(wallet["accnum"], "accnum");
+  const std::string seq = GetJsonStr(wallet["seq"], "seq");
   if (!IsValidUtf8(accnum) || !IsValidUtf8(seq)) return Fail(kName, 287, "accnum or seq is not valid UTF-8 !!");
   uint32_t algo = 0;
   Bytes pri;
@@ -133,19 +133,20 @@ int GenTx2_ATOM(Json::Value& args) {
   if (!txinfo.isObject()) return Fail(kName, 1181, "object is not exist(txinfo)");
   if (!txinfo["chainid"].isString() || !txinfo["fee"].isObject() || !txinfo["msgs"].isArray())
     return Fail(kName, 1188, "txinfo{chainid,memo,fee{},msgs[]} is not support format");
-  const std::string chainid = GetJsonStr(txinfo["chainid"]);
-  const std::string memo = GetJsonStr(txinfo["memo"]);
+  const std::string chainid = GetJsonStr(txinfo["chainid"], "chainid");
+  const std::string memo = GetJsonStr(txinfo["memo"], "memo");
   const Json::Value& feeInfo = txinfo["fee"];
   if (!feeInfo["gas"].isString()) return Fail(kName, 1202, "fee{gas} is not support format");
-  const std::string feeAmount = GetJsonStr(feeInfo["amount"]);
-  const std::string feeDenom = GetJsonStr(feeInfo["denom"]);
+  const std::string feeAmount = GetJsonStr(feeInfo["amount"], "amount");
+  const std::string feeDenom = GetJsonStr(feeInfo["denom"], "denom");
   AminoValue feeCoins = AminoValue::Array();
   if (!feeAmount.empty() && !feeDenom.empty()) {
     feeCoins.Push(
         AminoValue::Object().Add("amount", AminoValue::Text(feeAmount)).Add("denom", AminoValue::Text(feeDenom)));
   }
-  AminoValue fee =
-      AminoValue::Object().Add("amount", std::move(feeCoins)).Add("gas", AminoValue::Text(GetJsonStr(feeInfo["gas"])));
+  AminoValue fee = AminoValue::Object()
+                       .Add("amount", std::move(feeCoins))
+                       .Add("gas", AminoValue::Text(GetJsonStr(feeInfo["gas"], "gas")));
 
   AminoValue msgs = AminoValue::Array();
   AtomSigners signers;

@@ -490,6 +490,13 @@ TEST(AtomEntry, RepliesOfTheExport) {
       {"genaddr", R"({"action":"genaddr"})", 1, R"j(Addon(RunModule_ATOM:1453[not support action]))j", false},
       // A missing "args" is an empty object to the actions.
       {"GenTx", R"({"action":"GenTx"})", 1, R"j("txinfo" : null)j", false},
+      // Texts are read by name: "0x" text that is not hex, or a NUL character, is refused.
+      {"GenAddr", R"({"action":"GenAddr","args":{"addrinfo":{"addr_type":"account","pubs":[{"pub":"0x02zz"}]}}})", 1,
+       "Addon(RunModule_ATOM:1459[pub is not hex text !!])", false},
+      {"GenPubEncode", R"({"action":"GenPubEncode","args":{"pubinfo":{"pub_type":"account","pub":"0xg1"}}})", 1,
+       "Addon(RunModule_ATOM:1459[pub is not hex text !!])", false},
+      {"GenTx", R"({"action":"GenTx","args":{"txinfo":{"chainid":"c","memo":"a\u0000b","fee":{"gas":"1"},"msgs":[]}}})",
+       1, "Addon(RunModule_ATOM:1459[memo holds a NUL character !!])", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.request != nullptr ? c.request : "null");
