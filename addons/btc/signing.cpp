@@ -64,17 +64,19 @@ int MakeSignature(const Json::Value& input, Json::Value& signinfo) {
     AddErrTrail("MakeSignature", 1102, kCode, "wallet.pri is invalid !!");
     return 1;
   }
-  if (!signinfo.isObject() || !signinfo["signinfo"].isArray() || signinfo["signinfo"].size() != 1 ||
-      !signinfo["signinfo"][0].isObject() || !signinfo["signinfo"][0]["pubkey"].isString() ||
-      HexToBytes(signinfo["signinfo"][0]["pubkey"].asString()) != pub) {
+  // Looked at through a const view: a failed check adds no member.
+  const Json::Value& view = signinfo;
+  if (!view.isObject() || !view["signinfo"].isArray() || view["signinfo"].size() != 1 ||
+      !view["signinfo"][0].isObject() || !view["signinfo"][0]["pubkey"].isString() ||
+      HexToBytes(view["signinfo"][0]["pubkey"].asString()) != pub) {
     AddErrTrail("MakeSignature", 1109, kCode, "jvSignInfo.signinfo is invalie !!");
     return 1;
   }
-  if (!signinfo["signaturehash"].isString()) {
+  if (!view["signaturehash"].isString()) {
     AddErrTrail("MakeSignature", 1115, kCode, "jvSignInfo.signaturehash is not exist !!");
     return 1;
   }
-  const Bytes hash = HexToBytes(signinfo["signaturehash"].asString());
+  const Bytes hash = HexToBytes(view["signaturehash"].asString());
   if (hash.size() != 32) {
     AddErrTrail("MakeSignature", 1121, kCode, "jvSignInfo.signaturehash is invalid !!");
     return 1;

@@ -157,10 +157,12 @@ int MakeUtxoType(Json::Value& input, Json::Value& signinfo, const std::string& c
     AddErrTrail("MakeUtxoType", 873, kCode, "input[].wallet[pub] is not exist !!");
     return 1;
   }
-  const Bytes spent = HexToBytes(GetJsonStr(input["prespub"]));
+  // A spent script or redeem script with a stray character is refused by
+  // name rather than read as no script at all.
+  const Bytes spent = ArgHexToBytes("prespub", GetJsonStr(input["prespub"], "prespub"));
   Bytes redeem;
   if (input["redeems"].isString()) {
-    redeem = HexToBytes(input["redeems"].asString());
+    redeem = ArgHexToBytes("redeems", GetJsonStr(input["redeems"], "redeems"));
   } else {
     input["redeems"] = "";
   }

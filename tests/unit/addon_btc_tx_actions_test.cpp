@@ -9,6 +9,7 @@
 
 #include "common/error_chain.h"
 #include "common/json_io.h"
+#include "addon_btc_testing.h"
 #include "addon_btc_tx_testing.h"
 #include "tv_test.h"
 
@@ -323,6 +324,51 @@ TEST(BtcTxActions, RefusalTable) {
   EXPECT_EQ(SignedTx(second, "btc"), 1);
   EXPECT_NE(GetErrTrail().find("MakeScripSig:1209[make signed transaction more need signature !!]"), std::string::npos)
       << GetErrTrail();
+}
+
+// The three actions through RunModule_BTC: rows of the entry's table, one
+// line on success, the action's own record on failure.
+TEST(BtcTxActions, ThroughTheEntry) {
+  Json::Value args = Bip143Args(true);
+  args.removeMember("coin");
+  const std::string txinfo = WriteJson(args["txinfo"], "");
+  btct::Reply r = btct::Send(R"({"action":"GenTx","args":{"txinfo":)" + txinfo + "}}");
+  ASSERT_EQ(r.rc, 0) << r.text;
+  EXPECT_EQ(r.text.find('\n'), std::string::npos);
+  EXPECT_EQ(r.value["rawtx"].asString(), kBip143Signed);
+  EXPECT_EQ(r.value["coin"].asString(), "btc");
+  EXPECT_EQ(r.value["network"].asString(), "main");
+  EXPECT_EQ(r.value["txinfo"], args["txinfo"]);
+
+  // Litecoin by "coin", whatever the library was loaded as: the same
+  // transaction, since Litecoin shares Bitcoin's hash type, but the outputs
+  // must be Litecoin addresses.
+  r = btct::Send(R"({"action":"GenTx","args":{"coin":"ltc","txinfo":)" + txinfo + "}}");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.Chain().find("ltclegacy addr[1Fyxts6r24DpEieygQiNnWxUdb18ANa5p7] is invalid !!"), std::string::npos)
+      << r.Chain();
+
+  struct Case {
+    std::string request;
+    std::string chain;
+  };
+  const Case cases[] = {
+      {R"({"action":"GenTx","args":{"txinfo":{"input":[{"wallet":{"pub":"0x02"}}]}}})",
+       "GenTx_BTC:1684[input.wallet.pri is not exist or multisign is exist !!]<=RunModule_BTC:1869[GetTx Error]"},
+      {R"({"action":"GenUnsignedTx","args":{}})",
+       "GenUnsignedTx_BTC:1731[object is not exist(txinfo)]<=RunModule_BTC:1853[GenUnsignedTx Error]"},
+      {R"({"action":"GenSignedTx","args":{"txinfo":{}}})",
+       "GenSignedTx_BTC:1763[txinfo is invalid(data) !!]<=RunModule_BTC:1861[GenSignedTx Error]"},
+      {R"({"action":"GenUnsignedTx","args":{"txinfo":{"input":[{"prehex":"0x)" + std::string(64, '1') +
+           R"(","preidx":"0","prevalue":"1","prespub":"0x76a9q","wallet":{"pub":"0x03ad1d8e89212f0b92c74d23bb710c00662ad1470198ac48c43f7d6f93a2a26873"}}],"output":[{"dest":"1Fyxts6r24DpEieygQiNnWxUdb18ANa5p7","value":"1"}]}}})",
+       "RunModule_BTC:1880[prespub is not hex text !!]"},
+  };
+  for (const Case& c : cases) {
+    r = btct::Send(c.request);
+    EXPECT_EQ(r.rc, 1) << c.request;
+    EXPECT_EQ(r.value["error"]["err_code"].asString(), "1000");
+    EXPECT_EQ(r.Chain(), c.chain);
+  }
 }
 
 }  // namespace
