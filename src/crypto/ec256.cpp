@@ -9,6 +9,11 @@
 // read every entry. Branches below depend only on public values (the curve,
 // the fixed exponents of the inversions, loop counters) or sit in the
 // functions marked Vartime, which take public data only.
+//
+// Field elements and scalars are always fully reduced (below the modulus).
+// secp256k1's field keeps plain residues and reduces with 2^256 = 0x1000003d1
+// (mod p); P-256's field and both scalar rings use Montgomery residues whose
+// modulus is a compile-time constant, so the multiplier's special words fold.
 
 namespace {
 
@@ -18,6 +23,8 @@ using u128 = unsigned __int128;
 struct Fe {
   u64 v[4];
 };
+
+constexpr Fe kZeroFe = {{0, 0, 0, 0}};
 
 // All ones when a == b, else zero; no branch.
 inline u64 EqMask(u64 a, u64 b) {
@@ -31,44 +38,35 @@ inline void Cmov(Fe& r, const Fe& a, u64 mask) {
 
 inline u64 IsZeroMask(const Fe& a) { return EqMask(a.v[0] | a.v[1] | a.v[2] | a.v[3], 0); }
 
-// A 256-bit odd modulus above 2^255 and its Montgomery constants (R = 2^256).
-struct Modulus {
-  u64 m[4];
-  u64 n0;  // -m^-1 mod 2^64
-  Fe one;  // R mod m
-  Fe r2;   // R^2 mod m
-};
-
-// r = t - m when t (five limbs, t[4] 0 or 1, t < 2m) is at least m, else t.
-inline void FinalSub(Fe& r, const u64 t[5], const u64 m[4]) {
-  u64 d[4];
+// r = t - m when t + hi * 2^256 (hi 0 or 1, below 2m) is at least m, else t.
+constexpr void FinalSub(Fe& r, const u64 t[4], u64 hi, const Fe& m) {
+  u64 d[4] = {};
   u64 borrow = 0;
   for (int i = 0; i < 4; ++i) {
-    const u128 x = static_cast<u128>(t[i]) - m[i] - borrow;
+    const u128 x = static_cast<u128>(t[i]) - m.v[i] - borrow;
     d[i] = static_cast<u64>(x);
     borrow = static_cast<u64>(x >> 64) & 1;
   }
-  // t < m exactly when the subtraction borrowed and there is no fifth limb.
-  const u64 keep = 0 - (borrow & (t[4] ^ 1));
+  // t < m exactly when the subtraction borrowed and there is no high word.
+  const u64 keep = 0 - (borrow & (hi ^ 1));
   for (int i = 0; i < 4; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
 }
 
 // r = a + b mod m for a, b < m.
-inline void AddMod(Fe& r, const Fe& a, const Fe& b, const u64 m[4]) {
-  u64 t[5];
+constexpr void AddMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  u64 t[4] = {};
   u64 carry = 0;
   for (int i = 0; i < 4; ++i) {
     const u128 s = static_cast<u128>(a.v[i]) + b.v[i] + carry;
     t[i] = static_cast<u64>(s);
     carry = static_cast<u64>(s >> 64);
   }
-  t[4] = carry;
-  FinalSub(r, t, m);
+  FinalSub(r, t, carry, m);
 }
 
 // r = a - b mod m for a, b < m.
-inline void SubMod(Fe& r, const Fe& a, const Fe& b, const u64 m[4]) {
-  u64 d[4];
+constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  u64 d[4] = {};
   u64 borrow = 0;
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(a.v[i]) - b.v[i] - borrow;
@@ -78,56 +76,75 @@ inline void SubMod(Fe& r, const Fe& a, const Fe& b, const u64 m[4]) {
   const u64 mask = 0 - borrow;
   u64 carry = 0;
   for (int i = 0; i < 4; ++i) {
-    const u128 s = static_cast<u128>(d[i]) + (m[i] & mask) + carry;
+    const u128 s = static_cast<u128>(d[i]) + (m.v[i] & mask) + carry;
     r.v[i] = static_cast<u64>(s);
     carry = static_cast<u64>(s >> 64);
   }
 }
 
-// r = a * b * R^-1 mod m (CIOS Montgomery multiplication) for a, b < m.
-inline void MontMul(Fe& r, const Fe& a, const Fe& b, const Modulus& M) {
-  u64 t[6] = {0, 0, 0, 0, 0, 0};
+// r = a mod m for any a < 2^256 and m > 2^255 (one conditional
+// subtraction). Returns all ones when a was already below m.
+constexpr u64 ReduceOnce(Fe& r, const Fe& a, const Fe& m) {
+  u64 d[4] = {};
+  u64 borrow = 0;
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(a.v[i]) - m.v[i] - borrow;
+    d[i] = static_cast<u64>(x);
+    borrow = static_cast<u64>(x >> 64) & 1;
+  }
+  const u64 keep = 0 - borrow;
+  for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & keep) | (d[i] & ~keep);
+  return keep;
+}
+
+// t = a * b, eight limbs.
+constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
+  for (int i = 0; i < 8; ++i) t[i] = 0;
   for (int i = 0; i < 4; ++i) {
     u64 carry = 0;
     for (int j = 0; j < 4; ++j) {
-      const u128 s = static_cast<u128>(a.v[j]) * b.v[i] + t[j] + carry;
-      t[j] = static_cast<u64>(s);
+      const u128 s = static_cast<u128>(a.v[i]) * b.v[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
       carry = static_cast<u64>(s >> 64);
     }
-    u128 s = static_cast<u128>(t[4]) + carry;
-    t[4] = static_cast<u64>(s);
-    t[5] = static_cast<u64>(s >> 64);
-    const u64 q = t[0] * M.n0;
-    s = static_cast<u128>(q) * M.m[0] + t[0];
-    carry = static_cast<u64>(s >> 64);
-    for (int j = 1; j < 4; ++j) {
-      s = static_cast<u128>(q) * M.m[j] + t[j] + carry;
-      t[j - 1] = static_cast<u64>(s);
-      carry = static_cast<u64>(s >> 64);
-    }
-    s = static_cast<u128>(t[4]) + carry;
-    t[3] = static_cast<u64>(s);
-    t[4] = t[5] + static_cast<u64>(s >> 64);
+    t[i + 4] = carry;
   }
-  FinalSub(r, t, M.m);
 }
 
-// r = a^e mod m in Montgomery form; e is a public constant (the exponent of
-// an inversion), so its digits may steer the table index.
-void PowPublic(Fe& r, const Fe& a, const u64 e[4], const Modulus& M) {
-  Fe tbl[16];
-  tbl[0] = M.one;
-  tbl[1] = a;
-  for (int j = 2; j < 16; ++j) MontMul(tbl[j], tbl[j - 1], a, M);
-  Fe acc = M.one;
-  for (int i = 63; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) MontMul(acc, acc, acc, M);
-    const unsigned digit = static_cast<unsigned>(e[i / 16] >> (4 * (i % 16))) & 15u;
-    MontMul(acc, acc, tbl[digit], M);
+// t = a^2, eight limbs: the six cross products once, doubled, plus the
+// four squares.
+constexpr void Sqr512(u64 t[8], const Fe& a) {
+  for (int i = 0; i < 8; ++i) t[i] = 0;
+  for (int i = 0; i < 3; ++i) {
+    u64 carry = 0;
+    for (int j = i + 1; j < 4; ++j) {
+      const u128 s = static_cast<u128>(a.v[i]) * a.v[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    t[i + 4] = carry;
   }
-  r = acc;
-  Wipe(tbl, sizeof tbl);
+  t[7] = t[6] >> 63;
+  for (int i = 6; i > 0; --i) t[i] = (t[i] << 1) | (t[i - 1] >> 63);
+  t[0] <<= 1;
+  u64 carry = 0;
+  for (int i = 0; i < 4; ++i) {
+    const u128 sq = static_cast<u128>(a.v[i]) * a.v[i];
+    u128 s = static_cast<u128>(t[2 * i]) + static_cast<u64>(sq) + carry;
+    t[2 * i] = static_cast<u64>(s);
+    s = static_cast<u128>(t[2 * i + 1]) + static_cast<u64>(sq >> 64) + static_cast<u64>(s >> 64);
+    t[2 * i + 1] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
 }
+
+// A 256-bit odd modulus above 2^255 and its Montgomery constants (R = 2^256).
+struct Modulus {
+  Fe m;
+  u64 n0;  // -m^-1 mod 2^64
+  Fe one;  // R mod m
+  Fe r2;   // R^2 mod m
+};
 
 constexpr u64 NegInv64(u64 m0) {
   u64 x = 1;
@@ -135,23 +152,170 @@ constexpr u64 NegInv64(u64 m0) {
   return 0 - x;
 }
 
-Modulus MakeModulus(const u64 m[4]) {
+constexpr Modulus MakeModulus(Fe m) {
   Modulus M{};
-  for (int i = 0; i < 4; ++i) M.m[i] = m[i];
-  M.n0 = NegInv64(m[0]);
+  M.m = m;
+  M.n0 = NegInv64(m.v[0]);
   // R mod m = 2^256 - m, as m > 2^255.
   u64 borrow = 0;
   for (int i = 0; i < 4; ++i) {
-    const u128 x = static_cast<u128>(0) - m[i] - borrow;
+    const u128 x = static_cast<u128>(0) - m.v[i] - borrow;
     M.one.v[i] = static_cast<u64>(x);
     borrow = static_cast<u64>(x >> 64) & 1;
   }
   // R^2 mod m: R doubled 256 times.
   Fe x = M.one;
-  for (int i = 0; i < 256; ++i) AddMod(x, x, x, M.m);
+  for (int i = 0; i < 256; ++i) AddMod(x, x, x, m);
   M.r2 = x;
   return M;
 }
+
+// Residues modulo M in Montgomery form.
+template <const Modulus& M>
+struct MontField {
+  static constexpr const Fe& kMod = M.m;
+  static constexpr Fe kOne = M.one;
+
+  // r = t / R mod m for t < m * R (word-by-word Montgomery reduction).
+  static inline void Reduce(Fe& r, u64 t[8]) {
+    u64 extra = 0;
+    for (int i = 0; i < 4; ++i) {
+      const u64 q = t[i] * M.n0;
+      u64 carry = 0;
+      for (int j = 0; j < 4; ++j) {
+        const u128 s = static_cast<u128>(q) * M.m.v[j] + t[i + j] + carry;
+        t[i + j] = static_cast<u64>(s);
+        carry = static_cast<u64>(s >> 64);
+      }
+      const u128 s = static_cast<u128>(t[i + 4]) + carry + extra;
+      t[i + 4] = static_cast<u64>(s);
+      extra = static_cast<u64>(s >> 64);
+    }
+    FinalSub(r, t + 4, extra, M.m);
+  }
+  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[8];
+    Mul512(t, a, b);
+    Reduce(r, t);
+  }
+  static inline void Sqr(Fe& r, const Fe& a) {
+    u64 t[8];
+    Sqr512(t, a);
+    Reduce(r, t);
+  }
+  static inline void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, M.m); }
+  static inline void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, M.m); }
+  static inline void ToRepr(Fe& r, const Fe& a) { Mul(r, a, M.r2); }
+  static inline void FromRepr(Fe& r, const Fe& a) {
+    u64 t[8] = {a.v[0], a.v[1], a.v[2], a.v[3], 0, 0, 0, 0};
+    Reduce(r, t);
+  }
+};
+
+// secp256k1's field, p = 2^256 - 0x1000003d1, as plain residues.
+struct K1Field {
+  static constexpr Fe kMod = {{0xfffffffefffffc2fULL, ~0ULL, ~0ULL, ~0ULL}};
+  static constexpr Fe kOne = {{1, 0, 0, 0}};
+  static constexpr u64 kC = 0x1000003d1ULL;  // 2^256 mod p
+
+  // r = lo + top * 2^256 mod p for top < 2^35.
+  static inline void Fold(Fe& r, const u64 lo[4], u64 top) {
+    u128 s = static_cast<u128>(top) * kC + lo[0];
+    u64 w[4];
+    w[0] = static_cast<u64>(s);
+    u64 carry = static_cast<u64>(s >> 64);
+    for (int i = 1; i < 4; ++i) {
+      s = static_cast<u128>(lo[i]) + carry;
+      w[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    // A carry out wraps 2^256 into kC once more; the sum was small then, so
+    // this addition cannot carry again.
+    s = static_cast<u128>(w[0]) + (kC & (0 - carry));
+    w[0] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+    for (int i = 1; i < 4; ++i) {
+      s = static_cast<u128>(w[i]) + carry;
+      w[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    ReduceOnce(r, Fe{{w[0], w[1], w[2], w[3]}}, kMod);
+  }
+  // r = t mod p for an eight-limb t: the high half times kC folds into the
+  // low half, leaving five limbs for Fold.
+  static inline void Reduce(Fe& r, const u64 t[8]) {
+    u64 lo[4];
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(t[i + 4]) * kC + t[i] + carry;
+      lo[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    Fold(r, lo, carry);
+  }
+  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[8];
+    Mul512(t, a, b);
+    Reduce(r, t);
+  }
+  static inline void Sqr(Fe& r, const Fe& a) {
+    u64 t[8];
+    Sqr512(t, a);
+    Reduce(r, t);
+  }
+  // r = a * w for a small w.
+  static inline void MulWord(Fe& r, const Fe& a, u64 w) {
+    u64 lo[4];
+    u64 carry = 0;
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(a.v[i]) * w + carry;
+      lo[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    Fold(r, lo, carry);
+  }
+  static inline void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
+  static inline void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
+  static inline void ToRepr(Fe& r, const Fe& a) { r = a; }
+  static inline void FromRepr(Fe& r, const Fe& a) { r = a; }
+};
+
+constexpr Fe HexFe(const char* hex) {
+  Fe r{};
+  for (int i = 0; i < 64; ++i) {
+    const char ch = hex[i];
+    const u64 nib = static_cast<u64>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10);
+    const int pos = 63 - i;  // nibble significance
+    r.v[pos / 16] |= nib << (4 * (pos % 16));
+  }
+  return r;
+}
+
+constexpr Modulus kP256P = MakeModulus(HexFe("ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"));
+constexpr Modulus kP256N = MakeModulus(HexFe("ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"));
+constexpr Modulus kK1N = MakeModulus(HexFe("fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141"));
+
+// r = a^e for a public exponent e (the exponent of an inversion), so its
+// digits may steer the table index; a stays secret.
+template <class F>
+void PowPublic(Fe& r, const Fe& a, const Fe& e) {
+  Fe tbl[16];
+  tbl[0] = F::kOne;
+  tbl[1] = a;
+  for (int j = 2; j < 16; ++j) F::Mul(tbl[j], tbl[j - 1], a);
+  Fe acc = F::kOne;
+  for (int i = 63; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) F::Sqr(acc, acc);
+    const unsigned digit = static_cast<unsigned>(e.v[i / 16] >> (4 * (i % 16))) & 15u;
+    if (digit != 0) F::Mul(acc, acc, tbl[digit]);
+  }
+  r = acc;
+  Wipe(tbl, sizeof tbl);
+  Wipe(&acc, sizeof acc);
+}
+
+// e - 2 of an odd modulus above 2.
+constexpr Fe MinusTwo(const Fe& m) { return Fe{{m.v[0] - 2, m.v[1], m.v[2], m.v[3]}}; }
 
 void LoadBE(Fe& r, const uint8_t in[32]) {
   for (int i = 0; i < 4; ++i) {
@@ -167,21 +331,6 @@ void StoreBE(uint8_t out[32], const Fe& a) {
   }
 }
 
-// r = a mod m for any a < 2^256 (one conditional subtraction, as m > 2^255).
-// Returns all ones when a was already below m.
-u64 ReduceOnce(Fe& r, const Fe& a, const u64 m[4]) {
-  u64 d[4];
-  u64 borrow = 0;
-  for (int i = 0; i < 4; ++i) {
-    const u128 x = static_cast<u128>(a.v[i]) - m[i] - borrow;
-    d[i] = static_cast<u64>(x);
-    borrow = static_cast<u64>(x >> 64) & 1;
-  }
-  const u64 keep = 0 - borrow;
-  for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & keep) | (d[i] & ~keep);
-  return keep;
-}
-
 struct Proj {
   Fe X, Y, Z;
 };
@@ -192,116 +341,205 @@ struct Aff {
 constexpr int kCombWindows = 64;  // 4-bit digits of a 256-bit scalar
 constexpr int kCombEntries = 15;  // digits 1..15
 
-Fe HexFe(const char* hex) {
-  uint8_t b[32];
-  for (int i = 0; i < 32; ++i) {
-    auto nib = [](char ch) -> uint8_t {
-      return static_cast<uint8_t>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10);
-    };
-    b[i] = static_cast<uint8_t>(nib(hex[2 * i]) << 4 | nib(hex[2 * i + 1]));
-  }
-  Fe r;
-  LoadBE(r, b);
-  return r;
-}
-
 }  // namespace
 
 struct Ec256Curve {
-  Modulus p, n;
-  bool aMinus3;  // a = -3 (P-256); otherwise a = 0 (secp256k1)
-  Fe b3;         // 3b, Montgomery form
-  Aff g;         // the generator, Montgomery form
-  Fe pMinus2, nMinus2;
-  // comb[i][j] = (j + 1) * 16^i * G, affine, Montgomery form.
+  bool p256;
+  Fe n;       // the order
+  Fe b;       // b, field representation
+  Fe b3;      // 3b, field representation
+  Aff g;      // the generator, field representation
+  // comb[i][j] = (j + 1) * 16^i * G, affine, field representation.
   Aff comb[kCombWindows][kCombEntries];
+};
 
-  Ec256Curve(const char* p, const char* n, const char* b, const char* gx, const char* gy, bool am3);
+namespace {
 
-  void FMul(Fe& r, const Fe& a, const Fe& b) const { MontMul(r, a, b, p); }
-  void FAdd(Fe& r, const Fe& a, const Fe& b) const { AddMod(r, a, b, p.m); }
-  void FSub(Fe& r, const Fe& a, const Fe& b) const { SubMod(r, a, b, p.m); }
-  void ToMont(Fe& r, const Fe& a) const { MontMul(r, a, p.r2, p); }
-  void FromMont(Fe& r, const Fe& a) const {
-    const Fe unit = {{1, 0, 0, 0}};
-    MontMul(r, a, unit, p);
-  }
-  void FInv(Fe& r, const Fe& a) const { PowPublic(r, a, pMinus2.v, p); }
+struct K1 {
+  using F = K1Field;
+  using S = MontField<kK1N>;
+  static constexpr bool kAMinus3 = false;
+  static inline void MulB3(const Ec256Curve&, Fe& r, const Fe& a) { F::MulWord(r, a, 21); }
+};
 
-  // r = a * x for the curve's a (0 or -3).
-  void MulA(Fe& r, const Fe& x) const {
-    if (!aMinus3) {
-      r = Fe{{0, 0, 0, 0}};
-      return;
-    }
+struct P256 {
+  using F = MontField<kP256P>;
+  using S = MontField<kP256N>;
+  static constexpr bool kAMinus3 = true;
+  static inline void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
+};
+
+// Point arithmetic of one curve in projective coordinates (x = X/Z,
+// y = Y/Z), by the complete formulas of Renes, Costello and Batina: correct
+// for doubling, inverses and the point at infinity (0 : 1 : 0) alike, so no
+// input needs a branch. Results may alias operands.
+template <class C>
+struct Ops {
+  using F = typename C::F;
+
+  static Proj Infinity() { return Proj{kZeroFe, F::kOne, kZeroFe}; }
+
+  // r = -3x (the curve's a = -3 times x).
+  static inline void MulA(Fe& r, const Fe& x) {
     Fe t;
-    FAdd(t, x, x);
-    FAdd(t, t, x);
-    FSub(r, Fe{{0, 0, 0, 0}}, t);
+    F::Add(t, x, x);
+    F::Add(t, t, x);
+    F::Sub(r, kZeroFe, t);
   }
 
-  // R = P + Q by the complete projective formulas of Renes, Costello and
-  // Batina (any a): correct for doubling, inverses and the point at infinity
-  // alike, so no input needs a branch. R may alias P or Q.
-  void Add(Proj& R, const Proj& P, const Proj& Q) const {
-    Fe t0, t1, t2, t3, t4, t5, X3, Y3, Z3;
-    FMul(t0, P.X, Q.X);
-    FMul(t1, P.Y, Q.Y);
-    FMul(t2, P.Z, Q.Z);
-    FAdd(t3, P.X, P.Y);
-    FAdd(t4, Q.X, Q.Y);
-    FMul(t3, t3, t4);
-    FAdd(t4, t0, t1);
-    FSub(t3, t3, t4);
-    FAdd(t4, P.X, P.Z);
-    FAdd(t5, Q.X, Q.Z);
-    FMul(t4, t4, t5);
-    FAdd(t5, t0, t2);
-    FSub(t4, t4, t5);
-    FAdd(t5, P.Y, P.Z);
-    FAdd(X3, Q.Y, Q.Z);
-    FMul(t5, t5, X3);
-    FAdd(X3, t1, t2);
-    FSub(t5, t5, X3);
-    MulA(Z3, t4);
-    FMul(X3, b3, t2);
-    FAdd(Z3, X3, Z3);
-    FSub(X3, t1, Z3);
-    FAdd(Z3, t1, Z3);
-    FMul(Y3, X3, Z3);
-    FAdd(t1, t0, t0);
-    FAdd(t1, t1, t0);
-    MulA(t2, t2);
-    FMul(t4, b3, t4);
-    FAdd(t1, t1, t2);
-    FSub(t2, t0, t2);
-    MulA(t2, t2);
-    FAdd(t4, t4, t2);
-    FMul(t0, t1, t4);
-    FAdd(Y3, Y3, t0);
-    FMul(t0, t5, t4);
-    FMul(X3, t3, X3);
-    FSub(X3, X3, t0);
-    FMul(t0, t3, t1);
-    FMul(Z3, t5, Z3);
-    FAdd(Z3, Z3, t0);
+  // The common second half of both additions: t0 = X1X2, t1 = Y1Y2,
+  // t2 = Z1Z2, t3 = X1Y2 + X2Y1, t4 = X1Z2 + X2Z1, t5 = Y1Z2 + Y2Z1.
+  static inline void Finish(const Ec256Curve& c, Proj& R, Fe& t0, Fe& t1, Fe& t2, Fe& t3, Fe& t4, Fe& t5) {
+    Fe X3, Y3, Z3;
+    if constexpr (C::kAMinus3) {
+      MulA(Z3, t4);
+      C::MulB3(c, X3, t2);
+      F::Add(Z3, X3, Z3);
+    } else {
+      C::MulB3(c, Z3, t2);
+    }
+    F::Sub(X3, t1, Z3);
+    F::Add(Z3, t1, Z3);
+    F::Mul(Y3, X3, Z3);
+    F::Add(t1, t0, t0);
+    F::Add(t1, t1, t0);
+    if constexpr (C::kAMinus3) {
+      MulA(t2, t2);
+      C::MulB3(c, t4, t4);
+      F::Add(t1, t1, t2);
+      F::Sub(t2, t0, t2);
+      MulA(t2, t2);
+      F::Add(t4, t4, t2);
+    } else {
+      C::MulB3(c, t4, t4);
+    }
+    F::Mul(t0, t1, t4);
+    F::Add(Y3, Y3, t0);
+    F::Mul(t0, t5, t4);
+    F::Mul(X3, t3, X3);
+    F::Sub(X3, X3, t0);
+    F::Mul(t0, t3, t1);
+    F::Mul(Z3, t5, Z3);
+    F::Add(Z3, Z3, t0);
     R.X = X3;
     R.Y = Y3;
     R.Z = Z3;
   }
 
-  void AddAff(Proj& R, const Proj& P, const Aff& Q) const { Add(R, P, Proj{Q.x, Q.y, p.one}); }
+  static void Add(const Ec256Curve& c, Proj& R, const Proj& P, const Proj& Q) {
+    Fe t0, t1, t2, t3, t4, t5, u;
+    F::Mul(t0, P.X, Q.X);
+    F::Mul(t1, P.Y, Q.Y);
+    F::Mul(t2, P.Z, Q.Z);
+    F::Add(t3, P.X, P.Y);
+    F::Add(t4, Q.X, Q.Y);
+    F::Mul(t3, t3, t4);
+    F::Add(t4, t0, t1);
+    F::Sub(t3, t3, t4);
+    F::Add(t4, P.X, P.Z);
+    F::Add(t5, Q.X, Q.Z);
+    F::Mul(t4, t4, t5);
+    F::Add(t5, t0, t2);
+    F::Sub(t4, t4, t5);
+    F::Add(t5, P.Y, P.Z);
+    F::Add(u, Q.Y, Q.Z);
+    F::Mul(t5, t5, u);
+    F::Add(u, t1, t2);
+    F::Sub(t5, t5, u);
+    Finish(c, R, t0, t1, t2, t3, t4, t5);
+  }
 
-  Proj Infinity() const { return Proj{Fe{{0, 0, 0, 0}}, p.one, Fe{{0, 0, 0, 0}}}; }
+  // R = P + (x, y) for an affine point (Z2 = 1 in the complete formulas).
+  static void AddAff(const Ec256Curve& c, Proj& R, const Proj& P, const Aff& Q) {
+    Fe t0, t1, t2, t3, t4, t5;
+    F::Mul(t0, P.X, Q.x);
+    F::Mul(t1, P.Y, Q.y);
+    t2 = P.Z;
+    F::Add(t3, P.X, P.Y);
+    F::Add(t4, Q.x, Q.y);
+    F::Mul(t3, t3, t4);
+    F::Add(t4, t0, t1);
+    F::Sub(t3, t3, t4);
+    F::Mul(t4, Q.x, P.Z);
+    F::Add(t4, t4, P.X);
+    F::Mul(t5, Q.y, P.Z);
+    F::Add(t5, t5, P.Y);
+    Finish(c, R, t0, t1, t2, t3, t4, t5);
+  }
+
+  // R = 2P, the complete doubling formulas of the same paper.
+  static void Dbl(const Ec256Curve& c, Proj& R, const Proj& P) {
+    Fe t0, t1, t2, t3, X3, Y3, Z3;
+    if constexpr (!C::kAMinus3) {
+      F::Sqr(t0, P.Y);
+      F::Add(Z3, t0, t0);
+      F::Add(Z3, Z3, Z3);
+      F::Add(Z3, Z3, Z3);
+      F::Mul(t1, P.Y, P.Z);
+      F::Sqr(t2, P.Z);
+      C::MulB3(c, t2, t2);
+      F::Mul(X3, t2, Z3);
+      F::Add(Y3, t0, t2);
+      F::Mul(Z3, t1, Z3);
+      F::Add(t1, t2, t2);
+      F::Add(t2, t1, t2);
+      F::Sub(t0, t0, t2);
+      F::Mul(Y3, t0, Y3);
+      F::Add(Y3, X3, Y3);
+      F::Mul(t1, P.X, P.Y);
+      F::Mul(X3, t0, t1);
+      F::Add(X3, X3, X3);
+    } else {
+      F::Sqr(t0, P.X);
+      F::Sqr(t1, P.Y);
+      F::Sqr(t2, P.Z);
+      F::Mul(t3, P.X, P.Y);
+      F::Add(t3, t3, t3);
+      F::Mul(Z3, P.X, P.Z);
+      F::Add(Z3, Z3, Z3);
+      F::Mul(Y3, c.b, t2);
+      F::Sub(Y3, Y3, Z3);
+      F::Add(X3, Y3, Y3);
+      F::Add(Y3, X3, Y3);
+      F::Sub(X3, t1, Y3);
+      F::Add(Y3, t1, Y3);
+      F::Mul(Y3, X3, Y3);
+      F::Mul(X3, X3, t3);
+      F::Add(t3, t2, t2);
+      F::Add(t2, t2, t3);
+      F::Mul(Z3, c.b, Z3);
+      F::Sub(Z3, Z3, t2);
+      F::Sub(Z3, Z3, t0);
+      F::Add(t3, Z3, Z3);
+      F::Add(Z3, Z3, t3);
+      F::Add(t3, t0, t0);
+      F::Add(t0, t3, t0);
+      F::Sub(t0, t0, t2);
+      F::Mul(t0, t0, Z3);
+      F::Add(Y3, Y3, t0);
+      F::Mul(t0, P.Y, P.Z);
+      F::Add(t0, t0, t0);
+      F::Mul(Z3, t0, Z3);
+      F::Sub(X3, X3, Z3);
+      F::Mul(Z3, t0, t1);
+      F::Add(Z3, Z3, Z3);
+      F::Add(Z3, Z3, Z3);
+    }
+    R.X = X3;
+    R.Y = Y3;
+    R.Z = Z3;
+  }
+
+  static void Inv(Fe& r, const Fe& a) { PowPublic<F>(r, a, MinusTwo(F::kMod)); }
 
   // Affine bytes of P; Z = 0 gives the point at infinity. Constant time.
-  void ToPoint(Ec256Point* out, const Proj& P) const {
+  static void ToPoint(Ec256Point* out, const Proj& P) {
     Fe zi, x, y;
-    FInv(zi, P.Z);  // 0 for Z = 0
-    FMul(x, P.X, zi);
-    FMul(y, P.Y, zi);
-    FromMont(x, x);
-    FromMont(y, y);
+    Inv(zi, P.Z);  // 0 for Z = 0
+    F::Mul(x, P.X, zi);
+    F::Mul(y, P.Y, zi);
+    F::FromRepr(x, x);
+    F::FromRepr(y, y);
     StoreBE(out->x, x);
     StoreBE(out->y, y);
     out->infinity = static_cast<uint32_t>(IsZeroMask(P.Z) & 1);
@@ -310,76 +548,211 @@ struct Ec256Curve {
     Wipe(&y, sizeof y);
   }
 
-  void BuildComb();
+  static void LoadAff(Aff& P, const uint8_t px[32], const uint8_t py[32]) {
+    Fe x, y;
+    LoadBE(x, px);
+    LoadBE(y, py);
+    F::ToRepr(P.x, x);
+    F::ToRepr(P.y, y);
+  }
+
+  // T[j] = j * P for j = 0..15 (T[0] the point at infinity).
+  static void Window(const Ec256Curve& c, Proj T[16], const Aff& P) {
+    T[0] = Infinity();
+    T[1] = Proj{P.x, P.y, F::kOne};
+    for (int j = 2; j < 16; ++j) {
+      if (j % 2 == 0) {
+        Dbl(c, T[j], T[j / 2]);
+      } else {
+        AddAff(c, T[j], T[j - 1], P);
+      }
+    }
+  }
+
+  // Fills the comb: projective multiples first, then one shared inversion
+  // (Montgomery's trick) turns all of them affine. Runs once per process on
+  // public data.
+  static void BuildComb(Ec256Curve& c) {
+    constexpr int kAll = kCombWindows * kCombEntries;
+    Fe zs[kAll], prefix[kAll];  // 60 KB of stack, once
+    Proj base{c.g.x, c.g.y, F::kOne};
+    for (int i = 0; i < kCombWindows; ++i) {
+      Proj cur = base;
+      for (int j = 0; j < kCombEntries; ++j) {
+        if (j > 0) Add(c, cur, cur, base);
+        c.comb[i][j] = Aff{cur.X, cur.Y};
+        zs[i * kCombEntries + j] = cur.Z;
+      }
+      Add(c, base, cur, base);  // 16 * base
+    }
+    prefix[0] = zs[0];
+    for (int k = 1; k < kAll; ++k) F::Mul(prefix[k], prefix[k - 1], zs[k]);
+    Fe inv;
+    Inv(inv, prefix[kAll - 1]);
+    for (int k = kAll - 1; k >= 0; --k) {
+      Fe zi;
+      if (k > 0) {
+        F::Mul(zi, inv, prefix[k - 1]);
+        F::Mul(inv, inv, zs[k]);
+      } else {
+        zi = inv;
+      }
+      Aff& e = c.comb[k / kCombEntries][k % kCombEntries];
+      F::Mul(e.x, e.x, zi);
+      F::Mul(e.y, e.y, zi);
+    }
+  }
+
+  static void Init(Ec256Curve& c, bool p256, const char* n, const char* b, const char* gx, const char* gy) {
+    c.p256 = p256;
+    c.n = HexFe(n);
+    F::ToRepr(c.b, HexFe(b));
+    F::Add(c.b3, c.b, c.b);
+    F::Add(c.b3, c.b3, c.b);
+    F::ToRepr(c.g.x, HexFe(gx));
+    F::ToRepr(c.g.y, HexFe(gy));
+    BuildComb(c);
+  }
 };
 
-Ec256Curve::Ec256Curve(const char* ph, const char* nh, const char* bh, const char* gxh, const char* gyh, bool am3)
-    : aMinus3(am3) {
-  Fe pm = HexFe(ph), nm = HexFe(nh);
-  p = MakeModulus(pm.v);
-  n = MakeModulus(nm.v);
-  const Fe two = {{2, 0, 0, 0}};
-  SubMod(pMinus2, pm, two, pm.v);
-  SubMod(nMinus2, nm, two, nm.v);
-  Fe b = HexFe(bh), bm;
-  ToMont(bm, b);
-  FAdd(b3, bm, bm);
-  FAdd(b3, b3, bm);
-  ToMont(g.x, HexFe(gxh));
-  ToMont(g.y, HexFe(gyh));
-  BuildComb();
+inline unsigned Digit(const Ec256Scalar* k, int i) {
+  return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
 }
 
-// Fills the comb: projective multiples first, then one shared inversion
-// (Montgomery's trick) turns all of them affine. Runs once per process on
-// public data.
-void Ec256Curve::BuildComb() {
-  constexpr int kAll = kCombWindows * kCombEntries;
-  Fe zs[kAll], prefix[kAll];  // 60 KB of stack, once
-  Proj base{g.x, g.y, p.one};
+template <class C>
+void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
+  using O = Ops<C>;
+  Proj acc = O::Infinity(), sum;
+  Aff e;
+  // Every window adds one table entry: the digit picks it by mask from all
+  // fifteen, and a zero digit keeps the old sum by mask as well.
   for (int i = 0; i < kCombWindows; ++i) {
-    Proj cur = base;
+    const u64 d = Digit(k, i);
+    e = Aff{kZeroFe, kZeroFe};
     for (int j = 0; j < kCombEntries; ++j) {
-      if (j > 0) Add(cur, cur, base);
-      comb[i][j] = Aff{cur.X, cur.Y};
-      zs[i * kCombEntries + j] = cur.Z;
+      const u64 m = EqMask(d, static_cast<u64>(j + 1));
+      Cmov(e.x, c.comb[i][j].x, m);
+      Cmov(e.y, c.comb[i][j].y, m);
     }
-    Add(base, cur, base);  // 16 * base
+    O::AddAff(c, sum, acc, e);
+    const u64 keep = EqMask(d, 0);
+    Cmov(sum.X, acc.X, keep);
+    Cmov(sum.Y, acc.Y, keep);
+    Cmov(sum.Z, acc.Z, keep);
+    acc = sum;
   }
-  prefix[0] = zs[0];
-  for (int k = 1; k < kAll; ++k) FMul(prefix[k], prefix[k - 1], zs[k]);
-  Fe inv;
-  FInv(inv, prefix[kAll - 1]);
-  for (int k = kAll - 1; k >= 0; --k) {
-    Fe zi;
-    if (k > 0) {
-      FMul(zi, inv, prefix[k - 1]);
-      FMul(inv, inv, zs[k]);
-    } else {
-      zi = inv;
-    }
-    Aff& e = comb[k / kCombEntries][k % kCombEntries];
-    FMul(e.x, e.x, zi);
-    FMul(e.y, e.y, zi);
-  }
+  O::ToPoint(out, acc);
+  Wipe(&acc, sizeof acc);
+  Wipe(&sum, sizeof sum);
+  Wipe(&e, sizeof e);
 }
+
+template <class C>
+void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], const uint8_t py[32]) {
+  using O = Ops<C>;
+  Aff P;
+  O::LoadAff(P, px, py);
+  Proj T[16];
+  O::Window(c, T, P);
+  Proj acc = O::Infinity(), e;
+  for (int i = kCombWindows - 1; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) O::Dbl(c, acc, acc);
+    const u64 d = Digit(k, i);
+    e = T[0];
+    for (int j = 1; j < 16; ++j) {
+      const u64 m = EqMask(d, static_cast<u64>(j));
+      Cmov(e.X, T[j].X, m);
+      Cmov(e.Y, T[j].Y, m);
+      Cmov(e.Z, T[j].Z, m);
+    }
+    O::Add(c, acc, acc, e);
+  }
+  O::ToPoint(out, acc);
+  Wipe(T, sizeof T);
+  Wipe(&acc, sizeof acc);
+  Wipe(&e, sizeof e);
+  Wipe(&P, sizeof P);
+}
+
+template <class C>
+void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
+                       const uint8_t px[32], const uint8_t py[32]) {
+  using O = Ops<C>;
+  Proj acc = O::Infinity();
+  for (int i = 0; i < kCombWindows; ++i) {
+    const unsigned d = Digit(a, i);
+    if (d != 0) O::AddAff(c, acc, acc, c.comb[i][d - 1]);
+  }
+  Aff P;
+  O::LoadAff(P, px, py);
+  Proj T[16];
+  O::Window(c, T, P);
+  Proj bp = O::Infinity();
+  for (int i = kCombWindows - 1; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) O::Dbl(c, bp, bp);
+    const unsigned d = Digit(b, i);
+    if (d != 0) O::Add(c, bp, bp, T[d]);
+  }
+  O::Add(c, acc, acc, bp);
+  O::ToPoint(out, acc);
+}
+
+// Scalars modulo n in the curve's Montgomery ring.
+template <class C>
+struct ScalarOps {
+  using S = typename C::S;
+  static void Mul(Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
+    Fe x, y, z;
+    for (int i = 0; i < 4; ++i) {
+      x.v[i] = a->v[i];
+      y.v[i] = b->v[i];
+    }
+    S::Mul(z, x, y);       // a b R^-1
+    S::ToRepr(z, z);       // a b
+    for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
+    Wipe(&x, sizeof x);
+    Wipe(&y, sizeof y);
+    Wipe(&z, sizeof z);
+  }
+  static void Inv(Ec256Scalar* r, const Ec256Scalar* a) {
+    Fe x, z;
+    for (int i = 0; i < 4; ++i) x.v[i] = a->v[i];
+    S::ToRepr(x, x);
+    PowPublic<S>(z, x, MinusTwo(S::kMod));
+    S::FromRepr(z, z);
+    for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
+    Wipe(&x, sizeof x);
+    Wipe(&z, sizeof z);
+  }
+};
+
+Ec256Curve* MakeCurve(bool p256) {
+  static Ec256Curve k1, p2;  // filled once, read-only afterwards
+  if (p256) {
+    Ops<P256>::Init(p2, true, "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551",
+                    "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b",
+                    "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296",
+                    "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5");
+    return &p2;
+  }
+  Ops<K1>::Init(k1, false, "fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141",
+                "0000000000000000000000000000000000000000000000000000000000000007",
+                "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
+                "483ada7726a3c4655da4fbfc0e1108a8fd17b448a68554199c47d08ffb10d4b8");
+  return &k1;
+}
+
+}  // namespace
 
 const Ec256Curve* Ec256_Secp256k1() {
-  static const Ec256Curve c("fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2f",
-                            "fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141",
-                            "0000000000000000000000000000000000000000000000000000000000000007",
-                            "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
-                            "483ada7726a3c4655da4fbfc0e1108a8fd17b448a68554199c47d08ffb10d4b8", false);
-  return &c;
+  // Built by the first caller; the language makes the others wait for it.
+  static const Ec256Curve* const c = MakeCurve(false);
+  return c;
 }
 
 const Ec256Curve* Ec256_P256() {
-  static const Ec256Curve c("ffffffff00000001000000000000000000000000ffffffffffffffffffffffff",
-                            "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551",
-                            "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b",
-                            "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296",
-                            "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5", true);
-  return &c;
+  static const Ec256Curve* const c = MakeCurve(true);
+  return c;
 }
 
 const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve) {
@@ -392,7 +765,7 @@ const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve) {
 uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]) {
   Fe a, r;
   LoadBE(a, in);
-  const u64 below = ReduceOnce(r, a, c->n.m);
+  const u64 below = ReduceOnce(r, a, c->n);
   for (int i = 0; i < 4; ++i) s->v[i] = r.v[i];
   Wipe(&a, sizeof a);
   Wipe(&r, sizeof r);
@@ -400,9 +773,9 @@ uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_
 }
 
 void Ec256_ScalarFromWords(const Ec256Curve* c, Ec256Scalar* s, const uint32_t* words, uint32_t count) {
-  Fe a = {{0, 0, 0, 0}}, r;
+  Fe a = kZeroFe, r;
   for (uint32_t i = 0; i < count && i < 8; ++i) a.v[i / 2] |= static_cast<u64>(words[i]) << (32 * (i % 2));
-  ReduceOnce(r, a, c->n.m);
+  ReduceOnce(r, a, c->n);
   for (int i = 0; i < 4; ++i) s->v[i] = r.v[i];
   Wipe(&a, sizeof a);
   Wipe(&r, sizeof r);
@@ -412,8 +785,8 @@ void Ec256_ScalarFromDraw(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[
   // v < 2^256 < 2(n - 1): v mod (n - 1) is v or v - (n - 1), chosen by mask.
   Fe v, r;
   LoadBE(v, in);
-  Fe nm1 = {{c->n.m[0] - 1, c->n.m[1], c->n.m[2], c->n.m[3]}};  // n is odd
-  ReduceOnce(r, v, nm1.v);
+  const Fe nm1 = {{c->n.v[0] - 1, c->n.v[1], c->n.v[2], c->n.v[3]}};  // n is odd
+  ReduceOnce(r, v, nm1);
   u64 carry = 1;
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(r.v[i]) + carry;
@@ -433,144 +806,57 @@ void Ec256_ScalarToBytes(uint8_t out[32], const Ec256Scalar* s) {
 
 uint64_t Ec256_ScalarIsZero(const Ec256Scalar* s) { return EqMask(s->v[0] | s->v[1] | s->v[2] | s->v[3], 0); }
 
-namespace {
-
-// r = op(a, b) on the limbs of two scalars, temporaries wiped.
-template <class Op>
-void ScalarBinary(Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b, Op op) {
+void Ec256_ScalarAdd(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
   Fe x, y, z;
   for (int i = 0; i < 4; ++i) {
     x.v[i] = a->v[i];
     y.v[i] = b->v[i];
   }
-  op(z, x, y);
+  AddMod(z, x, y, c->n);
   for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
   Wipe(&x, sizeof x);
   Wipe(&y, sizeof y);
   Wipe(&z, sizeof z);
 }
 
-}  // namespace
-
-void Ec256_ScalarAdd(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
-  ScalarBinary(r, a, b, [c](Fe& z, const Fe& x, const Fe& y) { AddMod(z, x, y, c->n.m); });
-}
-
 void Ec256_ScalarMul(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
-  ScalarBinary(r, a, b, [c](Fe& z, const Fe& x, const Fe& y) {
-    MontMul(z, x, y, c->n);        // a b R^-1
-    MontMul(z, z, c->n.r2, c->n);  // a b
-  });
+  if (c->p256) {
+    ScalarOps<P256>::Mul(r, a, b);
+  } else {
+    ScalarOps<K1>::Mul(r, a, b);
+  }
 }
 
 void Ec256_ScalarInv(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a) {
-  Fe x, z;
-  for (int i = 0; i < 4; ++i) x.v[i] = a->v[i];
-  MontMul(x, x, c->n.r2, c->n);  // Montgomery form
-  PowPublic(z, x, c->nMinus2.v, c->n);
-  const Fe unit = {{1, 0, 0, 0}};
-  MontMul(z, z, unit, c->n);
-  for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
-  Wipe(&x, sizeof x);
-  Wipe(&z, sizeof z);
+  if (c->p256) {
+    ScalarOps<P256>::Inv(r, a);
+  } else {
+    ScalarOps<K1>::Inv(r, a);
+  }
 }
-
-namespace {
-
-inline unsigned Digit(const Ec256Scalar* k, int i) {
-  return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
-}
-
-}  // namespace
 
 void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
-  Proj acc = c->Infinity(), sum;
-  Aff e;
-  // Every window adds one table entry: the digit picks it by mask from all
-  // fifteen, and a zero digit keeps the old sum by mask as well.
-  for (int i = 0; i < kCombWindows; ++i) {
-    const u64 d = Digit(k, i);
-    e = Aff{{{0, 0, 0, 0}}, {{0, 0, 0, 0}}};
-    for (int j = 0; j < kCombEntries; ++j) {
-      const u64 m = EqMask(d, static_cast<u64>(j + 1));
-      Cmov(e.x, c->comb[i][j].x, m);
-      Cmov(e.y, c->comb[i][j].y, m);
-    }
-    c->AddAff(sum, acc, e);
-    const u64 keep = EqMask(d, 0);
-    Cmov(sum.X, acc.X, keep);
-    Cmov(sum.Y, acc.Y, keep);
-    Cmov(sum.Z, acc.Z, keep);
-    acc = sum;
+  if (c->p256) {
+    MulGenT<P256>(*c, out, k);
+  } else {
+    MulGenT<K1>(*c, out, k);
   }
-  c->ToPoint(out, acc);
-  Wipe(&acc, sizeof acc);
-  Wipe(&sum, sizeof sum);
-  Wipe(&e, sizeof e);
 }
-
-namespace {
-
-// T[j] = j * P for j = 0..15 (T[0] the point at infinity).
-void BuildWindow(const Ec256Curve* c, Proj T[16], const Aff& P) {
-  T[0] = c->Infinity();
-  T[1] = Proj{P.x, P.y, c->p.one};
-  for (int j = 2; j < 16; ++j) c->Add(T[j], T[j - 1], T[1]);
-}
-
-void LoadAff(const Ec256Curve* c, Aff& P, const uint8_t px[32], const uint8_t py[32]) {
-  Fe x, y;
-  LoadBE(x, px);
-  LoadBE(y, py);
-  c->ToMont(P.x, x);
-  c->ToMont(P.y, y);
-}
-
-}  // namespace
 
 void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
                const uint8_t py[32]) {
-  Aff P;
-  LoadAff(c, P, px, py);
-  Proj T[16];
-  BuildWindow(c, T, P);
-  Proj acc = c->Infinity(), e;
-  for (int i = kCombWindows - 1; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) c->Add(acc, acc, acc);
-    const u64 d = Digit(k, i);
-    e = T[0];
-    for (int j = 1; j < 16; ++j) {
-      const u64 m = EqMask(d, static_cast<u64>(j));
-      Cmov(e.X, T[j].X, m);
-      Cmov(e.Y, T[j].Y, m);
-      Cmov(e.Z, T[j].Z, m);
-    }
-    c->Add(acc, acc, e);
+  if (c->p256) {
+    MulT<P256>(*c, out, k, px, py);
+  } else {
+    MulT<K1>(*c, out, k, px, py);
   }
-  c->ToPoint(out, acc);
-  Wipe(T, sizeof T);
-  Wipe(&acc, sizeof acc);
-  Wipe(&e, sizeof e);
-  Wipe(&P, sizeof P);
 }
 
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]) {
-  Proj acc = c->Infinity();
-  for (int i = 0; i < kCombWindows; ++i) {
-    const unsigned d = Digit(a, i);
-    if (d != 0) c->AddAff(acc, acc, c->comb[i][d - 1]);
+  if (c->p256) {
+    MulGenAddVartimeT<P256>(*c, out, a, b, px, py);
+  } else {
+    MulGenAddVartimeT<K1>(*c, out, a, b, px, py);
   }
-  Aff P;
-  LoadAff(c, P, px, py);
-  Proj T[16];
-  BuildWindow(c, T, P);
-  Proj bp = c->Infinity();
-  for (int i = kCombWindows - 1; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) c->Add(bp, bp, bp);
-    const unsigned d = Digit(b, i);
-    if (d != 0) c->Add(bp, bp, T[d]);
-  }
-  c->Add(acc, acc, bp);
-  c->ToPoint(out, acc);
 }

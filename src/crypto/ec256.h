@@ -1,8 +1,9 @@
 // Constant-time arithmetic on secp256k1 and P-256: the fast path behind the
 // curve functions of ecpoint.h and ecdsa.h.
 //
-// Field elements and scalars are four 64-bit limbs in Montgomery form, one
-// reduction per modulus. Every operation on a secret runs the same
+// Field elements and scalars are four 64-bit limbs with a reduction of their
+// own per modulus (secp256k1's field by its special form, the rest in
+// Montgomery form). Every operation on a secret runs the same
 // instructions and touches the same memory whatever the value: no branch, no
 // loop bound and no table index depends on a key, a nonce or a point derived
 // from them. Multiples of the generator come from a table built once per
