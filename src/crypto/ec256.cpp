@@ -15,6 +15,11 @@
 // (mod p); P-256's field and both scalar rings use Montgomery residues whose
 // modulus is a compile-time constant, so the multiplier's special words fold.
 
+// The limb loops are short and fixed: unrolled, they leave the carries in
+// registers.
+#define EC_UNROLL _Pragma("GCC unroll 8")
+#define EC_INLINE [[gnu::always_inline]] inline
+
 namespace {
 
 using u64 = uint64_t;
@@ -32,16 +37,18 @@ inline u64 EqMask(u64 a, u64 b) {
   return ((x | (0 - x)) >> 63) - 1;
 }
 
-inline void Cmov(Fe& r, const Fe& a, u64 mask) {
+EC_INLINE void Cmov(Fe& r, const Fe& a, u64 mask) {
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & mask) | (r.v[i] & ~mask);
 }
 
 inline u64 IsZeroMask(const Fe& a) { return EqMask(a.v[0] | a.v[1] | a.v[2] | a.v[3], 0); }
 
 // r = t - m when t + hi * 2^256 (hi 0 or 1, below 2m) is at least m, else t.
-constexpr void FinalSub(Fe& r, const u64 t[4], u64 hi, const Fe& m) {
+[[gnu::always_inline]] constexpr void FinalSub(Fe& r, const u64 t[4], u64 hi, const Fe& m) {
   u64 d[4] = {};
   u64 borrow = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(t[i]) - m.v[i] - borrow;
     d[i] = static_cast<u64>(x);
@@ -49,13 +56,15 @@ constexpr void FinalSub(Fe& r, const u64 t[4], u64 hi, const Fe& m) {
   }
   // t < m exactly when the subtraction borrowed and there is no high word.
   const u64 keep = 0 - (borrow & (hi ^ 1));
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
 }
 
 // r = a + b mod m for a, b < m.
-constexpr void AddMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+[[gnu::always_inline]] constexpr void AddMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
   u64 t[4] = {};
   u64 carry = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 s = static_cast<u128>(a.v[i]) + b.v[i] + carry;
     t[i] = static_cast<u64>(s);
@@ -65,9 +74,10 @@ constexpr void AddMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
 }
 
 // r = a - b mod m for a, b < m.
-constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+[[gnu::always_inline]] constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
   u64 d[4] = {};
   u64 borrow = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(a.v[i]) - b.v[i] - borrow;
     d[i] = static_cast<u64>(x);
@@ -75,6 +85,7 @@ constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
   }
   const u64 mask = 0 - borrow;
   u64 carry = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 s = static_cast<u128>(d[i]) + (m.v[i] & mask) + carry;
     r.v[i] = static_cast<u64>(s);
@@ -84,24 +95,29 @@ constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
 
 // r = a mod m for any a < 2^256 and m > 2^255 (one conditional
 // subtraction). Returns all ones when a was already below m.
-constexpr u64 ReduceOnce(Fe& r, const Fe& a, const Fe& m) {
+[[gnu::always_inline]] constexpr u64 ReduceOnce(Fe& r, const Fe& a, const Fe& m) {
   u64 d[4] = {};
   u64 borrow = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(a.v[i]) - m.v[i] - borrow;
     d[i] = static_cast<u64>(x);
     borrow = static_cast<u64>(x >> 64) & 1;
   }
   const u64 keep = 0 - borrow;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & keep) | (d[i] & ~keep);
   return keep;
 }
 
 // t = a * b, eight limbs.
-constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
+[[gnu::always_inline]] constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
+  EC_UNROLL
   for (int i = 0; i < 8; ++i) t[i] = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     u64 carry = 0;
+    EC_UNROLL
     for (int j = 0; j < 4; ++j) {
       const u128 s = static_cast<u128>(a.v[i]) * b.v[j] + t[i + j] + carry;
       t[i + j] = static_cast<u64>(s);
@@ -113,10 +129,13 @@ constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
 
 // t = a^2, eight limbs: the six cross products once, doubled, plus the
 // four squares.
-constexpr void Sqr512(u64 t[8], const Fe& a) {
+[[gnu::always_inline]] constexpr void Sqr512(u64 t[8], const Fe& a) {
+  EC_UNROLL
   for (int i = 0; i < 8; ++i) t[i] = 0;
+  EC_UNROLL
   for (int i = 0; i < 3; ++i) {
     u64 carry = 0;
+    EC_UNROLL
     for (int j = i + 1; j < 4; ++j) {
       const u128 s = static_cast<u128>(a.v[i]) * a.v[j] + t[i + j] + carry;
       t[i + j] = static_cast<u64>(s);
@@ -125,9 +144,11 @@ constexpr void Sqr512(u64 t[8], const Fe& a) {
     t[i + 4] = carry;
   }
   t[7] = t[6] >> 63;
+  EC_UNROLL
   for (int i = 6; i > 0; --i) t[i] = (t[i] << 1) | (t[i - 1] >> 63);
   t[0] <<= 1;
   u64 carry = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 sq = static_cast<u128>(a.v[i]) * a.v[i];
     u128 s = static_cast<u128>(t[2 * i]) + static_cast<u64>(sq) + carry;
@@ -148,6 +169,7 @@ struct Modulus {
 
 constexpr u64 NegInv64(u64 m0) {
   u64 x = 1;
+  EC_UNROLL
   for (int i = 0; i < 6; ++i) x *= 2 - m0 * x;
   return 0 - x;
 }
@@ -158,6 +180,7 @@ constexpr Modulus MakeModulus(Fe m) {
   M.n0 = NegInv64(m.v[0]);
   // R mod m = 2^256 - m, as m > 2^255.
   u64 borrow = 0;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(0) - m.v[i] - borrow;
     M.one.v[i] = static_cast<u64>(x);
@@ -177,11 +200,13 @@ struct MontField {
   static constexpr Fe kOne = M.one;
 
   // r = t / R mod m for t < m * R (word-by-word Montgomery reduction).
-  static inline void Reduce(Fe& r, u64 t[8]) {
+  EC_INLINE static void Reduce(Fe& r, u64 t[8]) {
     u64 extra = 0;
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) {
       const u64 q = t[i] * M.n0;
       u64 carry = 0;
+      EC_UNROLL
       for (int j = 0; j < 4; ++j) {
         const u128 s = static_cast<u128>(q) * M.m.v[j] + t[i + j] + carry;
         t[i + j] = static_cast<u64>(s);
@@ -193,20 +218,20 @@ struct MontField {
     }
     FinalSub(r, t + 4, extra, M.m);
   }
-  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
     u64 t[8];
     Mul512(t, a, b);
     Reduce(r, t);
   }
-  static inline void Sqr(Fe& r, const Fe& a) {
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
     u64 t[8];
     Sqr512(t, a);
     Reduce(r, t);
   }
-  static inline void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, M.m); }
-  static inline void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, M.m); }
-  static inline void ToRepr(Fe& r, const Fe& a) { Mul(r, a, M.r2); }
-  static inline void FromRepr(Fe& r, const Fe& a) {
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, M.m); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, M.m); }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { Mul(r, a, M.r2); }
+  EC_INLINE static void FromRepr(Fe& r, const Fe& a) {
     u64 t[8] = {a.v[0], a.v[1], a.v[2], a.v[3], 0, 0, 0, 0};
     Reduce(r, t);
   }
@@ -219,11 +244,12 @@ struct K1Field {
   static constexpr u64 kC = 0x1000003d1ULL;  // 2^256 mod p
 
   // r = lo + top * 2^256 mod p for top < 2^35.
-  static inline void Fold(Fe& r, const u64 lo[4], u64 top) {
+  EC_INLINE static void Fold(Fe& r, const u64 lo[4], u64 top) {
     u128 s = static_cast<u128>(top) * kC + lo[0];
     u64 w[4];
     w[0] = static_cast<u64>(s);
     u64 carry = static_cast<u64>(s >> 64);
+    EC_UNROLL
     for (int i = 1; i < 4; ++i) {
       s = static_cast<u128>(lo[i]) + carry;
       w[i] = static_cast<u64>(s);
@@ -234,6 +260,7 @@ struct K1Field {
     s = static_cast<u128>(w[0]) + (kC & (0 - carry));
     w[0] = static_cast<u64>(s);
     carry = static_cast<u64>(s >> 64);
+    EC_UNROLL
     for (int i = 1; i < 4; ++i) {
       s = static_cast<u128>(w[i]) + carry;
       w[i] = static_cast<u64>(s);
@@ -243,9 +270,10 @@ struct K1Field {
   }
   // r = t mod p for an eight-limb t: the high half times kC folds into the
   // low half, leaving five limbs for Fold.
-  static inline void Reduce(Fe& r, const u64 t[8]) {
+  EC_INLINE static void Reduce(Fe& r, const u64 t[8]) {
     u64 lo[4];
     u64 carry = 0;
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) {
       const u128 s = static_cast<u128>(t[i + 4]) * kC + t[i] + carry;
       lo[i] = static_cast<u64>(s);
@@ -253,20 +281,21 @@ struct K1Field {
     }
     Fold(r, lo, carry);
   }
-  static inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
     u64 t[8];
     Mul512(t, a, b);
     Reduce(r, t);
   }
-  static inline void Sqr(Fe& r, const Fe& a) {
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
     u64 t[8];
     Sqr512(t, a);
     Reduce(r, t);
   }
   // r = a * w for a small w.
-  static inline void MulWord(Fe& r, const Fe& a, u64 w) {
+  EC_INLINE static void MulWord(Fe& r, const Fe& a, u64 w) {
     u64 lo[4];
     u64 carry = 0;
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) {
       const u128 s = static_cast<u128>(a.v[i]) * w + carry;
       lo[i] = static_cast<u64>(s);
@@ -274,14 +303,15 @@ struct K1Field {
     }
     Fold(r, lo, carry);
   }
-  static inline void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
-  static inline void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
-  static inline void ToRepr(Fe& r, const Fe& a) { r = a; }
-  static inline void FromRepr(Fe& r, const Fe& a) { r = a; }
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { r = a; }
+  EC_INLINE static void FromRepr(Fe& r, const Fe& a) { r = a; }
 };
 
 constexpr Fe HexFe(const char* hex) {
   Fe r{};
+  EC_UNROLL
   for (int i = 0; i < 64; ++i) {
     const char ch = hex[i];
     const u64 nib = static_cast<u64>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10);
@@ -318,6 +348,7 @@ void PowPublic(Fe& r, const Fe& a, const Fe& e) {
 constexpr Fe MinusTwo(const Fe& m) { return Fe{{m.v[0] - 2, m.v[1], m.v[2], m.v[3]}}; }
 
 void LoadBE(Fe& r, const uint8_t in[32]) {
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     u64 w = 0;
     for (int b = 0; b < 8; ++b) w = (w << 8) | in[8 * (3 - i) + b];
@@ -326,6 +357,7 @@ void LoadBE(Fe& r, const uint8_t in[32]) {
 }
 
 void StoreBE(uint8_t out[32], const Fe& a) {
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     for (int b = 0; b < 8; ++b) out[8 * (3 - i) + b] = static_cast<uint8_t>(a.v[i] >> (8 * (7 - b)));
   }
@@ -359,14 +391,14 @@ struct K1 {
   using F = K1Field;
   using S = MontField<kK1N>;
   static constexpr bool kAMinus3 = false;
-  static inline void MulB3(const Ec256Curve&, Fe& r, const Fe& a) { F::MulWord(r, a, 21); }
+  EC_INLINE static void MulB3(const Ec256Curve&, Fe& r, const Fe& a) { F::MulWord(r, a, 21); }
 };
 
 struct P256 {
   using F = MontField<kP256P>;
   using S = MontField<kP256N>;
   static constexpr bool kAMinus3 = true;
-  static inline void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
+  EC_INLINE static void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
 };
 
 // Point arithmetic of one curve in projective coordinates (x = X/Z,
@@ -380,7 +412,7 @@ struct Ops {
   static Proj Infinity() { return Proj{kZeroFe, F::kOne, kZeroFe}; }
 
   // r = -3x (the curve's a = -3 times x).
-  static inline void MulA(Fe& r, const Fe& x) {
+  EC_INLINE static void MulA(Fe& r, const Fe& x) {
     Fe t;
     F::Add(t, x, x);
     F::Add(t, t, x);
@@ -389,7 +421,7 @@ struct Ops {
 
   // The common second half of both additions: t0 = X1X2, t1 = Y1Y2,
   // t2 = Z1Z2, t3 = X1Y2 + X2Y1, t4 = X1Z2 + X2Z1, t5 = Y1Z2 + Y2Z1.
-  static inline void Finish(const Ec256Curve& c, Proj& R, Fe& t0, Fe& t1, Fe& t2, Fe& t3, Fe& t4, Fe& t5) {
+  EC_INLINE static void Finish(const Ec256Curve& c, Proj& R, Fe& t0, Fe& t1, Fe& t2, Fe& t3, Fe& t4, Fe& t5) {
     Fe X3, Y3, Z3;
     if constexpr (C::kAMinus3) {
       MulA(Z3, t4);
@@ -703,12 +735,14 @@ struct ScalarOps {
   using S = typename C::S;
   static void Mul(Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
     Fe x, y, z;
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) {
       x.v[i] = a->v[i];
       y.v[i] = b->v[i];
     }
     S::Mul(z, x, y);       // a b R^-1
     S::ToRepr(z, z);       // a b
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
     Wipe(&x, sizeof x);
     Wipe(&y, sizeof y);
@@ -716,10 +750,12 @@ struct ScalarOps {
   }
   static void Inv(Ec256Scalar* r, const Ec256Scalar* a) {
     Fe x, z;
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) x.v[i] = a->v[i];
     S::ToRepr(x, x);
     PowPublic<S>(z, x, MinusTwo(S::kMod));
     S::FromRepr(z, z);
+    EC_UNROLL
     for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
     Wipe(&x, sizeof x);
     Wipe(&z, sizeof z);
@@ -766,6 +802,7 @@ uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_
   Fe a, r;
   LoadBE(a, in);
   const u64 below = ReduceOnce(r, a, c->n);
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) s->v[i] = r.v[i];
   Wipe(&a, sizeof a);
   Wipe(&r, sizeof r);
@@ -776,6 +813,7 @@ void Ec256_ScalarFromWords(const Ec256Curve* c, Ec256Scalar* s, const uint32_t* 
   Fe a = kZeroFe, r;
   for (uint32_t i = 0; i < count && i < 8; ++i) a.v[i / 2] |= static_cast<u64>(words[i]) << (32 * (i % 2));
   ReduceOnce(r, a, c->n);
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) s->v[i] = r.v[i];
   Wipe(&a, sizeof a);
   Wipe(&r, sizeof r);
@@ -788,6 +826,7 @@ void Ec256_ScalarFromDraw(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[
   const Fe nm1 = {{c->n.v[0] - 1, c->n.v[1], c->n.v[2], c->n.v[3]}};  // n is odd
   ReduceOnce(r, v, nm1);
   u64 carry = 1;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     const u128 x = static_cast<u128>(r.v[i]) + carry;
     s->v[i] = static_cast<u64>(x);
@@ -799,6 +838,7 @@ void Ec256_ScalarFromDraw(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[
 
 void Ec256_ScalarToBytes(uint8_t out[32], const Ec256Scalar* s) {
   Fe a;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) a.v[i] = s->v[i];
   StoreBE(out, a);
   Wipe(&a, sizeof a);
@@ -808,11 +848,13 @@ uint64_t Ec256_ScalarIsZero(const Ec256Scalar* s) { return EqMask(s->v[0] | s->v
 
 void Ec256_ScalarAdd(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b) {
   Fe x, y, z;
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) {
     x.v[i] = a->v[i];
     y.v[i] = b->v[i];
   }
   AddMod(z, x, y, c->n);
+  EC_UNROLL
   for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
   Wipe(&x, sizeof x);
   Wipe(&y, sizeof y);
