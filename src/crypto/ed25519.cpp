@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crypto/ed25519_mult.h"
 #include "crypto/memory.h"
 
 namespace {
@@ -111,9 +112,7 @@ bool ExpandKey(NXVT_ED_SIGN_WORK* w, const unsigned char* priv) {
   if (!Sha512(&w->dctx, priv, NXVT_ED25519_KEY_LEN, w->h)) return false;
   w->h[0] &= 248;
   w->h[31] = static_cast<unsigned char>((w->h[31] & 63) | 64);
-  NXVT_Ed25519_PointBase(&w->pt);
-  ScalarMultWork(&w->mult, &w->pt, w->h, &w->pt);
-  NXVT_Ed25519_PointEncode(w->a, &w->pt);
+  Ed25519_MulBaseEncode(w->a, w->h);
   return true;
 }
 
@@ -349,10 +348,8 @@ int NXVT_Ed25519_SignWork(NXVT_ED_SIGN_WORK* w, unsigned char* sig, const unsign
   HashUpdate(&w->dctx, m, mLen);
   if (!HashFinal(&w->dctx, w->r)) return NXVT_ED25519_FAIL;
   NXVT_Ed25519_ReduceL(w->r, w->r);
-  NXVT_Ed25519_PointBase(&w->pt);
-  ScalarMultWork(&w->mult, &w->pt, w->r, &w->pt);
   unsigned char rEnc[32];
-  NXVT_Ed25519_PointEncode(rEnc, &w->pt);
+  Ed25519_MulBaseEncode(rEnc, w->r);
 
   // k = SHA-512(dom2 || R || A || M) mod L.
   if (!HashInit(&w->dctx)) return NXVT_ED25519_FAIL;
@@ -401,8 +398,6 @@ int NXVT_Ed25519_Verify(const unsigned char* sig, const unsigned char* pub, cons
   // S must be below L; A must decode.
   unsigned char tmp[32];
   uint32_t sBelowL = SubBorrow(tmp, sig + 32, kL, 32);
-  NXVT_ED_POINT a;
-  uint32_t aOk = NXVT_Ed25519_PointDecode(&a, pub) == 0 ? 1u : 0u;
 
   unsigned char k[64];
   if (!HashInit(&dctx)) return NXVT_ED25519_FAIL;
@@ -413,16 +408,11 @@ int NXVT_Ed25519_Verify(const unsigned char* sig, const unsigned char* pub, cons
   if (!HashFinal(&dctx, k)) return NXVT_ED25519_FAIL;
   NXVT_Ed25519_ReduceL(k, k);
 
-  // encode([S]B + [k](-A)) must equal R byte for byte.
-  NXVT_ED_POINT sb, ka;
-  NXVT_Ed25519_PointNeg(&a, &a);
-  NXVT_Ed25519_ScalarMultBase(&sb, sig + 32);
-  NXVT_Ed25519_ScalarMult(&ka, k, &a);
-  NXVT_Ed25519_PointAdd(&sb, &sb, &ka);
-  unsigned char enc[32];
-  NXVT_Ed25519_PointEncode(enc, &sb);
+  // encode([S]B - [k]A) must equal R byte for byte.
+  unsigned char enc[32] = {};
+  const uint32_t aOk = Ed25519_DoubleMulEncodeVartime(enc, sig + 32, k, pub) ? 1u : 0u;
   unsigned char diff = 0;
   for (size_t i = 0; i < 32; ++i) diff = static_cast<unsigned char>(diff | (enc[i] ^ sig[i]));
-  uint32_t same = diff == 0 ? 1u : 0u;
+  uint32_t same = aOk && diff == 0 ? 1u : 0u;
   return (sBelowL & aOk & same) ? 0 : NXVT_ED25519_FAIL;
 }

@@ -1,0 +1,477 @@
+#include "crypto/ed25519_mult.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "crypto/memory.h"
+
+// Nothing here branches on or indexes by a secret outside the functions
+// marked Vartime: selections are masks over whole tables, loops have fixed
+// bounds, and the inversion's exponent is a constant.
+
+namespace {
+
+using u64 = uint64_t;
+using u128 = unsigned __int128;
+
+constexpr u64 kMask51 = (u64{1} << 51) - 1;
+
+// An element of GF(2^255 - 19) as five 51-bit limbs; limbs may run a few
+// bits over 51 between carries.
+struct Fe {
+  u64 v[5];
+};
+
+constexpr Fe kZero = {{0, 0, 0, 0, 0}};
+constexpr Fe kOne = {{1, 0, 0, 0, 0}};
+
+inline u64 Load64(const unsigned char* p) {
+  u64 w = 0;
+  for (int i = 7; i >= 0; --i) w = (w << 8) | p[i];
+  return w;
+}
+
+// Low 255 bits of the 32 little-endian bytes (bit 255 ignored).
+Fe FromBytes(const unsigned char in[32]) {
+  Fe r;
+  r.v[0] = Load64(in) & kMask51;
+  r.v[1] = (Load64(in + 6) >> 3) & kMask51;
+  r.v[2] = (Load64(in + 12) >> 6) & kMask51;
+  r.v[3] = (Load64(in + 19) >> 1) & kMask51;
+  r.v[4] = (Load64(in + 24) >> 12) & kMask51;
+  return r;
+}
+
+inline void Carry(Fe& r) {
+  u64 c;
+  c = r.v[0] >> 51;
+  r.v[0] &= kMask51;
+  r.v[1] += c;
+  c = r.v[1] >> 51;
+  r.v[1] &= kMask51;
+  r.v[2] += c;
+  c = r.v[2] >> 51;
+  r.v[2] &= kMask51;
+  r.v[3] += c;
+  c = r.v[3] >> 51;
+  r.v[3] &= kMask51;
+  r.v[4] += c;
+  c = r.v[4] >> 51;
+  r.v[4] &= kMask51;
+  r.v[0] += 19 * c;
+}
+
+// The canonical 32 bytes (value below p).
+void ToBytes(unsigned char out[32], const Fe& a) {
+  Fe t = a;
+  Carry(t);
+  Carry(t);
+  // q = 1 exactly when t >= p.
+  u64 q = (t.v[0] + 19) >> 51;
+  q = (t.v[1] + q) >> 51;
+  q = (t.v[2] + q) >> 51;
+  q = (t.v[3] + q) >> 51;
+  q = (t.v[4] + q) >> 51;
+  t.v[0] += 19 * q;
+  for (int i = 0; i < 4; ++i) {
+    t.v[i + 1] += t.v[i] >> 51;
+    t.v[i] &= kMask51;
+  }
+  t.v[4] &= kMask51;
+  const u64 w[4] = {t.v[0] | (t.v[1] << 51), (t.v[1] >> 13) | (t.v[2] << 38), (t.v[2] >> 26) | (t.v[3] << 25),
+                    (t.v[3] >> 39) | (t.v[4] << 12)};
+  for (int i = 0; i < 4; ++i) {
+    for (int b = 0; b < 8; ++b) out[8 * i + b] = static_cast<unsigned char>(w[i] >> (8 * b));
+  }
+  Wipe(&t, sizeof t);
+}
+
+inline void Add(Fe& r, const Fe& a, const Fe& b) {
+  for (int i = 0; i < 5; ++i) r.v[i] = a.v[i] + b.v[i];
+  Carry(r);
+}
+
+// a - b + 4p keeps every limb positive for limbs up to 2^53.
+inline void Sub(Fe& r, const Fe& a, const Fe& b) {
+  r.v[0] = a.v[0] + 0x1fffffffffffb4 - b.v[0];
+  for (int i = 1; i < 5; ++i) r.v[i] = a.v[i] + 0x1ffffffffffffc - b.v[i];
+  Carry(r);
+}
+
+inline void Neg(Fe& r, const Fe& a) { Sub(r, kZero, a); }
+
+inline void Reduce(Fe& r, u128 t0, u128 t1, u128 t2, u128 t3, u128 t4) {
+  t1 += static_cast<u64>(t0 >> 51);
+  t2 += static_cast<u64>(t1 >> 51);
+  t3 += static_cast<u64>(t2 >> 51);
+  t4 += static_cast<u64>(t3 >> 51);
+  u64 r0 = static_cast<u64>(t0) & kMask51;
+  const u64 c = static_cast<u64>(t4 >> 51);
+  r0 += 19 * c;
+  r.v[1] = (static_cast<u64>(t1) & kMask51) + (r0 >> 51);
+  r.v[0] = r0 & kMask51;
+  r.v[2] = static_cast<u64>(t2) & kMask51;
+  r.v[3] = static_cast<u64>(t3) & kMask51;
+  r.v[4] = static_cast<u64>(t4) & kMask51;
+}
+
+inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+  const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
+  const u64 b0 = b.v[0], b1 = b.v[1], b2 = b.v[2], b3 = b.v[3], b4 = b.v[4];
+  const u64 b1_19 = 19 * b1, b2_19 = 19 * b2, b3_19 = 19 * b3, b4_19 = 19 * b4;
+  const u128 t0 = static_cast<u128>(a0) * b0 + static_cast<u128>(a1) * b4_19 + static_cast<u128>(a2) * b3_19 +
+                  static_cast<u128>(a3) * b2_19 + static_cast<u128>(a4) * b1_19;
+  const u128 t1 = static_cast<u128>(a0) * b1 + static_cast<u128>(a1) * b0 + static_cast<u128>(a2) * b4_19 +
+                  static_cast<u128>(a3) * b3_19 + static_cast<u128>(a4) * b2_19;
+  const u128 t2 = static_cast<u128>(a0) * b2 + static_cast<u128>(a1) * b1 + static_cast<u128>(a2) * b0 +
+                  static_cast<u128>(a3) * b4_19 + static_cast<u128>(a4) * b3_19;
+  const u128 t3 = static_cast<u128>(a0) * b3 + static_cast<u128>(a1) * b2 + static_cast<u128>(a2) * b1 +
+                  static_cast<u128>(a3) * b0 + static_cast<u128>(a4) * b4_19;
+  const u128 t4 = static_cast<u128>(a0) * b4 + static_cast<u128>(a1) * b3 + static_cast<u128>(a2) * b2 +
+                  static_cast<u128>(a3) * b1 + static_cast<u128>(a4) * b0;
+  Reduce(r, t0, t1, t2, t3, t4);
+}
+
+inline void Sqr(Fe& r, const Fe& a) {
+  const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
+  const u64 d0 = 2 * a0, d1 = 2 * a1, a3_19 = 19 * a3, a4_19 = 19 * a4;
+  const u128 t0 = static_cast<u128>(a0) * a0 + static_cast<u128>(2 * a1) * a4_19 +
+                  static_cast<u128>(2 * a2) * a3_19;
+  const u128 t1 = static_cast<u128>(d0) * a1 + static_cast<u128>(2 * a2) * a4_19 + static_cast<u128>(a3) * a3_19;
+  const u128 t2 = static_cast<u128>(d0) * a2 + static_cast<u128>(a1) * a1 + static_cast<u128>(2 * a3) * a4_19;
+  const u128 t3 = static_cast<u128>(d0) * a3 + static_cast<u128>(d1) * a2 + static_cast<u128>(a4) * a4_19;
+  const u128 t4 = static_cast<u128>(d0) * a4 + static_cast<u128>(d1) * a3 + static_cast<u128>(a2) * a2;
+  Reduce(r, t0, t1, t2, t3, t4);
+}
+
+inline void SqrN(Fe& r, const Fe& a, int n) {
+  Sqr(r, a);
+  for (int i = 1; i < n; ++i) Sqr(r, r);
+}
+
+// z^(2^250 - 1) and z^11, the common head of the two exponentiations.
+void Pow250(Fe& t250, Fe& z11, const Fe& z) {
+  Fe z2, z9, t, z5, z10, z20, z50, z100;
+  Sqr(z2, z);            // 2
+  SqrN(t, z2, 2);        // 8
+  Mul(z9, t, z);         // 9
+  Mul(z11, z9, z2);      // 11
+  Sqr(t, z11);           // 22
+  Mul(z5, t, z9);        // 2^5 - 1
+  SqrN(t, z5, 5);
+  Mul(z10, t, z5);       // 2^10 - 1
+  SqrN(t, z10, 10);
+  Mul(z20, t, z10);      // 2^20 - 1
+  SqrN(t, z20, 20);
+  Mul(t, t, z20);        // 2^40 - 1
+  SqrN(t, t, 10);
+  Mul(z50, t, z10);      // 2^50 - 1
+  SqrN(t, z50, 50);
+  Mul(z100, t, z50);     // 2^100 - 1
+  SqrN(t, z100, 100);
+  Mul(t, t, z100);       // 2^200 - 1
+  SqrN(t, t, 50);
+  Mul(t250, t, z50);     // 2^250 - 1
+  Fe* all[] = {&z2, &z9, &t, &z5, &z10, &z20, &z50, &z100};
+  for (Fe* f : all) Wipe(f, sizeof *f);
+}
+
+// z^(p - 2); 0 for 0.
+void Invert(Fe& r, const Fe& z) {
+  Fe t, z11;
+  Pow250(t, z11, z);
+  SqrN(t, t, 5);
+  Mul(r, t, z11);  // 2^255 - 21
+  Wipe(&t, sizeof t);
+  Wipe(&z11, sizeof z11);
+}
+
+// z^((p - 5) / 8) = z^(2^252 - 3).
+void Pow22523(Fe& r, const Fe& z) {
+  Fe t, z11;
+  Pow250(t, z11, z);
+  SqrN(t, t, 2);
+  Mul(r, t, z);
+}
+
+inline void Cmov(Fe& r, const Fe& a, u64 mask) {
+  for (int i = 0; i < 5; ++i) r.v[i] = (a.v[i] & mask) | (r.v[i] & ~mask);
+}
+
+inline u64 EqMask(u64 a, u64 b) {
+  const u64 x = a ^ b;
+  return ((x | (0 - x)) >> 63) - 1;
+}
+
+Fe FromHexBE(const char* hex) {
+  unsigned char le[32];
+  for (int i = 0; i < 32; ++i) {
+    auto nib = [](char ch) { return static_cast<unsigned char>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10); };
+    le[31 - i] = static_cast<unsigned char>(nib(hex[2 * i]) << 4 | nib(hex[2 * i + 1]));
+  }
+  return FromBytes(le);
+}
+
+// Extended coordinates: x = X/Z, y = Y/Z, xy = T/Z.
+struct Ext {
+  Fe X, Y, Z, T;
+};
+// An affine point ready for addition: y + x, y - x, 2dxy.
+struct Niels {
+  Fe ypx, ymx, xy2d;
+};
+// A projective point ready for addition: Y + X, Y - X, Z, 2dT.
+struct Cached {
+  Fe ypx, ymx, Z, t2d;
+};
+
+constexpr int kWindows = 64;  // 4-bit digits of a 256-bit scalar
+constexpr int kEntries = 16;  // digits 0..15; entry 0 is the neutral element
+
+struct Consts {
+  Fe d, d2, sqrtm1;
+  Ext base;
+  Niels comb[kWindows][kEntries];  // comb[i][j] = j * 16^i * B
+};
+
+Ext Neutral() { return Ext{kZero, kOne, kOne, kZero}; }
+
+// The unified formulas of twisted Edwards curves with a = -1 (complete on
+// this curve: d is not a square), so no input needs a branch.
+void AddFinish(Ext& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
+  Fe e, f, g, h;
+  Sub(e, b, a);
+  Sub(f, d, c);
+  Add(g, d, c);
+  Add(h, b, a);
+  Mul(r.X, e, f);
+  Mul(r.Y, g, h);
+  Mul(r.T, e, h);
+  Mul(r.Z, f, g);
+}
+
+void AddNiels(Ext& r, const Ext& p, const Niels& q) {
+  Fe a, b, c, d;
+  Sub(a, p.Y, p.X);
+  Mul(a, a, q.ymx);
+  Add(b, p.Y, p.X);
+  Mul(b, b, q.ypx);
+  Mul(c, p.T, q.xy2d);
+  Add(d, p.Z, p.Z);
+  AddFinish(r, a, b, c, d);
+}
+
+void AddCached(Ext& r, const Ext& p, const Cached& q) {
+  Fe a, b, c, d;
+  Sub(a, p.Y, p.X);
+  Mul(a, a, q.ymx);
+  Add(b, p.Y, p.X);
+  Mul(b, b, q.ypx);
+  Mul(c, p.T, q.t2d);
+  Mul(d, p.Z, q.Z);
+  Add(d, d, d);
+  AddFinish(r, a, b, c, d);
+}
+
+void Dbl(Ext& r, const Ext& p) {
+  Fe a, b, c, e, f, g, h;
+  Sqr(a, p.X);
+  Sqr(b, p.Y);
+  Sqr(c, p.Z);
+  Add(c, c, c);
+  Add(h, a, b);
+  Add(e, p.X, p.Y);
+  Sqr(e, e);
+  Sub(e, h, e);
+  Sub(g, a, b);
+  Add(f, c, g);
+  Mul(r.X, e, f);
+  Mul(r.Y, g, h);
+  Mul(r.T, e, h);
+  Mul(r.Z, f, g);
+}
+
+Cached ToCached(const Consts& k, const Ext& p) {
+  Cached c;
+  Add(c.ypx, p.Y, p.X);
+  Sub(c.ymx, p.Y, p.X);
+  c.Z = p.Z;
+  Mul(c.t2d, p.T, k.d2);
+  return c;
+}
+
+void Encode(unsigned char out[32], const Ext& p) {
+  Fe zi, x, y;
+  Invert(zi, p.Z);
+  Mul(x, p.X, zi);
+  Mul(y, p.Y, zi);
+  unsigned char xb[32];
+  ToBytes(xb, x);
+  ToBytes(out, y);
+  out[31] = static_cast<unsigned char>(out[31] | ((xb[0] & 1u) << 7));
+  Wipe(&zi, sizeof zi);
+  Wipe(&x, sizeof x);
+  Wipe(&y, sizeof y);
+  Wipe(xb, sizeof xb);
+}
+
+// Builds the base-point table: projective multiples, then one shared
+// inversion (Montgomery's trick) makes them affine. Once per process.
+void BuildComb(Consts& k) {
+  constexpr int kAll = kWindows * (kEntries - 1);
+  static_assert(kAll == 960);
+  // Static scratch: this runs once, under the lock of the table's
+  // initialisation.
+  static Ext pts[kAll];
+  static Fe prefix[kAll];
+  Ext base = k.base;
+  for (int i = 0; i < kWindows; ++i) {
+    Cached cb = ToCached(k, base);
+    Ext cur = base;
+    for (int j = 1; j < kEntries; ++j) {
+      if (j > 1) AddCached(cur, cur, cb);
+      pts[i * (kEntries - 1) + j - 1] = cur;
+    }
+    AddCached(base, cur, cb);  // 16 * base
+  }
+  prefix[0] = pts[0].Z;
+  for (int n = 1; n < kAll; ++n) Mul(prefix[n], prefix[n - 1], pts[n].Z);
+  Fe inv;
+  Invert(inv, prefix[kAll - 1]);
+  for (int n = kAll - 1; n >= 0; --n) {
+    Fe zi;
+    if (n > 0) {
+      Mul(zi, inv, prefix[n - 1]);
+      Mul(inv, inv, pts[n].Z);
+    } else {
+      zi = inv;
+    }
+    Fe x, y, xy;
+    Mul(x, pts[n].X, zi);
+    Mul(y, pts[n].Y, zi);
+    Niels& e = k.comb[n / (kEntries - 1)][n % (kEntries - 1) + 1];
+    Add(e.ypx, y, x);
+    Sub(e.ymx, y, x);
+    Mul(xy, x, y);
+    Mul(e.xy2d, xy, k.d2);
+  }
+  for (int i = 0; i < kWindows; ++i) k.comb[i][0] = Niels{kOne, kOne, kZero};
+}
+
+const Consts& K() {
+  static const Consts* const k = [] {
+    static Consts c;
+    c.d = FromHexBE("52036cee2b6ffe738cc740797779e89800700a4d4141d8ab75eb4dca135978a3");
+    Add(c.d2, c.d, c.d);
+    c.sqrtm1 = FromHexBE("2b8324804fc1df0b2b4d00993dfbd7a72f431806ad2fe478c4ee1b274a0ea0b0");
+    c.base.X = FromHexBE("216936d3cd6e53fec0a4e231fdd6dc5c692cc7609525a7b2c9562d608f25d51a");
+    c.base.Y = FromHexBE("6666666666666666666666666666666666666666666666666666666666666658");
+    c.base.Z = kOne;
+    Mul(c.base.T, c.base.X, c.base.Y);
+    BuildComb(c);
+    return &c;
+  }();
+  return *k;
+}
+
+inline unsigned Digit(const unsigned char s[32], int i) { return (s[i / 2] >> (4 * (i % 2))) & 15u; }
+
+// Decodes an encoded point (RFC 8032 5.1.3). False for y >= p, no square
+// root, or x = 0 with the sign bit set. Public input only.
+bool DecodeVartime(const Consts& k, Ext& p, const unsigned char in[32]) {
+  unsigned char yb[32], back[32];
+  std::memcpy(yb, in, 32);
+  const unsigned sign = yb[31] >> 7;
+  yb[31] &= 0x7f;
+  Fe y = FromBytes(yb);
+  ToBytes(back, y);
+  if (std::memcmp(back, yb, 32) != 0) return false;  // y >= p
+  Fe yy, u, v, v3, v7, x, vxx, t;
+  Sqr(yy, y);
+  Sub(u, yy, kOne);
+  Mul(v, yy, k.d);
+  Add(v, v, kOne);
+  // x = u v^3 (u v^7)^((p - 5) / 8)
+  Sqr(v3, v);
+  Mul(v3, v3, v);
+  Sqr(v7, v3);
+  Mul(v7, v7, v);
+  Mul(t, u, v7);
+  Pow22523(t, t);
+  Mul(x, u, v3);
+  Mul(x, x, t);
+  Sqr(vxx, x);
+  Mul(vxx, vxx, v);
+  unsigned char a[32], b[32];
+  ToBytes(a, vxx);
+  ToBytes(b, u);
+  if (std::memcmp(a, b, 32) != 0) {
+    Fe nu;
+    Neg(nu, u);
+    ToBytes(b, nu);
+    if (std::memcmp(a, b, 32) != 0) return false;
+    Mul(x, x, k.sqrtm1);
+  }
+  unsigned char xb[32];
+  ToBytes(xb, x);
+  bool zero = true;
+  for (unsigned char c : xb) zero = zero && c == 0;
+  if (zero && sign) return false;
+  if ((xb[0] & 1u) != sign) Neg(x, x);
+  p.X = x;
+  p.Y = y;
+  p.Z = kOne;
+  Mul(p.T, x, y);
+  return true;
+}
+
+}  // namespace
+
+void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
+  const Consts& k = K();
+  Ext acc = Neutral();
+  Niels e;
+  for (int i = 0; i < kWindows; ++i) {
+    // Every entry of the window is read; the digit only steers the masks.
+    const u64 d = Digit(s, i);
+    e = k.comb[i][0];
+    for (int j = 1; j < kEntries; ++j) {
+      const u64 m = EqMask(d, static_cast<u64>(j));
+      Cmov(e.ypx, k.comb[i][j].ypx, m);
+      Cmov(e.ymx, k.comb[i][j].ymx, m);
+      Cmov(e.xy2d, k.comb[i][j].xy2d, m);
+    }
+    AddNiels(acc, acc, e);
+  }
+  Encode(out, acc);
+  Wipe(&acc, sizeof acc);
+  Wipe(&e, sizeof e);
+}
+
+bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a[32], const unsigned char b[32],
+                                    const unsigned char pEnc[32]) {
+  const Consts& k = K();
+  Ext P;
+  if (!DecodeVartime(k, P, pEnc)) return false;
+  Neg(P.X, P.X);
+  Neg(P.T, P.T);
+  // [b](-P) by 4-bit windows over 0..15 multiples.
+  Cached T[16];
+  Ext m = Neutral();
+  for (int j = 0; j < 16; ++j) {
+    T[j] = ToCached(k, m);
+    AddCached(m, m, ToCached(k, P));
+  }
+  Ext acc = Neutral();
+  for (int i = kWindows - 1; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) Dbl(acc, acc);
+    const unsigned d = Digit(b, i);
+    if (d != 0) AddCached(acc, acc, T[d]);
+  }
+  for (int i = 0; i < kWindows; ++i) {
+    const unsigned d = Digit(a, i);
+    if (d != 0) AddNiels(acc, acc, k.comb[i][d]);
+  }
+  Encode(out, acc);
+  return true;
+}
