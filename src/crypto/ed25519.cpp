@@ -256,8 +256,68 @@ uint32_t NXVT_Ed25519_ScalarAdd(unsigned char* out, const unsigned char* a, cons
   return c;
 }
 
+namespace {
+
+using u64 = uint64_t;
+using u128 = unsigned __int128;
+
+void LoadLimbs(u64* out, const unsigned char* in, size_t limbs) {
+  for (size_t i = 0; i < limbs; ++i) {
+    u64 w = 0;
+    for (int b = 7; b >= 0; --b) w = (w << 8) | in[8 * i + static_cast<size_t>(b)];
+    out[i] = w;
+  }
+}
+
+void StoreLimbs(unsigned char* out, const u64* in, size_t limbs) {
+  for (size_t i = 0; i < limbs; ++i) {
+    for (int b = 0; b < 8; ++b) out[8 * i + static_cast<size_t>(b)] = static_cast<unsigned char>(in[i] >> (8 * b));
+  }
+}
+
+// r = a * b (na + nb limbs); r must not overlap a or b.
+void MulLimbs(u64* r, const u64* a, size_t na, const u64* b, size_t nb) {
+  for (size_t i = 0; i < na + nb; ++i) r[i] = 0;
+  for (size_t i = 0; i < na; ++i) {
+    u64 carry = 0;
+    for (size_t j = 0; j < nb; ++j) {
+      const u128 t = static_cast<u128>(a[i]) * b[j] + r[i + j] + carry;
+      r[i + j] = static_cast<u64>(t);
+      carry = static_cast<u64>(t >> 64);
+    }
+    r[i + nb] = carry;
+  }
+}
+
+// r = a - b over n limbs; returns the borrow (1 when a < b).
+u64 SubLimbs(u64* r, const u64* a, const u64* b, size_t n) {
+  u64 borrow = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const u128 t = static_cast<u128>(a[i]) - b[i] - borrow;
+    r[i] = static_cast<u64>(t);
+    borrow = static_cast<u64>(t >> 64) & 1;
+  }
+  return borrow;
+}
+
+}  // namespace
+
 void NXVT_Ed25519_ScalarMul(unsigned char* lo, unsigned char* hi, const unsigned char* a, const unsigned char* b,
                             size_t n) {
+  if (n % 8 == 0 && n <= 64) {
+    // Whole 64-bit limbs: the common 32-byte case.
+    struct {
+      u64 a[8], b[8], t[16];
+    } w;
+    const size_t limbs = n / 8;
+    LoadLimbs(w.a, a, limbs);
+    LoadLimbs(w.b, b, limbs);
+    MulLimbs(w.t, w.a, limbs, w.b, limbs);
+    if (lo != nullptr) StoreLimbs(lo, w.t, limbs);
+    if (hi != nullptr) StoreLimbs(hi, w.t + limbs, limbs);
+    Wipe(&w, sizeof w);
+    return;
+  }
   unsigned char local[128];
   SecureBytes heap;
   unsigned char* t = local;
@@ -281,24 +341,27 @@ void NXVT_Ed25519_ScalarMul(unsigned char* lo, unsigned char* hi, const unsigned
 }
 
 void NXVT_Ed25519_ReduceL(unsigned char* out, const unsigned char* in) {
-  // Barrett reduction in radix 2^8 with k = 32 digits: q = ((x >> 248) mu) >> 264,
-  // r = (x - q L) mod 2^264, which is below 3L; two masked subtractions finish.
-  unsigned char q1[33], q3[33], r1[33], r2[33], t[33];
-  std::memcpy(q1, in + 31, 33);
-  NXVT_Ed25519_ScalarMul(nullptr, q3, q1, kMu, 33);
-  NXVT_Ed25519_ScalarMul(r2, nullptr, q3, kL, 33);
-  std::memcpy(r1, in, 33);
-  SubBorrow(r1, r1, r2, 33);
+  // Barrett reduction in radix 2^64 with k = 4 limbs: q = ((x >> 192) mu)
+  // >> 320, r = (x - q L) mod 2^320, which is below 3L; two masked
+  // subtractions finish. mu = floor(2^512 / L).
+  struct {
+    u64 x[8], mu[5], l[5], q3[10], r2[9], r[5], t[5];
+    unsigned char muBytes[40], lBytes[40];
+  } w = {};
+  LoadLimbs(w.x, in, 8);
+  std::memcpy(w.muBytes, kMu, sizeof kMu);
+  std::memcpy(w.lBytes, kL, sizeof kL);
+  LoadLimbs(w.mu, w.muBytes, 5);
+  LoadLimbs(w.l, w.lBytes, 5);
+  MulLimbs(w.q3, w.x + 3, 5, w.mu, 5);
+  MulLimbs(w.r2, w.q3 + 5, 5, w.l, 4);
+  SubLimbs(w.r, w.x, w.r2, 5);
   for (int round = 0; round < 2; ++round) {
-    uint32_t borrow = SubBorrow(t, r1, kL, 33);
-    NXVT_Ed25519_CondCopy(r1, t, r1, 33, borrow);
+    const u64 keep = 0 - SubLimbs(w.t, w.r, w.l, 5);
+    for (int i = 0; i < 5; ++i) w.r[i] = (w.r[i] & keep) | (w.t[i] & ~keep);
   }
-  std::memcpy(out, r1, 32);
-  Wipe(q1, sizeof q1);
-  Wipe(q3, sizeof q3);
-  Wipe(r1, sizeof r1);
-  Wipe(r2, sizeof r2);
-  Wipe(t, sizeof t);
+  StoreLimbs(out, w.r, 4);
+  Wipe(&w, sizeof w);
 }
 
 // ---- Keys, signing, verification ----

@@ -42,7 +42,7 @@ Fe FromBytes(const unsigned char in[32]) {
   return r;
 }
 
-inline void Carry(Fe& r) {
+[[gnu::always_inline]] inline void Carry(Fe& r) {
   u64 c;
   c = r.v[0] >> 51;
   r.v[0] &= kMask51;
@@ -86,21 +86,23 @@ void ToBytes(unsigned char out[32], const Fe& a) {
   Wipe(&t, sizeof t);
 }
 
-inline void Add(Fe& r, const Fe& a, const Fe& b) {
+[[gnu::always_inline]] inline void Add(Fe& r, const Fe& a, const Fe& b) {
+#pragma GCC unroll 5
   for (int i = 0; i < 5; ++i) r.v[i] = a.v[i] + b.v[i];
   Carry(r);
 }
 
 // a - b + 4p keeps every limb positive for limbs up to 2^53.
-inline void Sub(Fe& r, const Fe& a, const Fe& b) {
+[[gnu::always_inline]] inline void Sub(Fe& r, const Fe& a, const Fe& b) {
   r.v[0] = a.v[0] + 0x1fffffffffffb4 - b.v[0];
+#pragma GCC unroll 4
   for (int i = 1; i < 5; ++i) r.v[i] = a.v[i] + 0x1ffffffffffffc - b.v[i];
   Carry(r);
 }
 
-inline void Neg(Fe& r, const Fe& a) { Sub(r, kZero, a); }
+[[gnu::always_inline]] inline void Neg(Fe& r, const Fe& a) { Sub(r, kZero, a); }
 
-inline void Reduce(Fe& r, u128 t0, u128 t1, u128 t2, u128 t3, u128 t4) {
+[[gnu::always_inline]] inline void Reduce(Fe& r, u128 t0, u128 t1, u128 t2, u128 t3, u128 t4) {
   t1 += static_cast<u64>(t0 >> 51);
   t2 += static_cast<u64>(t1 >> 51);
   t3 += static_cast<u64>(t2 >> 51);
@@ -115,7 +117,7 @@ inline void Reduce(Fe& r, u128 t0, u128 t1, u128 t2, u128 t3, u128 t4) {
   r.v[4] = static_cast<u64>(t4) & kMask51;
 }
 
-inline void Mul(Fe& r, const Fe& a, const Fe& b) {
+[[gnu::always_inline]] inline void Mul(Fe& r, const Fe& a, const Fe& b) {
   const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
   const u64 b0 = b.v[0], b1 = b.v[1], b2 = b.v[2], b3 = b.v[3], b4 = b.v[4];
   const u64 b1_19 = 19 * b1, b2_19 = 19 * b2, b3_19 = 19 * b3, b4_19 = 19 * b4;
@@ -132,7 +134,7 @@ inline void Mul(Fe& r, const Fe& a, const Fe& b) {
   Reduce(r, t0, t1, t2, t3, t4);
 }
 
-inline void Sqr(Fe& r, const Fe& a) {
+[[gnu::always_inline]] inline void Sqr(Fe& r, const Fe& a) {
   const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
   const u64 d0 = 2 * a0, d1 = 2 * a1, a3_19 = 19 * a3, a4_19 = 19 * a4;
   const u128 t0 = static_cast<u128>(a0) * a0 + static_cast<u128>(2 * a1) * a4_19 +
@@ -194,7 +196,8 @@ void Pow22523(Fe& r, const Fe& z) {
   Mul(r, t, z);
 }
 
-inline void Cmov(Fe& r, const Fe& a, u64 mask) {
+[[gnu::always_inline]] inline void Cmov(Fe& r, const Fe& a, u64 mask) {
+#pragma GCC unroll 5
   for (int i = 0; i < 5; ++i) r.v[i] = (a.v[i] & mask) | (r.v[i] & ~mask);
 }
 
@@ -225,13 +228,14 @@ struct Cached {
   Fe ypx, ymx, Z, t2d;
 };
 
-constexpr int kWindows = 64;  // 4-bit digits of a 256-bit scalar
-constexpr int kEntries = 16;  // digits 0..15; entry 0 is the neutral element
+constexpr int kWindows = 64;      // 4-bit digits of a 256-bit scalar
+constexpr int kCombRows = 65;     // signed digits: one more for the last carry
+constexpr int kCombEntries = 8;   // |digit| 1..8
 
 struct Consts {
   Fe d, d2, sqrtm1;
   Ext base;
-  Niels comb[kWindows][kEntries];  // comb[i][j] = j * 16^i * B
+  Niels comb[kCombRows][kCombEntries];  // comb[i][j] = (j + 1) * 16^i * B
 };
 
 Ext Neutral() { return Ext{kZero, kOne, kOne, kZero}; }
@@ -318,21 +322,21 @@ void Encode(unsigned char out[32], const Ext& p) {
 // Builds the base-point table: projective multiples, then one shared
 // inversion (Montgomery's trick) makes them affine. Once per process.
 void BuildComb(Consts& k) {
-  constexpr int kAll = kWindows * (kEntries - 1);
-  static_assert(kAll == 960);
+  constexpr int kAll = kCombRows * kCombEntries;
   // Static scratch: this runs once, under the lock of the table's
   // initialisation.
   static Ext pts[kAll];
   static Fe prefix[kAll];
   Ext base = k.base;
-  for (int i = 0; i < kWindows; ++i) {
-    Cached cb = ToCached(k, base);
+  for (int i = 0; i < kCombRows; ++i) {
+    const Cached cb = ToCached(k, base);
     Ext cur = base;
-    for (int j = 1; j < kEntries; ++j) {
-      if (j > 1) AddCached(cur, cur, cb);
-      pts[i * (kEntries - 1) + j - 1] = cur;
+    for (int j = 0; j < kCombEntries; ++j) {
+      if (j > 0) AddCached(cur, cur, cb);
+      pts[i * kCombEntries + j] = cur;
     }
-    AddCached(base, cur, cb);  // 16 * base
+    for (int j = kCombEntries; j < 16; ++j) AddCached(cur, cur, cb);  // 16 * base
+    base = cur;
   }
   prefix[0] = pts[0].Z;
   for (int n = 1; n < kAll; ++n) Mul(prefix[n], prefix[n - 1], pts[n].Z);
@@ -349,13 +353,12 @@ void BuildComb(Consts& k) {
     Fe x, y, xy;
     Mul(x, pts[n].X, zi);
     Mul(y, pts[n].Y, zi);
-    Niels& e = k.comb[n / (kEntries - 1)][n % (kEntries - 1) + 1];
+    Niels& e = k.comb[n / kCombEntries][n % kCombEntries];
     Add(e.ypx, y, x);
     Sub(e.ymx, y, x);
     Mul(xy, x, y);
     Mul(e.xy2d, xy, k.d2);
   }
-  for (int i = 0; i < kWindows; ++i) k.comb[i][0] = Niels{kOne, kOne, kZero};
 }
 
 const Consts& K() {
@@ -429,23 +432,49 @@ bool DecodeVartime(const Consts& k, Ext& p, const unsigned char in[32]) {
 
 void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
   const Consts& k = K();
-  Ext acc = Neutral();
-  Niels e;
+  // Signed 4-bit digits in -8..7, the last carry in a 65th digit (0 or 1).
+  signed char e[kCombRows];
+  for (int i = 0; i < 32; ++i) {
+    e[2 * i] = static_cast<signed char>(s[i] & 15);
+    e[2 * i + 1] = static_cast<signed char>(s[i] >> 4);
+  }
+  signed char carry = 0;
   for (int i = 0; i < kWindows; ++i) {
-    // Every entry of the window is read; the digit only steers the masks.
-    const u64 d = Digit(s, i);
-    e = k.comb[i][0];
-    for (int j = 1; j < kEntries; ++j) {
-      const u64 m = EqMask(d, static_cast<u64>(j));
-      Cmov(e.ypx, k.comb[i][j].ypx, m);
-      Cmov(e.ymx, k.comb[i][j].ymx, m);
-      Cmov(e.xy2d, k.comb[i][j].xy2d, m);
+    e[i] = static_cast<signed char>(e[i] + carry);
+    carry = static_cast<signed char>((e[i] + 8) >> 4);
+    e[i] = static_cast<signed char>(e[i] - carry * 16);
+  }
+  e[kWindows] = carry;
+  Ext acc = Neutral();
+  Niels t, neg;
+  for (int i = 0; i < kCombRows; ++i) {
+    // Every entry of the row is read; the digit only steers the masks. A
+    // zero digit leaves the neutral element (1, 1, 0) selected.
+    const u64 negative = static_cast<u64>(static_cast<uint8_t>(e[i]) >> 7);
+    const u64 mag = static_cast<u64>(e[i] - ((-static_cast<int>(negative) & e[i]) * 2));
+    t = Niels{kOne, kOne, kZero};
+#pragma GCC unroll 8
+    for (int j = 0; j < kCombEntries; ++j) {
+      const u64 m = EqMask(mag, static_cast<u64>(j + 1));
+      Cmov(t.ypx, k.comb[i][j].ypx, m);
+      Cmov(t.ymx, k.comb[i][j].ymx, m);
+      Cmov(t.xy2d, k.comb[i][j].xy2d, m);
     }
-    AddNiels(acc, acc, e);
+    // -(x, y) = (-x, y): y + x and y - x trade places, 2dxy changes sign.
+    neg.ypx = t.ymx;
+    neg.ymx = t.ypx;
+    Neg(neg.xy2d, t.xy2d);
+    const u64 nm = 0 - negative;
+    Cmov(t.ypx, neg.ypx, nm);
+    Cmov(t.ymx, neg.ymx, nm);
+    Cmov(t.xy2d, neg.xy2d, nm);
+    AddNiels(acc, acc, t);
   }
   Encode(out, acc);
+  Wipe(e, sizeof e);
   Wipe(&acc, sizeof acc);
-  Wipe(&e, sizeof e);
+  Wipe(&t, sizeof t);
+  Wipe(&neg, sizeof neg);
 }
 
 bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a[32], const unsigned char b[32],
@@ -468,9 +497,15 @@ bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a
     const unsigned d = Digit(b, i);
     if (d != 0) AddCached(acc, acc, T[d]);
   }
+  // [a]B from the table rows: digit d of row i is d * 16^i * B, split into
+  // entries of at most 8.
   for (int i = 0; i < kWindows; ++i) {
-    const unsigned d = Digit(a, i);
-    if (d != 0) AddNiels(acc, acc, k.comb[i][d]);
+    unsigned d = Digit(a, i);
+    while (d != 0) {
+      const unsigned part = d > kCombEntries ? kCombEntries : d;
+      AddNiels(acc, acc, k.comb[i][part - 1]);
+      d -= part;
+    }
   }
   Encode(out, acc);
   return true;
