@@ -1,0 +1,137 @@
+// RunModule_ETH and its five actions. The coin tag is the request's
+// top-level "coin" (else the add-on name): "etc" signs for chain 61, or 62
+// on network "test"; every other tag signs without a chain id.
+#include <string>
+
+#include "command/text/text.h"
+#include "common/entry.h"
+#include "common/error_chain.h"
+#include "common/json_io.h"
+#include "common/network.h"
+#include "eth/address.h"
+#include "eth/signing.h"
+#include "eth/transaction.h"
+#include "tolvaris/bcm_codec.h"
+#include "tolvaris/bcm_core.h"
+
+namespace {
+
+constexpr uint32_t kKeccak256 = 11;
+
+int Refuse(const char* function, uint32_t line, const char* message, uint32_t code = 1000) {
+  AddErrTrail(function, line, code, message);
+  return 1;
+}
+
+// A lookup in "args" itself adds an absent member as null, and the reply
+// shows it; the documents below it are read without changing them.
+const Json::Value& Member(Json::Value& args, const char* key) { return args[key]; }
+
+int GenAddr_ETH(Json::Value& args, const std::string&) {
+  constexpr char kFunction[] = "GenAddr_ETH";
+  if (!args.isObject()) return Refuse(kFunction, 225, "object is not addrinfo.pubs[0].pub is invalid !!");
+  const Json::Value& info = Member(args, "addrinfo");
+  if (!info.isObject() || !info["pubs"].isArray() || !info["pubs"][0].isObject() ||
+      !info["pubs"][0]["pub"].isString())
+    return Refuse(kFunction, 225, "object is not addrinfo.pubs[0].pub is invalid !!");
+  std::string address;
+  if (GenerateETHAddress(HexToBytes(GetJsonStr(info["pubs"][0]["pub"])), address) != 0)
+    return Refuse(kFunction, 232, "GenerateAddr Error");
+  args["addr"] = address;
+  return 0;
+}
+
+int GenTxID_ETH(Json::Value& args, const std::string&) {
+  constexpr char kFunction[] = "GenTxID_ETH";
+  if (!args.isObject() || !Member(args, "txinfo").isObject())
+    return Refuse(kFunction, 501, "object is not exist(txinfo)");
+  const Bytes raw = HexToBytes(GetJsonStr(args["txinfo"]["rawtx"]));
+  if (raw.empty()) return Refuse(kFunction, 509, "txinfo is invalid(rawtx) !!");
+  unsigned char digest[32] = {};
+  int digestLen = sizeof digest;
+  if (BCMGenHashMessage(kKeccak256, raw.data(), static_cast<uint32_t>(raw.size()), digest, &digestLen) != 0)
+    return Refuse(kFunction, 520, "BCMGenHashMessage Error !!", 2000);
+  args["txid"] = BytesToHex(digest, static_cast<size_t>(digestLen));
+  return 0;
+}
+
+int GenTx_ETH(Json::Value& args, const std::string& coin) {
+  constexpr char kFunction[] = "GenTx_ETH";
+  if (!args.isObject() || !Member(args, "txinfo").isObject()) return Refuse(kFunction, 533, "txinfo is not exist !!");
+  const Json::Value txinfo = args["txinfo"];
+  if (!txinfo["wallet"].isObject() || !txinfo["wallet"]["pri"].isString())
+    return Refuse(kFunction, 539, "txinfo.wallet.pri is not exist !!");
+  const uint64_t chainId = EthChainId(coin, GetNetwork(args));
+  Json::Value signInfos;
+  if (GenerateETHSignInfos(txinfo, chainId, signInfos) != 0)
+    return Refuse(kFunction, 547, "GenerateETHSignInfos Error !!");
+  if (GenerateETHSignature(txinfo, signInfos) != 0) return Refuse(kFunction, 553, "GenerateETHSignature Error !!");
+  const Bytes payload = HexToBytes(GetJsonStr(signInfos[0]["unsignedtx"]));
+  Bytes signedTx;
+  if (GenerateETHSignedTx(txinfo, chainId, payload, signInfos, signedTx) != 0 || signedTx.empty())
+    return Refuse(kFunction, 562, "GenerateETHSignedTx Error !!");
+  args["rawtx"] = BytesToHex(signedTx);
+  return 0;
+}
+
+int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
+  constexpr char kFunction[] = "GenUnsignedTx_ETH";
+  if (!args.isObject() || !Member(args, "txinfo").isObject())
+    return Refuse(kFunction, 575, "txinfo is invalid(data) !!");
+  const Json::Value txinfo = args["txinfo"];
+  if (!txinfo["wallet"].isObject() || !txinfo["wallet"]["pub"].isString())
+    return Refuse(kFunction, 575, "txinfo is invalid(data) !!");
+  const uint64_t chainId = EthChainId(coin, GetNetwork(args));
+  Json::Value signInfos;
+  if (GenerateETHSignInfos(txinfo, chainId, signInfos) != 0)
+    return Refuse(kFunction, 583, "GenerateETHSignInfos Error !!");
+  signInfos[0].removeMember("unsignedtx");
+  // The description travels to the second step inside the reply.
+  const std::string text = WriteJson(txinfo, "");
+  std::string encoded(3 * text.size() + 1 + 4, '\0');
+  uint32_t encodedLen = static_cast<uint32_t>(encoded.size());
+  if (BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()),
+                         encoded.data(), &encodedLen) != 0)
+    return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
+  encoded.resize(encodedLen);
+  args["unsignedtxinfo"] = encoded;
+  args["signinfos"] = signInfos;
+  return 0;
+}
+
+int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
+  constexpr char kFunction[] = "GenSignedTx_ETH";
+  if (!args.isObject() || !Member(args, "txinfo").isObject()) return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
+  const Json::Value txinfo = args["txinfo"];
+  if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
+    return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
+  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"]);
+  std::string decoded(2 * encoded.size() + 1, '\0');
+  uint32_t decodedLen = static_cast<uint32_t>(decoded.size());
+  if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &decodedLen) != 0)
+    return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
+  decoded.resize(std::min<size_t>(decodedLen, decoded.find('\0')));
+  Json::Value description;
+  if (!ParseJson(decoded, description)) return Refuse(kFunction, 628, "json format error(unsignedtx)");
+  const uint64_t chainId = EthChainId(coin, GetNetwork(args));
+  Bytes payload;
+  if (GenerateETHUnsignedTx(description, payload) != 0)
+    return Refuse(kFunction, 636, "GenerateETHUnsignedTx Error !!");
+  Bytes signedTx;
+  if (GenerateETHSignedTx(description, chainId, payload, txinfo["signinfos"], signedTx) != 0 || signedTx.empty())
+    return Refuse(kFunction, 645, "GenerateETHSignedTx Error !!");
+  args["rawtx"] = BytesToHex(signedTx);
+  return 0;
+}
+
+const ActionRow kEthActions[] = {
+    {"GenAddr", GenAddr_ETH, false, "GenAddr Error", 688},
+    {"GenUnsignedTx", GenUnsignedTx_ETH, true, "GenUnsignedTx Error", 696},
+    {"GenSignedTx", GenSignedTx_ETH, true, "GenSignedTx Error", 704},
+    {"GenTx", GenTx_ETH, true, "GetTx Error", 712},
+    {"GenTxID", GenTxID_ETH, false, "GetTxID Error", 720},
+};
+
+}  // namespace
+
+QUENMOD_EXPORTS(ETH, kEthEntry, kEthActions)
