@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "common/error_chain.h"
 #include "command/text/text.h"
+#include "eth/refusal.h"
 #include "tolvaris/bcm_core.h"
 #include "tolvaris/bcm_hd.h"
 
@@ -12,10 +12,7 @@ namespace {
 constexpr size_t kCompressedSize = 33;
 constexpr uint32_t kKeccak256 = 11;
 
-int Fail(uint32_t line, const char* message) {
-  AddErrTrail("GenerateETHAddress", line, 1000, message);
-  return 1;
-}
+int Fail(uint32_t line, const char* message) { return Refuse("GenerateETHAddress", line, message); }
 
 }  // namespace
 

@@ -1,14 +1,16 @@
 // RunModule_ETH and its five actions. The coin tag is the request's
 // top-level "coin" (else the add-on name): "etc" signs for chain 61, or 62
 // on network "test"; every other tag signs without a chain id.
+#include <algorithm>
 #include <string>
 
 #include "command/text/text.h"
+#include "common/bytes.h"
 #include "common/entry.h"
-#include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/network.h"
 #include "eth/address.h"
+#include "eth/refusal.h"
 #include "eth/signing.h"
 #include "eth/transaction.h"
 #include "tolvaris/bcm_codec.h"
@@ -17,11 +19,6 @@
 namespace {
 
 constexpr uint32_t kKeccak256 = 11;
-
-int Refuse(const char* function, uint32_t line, const char* message, uint32_t code = 1000) {
-  AddErrTrail(function, line, code, message);
-  return 1;
-}
 
 // A lookup in "args" itself adds an absent member as null, and the reply
 // shows it; the documents below it are read without changing them.
@@ -58,7 +55,8 @@ int GenTxID_ETH(Json::Value& args, const std::string&) {
 int GenTx_ETH(Json::Value& args, const std::string& coin) {
   constexpr char kFunction[] = "GenTx_ETH";
   if (!args.isObject() || !Member(args, "txinfo").isObject()) return Refuse(kFunction, 533, "txinfo is not exist !!");
-  const Json::Value txinfo = args["txinfo"];
+  // References into "args": adding "network" below moves no other member.
+  const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["wallet"].isObject() || !txinfo["wallet"]["pri"].isString())
     return Refuse(kFunction, 539, "txinfo.wallet.pri is not exist !!");
   const uint64_t chainId = EthChainId(coin, GetNetwork(args));
@@ -78,7 +76,7 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   constexpr char kFunction[] = "GenUnsignedTx_ETH";
   if (!args.isObject() || !Member(args, "txinfo").isObject())
     return Refuse(kFunction, 575, "txinfo is invalid(data) !!");
-  const Json::Value txinfo = args["txinfo"];
+  const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["wallet"].isObject() || !txinfo["wallet"]["pub"].isString())
     return Refuse(kFunction, 575, "txinfo is invalid(data) !!");
   const uint64_t chainId = EthChainId(coin, GetNetwork(args));
@@ -86,15 +84,21 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   if (GenerateETHSignInfos(txinfo, chainId, signInfos) != 0)
     return Refuse(kFunction, 583, "GenerateETHSignInfos Error !!");
   signInfos[0].removeMember("unsignedtx");
-  // The description travels to the second step inside the reply.
-  const std::string text = WriteJson(txinfo, "");
+  // The description travels to the second step inside the reply (a private
+  // key sent along with it too, so the copies are wiped).
+  std::string text = WriteJson(txinfo, "");
   std::string encoded(3 * text.size() + 1 + 4, '\0');
   uint32_t encodedLen = static_cast<uint32_t>(encoded.size());
-  if (BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()),
-                         encoded.data(), &encodedLen) != 0)
+  const int rc = BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()),
+                                    static_cast<uint32_t>(text.size()), encoded.data(), &encodedLen);
+  WipeString(text);
+  if (rc != 0) {
+    WipeString(encoded);
     return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
+  }
   encoded.resize(encodedLen);
   args["unsignedtxinfo"] = encoded;
+  WipeString(encoded);
   args["signinfos"] = signInfos;
   return 0;
 }
@@ -102,17 +106,21 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
 int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   constexpr char kFunction[] = "GenSignedTx_ETH";
   if (!args.isObject() || !Member(args, "txinfo").isObject()) return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
-  const Json::Value txinfo = args["txinfo"];
+  const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
     return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
   const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"]);
   std::string decoded(2 * encoded.size() + 1, '\0');
   uint32_t decodedLen = static_cast<uint32_t>(decoded.size());
-  if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &decodedLen) != 0)
+  if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &decodedLen) != 0) {
+    WipeString(decoded);
     return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
+  }
   decoded.resize(std::min<size_t>(decodedLen, decoded.find('\0')));
   Json::Value description;
-  if (!ParseJson(decoded, description)) return Refuse(kFunction, 628, "json format error(unsignedtx)");
+  const bool parsed = ParseJson(decoded, description);
+  WipeString(decoded);
+  if (!parsed) return Refuse(kFunction, 628, "json format error(unsignedtx)");
   const uint64_t chainId = EthChainId(coin, GetNetwork(args));
   Bytes payload;
   if (GenerateETHUnsignedTx(description, payload) != 0)

@@ -4,12 +4,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/error_chain.h"
+#include "command/text/text.h"
 #include "common/json_io.h"
 #include "common/signer.h"
-#include "command/text/text.h"
-#include "tolvaris/bcm_sign.h"
+#include "eth/refusal.h"
 #include "eth/transaction.h"
+#include "tolvaris/bcm_sign.h"
 
 namespace {
 
@@ -25,11 +25,6 @@ constexpr unsigned char kOrder[kScalarSize] = {
 constexpr unsigned char kHalfOrder[kScalarSize] = {
     0x7f, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
     0x5d, 0x57, 0x6e, 0x73, 0x57, 0xa4, 0x50, 0x1d, 0xdf, 0xe9, 0x2f, 0x46, 0x68, 0x1b, 0x20, 0xa0};
-
-int Refuse(const char* function, uint32_t line, const char* message) {
-  AddErrTrail(function, line, 1000, message);
-  return 1;
-}
 
 bool IsCompressedKey(const Bytes& pub) { return pub.size() == 33 && (pub[0] == 0x02 || pub[0] == 0x03); }
 

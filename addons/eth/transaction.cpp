@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "eth/address.h"
-#include "common/error_chain.h"
-#include "common/json_io.h"
 #include "command/text/text.h"
+#include "common/json_io.h"
+#include "eth/address.h"
+#include "eth/refusal.h"
 #include "tolvaris/bcm_core.h"
 
 namespace {
@@ -29,11 +29,6 @@ bool WholeText(const Json::Value& object, const char* key, std::string& text) {
   member.getString(&begin, &end);
   text.assign(begin, end);
   return text.find('\0') == std::string::npos;
-}
-
-int Refuse(const char* function, uint32_t line, const std::string& message, uint32_t code = 1000) {
-  AddErrTrail(function, line, code, message);
-  return 1;
 }
 
 // Nonce, gas price and gas limit: decimal digits or "0x" and hex digits; the
