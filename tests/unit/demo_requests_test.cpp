@@ -178,6 +178,18 @@ TEST(DemoRequests, EveryStepSucceedsAndFollowsFromTheLast) {
   EXPECT_EQ(btcSigned.args["txinfo"]["signinfos"][0]["signaturehash"],
             btcUnsigned.ret["signinfos"][0]["signaturehash"]);
   EXPECT_EQ(btcSigned.ret["rawtx"], btcTx.ret["rawtx"]);
+
+  // The Ethereum road: the leaf's key gives the address and signs an
+  // Ethereum Classic transaction, whose id is then asked for.
+  for (const char* action : {"eth/GenAddr", "eth/GenTx", "eth/GenTxID"})
+    ASSERT_FALSE(byAction[action].empty()) << "no " << action << " request";
+  const Step& ethAddr = steps[byAction["eth/GenAddr"].front()];
+  const Step& ethTx = steps[byAction["eth/GenTx"].front()];
+  const Step& ethId = steps[byAction["eth/GenTxID"].front()];
+  EXPECT_EQ(ethAddr.args["addrinfo"]["pubs"][0]["pub"], leaf["cpub"]);
+  EXPECT_EQ(ethTx.args["txinfo"]["wallet"]["pri"], leaf["cpri"]);
+  EXPECT_EQ(ethId.args["txinfo"]["rawtx"], ethTx.ret["rawtx"]);
+  EXPECT_FALSE(ethId.ret["txid"].asString().empty());
 }
 
 }  // namespace
