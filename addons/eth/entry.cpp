@@ -32,7 +32,7 @@ int GenAddr_ETH(Json::Value& args, const std::string&) {
       !info["pubs"][0]["pub"].isString())
     return Refuse(kFunction, 225, "object is not addrinfo.pubs[0].pub is invalid !!");
   std::string address;
-  if (GenerateETHAddress(HexToBytes(GetJsonStr(info["pubs"][0]["pub"])), address) != 0)
+  if (GenerateETHAddress(HexToBytes(GetJsonStr(info["pubs"][0]["pub"], "pub")), address) != 0)
     return Refuse(kFunction, 232, "GenerateAddr Error");
   args["addr"] = address;
   return 0;
@@ -42,7 +42,7 @@ int GenTxID_ETH(Json::Value& args, const std::string&) {
   constexpr char kFunction[] = "GenTxID_ETH";
   if (!args.isObject() || !Member(args, "txinfo").isObject())
     return Refuse(kFunction, 501, "object is not exist(txinfo)");
-  const Bytes raw = HexToBytes(GetJsonStr(args["txinfo"]["rawtx"]));
+  const Bytes raw = HexToBytes(GetJsonStr(args["txinfo"]["rawtx"], "rawtx"));
   if (raw.empty()) return Refuse(kFunction, 509, "txinfo is invalid(rawtx) !!");
   unsigned char digest[32] = {};
   int digestLen = sizeof digest;
@@ -109,7 +109,7 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
     return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"]);
+  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
   std::string decoded(2 * encoded.size() + 1, '\0');
   uint32_t decodedLen = static_cast<uint32_t>(decoded.size());
   if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &decodedLen) != 0) {

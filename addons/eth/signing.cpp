@@ -128,7 +128,7 @@ int GenerateETHSignature(const Json::Value& txinfo, Json::Value& signInfos) {
     return Refuse(kFunction, 378, "GetSignerPri Error !!");
   if (!signInfos.isArray() || !signInfos[0].isObject() || !signInfos[0]["signaturehash"].isString())
     return Refuse(kFunction, 384, "signatureinfo is not exist !!");
-  const Bytes hash = HexToBytes(GetJsonStr(signInfos[0]["signaturehash"]));
+  const Bytes hash = HexToBytes(GetJsonStr(signInfos[0]["signaturehash"], "signaturehash"));
   unsigned char r[kMaxComponent], s[kMaxComponent];
   int rLen = kMaxComponent, sLen = kMaxComponent;
   uint32_t recovery = 0;
@@ -157,11 +157,11 @@ int GenerateETHSignedTx(const Json::Value& txinfo, uint64_t chainId, const Bytes
   Bytes hash;
   if (GenerateETHSignatrueHash(payload, chainId, hash) != 0)
     return Refuse(kFunction, 437, "GenerateETHSignatrueHash Error !!");
-  if (HexToBytes(GetJsonStr(info["pubkey"])) != pub || HexToBytes(GetJsonStr(info["signaturehash"])) != hash)
+  if (HexToBytes(GetJsonStr(info["pubkey"], "pubkey")) != pub || HexToBytes(GetJsonStr(info["signaturehash"], "signaturehash")) != hash)
     return Refuse(kFunction, 444, "jvTxSignInfos[0] is invaild !!");
-  const Bytes form = HexToBytes(GetJsonStr(info["signature"]));
+  const Bytes form = HexToBytes(GetJsonStr(info["signature"], "signature"));
   uint32_t recovery = 0;
-  if (!ReadRecovery(GetJsonStr(info["recovery"]), recovery)) return Refuse(kFunction, 449, "recovery is not 0 or 1 !!");
+  if (!ReadRecovery(GetJsonStr(info["recovery"], "recovery"), recovery)) return Refuse(kFunction, 449, "recovery is not 0 or 1 !!");
   Bytes r, s;
   if (!ParseSignatureForm(form, r, s)) return Refuse(kFunction, 453, "signature is invalid !!");
   if (BCMVerifySignature(kCurveSecp256k1, pub.data(), static_cast<int>(pub.size()), r.data(),

@@ -16,27 +16,12 @@ constexpr uint32_t kKeccak256 = 11;
 constexpr size_t kWordSize = 32;
 constexpr unsigned char kTransferSelector[4] = {0xa9, 0x05, 0x9c, 0xbb};
 
-// The member's text; false when it holds a NUL character, which would cut
-// it short.
-bool WholeText(const Json::Value& object, const char* key, std::string& text) {
-  const Json::Value& member = object[key];
-  if (!member.isString()) {
-    text.clear();
-    return true;
-  }
-  const char* begin = nullptr;
-  const char* end = nullptr;
-  member.getString(&begin, &end);
-  text.assign(begin, end);
-  return text.find('\0') == std::string::npos;
-}
-
 // Nonce, gas price and gas limit: decimal digits or "0x" and hex digits; the
 // empty text is 0. Anything else would be signed as a number the caller never
 // wrote, so it is refused.
 int ReadQuantity(const Json::Value& txinfo, const char* name, uint64_t& value) {
-  std::string text;
-  if (!WholeText(txinfo, name, text) || !IsNumberText(text) || text == "0x")
+  const std::string text = GetJsonStr(txinfo[name], name);
+  if (!IsNumberText(text) || text == "0x")
     return Refuse(kUnsignedTx, 247, std::string("txinfo[") + name + "] is not a number !!");
   try {
     value = StrToUInt64(text);
@@ -49,8 +34,8 @@ int ReadQuantity(const Json::Value& txinfo, const char* name, uint64_t& value) {
 // A "0x" text with a character that is not a hex digit is refused rather
 // than read as no bytes (an amount of zero, a missing recipient).
 int ReadBytes(const Json::Value& object, const char* key, const char* name, Bytes& bytes) {
-  std::string text;
-  if (!WholeText(object, key, text) || !IsHexText(text)) return Refuse(kUnsignedTx, 265, std::string("txinfo[") + name + "] is not hex text !!");
+  const std::string text = GetJsonStr(object[key], name);
+  if (!IsHexText(text)) return Refuse(kUnsignedTx, 265, std::string("txinfo[") + name + "] is not hex text !!");
   bytes = HexToBytes(text);
   return 0;
 }
