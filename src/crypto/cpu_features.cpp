@@ -13,6 +13,7 @@ NXVT_CPU_FEATURES Detect() {
   unsigned a = 0, b = 0, c = 0, d = 0;
   if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
   const bool sse41 = (c & bit_SSE4_1) != 0;
+  f.sse2 = (d & bit_SSE2) != 0;
   f.ssse3 = (c & bit_SSSE3) != 0;
   f.aesni = (c & bit_AES) != 0 && sse41 && f.ssse3;
   f.pclmul = (c & bit_PCLMUL) != 0 && sse41 && f.ssse3;

@@ -6,6 +6,7 @@
 // the portable code is always built and is what runs when an extension is
 // missing (or when a test forces it).
 struct NXVT_CPU_FEATURES {
+  bool sse2;    // 128-bit integer vectors (every x86-64 processor)
   bool aesni;   // AES-NI (with SSE4.1 for the lane moves)
   bool pclmul;  // carry-less multiplication, for GHASH
   bool shani;   // SHA-256 rounds

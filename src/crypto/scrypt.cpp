@@ -1,24 +1,27 @@
 // scrypt (RFC 7914): Salsa20/8, BlockMix, ROMix and the PBKDF2 frame.
 #include "crypto/scrypt.h"
 
+#include <immintrin.h>
+
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "trail/trail.h"
+#include "crypto/cpu_features.h"
 #include "crypto/digest_util.h"
 #include "crypto/memory.h"
 #include "crypto/pbkdf2.h"
 
 namespace {
 
-// A zeroed heap array of words that is wiped when released; empty when the
-// memory could not be had.
+// A heap array of words that is wiped when released; empty when the memory
+// could not be had. Not zeroed: ROMix writes every word before reading it.
 class WipedWords {
  public:
   explicit WipedWords(uint64_t count) {
     if (count == 0 || count > SIZE_MAX / sizeof(uint32_t)) return;
-    p_ = new (std::nothrow) uint32_t[count]();
+    p_ = new (std::nothrow) uint32_t[count];
     if (p_ != nullptr) n_ = count;
   }
   ~WipedWords() {
@@ -102,6 +105,108 @@ void StoreWords(unsigned char* b, const uint32_t* w, uint64_t count) {
   for (uint64_t i = 0; i < count; ++i) StoreLe32(b + 4 * i, w[i]);
 }
 
+// ---------------------------------------------------------------------------
+// SSE2 path. Each 64-byte sub-block is kept with its words on diagonals, so
+// that the four quarter-rounds of a column (and, after a lane rotation, of a
+// row) run side by side in four vector registers:
+//   a = (x0, x5, x10, x15), b = (x4, x9, x14, x3),
+//   c = (x8, x13, x2, x7),  d = (x12, x1, x6, x11).
+// Word 0 stays first, so Integerify reads the same position.
+
+constexpr int kDiagonal[16] = {0, 5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11};
+
+void LoadDiagonal(uint32_t* w, const unsigned char* b, uint64_t words) {
+  for (uint64_t s = 0; s < words; s += 16) {
+    for (int p = 0; p < 16; ++p) w[s + p] = LoadLe32(b + 4 * (s + kDiagonal[p]));
+  }
+}
+void StoreDiagonal(unsigned char* b, const uint32_t* w, uint64_t words) {
+  for (uint64_t s = 0; s < words; s += 16) {
+    for (int p = 0; p < 16; ++p) StoreLe32(b + 4 * (s + kDiagonal[p]), w[s + p]);
+  }
+}
+
+#define NXVT_SSE2_TARGET __attribute__((target("sse2")))
+
+// t ^= (u <<< n), written as two shifts folded into t.
+#define NXVT_XOR_ROTL(t, u, n) \
+  t = _mm_xor_si128(_mm_xor_si128(t, _mm_slli_epi32(u, n)), _mm_srli_epi32(u, 32 - (n)))
+
+NXVT_SSE2_TARGET __attribute__((always_inline)) inline void Salsa208Sse2(__m128i& ra, __m128i& rb, __m128i& rc,
+                                                                            __m128i& rd) {
+  // Locals, so the rounds stay in registers whatever the references alias.
+  __m128i a = ra, b = rb, c = rc, d = rd;
+#pragma GCC unroll 4
+  for (int i = 0; i < 8; i += 2) {
+    // Columns.
+    NXVT_XOR_ROTL(b, _mm_add_epi32(a, d), 7);
+    NXVT_XOR_ROTL(c, _mm_add_epi32(b, a), 9);
+    NXVT_XOR_ROTL(d, _mm_add_epi32(c, b), 13);
+    NXVT_XOR_ROTL(a, _mm_add_epi32(d, c), 18);
+    // Rows: rotate b, c, d so that each row lines up with a.
+    b = _mm_shuffle_epi32(b, 0x93);
+    c = _mm_shuffle_epi32(c, 0x4E);
+    d = _mm_shuffle_epi32(d, 0x39);
+    NXVT_XOR_ROTL(d, _mm_add_epi32(a, b), 7);
+    NXVT_XOR_ROTL(c, _mm_add_epi32(d, a), 9);
+    NXVT_XOR_ROTL(b, _mm_add_epi32(c, d), 13);
+    NXVT_XOR_ROTL(a, _mm_add_epi32(b, c), 18);
+    b = _mm_shuffle_epi32(b, 0x39);
+    c = _mm_shuffle_epi32(c, 0x4E);
+    d = _mm_shuffle_epi32(d, 0x93);
+  }
+  ra = _mm_add_epi32(a, ra);
+  rb = _mm_add_epi32(b, rb);
+  rc = _mm_add_epi32(c, rc);
+  rd = _mm_add_epi32(d, rd);
+}
+#undef NXVT_XOR_ROTL
+
+NXVT_SSE2_TARGET inline __m128i Ld(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+NXVT_SSE2_TARGET inline void St(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// BlockMix of (in ^ mask) into out, in the diagonal layout; a null mask is
+// no mask. ROMix's second loop passes V[j] as the mask, so X ^ V[j] is never
+// written out.
+template <bool Masked>
+NXVT_SSE2_TARGET void BlockMixSse2(const uint32_t* in, const uint32_t* mask, uint32_t* out, uint64_t r) {
+  auto load = [&](uint64_t word) {
+    __m128i v = Ld(in + word);
+    if constexpr (Masked) v = _mm_xor_si128(v, Ld(mask + word));
+    return v;
+  };
+  const uint64_t last = (2 * r - 1) * 16;
+  __m128i a = load(last), b = load(last + 4), c = load(last + 8), d = load(last + 12);
+  for (uint64_t i = 0; i < 2 * r; ++i) {
+    a = _mm_xor_si128(a, load(16 * i));
+    b = _mm_xor_si128(b, load(16 * i + 4));
+    c = _mm_xor_si128(c, load(16 * i + 8));
+    d = _mm_xor_si128(d, load(16 * i + 12));
+    Salsa208Sse2(a, b, c, d);
+    uint32_t* o = out + ((i / 2) + (i % 2) * r) * 16;
+    St(o, a);
+    St(o + 4, b);
+    St(o + 8, c);
+    St(o + 12, d);
+  }
+}
+
+// ROMix over words already in the diagonal layout.
+void RoMixSse2(uint32_t* X, uint32_t* T, uint32_t* V, uint64_t N, uint64_t r) {
+  const uint64_t words = 32 * r;
+  for (uint64_t i = 0; i < N; ++i) {
+    memcpy(V + i * words, X, words * sizeof(uint32_t));
+    BlockMixSse2<false>(X, nullptr, T, r);
+    std::swap(X, T);
+  }
+  for (uint64_t i = 0; i < N; ++i) {
+    const uint64_t j = X[(2 * r - 1) * 16] & (N - 1);
+    BlockMixSse2<true>(X, V + j * words, T, r);
+    std::swap(X, T);
+  }
+  // 2N swaps of the local pointers: the result is in the caller's X.
+}
+
 }  // namespace
 
 void ScryptSalsa208(unsigned char block[64]) {
@@ -134,6 +239,12 @@ int ScryptROMix(unsigned char* block, uint32_t N, uint32_t r) {
   uint32_t* X = x.get();
   uint32_t* T = t.get();
   uint32_t* V = v.get();
+  if (NXVT_CpuFeatures().sse2) {
+    LoadDiagonal(X, block, words);
+    RoMixSse2(X, T, V, N, r);
+    StoreDiagonal(block, X, words);
+    return 0;
+  }
   LoadWords(X, block, words);
   for (uint64_t i = 0; i < N; ++i) {
     memcpy(V + i * words, X, words * sizeof(uint32_t));

@@ -10,12 +10,12 @@
 
 TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
   const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
-  std::printf("aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", before.aesni, before.pclmul, before.shani,
-              before.avx2, before.ssse3);
+  std::printf("sse2 %d aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", before.sse2, before.aesni, before.pclmul,
+              before.shani, before.avx2, before.ssse3);
   {
     cput::ForcedPath portable(true);
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-    EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2 || f.ssse3);
+    EXPECT_FALSE(f.sse2 || f.aesni || f.pclmul || f.shani || f.avx2 || f.ssse3);
   }
   const NXVT_CPU_FEATURES after = NXVT_CpuFeatures();
   EXPECT_EQ(after.aesni, before.aesni);
@@ -23,4 +23,5 @@ TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
   EXPECT_EQ(after.shani, before.shani);
   EXPECT_EQ(after.avx2, before.avx2);
   EXPECT_EQ(after.ssse3, before.ssse3);
+  EXPECT_EQ(after.sse2, before.sse2);
 }

@@ -9,6 +9,7 @@
 
 #include "trail/trail.h"
 #include "crypto/scrypt.h"
+#include "cpu_paths_testing.h"
 #include "tv_test.h"
 
 // Let the table allocation of 2^47 bytes below fail with a null pointer
@@ -26,23 +27,25 @@ const char* kBlockMixIn =
     "894991447213bb226c25b54da86370fbcd984380374666bb8ffcb5bf40c254b067d27c51ce4ad5fed829c90b505a571b7f4d1cad6a523cda770e67bceaaf7e89";
 
 TEST(Scrypt, Rfc7914BuildingBlocks) {
-  Bytes salsa = tvt::Unhex(
-      "7e879a214f3ec9867ca940e641718f26baee555b8c61c1b50df846116dcd3b1dee24f319df9b3d8514121e4b5ac5aa3276021d2909c74829edebc68db8b8c25e");
-  ScryptSalsa208(salsa.data());
-  EXPECT_EQ(tvt::Hex(salsa),
-            "a41f859c6608cc993b81cacb020cef05044b2181a2fd337dfd7b1c6396682f29b4393168e3c9e6bcfe6bc5b7a06d96bae424cc102c91745c24ad673dc7618f81");
+  cput::OnEveryPath([&] {
+    Bytes salsa = tvt::Unhex(
+        "7e879a214f3ec9867ca940e641718f26baee555b8c61c1b50df846116dcd3b1dee24f319df9b3d8514121e4b5ac5aa3276021d2909c74829edebc68db8b8c25e");
+    ScryptSalsa208(salsa.data());
+    EXPECT_EQ(tvt::Hex(salsa),
+              "a41f859c6608cc993b81cacb020cef05044b2181a2fd337dfd7b1c6396682f29b4393168e3c9e6bcfe6bc5b7a06d96bae424cc102c91745c24ad673dc7618f81");
 
-  Bytes mix = tvt::Unhex(kBlockMixIn);
-  ASSERT_EQ(ScryptBlockMix(mix.data(), 1), 0);
-  EXPECT_EQ(tvt::Hex(mix),
-            "a41f859c6608cc993b81cacb020cef05044b2181a2fd337dfd7b1c6396682f29b4393168e3c9e6bcfe6bc5b7a06d96bae424cc102c91745c24ad673dc7618f81"
-            "20edc975323881a80540f64c162dcd3c21077cfe5f8d5fe2b1a4168f953678b77d3b3d803b60e4ab920996e59b4d53b65d2a225877d5edf5842cb9f14eefe425");
+    Bytes mix = tvt::Unhex(kBlockMixIn);
+    ASSERT_EQ(ScryptBlockMix(mix.data(), 1), 0);
+    EXPECT_EQ(tvt::Hex(mix),
+              "a41f859c6608cc993b81cacb020cef05044b2181a2fd337dfd7b1c6396682f29b4393168e3c9e6bcfe6bc5b7a06d96bae424cc102c91745c24ad673dc7618f81"
+              "20edc975323881a80540f64c162dcd3c21077cfe5f8d5fe2b1a4168f953678b77d3b3d803b60e4ab920996e59b4d53b65d2a225877d5edf5842cb9f14eefe425");
 
-  Bytes ro = tvt::Unhex(kBlockMixIn);
-  ASSERT_EQ(ScryptROMix(ro.data(), 16, 1), 0);
-  EXPECT_EQ(tvt::Hex(ro),
-            "79ccc193629debca047f0b70604bf6b62ce3dd4a9626e355fafc6198e6ea2b46d58413673b99b029d665c357601fb426a0b2f4bba200ee9f0a43d19b571a9c71"
-            "ef1142e65d5a266fddca832ce59faa7cac0b9cf1be2bffca300d01ee387619c4ae12fd4438f203a0e4e1c47ec314861f4e9087cb33396a6873e8f9d2539a4b8e");
+    Bytes ro = tvt::Unhex(kBlockMixIn);
+    ASSERT_EQ(ScryptROMix(ro.data(), 16, 1), 0);
+    EXPECT_EQ(tvt::Hex(ro),
+              "79ccc193629debca047f0b70604bf6b62ce3dd4a9626e355fafc6198e6ea2b46d58413673b99b029d665c357601fb426a0b2f4bba200ee9f0a43d19b571a9c71"
+              "ef1142e65d5a266fddca832ce59faa7cac0b9cf1be2bffca300d01ee387619c4ae12fd4438f203a0e4e1c47ec314861f4e9087cb33396a6873e8f9d2539a4b8e");
+  });
 }
 
 std::string Scrypt(const char* pw, const std::string& salt, int32_t N, int32_t r, int32_t p, uint32_t dkLen) {
@@ -56,31 +59,35 @@ std::string Scrypt(const char* pw, const std::string& salt, int32_t N, int32_t r
 }
 
 TEST(Scrypt, Rfc7914Vectors) {
-  EXPECT_EQ(Scrypt("", "", 16, 1, 1, 64),
-            "77d6576238657b203b19ca42c18a0497f16b4844e3074ae8dfdffa3fede21442fcd0069ded0948f8326a753a0fc81f17e8d3e0fb2e0d3628cf35e20c38d18906");
-  EXPECT_EQ(Scrypt("password", "NaCl", 1024, 8, 16, 64),
-            "fdbabe1c9d3472007856e7190d01e9fe7c6ad7cbc8237830e77376634b3731622eaf30d92e22a3886ff109279d9830dac727afb94a83ee6d8360cbdfa2cc0640");
-  EXPECT_EQ(Scrypt("pleaseletmein", "SodiumChloride", 16384, 8, 1, 64),
-            "7023bdcb3afd7348461c06cd81fd38ebfda8fbba904f8e3ea9b543f6545da1f2d5432955613f0fcf62d49705242a9af9e61e85dc0d651e40dfcf017b45575887");
+  cput::OnEveryPath([&] {
+    EXPECT_EQ(Scrypt("", "", 16, 1, 1, 64),
+              "77d6576238657b203b19ca42c18a0497f16b4844e3074ae8dfdffa3fede21442fcd0069ded0948f8326a753a0fc81f17e8d3e0fb2e0d3628cf35e20c38d18906");
+    EXPECT_EQ(Scrypt("password", "NaCl", 1024, 8, 16, 64),
+              "fdbabe1c9d3472007856e7190d01e9fe7c6ad7cbc8237830e77376634b3731622eaf30d92e22a3886ff109279d9830dac727afb94a83ee6d8360cbdfa2cc0640");
+    EXPECT_EQ(Scrypt("pleaseletmein", "SodiumChloride", 16384, 8, 1, 64),
+              "7023bdcb3afd7348461c06cd81fd38ebfda8fbba904f8e3ea9b543f6545da1f2d5432955613f0fcf62d49705242a9af9e61e85dc0d651e40dfcf017b45575887");
+  });
 }
 
 TEST(Scrypt, MatchesOpenSslOnRandomParameters) {
-  tvt::TestRng rng(61);
-  for (int i = 0; i < 40; ++i) {
-    std::string pw;
-    for (uint32_t n = rng.Below(40); n > 0; --n) pw.push_back(static_cast<char>(1 + rng.Below(255)));
-    const Bytes saltBytes = rng.RandBytes(rng.Below(40));
-    const std::string salt(saltBytes.begin(), saltBytes.end());
-    const int32_t N = 1 << (1 + rng.Below(8));
-    const int32_t r = 1 + static_cast<int32_t>(rng.Below(4));
-    const int32_t p = 1 + static_cast<int32_t>(rng.Below(3));
-    const uint32_t dkLen = 1 + rng.Below(100);
-    Bytes want(dkLen);
-    ASSERT_EQ(EVP_PBE_scrypt(pw.data(), pw.size(), saltBytes.data(), saltBytes.size(), static_cast<uint64_t>(N),
-                             static_cast<uint64_t>(r), static_cast<uint64_t>(p), 0, want.data(), dkLen),
-              1);
-    ASSERT_EQ(Scrypt(pw.c_str(), salt, N, r, p, dkLen), tvt::Hex(want)) << N << " " << r << " " << p;
-  }
+  cput::OnEveryPath([&] {
+    tvt::TestRng rng(61);
+    for (int i = 0; i < 40; ++i) {
+      std::string pw;
+      for (uint32_t n = rng.Below(40); n > 0; --n) pw.push_back(static_cast<char>(1 + rng.Below(255)));
+      const Bytes saltBytes = rng.RandBytes(rng.Below(40));
+      const std::string salt(saltBytes.begin(), saltBytes.end());
+      const int32_t N = 1 << (1 + rng.Below(8));
+      const int32_t r = 1 + static_cast<int32_t>(rng.Below(4));
+      const int32_t p = 1 + static_cast<int32_t>(rng.Below(3));
+      const uint32_t dkLen = 1 + rng.Below(100);
+      Bytes want(dkLen);
+      ASSERT_EQ(EVP_PBE_scrypt(pw.data(), pw.size(), saltBytes.data(), saltBytes.size(), static_cast<uint64_t>(N),
+                               static_cast<uint64_t>(r), static_cast<uint64_t>(p), 0, want.data(), dkLen),
+                1);
+      ASSERT_EQ(Scrypt(pw.c_str(), salt, N, r, p, dkLen), tvt::Hex(want)) << N << " " << r << " " << p;
+    }
+  });
 }
 
 TEST(DoScrypt, ParameterChecks) {
