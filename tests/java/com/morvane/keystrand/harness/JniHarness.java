@@ -41,7 +41,8 @@ import javax.crypto.spec.SecretKeySpec;
  * failures against their exception class and message. Prints one line per
  * failed check and ends with "N passed, N failed".
  *
- * Arguments: the vector folder (bip39-vectors.json, hd-vectors.json).
+ * Arguments: the vector folder (bip39-vectors.json, hd-vectors.json), and
+ * "low-memory" to run only the calls whose result cannot fit the heap.
  * The library folder on java.library.path holds the test add-on quenmod-btc.so
  * beside libtolvaris.so; the property tv.addon, when set, names the add-on to
  * load by path before the drivers run.
@@ -677,10 +678,50 @@ public final class JniHarness {
         checkEquals(wrong.get(), 0, "calls whose exception named another thread's failure");
     }
 
+    // ---- A full heap ---------------------------------------------------------------------
+
+    /**
+     * Run with a small heap: the input fits, the result does not. The VM's
+     * OutOfMemoryError is what Java sees, and no JNI call follows it (the JNI
+     * checks would report one).
+     */
+    static void lowMemory() throws Throwable {
+        long room = Runtime.getRuntime().maxMemory();
+        byte[] data = new byte[(int) (room * 5 / 8)];
+        byte[] key = new byte[16];
+        Call[] calls = {
+            () -> JniWrapper.GenAESEncrypt("BC_ECB", data, key, key),
+            () -> JniWrapper.GenBase64Encode(data),
+            () -> JniWrapper.GenHashMessage("ALGO_SHA256", data),
+        };
+        String[] names = {"GenAESEncrypt", "GenBase64Encode", "GenHashMessage"};
+        for (int i = 0; i < calls.length; i++) {
+            try {
+                Object r = calls[i].run();
+                // Only the digest is small enough to be made.
+                check(i == 2 && r instanceof byte[] && ((byte[]) r).length == 32,
+                        names[i] + " on a full heap returned " + describe(r));
+            } catch (OutOfMemoryError e) {
+                check(i != 2, names[i] + " on a full heap: " + e);
+            } catch (Throwable t) {
+                check(false, names[i] + " on a full heap: " + t);
+            }
+        }
+    }
+
     // ---- Main ------------------------------------------------------------------------
 
     @SuppressWarnings("unchecked")
     public static void main(String[] args) throws Throwable {
+        if (args.length > 1 && args[1].equals("low-memory")) {
+            try {
+                lowMemory();
+            } catch (Throwable t) {
+                check(false, "unexpected " + t);
+            }
+            System.out.println(passed.get() + " passed, " + failed.get() + " failed");
+            System.exit(failed.get() == 0 ? 0 : 1);
+        }
         Path vectors = Path.of(args[0]);
         Map<String, Object> bip39File = (Map<String, Object>) Json.parse(
                 Files.readString(vectors.resolve("bip39-vectors.json")));
