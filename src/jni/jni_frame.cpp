@@ -52,13 +52,10 @@ bool ReadKeyField(JNIEnv* env, jobject object, jclass cls, const char* name, uns
 int JByteArrayToBytes(JNIEnv* env, jbyteArray array, SecureBytes& out) {
   if (array == nullptr) return 1;
   const jsize len = env->GetArrayLength(array);
-  SecureBytes copy(static_cast<size_t>(len));
-  if (len != 0) env->GetByteArrayRegion(array, 0, len, reinterpret_cast<jbyte*>(copy.data()));
-  if (env->ExceptionCheck()) return 1;
   out.resize(0);
-  out.resize(copy.size());
-  for (size_t i = 0; i < copy.size(); ++i) out[i] = copy[i];
-  return 0;
+  out.resize(static_cast<size_t>(len));
+  if (len != 0) env->GetByteArrayRegion(array, 0, len, reinterpret_cast<jbyte*>(out.data()));
+  return env->ExceptionCheck() ? 1 : 0;
 }
 
 int GetHDKeyPair(JNIEnv* env, jobject object, NativeKeyPair& pair) {

@@ -556,6 +556,13 @@ public final class JniHarness {
                 "runmodule error return", () -> JniWrapper.RunModule("{\"action\":\"NoSuchAction\",\"args\":{}}"));
         check(trail != null && trail.startsWith("{\"action\":\"NoSuchAction\",\"result\":\"fail\""),
                 "RunModuleException carries the reply: " + trail);
+        // The failure reply echoes the caller's text; the exception carries it intact.
+        String emojis = "\ud83d\ude00\ud83d\ude00\ud83d\ude00";
+        trail = expectThrow("RunModule of a failing request that echoes an emoji", RunModuleException.class,
+                "runmodule error return",
+                () -> JniWrapper.RunModule("{\"action\":\"GenMNemonic\",\"args\":{\"entropy\":\"" + emojis + "\"}}"));
+        check(trail != null && trail.contains("\"entropy\":\"" + emojis + "\""),
+                "RunModuleException keeps the emoji of the reply: " + trail);
         expectThrow("RunModule of a request with U+0000", RunModuleException.class, "Parameter is null.",
                 () -> JniWrapper.RunModule("{\"action\":\"GenEntropy\u0000\",\"args\":{}}"));
         expectThrow("RunModule(null)", RunModuleException.class, "Parameter is null.",
