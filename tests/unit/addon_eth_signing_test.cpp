@@ -182,6 +182,41 @@ TEST(AddonEthSigning, HighSIsWrittenInItsLowForm) {
   EXPECT_GT(highSeen, 3);
 }
 
+// About one signature in 128 has an s (one in 256 an r) below 2^248; the
+// chain reads r and s as integers and refuses a leading zero byte.
+TEST(AddonEthSigning, ShortROrSLosesItsLeadingZero) {
+  bool seenR = false, seenS = false;
+  for (int nonce = 0; nonce < 3000 && !(seenR && seenS); ++nonce) {
+    const Json::Value tx = Tx(std::to_string(nonce));
+    Signed s = SignInfos(tx, 0);
+    ASSERT_EQ(GenerateETHSignature(tx, s.infos), 0);
+    const Bytes form = HexToBytes(s.infos[0]["signature"].asString());
+    const size_t rl = form[3];
+    const Bytes r(form.begin() + 4, form.begin() + static_cast<long>(4 + rl));
+    const Bytes sv(form.begin() + static_cast<long>(rl + 6), form.end());
+    const bool shortR = r.size() == 32 && r[0] == 0, shortS = sv.size() == 32 && sv[0] == 0;
+    if (!shortR && !shortS) continue;
+    // After the payload: v (one byte below 0x80 here), then r and s.
+    const Bytes raw = Unhex(SignedTx(tx, 0, s.payload, s.infos));
+    size_t at = (raw[0] == 0xf8 ? 2 : 1) + s.payload.size() + 1;
+    auto item = [&](const Bytes& value) {
+      size_t skip = 0;
+      while (value[skip] == 0) ++skip;
+      const Bytes want(value.begin() + static_cast<long>(skip), value.end());
+      EXPECT_EQ(raw[at], 0x80 + want.size()) << nonce;
+      EXPECT_EQ(Hex(Bytes(raw.begin() + static_cast<long>(at + 1), raw.begin() + static_cast<long>(at + 1 + want.size()))),
+                Hex(want));
+      at += 1 + want.size();
+    };
+    item(r);
+    item(sv);
+    EXPECT_EQ(at, raw.size());
+    seenR = seenR || shortR;
+    seenS = seenS || shortS;
+  }
+  EXPECT_TRUE(seenR && seenS);
+}
+
 TEST(AddonEthSigning, SignInfosMustMatchTheTransaction) {
   const Json::Value tx = Tx();
   Signed s = SignInfos(tx, 0);
