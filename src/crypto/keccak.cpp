@@ -30,19 +30,25 @@ constexpr int kStateBytes = 200;
 
 }  // namespace
 
-void NXVT_Keccak_F1600(unsigned char state[200]) {
-  uint64_t a[25];
+namespace {
+
+// The 24 rounds on the state as 25 lanes. The loops are unrolled, so every
+// index and rotation is a constant and the lanes stay in registers.
+void Rounds(uint64_t* a) {
   uint64_t c[5];
-  for (int i = 0; i < 25; ++i) a[i] = LoadLe64(state + 8 * i);
   for (int round = 0; round < 24; ++round) {
     // theta
+#pragma GCC unroll 5
     for (int x = 0; x < 5; ++x) c[x] = a[x] ^ a[x + 5] ^ a[x + 10] ^ a[x + 15] ^ a[x + 20];
+#pragma GCC unroll 5
     for (int x = 0; x < 5; ++x) {
       const uint64_t d = c[(x + 4) % 5] ^ Rotl(c[(x + 1) % 5], 1);
+#pragma GCC unroll 5
       for (int y = 0; y < 25; y += 5) a[y + x] ^= d;
     }
     // rho and pi together, along the single 24-lane cycle
     uint64_t carry = a[1];
+#pragma GCC unroll 24
     for (int i = 0; i < 24; ++i) {
       const int j = kPiLane[i];
       const uint64_t next = a[j];
@@ -50,17 +56,63 @@ void NXVT_Keccak_F1600(unsigned char state[200]) {
       carry = next;
     }
     // chi, row by row from the row's old values
+#pragma GCC unroll 5
     for (int y = 0; y < 25; y += 5) {
+#pragma GCC unroll 5
       for (int x = 0; x < 5; ++x) c[x] = a[y + x];
+#pragma GCC unroll 5
       for (int x = 0; x < 5; ++x) a[y + x] = c[x] ^ (~c[(x + 1) % 5] & c[(x + 2) % 5]);
     }
     // iota
     a[0] ^= kRoundConst[round];
   }
-  for (int i = 0; i < 25; ++i) StoreLe64(state + 8 * i, a[i]);
-  Wipe(a, sizeof a);
   Wipe(c, sizeof c);
 }
+
+}  // namespace
+
+void NXVT_Keccak_F1600(unsigned char state[200]) {
+  uint64_t a[25];
+  for (int i = 0; i < 25; ++i) a[i] = LoadLe64(state + 8 * i);
+  Rounds(a);
+  for (int i = 0; i < 25; ++i) StoreLe64(state + 8 * i, a[i]);
+  Wipe(a, sizeof a);
+}
+
+namespace {
+
+// The sponge for a rate of whole lanes (every Keccak hash id): the state
+// stays in lanes from the first block to the last output byte.
+int LaneSponge(int rate, unsigned char* out, const unsigned char* msg, size_t left, size_t outBytes) {
+  const int lanes = rate / 8;
+  uint64_t a[25] = {0};
+  while (left >= static_cast<size_t>(rate)) {
+    for (int k = 0; k < lanes; ++k) a[k] ^= LoadLe64(msg + 8 * k);
+    Rounds(a);
+    msg += rate;
+    left -= static_cast<size_t>(rate);
+  }
+  unsigned char last[kStateBytes] = {0};
+  memcpy(last, msg, left);
+  last[left] ^= 0x01;
+  last[rate - 1] ^= 0x80;
+  for (int k = 0; k < lanes; ++k) a[k] ^= LoadLe64(last + 8 * k);
+  Rounds(a);
+  while (true) {
+    for (int k = 0; k < lanes; ++k) StoreLe64(last + 8 * k, a[k]);
+    const size_t take = outBytes < static_cast<size_t>(rate) ? outBytes : static_cast<size_t>(rate);
+    memcpy(out, last, take);
+    out += take;
+    outBytes -= take;
+    if (outBytes == 0) break;
+    Rounds(a);
+  }
+  Wipe(a, sizeof a);
+  Wipe(last, sizeof last);
+  return 1;
+}
+
+}  // namespace
 
 int NXVT_Keccak_Hash(int32_t capacityBits, unsigned char* out, const unsigned char* msg, int32_t msgLen,
                      int32_t outBits) {
@@ -69,6 +121,8 @@ int NXVT_Keccak_Hash(int32_t capacityBits, unsigned char* out, const unsigned ch
   if (capacityBits < 0 || capacityBits > 1592) return 0;
   if (out == nullptr || msg == nullptr || msgLen < 0 || outBits < 8) return 0;
   const int rate = (1600 - capacityBits) / 8;
+
+  if (rate % 8 == 0) return LaneSponge(rate, out, msg, static_cast<size_t>(msgLen), static_cast<size_t>(outBits / 8));
 
   unsigned char st[kStateBytes];
   memset(st, 0, sizeof st);

@@ -713,7 +713,7 @@ TEST(AesFrontEnds, LongUnalignedInputsMatchOpenSslOnEveryPath) {
         iv[15] = static_cast<unsigned char>(0xFF - rng.Below(4));
       }
       Bytes inBuf(len + 16), outBuf(len + 48);
-      memcpy(inBuf.data() + inOff, in.data(), len);
+      if (len > 0) memcpy(inBuf.data() + inOff, in.data(), len);
       const unsigned char* inP = inBuf.data() + inOff;
       unsigned char* outP = outBuf.data() + outOff;
       const size_t whole = len / 16 * 16;
@@ -734,7 +734,7 @@ TEST(AesFrontEnds, LongUnalignedInputsMatchOpenSslOnEveryPath) {
         ASSERT_EQ(AESDecrypt(inP, U(n), key.data(), U(keyLen), P(useIv), I(useIv.size()), mode, 0, outP, &outLen),
                   0);
         ASSERT_EQ(Hex(outP, outLen), Hex(part));
-        memcpy(inBuf.data() + inOff, in.data(), len);
+        if (len > 0) memcpy(inBuf.data() + inOff, in.data(), len);
       }
 
       const Bytes aad = rng.RandBytes(rng.Below(100));
