@@ -27,6 +27,7 @@ std::string ParseErrorText(const std::string& request) {
 int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const char* addon,
              const std::string& request, Json::Value& args) {
   Json::Value root;
+  ScopedJsonWipe wipeRoot(root);
   if (!ParseJson(request, root)) {
     AddErrTrail(spec.name, spec.parseLine, 1000, "json parse error(" + ParseErrorText(request) + ")");
     return 1;
@@ -63,6 +64,7 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
 int RunCall(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action, const char* addon,
             const char* request, std::string& reply) {
   Json::Value args;
+  ScopedJsonWipe wipeArgs(args);
   int result = 1;
   if (action == nullptr || addon == nullptr || request == nullptr) {
     AddErrTrail(spec.name, spec.nullLine, 1000, "param is null");

@@ -6,6 +6,7 @@
 
 #include "command/text/text.h"
 #include "common/error_chain.h"
+#include "crypto/memory.h"
 #include "tolvaris/bcm_core.h"
 
 std::string GetJsonStr(const Json::Value& value, std::string_view name) {
@@ -37,6 +38,19 @@ std::string WriteJson(const Json::Value& value, std::string_view indentation) {
   return Json::writeString(builder, value);
 }
 
+void WipeJson(Json::Value& value) {
+  if (value.isString()) {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    // The buffer belongs to the value (parsed or assigned text, never a
+    // static string), so it may be written.
+    if (value.getString(&begin, &end) && begin != nullptr && end > begin)
+      Wipe(const_cast<char*>(begin), static_cast<size_t>(end - begin));
+  } else if (value.isArray() || value.isObject()) {
+    for (Json::Value& child : value) WipeJson(child);
+  }
+}
+
 namespace {
 
 std::string ErrorMessage() {
@@ -59,6 +73,7 @@ std::string MakeErrorJson(const Json::Value& args) {
   const std::string message = ErrorMessage();
   if (args.isObject()) {
     Json::Value reply = args;
+    ScopedJsonWipe wipeReply(reply);
     Json::Value& error = reply["error"];
     if (!error.isObject()) error = Json::Value(Json::objectValue);
     error["err_code"] = code;

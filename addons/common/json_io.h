@@ -25,6 +25,23 @@ bool ParseJson(std::string_view text, Json::Value& root);
 // out in key order.
 std::string WriteJson(const Json::Value& value, std::string_view indentation);
 
+// Overwrites every string value in the tree with zeros (keys echo through
+// the documents; jsoncpp frees its buffers without wiping them). Member names
+// are left alone. Call it on a document before it dies.
+void WipeJson(Json::Value& value);
+
+// Wipes a document when the scope ends, on every path.
+class ScopedJsonWipe {
+ public:
+  explicit ScopedJsonWipe(Json::Value& value) : value_(value) {}
+  ~ScopedJsonWipe() { WipeJson(value_); }
+  ScopedJsonWipe(const ScopedJsonWipe&) = delete;
+  ScopedJsonWipe& operator=(const ScopedJsonWipe&) = delete;
+
+ private:
+  Json::Value& value_;
+};
+
 // The error reply for `args` (the caller's value is not changed):
 // - an object: a copy with "error" = {"err_code": <chain code>, "err_msg": ...}
 //   written with two-space indentation; an "error" member that is neither an

@@ -282,6 +282,16 @@ TEST(AddonEntry, CommentsAreAcceptedButNeverEchoed) {
   EXPECT_EQ(r.text, R"({"a":"1","coin":"coin","result":"done"})");
 }
 
+TEST(AddonJson, WipeJsonZeroesEveryStringValue) {
+  Json::Value doc = Parsed(R"({"pri":"0x1111","n":5,"list":["abc",{"deep":"secret"}],"flag":true})");
+  WipeJson(doc);
+  EXPECT_EQ(doc["pri"].asString(), std::string(6, '\0'));
+  EXPECT_EQ(doc["list"][0].asString(), std::string(3, '\0'));
+  EXPECT_EQ(doc["list"][1]["deep"].asString(), std::string(6, '\0'));
+  EXPECT_EQ(doc["n"].asInt(), 5);
+  EXPECT_TRUE(doc["list"][1].isMember("deep"));
+}
+
 TEST(AddonEntry, NullOutAndFree) {
   EXPECT_EQ(RunAddonEntry(kBtcEntry, kRows, "a", "btc", R"({"action":"Succeed"})", nullptr), 1);
   EXPECT_EQ(FreeAddonText(nullptr), 1);
