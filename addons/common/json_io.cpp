@@ -81,6 +81,8 @@ std::string MakeErrorJson(const Json::Value& args) {
     return WriteJson(reply, "  ");
   }
   // The message can carry caller text (the request of a parse error, the
-  // core's trail): escaped, so the reply stays JSON.
-  return R"({"error":{"err_code":")" + code + R"(","err_msg":")" + JsonEscape(message) + R"("}})";
+  // core's trail): escaped as the object form escapes it (quotes, controls,
+  // and every byte above 0x7f as \u, a broken UTF-8 sequence as U+FFFD), so
+  // the reply stays JSON and ASCII.
+  return R"({"error":{"err_code":")" + code + R"(","err_msg":)" + WriteJson(Json::Value(message), "") + "}}";
 }

@@ -47,7 +47,8 @@ class ScopedJsonWipe {
 //   written with two-space indentation; an "error" member that is neither an
 //   object nor null is replaced;
 // - anything else: {"error":{"err_code":"<code>","err_msg":"<text>"}} on one
-//   line, the text JSON-escaped.
+//   line, the text JSON-escaped as jsoncpp writes strings (plain ASCII text
+//   comes out unchanged).
 // "err_msg" = "VQ(VER[<BCMGetVer>]<BCMGetLastErr>) Addon(<chain>)", the core's
 // last-error text left out while it is "[][][]".
 std::string MakeErrorJson(const Json::Value& args);

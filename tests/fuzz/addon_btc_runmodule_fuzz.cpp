@@ -1,5 +1,6 @@
 // RunModule_BTC on arbitrary request texts: it never crashes, returns 0 or 1,
-// always answers, and its answer is strict JSON.
+// always answers, and its answer is strict JSON in plain ASCII (whatever bytes
+// the request held come back escaped).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string request(reinterpret_cast<const char*>(data), size);
   char* out = nullptr;
   const int rc = RunModule_BTC("x", "btc", request.c_str(), &out);
-  if ((rc != 0 && rc != 1) || out == nullptr || !IsStrictJson(out)) {
+  bool ascii = out != nullptr;
+  for (const char* p = out; ascii && *p != '\0'; ++p) ascii = static_cast<unsigned char>(*p) < 0x80;
+  if ((rc != 0 && rc != 1) || out == nullptr || !ascii || !IsStrictJson(out)) {
     std::fprintf(stderr, "rc %d\nrequest: %s\nreply: %s\n", rc, request.c_str(), out ? out : "(null)");
     std::abort();
   }

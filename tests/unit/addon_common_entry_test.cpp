@@ -120,10 +120,13 @@ TEST(AddonEntry, UnparsableRequestsEchoTheRequestEscaped) {
       {&kAmoEntry, "", "RunModule_AMO:1396[json parse error()]"},
       {&kBtcEntry, std::string(100000, '['), "RunModule_BTC:1832[json parse error(" + std::string(100000, '[') + ")]"},
       {&kBtcEntry, "{\"a\":\"\x01\"", "RunModule_BTC:1832[json parse error({'a':'\x01')]"},
+      // A broken UTF-8 byte reads as U+FFFD; a whole sequence survives.
+      {&kAmoEntry, "\xff\xc3\xa9{", "RunModule_AMO:1396[json parse error(\xef\xbf\xbd\xc3\xa9{)]"},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.spec, c.request);
     EXPECT_EQ(r.rc, 1);
+    for (char ch : r.text) EXPECT_GE(static_cast<signed char>(ch), 0x20) << "not plain ASCII: " << r.text;
     const Json::Value v = Parsed(r.text);
     EXPECT_EQ(v["error"]["err_code"].asString(), "1000");
     EXPECT_EQ(v["error"]["err_msg"].asString(), kVq + " Addon(" + c.chain + ")") << c.request.substr(0, 40);
