@@ -1,131 +1,279 @@
-// Signing and verification against the reference libraries: secp256k1
-// (libsecp256k1), P-256 (OpenSSL) and Ed25519 (libsodium). Each operation is
-// run as "<op>/ours" and "<op>/ref"; a ratio table (ours / ref) follows the
-// usual output.
+// The public curve exports against their reference libraries in the same
+// run: secp256k1 (libsecp256k1), P-256 (OpenSSL), Ed25519 (libsodium) and
+// BIP32 children (OpenSSL's HMAC plus libsecp256k1). Every operation runs as
+// "<op>/ours" and "<op>/ref" with repetitions; the closing table gives the
+// median CPU time per call of each side, its spread over the repetitions
+// (lowest..highest), and the ratio of the medians (ours / ref).
 #include <benchmark/benchmark.h>
-#include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <openssl/ecdsa.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/obj_mac.h>
 #include <secp256k1.h>
+#include <secp256k1_ecdh.h>
 #include <secp256k1_recovery.h>
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecdsa.h"
-#include "crypto/ed25519.h"
-#include "keys/signing.h"
+#include "tolvaris/bcm_ecies.h"
+#include "tolvaris/bcm_hd.h"
+#include "tolvaris/bcm_sign.h"
 
 namespace {
 
 const uint8_t kPriv[32] = {0x1f, 0x2e, 0x3d, 0x4c, 0x5b, 0x6a, 0x79, 0x88, 0x97, 0xa6, 0xb5,
                            0xc4, 0xd3, 0xe2, 0xf1, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
                            0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff, 0x01};
+const uint8_t kChain[32] = {0x60, 0x49, 0x9f, 0x80, 0x1b, 0x89, 0x6d, 0x83, 0x17, 0x9a, 0x43,
+                            0x74, 0xae, 0xb7, 0x82, 0x2a, 0xae, 0xac, 0xea, 0xa0, 0xdb, 0x1f,
+                            0x85, 0xee, 0x3e, 0x90, 0x4c, 0x4d, 0xef, 0xbd, 0x96, 0x89};
+const uint8_t kMsg[64] = {1, 2, 3, 4, 5};
 
-void NextHash(uint8_t* h) {
+void Next(uint8_t* h) {
   for (int i = 0; i < 32; ++i) {
     if (++h[i] != 0) break;
   }
 }
 
-struct Ours {
-  NXVT_PKC* pkc;
-  uint8_t pub[33];
-  explicit Ours(uint32_t code) : pkc(GetPKCParam(code)) {
-    uint32_t len = 33;
-    NXVT_EC_GetCompPub(kPriv, 32, pkc, pub, &len);
-  }
-  ~Ours() { NXVT_PKC_Free(pkc); }
-};
+secp256k1_context* K1() {
+  static secp256k1_context* ctx = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
+  return ctx;
+}
 
-void OursSign(benchmark::State& st, uint32_t code) {
-  Ours o(code);
+void OurPub(uint32_t curve, uint8_t pub[33]) {
+  int len = 33;
+  BCMGenPubkeyFromPriKey(curve, kPriv, 32, pub, &len);
+}
+
+// ---- ours: the public exports ----
+
+void OursSign(benchmark::State& st, uint32_t curve) {
   uint8_t hash[32] = {7}, R[33], S[33];
   uint32_t recid = 0;
   for (auto _ : st) {
-    uint32_t rl = 33, sl = 33;
-    NextHash(hash);
-    if (NXVT_ECDSA_SignRFC6979(hash, 32, 0, kPriv, 32, o.pkc, R, &rl, S, &sl, &recid) != 0) st.SkipWithError("sign");
+    int rl = 33, sl = 33;
+    Next(hash);
+    if (BCMGenSignature(curve, kPriv, 32, 0, hash, 32, 0, R, &rl, S, &sl, &recid) != 0) st.SkipWithError("sign");
     benchmark::DoNotOptimize(S);
   }
 }
 
-void OursVerify(benchmark::State& st, uint32_t code) {
-  Ours o(code);
-  uint8_t hash[32] = {9}, R[33], S[33];
-  uint32_t rl = 33, sl = 33, recid = 0;
-  NXVT_ECDSA_SignRFC6979(hash, 32, 0, kPriv, 32, o.pkc, R, &rl, S, &sl, &recid);
+void OursVerify(benchmark::State& st, uint32_t curve) {
+  uint8_t hash[32] = {9}, R[33], S[33], pub[33];
+  int rl = 33, sl = 33;
+  uint32_t recid = 0;
+  OurPub(curve, pub);
+  BCMGenSignature(curve, kPriv, 32, 0, hash, 32, 0, R, &rl, S, &sl, &recid);
   for (auto _ : st) {
-    if (NXVT_ECDSA_VerifyRS(R, rl, S, sl, hash, 32, o.pub, 33, o.pkc) != 0) st.SkipWithError("verify");
+    if (BCMVerifySignature(curve, pub, 33, R, rl, S, sl, 0, hash, 32) != 0) st.SkipWithError("verify");
   }
 }
 
-void OursPub(benchmark::State& st) {
-  Ours o(0);
+void OursPub(benchmark::State& st, uint32_t curve) {
   uint8_t priv[32], out[33];
   std::memcpy(priv, kPriv, 32);
   for (auto _ : st) {
-    uint32_t len = 33;
-    NextHash(priv);
-    if (NXVT_EC_GetCompPub(priv, 32, o.pkc, out, &len) != 0) st.SkipWithError("pub");
+    int len = 33;
+    Next(priv);
+    if (BCMGenPubkeyFromPriKey(curve, priv, 32, out, &len) != 0) st.SkipWithError("pub");
     benchmark::DoNotOptimize(out);
   }
 }
 
+void OursPrivChild(benchmark::State& st) {
+  uint8_t pub[33], cpri[32], cpub[33], cchain[32];
+  OurPub(0, pub);
+  uint32_t index = 0;
+  for (auto _ : st) {
+    int l1 = 32, l2 = 33, l3 = 32;
+    if (BCMGenCKD(0, kPriv, 32, pub, 33, kChain, 32, index++ & 0x7fffffff, cpri, &l1, cpub, &l2, cchain, &l3) != 0)
+      st.SkipWithError("ckd");
+    benchmark::DoNotOptimize(cpub);
+  }
+}
+
+void OursPubChild(benchmark::State& st) {
+  uint8_t pub[33], cpub[33], cchain[32];
+  OurPub(0, pub);
+  uint32_t index = 0;
+  for (auto _ : st) {
+    int l2 = 33, l3 = 32;
+    if (BCMGenCKDPub(0, pub, 33, kChain, 32, index++ & 0x7fffffff, cpub, &l2, cchain, &l3) != 0)
+      st.SkipWithError("ckdpub");
+    benchmark::DoNotOptimize(cpub);
+  }
+}
+
+void OursEcdh(benchmark::State& st) {
+  uint8_t peer[33], out[33];
+  OurPub(0, peer);
+  uint8_t priv[32];
+  std::memcpy(priv, kPriv, 32);
+  priv[0] ^= 0x55;
+  for (auto _ : st) {
+    int len = 33;
+    if (BCMGenECDHComputeShareKey(0, priv, 32, peer, 33, out, &len) != 0) st.SkipWithError("ecdh");
+    benchmark::DoNotOptimize(out);
+  }
+}
+
+void OursEdSign(benchmark::State& st) {
+  uint8_t sig[64];
+  for (auto _ : st) {
+    int len = 64;
+    if (BCMGenSignature_ED(kPriv, 32, kMsg, sizeof kMsg, nullptr, 0, 0, sig, &len) != 0) st.SkipWithError("sign");
+    benchmark::DoNotOptimize(sig);
+  }
+}
+
+void OursEdVerify(benchmark::State& st) {
+  uint8_t sig[64], pub[32];
+  int len = 32, sl = 64;
+  BCMGenPubkeyFromPriKey_ED(kPriv, 32, pub, &len);
+  BCMGenSignature_ED(kPriv, 32, kMsg, sizeof kMsg, nullptr, 0, 0, sig, &sl);
+  for (auto _ : st) {
+    if (BCMVerifySignature_ED(sig, 64, pub, 32, kMsg, sizeof kMsg, nullptr, 0, 0) != 0) st.SkipWithError("verify");
+  }
+}
+
+void OursEdPub(benchmark::State& st) {
+  uint8_t priv[32], pub[32];
+  std::memcpy(priv, kPriv, 32);
+  for (auto _ : st) {
+    int len = 32;
+    Next(priv);
+    if (BCMGenPubkeyFromPriKey_ED(priv, 32, pub, &len) != 0) st.SkipWithError("pub");
+    benchmark::DoNotOptimize(pub);
+  }
+}
+
+// ---- references ----
+
 void K1Sign(benchmark::State& st) {
-  secp256k1_context* ctx = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
   uint8_t hash[32] = {7}, out[64];
   int recid = 0;
   for (auto _ : st) {
-    NextHash(hash);
+    Next(hash);
     secp256k1_ecdsa_recoverable_signature sig;
-    secp256k1_ecdsa_sign_recoverable(ctx, &sig, hash, kPriv, nullptr, nullptr);
-    secp256k1_ecdsa_recoverable_signature_serialize_compact(ctx, out, &recid, &sig);
+    secp256k1_ecdsa_sign_recoverable(K1(), &sig, hash, kPriv, nullptr, nullptr);
+    secp256k1_ecdsa_recoverable_signature_serialize_compact(K1(), out, &recid, &sig);
     benchmark::DoNotOptimize(out);
   }
-  secp256k1_context_destroy(ctx);
 }
 
 // Parsing of the compressed key and the compact signature included, as ours.
 void K1Verify(benchmark::State& st) {
-  secp256k1_context* ctx = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
   uint8_t hash[32] = {9}, compact[64], pub[33];
   secp256k1_pubkey pk;
-  secp256k1_ec_pubkey_create(ctx, &pk, kPriv);
+  secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
   size_t pl = 33;
-  secp256k1_ec_pubkey_serialize(ctx, pub, &pl, &pk, SECP256K1_EC_COMPRESSED);
+  secp256k1_ec_pubkey_serialize(K1(), pub, &pl, &pk, SECP256K1_EC_COMPRESSED);
   secp256k1_ecdsa_signature sig;
-  secp256k1_ecdsa_sign(ctx, &sig, hash, kPriv, nullptr, nullptr);
-  secp256k1_ecdsa_signature_serialize_compact(ctx, compact, &sig);
+  secp256k1_ecdsa_sign(K1(), &sig, hash, kPriv, nullptr, nullptr);
+  secp256k1_ecdsa_signature_serialize_compact(K1(), compact, &sig);
   for (auto _ : st) {
     secp256k1_pubkey p;
     secp256k1_ecdsa_signature s;
-    secp256k1_ec_pubkey_parse(ctx, &p, pub, 33);
-    secp256k1_ecdsa_signature_parse_compact(ctx, &s, compact);
-    if (secp256k1_ecdsa_verify(ctx, &s, hash, &p) != 1) st.SkipWithError("verify");
+    secp256k1_ec_pubkey_parse(K1(), &p, pub, 33);
+    secp256k1_ecdsa_signature_parse_compact(K1(), &s, compact);
+    if (secp256k1_ecdsa_verify(K1(), &s, hash, &p) != 1) st.SkipWithError("verify");
   }
-  secp256k1_context_destroy(ctx);
 }
 
 void K1Pub(benchmark::State& st) {
-  secp256k1_context* ctx = secp256k1_context_create(SECP256K1_CONTEXT_NONE);
   uint8_t priv[32], out[33];
   std::memcpy(priv, kPriv, 32);
   for (auto _ : st) {
-    NextHash(priv);
+    Next(priv);
     secp256k1_pubkey pk;
     size_t len = 33;
-    secp256k1_ec_pubkey_create(ctx, &pk, priv);
-    secp256k1_ec_pubkey_serialize(ctx, out, &len, &pk, SECP256K1_EC_COMPRESSED);
+    secp256k1_ec_pubkey_create(K1(), &pk, priv);
+    secp256k1_ec_pubkey_serialize(K1(), out, &len, &pk, SECP256K1_EC_COMPRESSED);
     benchmark::DoNotOptimize(out);
   }
-  secp256k1_context_destroy(ctx);
+}
+
+// I = HMAC-SHA512(chain, data), as BIP32 computes it.
+void Hmac512(const uint8_t* data, size_t len, uint8_t I[64]) {
+  unsigned int il = 64;
+  HMAC(EVP_sha512(), kChain, 32, data, len, I, &il);
+}
+
+void K1PrivChild(benchmark::State& st) {
+  uint8_t data[37], I[64], child[32], pub[33];
+  secp256k1_pubkey pk;
+  secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
+  size_t pl = 33;
+  secp256k1_ec_pubkey_serialize(K1(), data, &pl, &pk, SECP256K1_EC_COMPRESSED);
+  uint32_t index = 0;
+  for (auto _ : st) {
+    const uint32_t i = index++ & 0x7fffffff;
+    data[33] = static_cast<uint8_t>(i >> 24);
+    data[34] = static_cast<uint8_t>(i >> 16);
+    data[35] = static_cast<uint8_t>(i >> 8);
+    data[36] = static_cast<uint8_t>(i);
+    Hmac512(data, sizeof data, I);
+    std::memcpy(child, kPriv, 32);
+    secp256k1_ec_seckey_tweak_add(K1(), child, I);
+    secp256k1_pubkey cpk;
+    secp256k1_ec_pubkey_create(K1(), &cpk, child);
+    size_t len = 33;
+    secp256k1_ec_pubkey_serialize(K1(), pub, &len, &cpk, SECP256K1_EC_COMPRESSED);
+    benchmark::DoNotOptimize(pub);
+  }
+}
+
+void K1PubChild(benchmark::State& st) {
+  uint8_t data[37], I[64], pub[33];
+  secp256k1_pubkey pk;
+  secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
+  size_t pl = 33;
+  secp256k1_ec_pubkey_serialize(K1(), data, &pl, &pk, SECP256K1_EC_COMPRESSED);
+  uint32_t index = 0;
+  for (auto _ : st) {
+    const uint32_t i = index++ & 0x7fffffff;
+    data[33] = static_cast<uint8_t>(i >> 24);
+    data[34] = static_cast<uint8_t>(i >> 16);
+    data[35] = static_cast<uint8_t>(i >> 8);
+    data[36] = static_cast<uint8_t>(i);
+    Hmac512(data, sizeof data, I);
+    secp256k1_pubkey cpk;
+    secp256k1_ec_pubkey_parse(K1(), &cpk, data, 33);
+    secp256k1_ec_pubkey_tweak_add(K1(), &cpk, I);
+    size_t len = 33;
+    secp256k1_ec_pubkey_serialize(K1(), pub, &len, &cpk, SECP256K1_EC_COMPRESSED);
+    benchmark::DoNotOptimize(pub);
+  }
+}
+
+// The shared point compressed, as ours returns it.
+int CompressedPoint(unsigned char* out, const unsigned char* x, const unsigned char* y, void*) {
+  out[0] = static_cast<unsigned char>(0x02 | (y[31] & 1));
+  std::memcpy(out + 1, x, 32);
+  return 1;
+}
+
+void K1Ecdh(benchmark::State& st) {
+  uint8_t peer[33], out[33], priv[32];
+  secp256k1_pubkey pk;
+  secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
+  size_t pl = 33;
+  secp256k1_ec_pubkey_serialize(K1(), peer, &pl, &pk, SECP256K1_EC_COMPRESSED);
+  std::memcpy(priv, kPriv, 32);
+  priv[0] ^= 0x55;
+  for (auto _ : st) {
+    secp256k1_pubkey p;
+    secp256k1_ec_pubkey_parse(K1(), &p, peer, 33);
+    secp256k1_ecdh(K1(), out, &p, priv, CompressedPoint, nullptr);
+    benchmark::DoNotOptimize(out);
+  }
 }
 
 EC_KEY* P256Key() {
@@ -144,7 +292,7 @@ void OsslSign(benchmark::State& st) {
   EC_KEY* key = P256Key();
   uint8_t hash[32] = {7};
   for (auto _ : st) {
-    NextHash(hash);
+    Next(hash);
     ECDSA_SIG* sig = ECDSA_do_sign(hash, 32, key);
     benchmark::DoNotOptimize(sig);
     ECDSA_SIG_free(sig);
@@ -152,40 +300,50 @@ void OsslSign(benchmark::State& st) {
   EC_KEY_free(key);
 }
 
+// Decoding of the compressed key included, as ours.
 void OsslVerify(benchmark::State& st) {
   EC_KEY* key = P256Key();
-  uint8_t hash[32] = {9};
+  uint8_t hash[32] = {9}, pub[33];
+  const EC_GROUP* g = EC_KEY_get0_group(key);
+  EC_POINT_point2oct(g, EC_KEY_get0_public_key(key), POINT_CONVERSION_COMPRESSED, pub, 33, nullptr);
   ECDSA_SIG* sig = ECDSA_do_sign(hash, 32, key);
+  EC_KEY* vk = EC_KEY_new_by_curve_name(NID_X9_62_prime256v1);
+  EC_POINT* Q = EC_POINT_new(g);
   for (auto _ : st) {
-    if (ECDSA_do_verify(hash, 32, sig, key) != 1) st.SkipWithError("verify");
+    EC_POINT_oct2point(g, Q, pub, 33, nullptr);
+    EC_KEY_set_public_key(vk, Q);
+    if (ECDSA_do_verify(hash, 32, sig, vk) != 1) st.SkipWithError("verify");
   }
+  EC_POINT_free(Q);
+  EC_KEY_free(vk);
   ECDSA_SIG_free(sig);
   EC_KEY_free(key);
 }
 
-const uint8_t kMsg[64] = {1, 2, 3, 4, 5};
-
-void OursEdSign(benchmark::State& st) {
-  uint8_t sig[64];
+void OsslPub(benchmark::State& st) {
+  EC_GROUP* g = EC_GROUP_new_by_curve_name(NID_X9_62_prime256v1);
+  EC_POINT* Q = EC_POINT_new(g);
+  uint8_t priv[32], out[33];
+  std::memcpy(priv, kPriv, 32);
+  BIGNUM* d = BN_new();
   for (auto _ : st) {
-    if (rfc8032_ed25519_sign(kPriv, 32, kMsg, sizeof kMsg, nullptr, 0, 0, sig) != 0) st.SkipWithError("sign");
-    benchmark::DoNotOptimize(sig);
+    Next(priv);
+    BN_bin2bn(priv, 32, d);
+    EC_POINT_mul(g, Q, d, nullptr, nullptr, nullptr);
+    EC_POINT_point2oct(g, Q, POINT_CONVERSION_COMPRESSED, out, 33, nullptr);
+    benchmark::DoNotOptimize(out);
   }
+  BN_free(d);
+  EC_POINT_free(Q);
+  EC_GROUP_free(g);
 }
 
-void OursEdVerify(benchmark::State& st) {
-  uint8_t sig[64], pub[32];
-  NXVT_Ed25519_GetPub(kPriv, pub);
-  rfc8032_ed25519_sign(kPriv, 32, kMsg, sizeof kMsg, nullptr, 0, 0, sig);
-  for (auto _ : st) {
-    if (rfc8032_ed25519_verify(sig, 64, pub, 32, kMsg, sizeof kMsg, nullptr, 0, 0) != 0) st.SkipWithError("verify");
-  }
-}
-
+// The export receives only the 32-byte secret: the reference derives the
+// key pair from the seed and signs.
 void SodiumSign(benchmark::State& st) {
   uint8_t pk[32], sk[64], sig[64];
-  crypto_sign_seed_keypair(pk, sk, kPriv);
   for (auto _ : st) {
+    crypto_sign_seed_keypair(pk, sk, kPriv);
     crypto_sign_detached(sig, nullptr, kMsg, sizeof kMsg, sk);
     benchmark::DoNotOptimize(sig);
   }
@@ -200,47 +358,87 @@ void SodiumVerify(benchmark::State& st) {
   }
 }
 
-// Keeps the per-iteration time of every run for the ratio table.
+void SodiumPub(benchmark::State& st) {
+  uint8_t priv[32], pk[32], sk[64];
+  std::memcpy(priv, kPriv, 32);
+  for (auto _ : st) {
+    Next(priv);
+    crypto_sign_seed_keypair(pk, sk, priv);
+    benchmark::DoNotOptimize(pk);
+  }
+}
+
+// Keeps the CPU time per call of every repetition for the closing table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      if (r.iterations > 0) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
+        times_[r.run_name.function_name].push_back(r.GetAdjustedCPUTime());
     }
     ConsoleReporter::ReportRuns(runs);
   }
-  void PrintRatios() const {
-    std::printf("\n%-18s %14s %14s %8s\n", "operation", "ours (us)", "ref (us)", "ratio");
-    for (const char* op : {"secp256k1_sign", "secp256k1_verify", "secp256k1_pubkey", "p256_sign", "p256_verify",
-                           "ed25519_sign", "ed25519_verify"}) {
-      const auto a = times_.find(std::string(op) + "/ours"), b = times_.find(std::string(op) + "/ref");
+  void PrintRatios() {
+    std::printf("\nCPU time per call, median of the repetitions (lowest..highest)\n");
+    std::printf("%-20s %26s %26s %7s\n", "operation", "ours (us)", "ref (us)", "ratio");
+    for (const char* op : kOps) {
+      auto a = times_.find(std::string(op) + "/ours"), b = times_.find(std::string(op) + "/ref");
       if (a == times_.end() || b == times_.end()) continue;
-      std::printf("%-18s %14.1f %14.1f %8.2f\n", op, a->second, b->second, a->second / b->second);
+      const double ma = Median(a->second), mb = Median(b->second);
+      char ours[64], ref[64];
+      std::snprintf(ours, sizeof ours, "%.1f (%.1f..%.1f)", ma, Lo(a->second), Hi(a->second));
+      std::snprintf(ref, sizeof ref, "%.1f (%.1f..%.1f)", mb, Lo(b->second), Hi(b->second));
+      std::printf("%-20s %26s %26s %7.2f\n", op, ours, ref, ma / mb);
     }
   }
+  static constexpr const char* kOps[] = {"secp256k1_sign", "secp256k1_verify", "secp256k1_pubkey",
+                                         "p256_sign",      "p256_verify",      "p256_pubkey",
+                                         "ed25519_sign",   "ed25519_verify",   "ed25519_keypair",
+                                         "bip32_priv_child", "bip32_pub_child", "secp256k1_ecdh"};
 
  private:
-  std::map<std::string, double> times_;
+  static double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  }
+  static double Lo(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+  static double Hi(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
+  std::map<std::string, std::vector<double>> times_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (sodium_init() < 0) return 1;
-  benchmark::RegisterBenchmark("secp256k1_sign/ours", OursSign, 0u)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("secp256k1_sign/ref", K1Sign)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("secp256k1_verify/ours", OursVerify, 0u)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("secp256k1_verify/ref", K1Verify)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("secp256k1_pubkey/ours", OursPub)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("secp256k1_pubkey/ref", K1Pub)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("p256_sign/ours", OursSign, 1u)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("p256_sign/ref", OsslSign)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("p256_verify/ours", OursVerify, 1u)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("p256_verify/ref", OsslVerify)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("ed25519_sign/ours", OursEdSign)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("ed25519_sign/ref", SodiumSign)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("ed25519_verify/ours", OursEdVerify)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("ed25519_verify/ref", SodiumVerify)->Unit(benchmark::kMicrosecond);
+  struct Row {
+    const char* name;
+    void (*ours)(benchmark::State&);
+    void (*ref)(benchmark::State&);
+  };
+  const Row rows[] = {
+      {"secp256k1_sign", [](benchmark::State& s) { OursSign(s, 0); }, K1Sign},
+      {"secp256k1_verify", [](benchmark::State& s) { OursVerify(s, 0); }, K1Verify},
+      {"secp256k1_pubkey", [](benchmark::State& s) { OursPub(s, 0); }, K1Pub},
+      {"p256_sign", [](benchmark::State& s) { OursSign(s, 1); }, OsslSign},
+      {"p256_verify", [](benchmark::State& s) { OursVerify(s, 1); }, OsslVerify},
+      {"p256_pubkey", [](benchmark::State& s) { OursPub(s, 1); }, OsslPub},
+      {"ed25519_sign", OursEdSign, SodiumSign},
+      {"ed25519_verify", OursEdVerify, SodiumVerify},
+      {"ed25519_keypair", OursEdPub, SodiumPub},
+      {"bip32_priv_child", OursPrivChild, K1PrivChild},
+      {"bip32_pub_child", OursPubChild, K1PubChild},
+      {"secp256k1_ecdh", OursEcdh, K1Ecdh},
+  };
+  for (const Row& r : rows) {
+    // Ours and the reference alternate, so a change of machine load hits both.
+    benchmark::RegisterBenchmark((std::string(r.name) + "/ours").c_str(), r.ours)
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(5);
+    benchmark::RegisterBenchmark((std::string(r.name) + "/ref").c_str(), r.ref)
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(5);
+  }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
