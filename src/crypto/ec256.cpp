@@ -729,6 +729,38 @@ void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* 
   O::ToPoint(out, acc);
 }
 
+template <class C>
+bool DecompressT(const Ec256Curve& c, uint8_t yOut[32], const uint8_t xIn[32], uint32_t parity) {
+  using F = typename C::F;
+  Fe x, rhs, t, y, yy;
+  LoadBE(t, xIn);
+  F::ToRepr(x, t);
+  F::Sqr(rhs, x);
+  F::Mul(rhs, rhs, x);
+  if constexpr (C::kAMinus3) {
+    Ops<C>::MulA(t, x);
+    F::Add(rhs, rhs, t);
+  }
+  F::Add(rhs, rhs, c.b);
+  if (IsZeroMask(rhs)) return false;
+  // p = 3 mod 4 on both curves: a root is rhs^((p + 1) / 4).
+  // (p + 1) / 4 = floor(p / 4) + 1, as p = 3 mod 4.
+  const Fe& m = F::kMod;
+  Fe e = {{(m.v[0] >> 2) | (m.v[1] << 62), (m.v[1] >> 2) | (m.v[2] << 62), (m.v[2] >> 2) | (m.v[3] << 62),
+           m.v[3] >> 2}};
+  for (int i = 0; i < 4 && ++e.v[i] == 0; ++i) {
+  }
+  PowPublic<F>(y, rhs, e);
+  F::Sqr(yy, y);
+  for (int i = 0; i < 4; ++i) {
+    if (yy.v[i] != rhs.v[i]) return false;
+  }
+  F::FromRepr(y, y);
+  if ((y.v[0] & 1) != (parity & 1)) SubMod(y, kZeroFe, y, m);
+  StoreBE(yOut, y);
+  return true;
+}
+
 // Scalars modulo n in the curve's Montgomery ring.
 template <class C>
 struct ScalarOps {
@@ -901,4 +933,8 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
   } else {
     MulGenAddVartimeT<K1>(*c, out, a, b, px, py);
   }
+}
+
+bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity) {
+  return c->p256 ? DecompressT<P256>(*c, y, x, parity) : DecompressT<K1>(*c, y, x, parity);
 }

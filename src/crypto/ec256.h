@@ -66,4 +66,9 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]);
 
+// y = the square root of x^3 + ax + b with the given parity (bit 0), for
+// x below p. False when x^3 + ax + b is zero or not a square. Public data
+// only (key decoding).
+bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity);
+
 #endif

@@ -583,6 +583,14 @@ int32_t NXVT_EC_Point_YParity(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve
 int32_t NXVT_EC_Point_Decompress(NXVT_EC_POINT* P, uint32_t parity, const NXVT_EC_CURVE* curve) {
   if (!PointOk(P) || !CurveReady(curve)) return -1;
   if (!BelowP(P->X, curve)) return -1;
+  if (const Ec256Curve* c = Ec256_Of(curve)) {
+    uint8_t x[32], y[32];
+    if (NXVT_BN_ToFixedBytes(x, 32, P->X) != 0 || !Ec256_DecompressVartime(c, y, x, parity)) return -1;
+    NXVT_BN_FromBytes(P->Y, y, 32);
+    NXVT_BN_Normalize(P->Y);
+    SetWord(P->Z, 1);
+    return 0;
+  }
   Field f(curve);
   NXVT_BN t, u, y;
   ScopedWipe wipeY(y);
