@@ -51,13 +51,14 @@ void Sha512Init(NXVT_DIGEST_CTX* ctx) {
 // is the a ^ b of the round before.
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, j, expand)                                     \
   do {                                                                                     \
-    /* S1(e) is the long path: everything else is summed while it runs. */                \
-    const uint64_t t1 = ((h + kK[i + (j)] + w[j]) + (((f ^ g) & e) ^ g)) + S1(e);         \
+    /* S1(e) is the long path: the rest of the new e and a is summed while it runs. */    \
+    const uint64_t t1 = (h + kK[i + (j)] + w[j]) + (((f ^ g) & e) ^ g);                   \
+    const uint64_t e1 = S1(e);                                                             \
     const uint64_t ab = a ^ b;                                                             \
     const uint64_t t2 = S0(a) + (b ^ (ab & bc));                                           \
     bc = ab;                                                                               \
-    d += t1;                                                                               \
-    h = t1 + t2;                                                                           \
+    d = (d + t1) + e1;                                                                     \
+    h = (t1 + t2) + e1;                                                                    \
     if (expand) w[j] += s1(w[((j) + 14) & 15]) + w[((j) + 9) & 15] + s0(w[((j) + 1) & 15]); \
   } while (0)
 
@@ -114,14 +115,18 @@ NXVT_SHA512_AVX2 inline __m128i SmallSigma1(__m128i x) {
   return _mm_xor_si128(_mm_xor_si128(Rotr2(x, 19), Rotr2(x, 61)), _mm_srli_epi64(x, 6));
 }
 
-#define SHA512_VROUND(a, b, c, d, e, f, g, h, j)                                      \
-  do {                                                                               \
-    const uint64_t t1 = ((h + wk[j]) + (((f ^ g) & e) ^ g)) + S1(e);                 \
-    const uint64_t ab = a ^ b;                                                       \
-    const uint64_t t2 = S0(a) + (b ^ (ab & bc));                                     \
-    bc = ab;                                                                         \
-    d += t1;                                                                         \
-    h = t1 + t2;                                                                     \
+// S1(e) is the long path of a round: the rest of the new e (d + h + W + K +
+// Ch) and of the new a is summed while it runs, so each ends one addition
+// after S1.
+#define SHA512_VROUND(a, b, c, d, e, f, g, h, j)                 \
+  do {                                                          \
+    const uint64_t t1 = (h + wk[j]) + (((f ^ g) & e) ^ g);      \
+    const uint64_t s1 = S1(e);                                  \
+    const uint64_t ab = a ^ b;                                  \
+    const uint64_t t2 = S0(a) + (b ^ (ab & bc));                \
+    bc = ab;                                                    \
+    d = (d + t1) + s1;                                          \
+    h = (t1 + t2) + s1;                                         \
   } while (0)
 
 // Rounds i + 2k and i + 2k + 1, then the pair x[k] moves sixteen words on.
