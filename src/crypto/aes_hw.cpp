@@ -36,7 +36,7 @@ NXVT_AESNI_TARGET inline __m128i Enc1(__m128i b, const RoundKeys<R>& rk) {
   return _mm_aesenclast_si128(b, rk[R]);
 }
 
-// The inverse-cipher keys are stored in increasing order: dk[Nr] first.
+// The inverse-cipher keys are stored dk[0] first and used from dk[Nr] down.
 template <int R>
 NXVT_AESNI_TARGET inline __m128i Dec1(__m128i b, const RoundKeys<R>& dk) {
   b = _mm_xor_si128(b, dk[R]);
