@@ -71,7 +71,7 @@ int GenTx_AMO(Json::Value& args) {
     AddErrTrail("GenTx_AMO", 1231, 1000, "txinfo.wallet.pri is not exist !!");
     return 1;
   }
-  const Json::Value info = txinfo;
+  const Json::Value& info = txinfo;
   Json::Value signinfos;
   if (PrepareSignInfos("GenTx_AMO", info, 1240, 1246, signinfos) != 0) return 1;
   if (GenerateAMOSignature(info, signinfos) != 0) {
@@ -87,7 +87,7 @@ int GenUnsignedTx_AMO(Json::Value& args) {
     AddErrTrail("GenUnsignedTx_AMO", 1273, 1000, "txinfo is invalid(data) !!");
     return 1;
   }
-  const Json::Value info = args["txinfo"];
+  const Json::Value& info = args["txinfo"];
   Json::Value signinfos;
   if (PrepareSignInfos("GenUnsignedTx_AMO", info, 1282, 1288, signinfos) != 0) return 1;
   // An outside P-256 signer signs "signaturehash"; an Ed25519 signer signs
@@ -95,12 +95,18 @@ int GenUnsignedTx_AMO(Json::Value& args) {
   uint32_t algo = 0;
   GetAlgoInfo(GetJsonStr(info["wallet"]["algo"], "algo"), algo, nullptr, nullptr);
   if (algo != kAlgoEd25519) signinfos[0].removeMember("unsignedtx");
+  // The description travels to the second step inside the reply (a private
+  // key sent along with it too, so the copies are wiped).
+  std::string text = WriteJson(info, "");
   std::string encoded;
-  if (EncodeBase64(WriteJson(info, ""), encoded) != 0) {
+  const int rc = EncodeBase64(text, encoded);
+  WipeString(text);
+  if (rc != 0) {
     AddErrTrail("GenUnsignedTx_AMO", 1299, 1000, "BCMGenBase64Encode Error");
     return 1;
   }
   args["unsignedtxinfo"] = encoded;
+  WipeString(encoded);
   args["signinfos"] = signinfos;
   return 0;
 }
@@ -116,13 +122,17 @@ int GenSignedTx_AMO(Json::Value& args) {
   std::string decoded(2 * encoded.size() + 1, '\0');
   uint32_t len = static_cast<uint32_t>(decoded.size());
   if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &len) != 0) {
+    WipeString(decoded);
     AddErrTrail("GenSignedTx_AMO", 1322, 1000, "BCMGenBase64Decode Error");
     return 1;
   }
   decoded.resize(len);
   decoded.resize(std::min(decoded.size(), decoded.find('\0')));
   Json::Value info;
-  if (!ParseJson(decoded, info)) {
+  ScopedJsonWipe wipeInfo(info);
+  const bool parsed = ParseJson(decoded, info);
+  WipeString(decoded);
+  if (!parsed) {
     AddErrTrail("GenSignedTx_AMO", 1330, 1000, "json format error(unsignedtx)");
     return 1;
   }

@@ -50,8 +50,7 @@ Bytes HexMember(const Json::Value& entry, const char* key) { return ArgHexToByte
 
 }  // namespace
 
-int GenerateAMOUnsignedTx(Json::Value txinfo, const Bytes& pub, uint32_t algo, std::string& body) {
-  const Json::Value& info = std::as_const(txinfo);
+int GenerateAMOUnsignedTx(const Json::Value& info, const Bytes& pub, uint32_t algo, std::string& body) {
   std::string sender;
   if (GenerateAddrAMO(algo, pub, sender) != 0) {
     AddErrTrail("GenerateAMOUnsignedTx", 840, 1000, "ToDo Add Detail Error Message!!");
@@ -89,8 +88,8 @@ int GenerateAMOSignatrueHash(const std::string& body, Bytes& digest) {
   return 0;
 }
 
-int GenerateAMOSignInfos(Json::Value txinfo, Json::Value& signinfos) {
-  const Json::Value& wallet = std::as_const(txinfo)["wallet"];
+int GenerateAMOSignInfos(const Json::Value& txinfo, Json::Value& signinfos) {
+  const Json::Value& wallet = txinfo["wallet"];
   uint32_t algo = 0;
   Bytes pub;
   if (!wallet.isObject() || GetSignerPub(wallet, algo, pub, GetAlgoInfo) != 0 ||
@@ -118,10 +117,10 @@ int GenerateAMOSignInfos(Json::Value txinfo, Json::Value& signinfos) {
   return 0;
 }
 
-int GenerateAMOSignature(Json::Value txinfo, Json::Value& signinfos) {
+int GenerateAMOSignature(const Json::Value& txinfo, Json::Value& signinfos) {
   uint32_t algo = 0;
   Bytes pri;
-  if (GetSignerPri(std::as_const(txinfo)["wallet"], algo, pri, GetAlgoInfo) != 0) {
+  if (GetSignerPri(txinfo["wallet"], algo, pri, GetAlgoInfo) != 0) {
     AddErrTrail("GenerateAMOSignature", 1076, 1000, "GetSignerPri Error !!");
     return 1;
   }

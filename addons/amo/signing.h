@@ -18,12 +18,12 @@
 
 namespace amo {
 
-int GenerateAMOUnsignedTx(Json::Value txinfo, const Bytes& pub, uint32_t algo, std::string& body);
+int GenerateAMOUnsignedTx(const Json::Value& txinfo, const Bytes& pub, uint32_t algo, std::string& body);
 int GenerateAMOSignatrueHash(const std::string& body, Bytes& digest);
 // Element 0 of `signinfos` becomes the signing data with an empty signature.
-int GenerateAMOSignInfos(Json::Value txinfo, Json::Value& signinfos);
+int GenerateAMOSignInfos(const Json::Value& txinfo, Json::Value& signinfos);
 // Signs element 0 with the wallet's private key and fills its "signature".
-int GenerateAMOSignature(Json::Value txinfo, Json::Value& signinfos);
+int GenerateAMOSignature(const Json::Value& txinfo, Json::Value& signinfos);
 // Checks element 0 against the description and its signature against the
 // wallet's key, then writes the Base64 of the signed text.
 int GenerateAMOSignedTx(const Json::Value& txinfo, const Bytes& body, const Json::Value& signinfos,

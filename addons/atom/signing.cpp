@@ -129,7 +129,7 @@ int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std
 
 int GenTx2_ATOM(Json::Value& args) {
   constexpr char kName[] = "GenTx2_ATOM";
-  const Json::Value txinfo = args["txinfo"];
+  const Json::Value& txinfo = args["txinfo"];
   if (!txinfo.isObject()) return Fail(kName, 1181, "object is not exist(txinfo)");
   if (!txinfo["chainid"].isString() || !txinfo["fee"].isObject() || !txinfo["msgs"].isArray())
     return Fail(kName, 1188, "txinfo{chainid,memo,fee{},msgs[]} is not support format");

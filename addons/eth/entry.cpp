@@ -118,6 +118,7 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   }
   decoded.resize(std::min<size_t>(decodedLen, decoded.find('\0')));
   Json::Value description;
+  ScopedJsonWipe wipeDescription(description);
   const bool parsed = ParseJson(decoded, description);
   WipeString(decoded);
   if (!parsed) return Refuse(kFunction, 628, "json format error(unsignedtx)");
