@@ -8,13 +8,13 @@
 
 #include "address.h"
 #include "command/text/text.h"
+#include "common/base64_text.h"
 #include "common/entry.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/signer.h"
 #include "signing.h"
 #include "entry.h"
-#include "tolvaris/bcm_codec.h"
 
 namespace amo {
 
@@ -119,15 +119,11 @@ int GenSignedTx_AMO(Json::Value& args) {
   }
   const Json::Value& txinfo = args["txinfo"];
   const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded(2 * encoded.size() + 1, '\0');
-  uint32_t len = static_cast<uint32_t>(decoded.size());
-  if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &len) != 0) {
-    WipeString(decoded);
+  std::string decoded;
+  if (DecodeBase64Text(encoded, decoded) != 0) {
     AddErrTrail("GenSignedTx_AMO", 1322, 1000, "BCMGenBase64Decode Error");
     return 1;
   }
-  decoded.resize(len);
-  decoded.resize(std::min(decoded.size(), decoded.find('\0')));
   Json::Value info;
   ScopedJsonWipe wipeInfo(info);
   const bool parsed = ParseJson(decoded, info);

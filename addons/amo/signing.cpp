@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/base64_text.h"
 #include "common/error_chain.h"
 #include "common/hashing.h"
 #include "common/json_io.h"
 #include "common/signer.h"
 #include "payload.h"
 #include "command/text/text.h"
-#include "tolvaris/bcm_codec.h"
 #include "tolvaris/bcm_sign.h"
 
 namespace amo {
@@ -234,18 +234,6 @@ int GenerateAMOSignedTx(const Json::Value& txinfo, const Bytes& body, const Json
     AddErrTrail("GenerateAMOSignedTx", 1212, 1000, "BCMGenBase64Encode Error");
     return 1;
   }
-  return 0;
-}
-
-int EncodeBase64(const std::string& text, std::string& out) {
-  // 3 * n + 1 covers the core's 4 * n / 3 + 4 for every text of two bytes
-  // or more, which every description and signed text is.
-  std::string buf(3 * text.size() + 1, '\0');
-  uint32_t len = static_cast<uint32_t>(buf.size());
-  if (BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()),
-                         buf.data(), &len) != 0)
-    return 1;
-  out.assign(buf.data(), len);
   return 0;
 }
 

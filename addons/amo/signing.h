@@ -29,9 +29,6 @@ int GenerateAMOSignature(const Json::Value& txinfo, Json::Value& signinfos);
 int GenerateAMOSignedTx(const Json::Value& txinfo, const Bytes& body, const Json::Value& signinfos,
                         std::string& tx);
 
-// Standard Base64 of a text through the core; 0 or 1.
-int EncodeBase64(const std::string& text, std::string& out);
-
 }  // namespace amo
 
 #endif

@@ -1,11 +1,11 @@
 #include "atom/signing.h"
 
 #include "command/text/text.h"
+#include "common/base64_text.h"
 #include "common/error_chain.h"
 #include "common/hashing.h"
 #include "common/json_io.h"
 #include "common/signer.h"
-#include "tolvaris/bcm_codec.h"
 #include "tolvaris/bcm_sign.h"
 
 namespace {
@@ -23,14 +23,6 @@ struct KeyWipe {
 int Fail(const char* function, uint32_t line, const std::string& message) {
   AddErrTrail(function, line, 1000, message);
   return 1;
-}
-
-bool Base64(const Bytes& in, std::string& out) {
-  out.assign(in.size() * 4 / 3 + 4, '\0');
-  uint32_t len = static_cast<uint32_t>(out.size());
-  if (BCMGenBase64Encode(in.data(), static_cast<uint32_t>(in.size()), out.data(), &len) != 0) return false;
-  out.resize(len);
-  return true;
 }
 
 // R and S of a low-S secp256k1 signature over SHA-256 of the bytes, 32 bytes
@@ -103,7 +95,8 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
   if (line == 364) return Fail(kName, line, "signature does not verify !!");
   if (line != 0) return Fail(kName, line, kUnknown);
   std::string pub64, sig64;
-  if (!Base64(pub, pub64) || !Base64(sig, sig64)) return Fail(kName, 370, kUnknown);
+  if (EncodeBase64(pub.data(), pub.size(), pub64) != 0 || EncodeBase64(sig.data(), sig.size(), sig64) != 0)
+    return Fail(kName, 370, kUnknown);
   const char* type = algo == kEd25519 ? "tendermint/PubKeyEd25519" : "tendermint/PubKeySecp256k1";
   out = AminoValue::Object()
             .Add("pub_key",

@@ -1,10 +1,10 @@
 // RunModule_ETH and its five actions. The coin tag is the request's
 // top-level "coin" (else the add-on name): "etc" signs for chain 61, or 62
 // on network "test"; every other tag signs without a chain id.
-#include <algorithm>
 #include <string>
 
 #include "command/text/text.h"
+#include "common/base64_text.h"
 #include "common/bytes.h"
 #include "common/entry.h"
 #include "common/json_io.h"
@@ -13,7 +13,6 @@
 #include "eth/refusal.h"
 #include "eth/signing.h"
 #include "eth/transaction.h"
-#include "tolvaris/bcm_codec.h"
 #include "tolvaris/bcm_core.h"
 
 namespace {
@@ -87,16 +86,10 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
   std::string text = WriteJson(txinfo, "");
-  std::string encoded(3 * text.size() + 1 + 4, '\0');
-  uint32_t encodedLen = static_cast<uint32_t>(encoded.size());
-  const int rc = BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()),
-                                    static_cast<uint32_t>(text.size()), encoded.data(), &encodedLen);
+  std::string encoded;
+  const int rc = EncodeBase64(text, encoded);
   WipeString(text);
-  if (rc != 0) {
-    WipeString(encoded);
-    return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
-  }
-  encoded.resize(encodedLen);
+  if (rc != 0) return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
   args["unsignedtxinfo"] = encoded;
   WipeString(encoded);
   args["signinfos"] = signInfos;
@@ -110,13 +103,8 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
     return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
   const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded(2 * encoded.size() + 1, '\0');
-  uint32_t decodedLen = static_cast<uint32_t>(decoded.size());
-  if (BCMGenBase64Decode(encoded.c_str(), reinterpret_cast<unsigned char*>(decoded.data()), &decodedLen) != 0) {
-    WipeString(decoded);
-    return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
-  }
-  decoded.resize(std::min<size_t>(decodedLen, decoded.find('\0')));
+  std::string decoded;
+  if (DecodeBase64Text(encoded, decoded) != 0) return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
   Json::Value description;
   ScopedJsonWipe wipeDescription(description);
   const bool parsed = ParseJson(decoded, description);
