@@ -51,11 +51,6 @@ AminoValue Message(const char* type, AminoValue value) {
   return AminoValue::Object().Add("type", AminoValue::Text(type)).Add("value", std::move(value));
 }
 
-int Fail(const char* function, uint32_t line, const std::string& message) {
-  AddErrTrail(function, line, 1000, message);
-  return 1;
-}
-
 }  // namespace
 
 std::string AtomAccountKey(const std::string& address) {
@@ -76,10 +71,10 @@ int MakeMsgSend(const Json::Value& msg, AminoValue& out, std::string& signer) {
   constexpr char kName[] = "MakeMsgSend";
   const Json::Value& wallet = msg["wallet"];
   const Json::Value& value = msg["value"];
-  if (!IsSignerWallet(wallet)) return Fail(kName, 418, kWalletMessage);
+  if (!IsSignerWallet(wallet)) return Refuse(kName, 418, kWalletMessage);
   if (!IsOneCoinList(value["amount"]) || !value["to_address"].isString())
-    return Fail(kName, 426, "value[amount[{}],to_address] is not support !!");
-  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Fail(kName, 440, "GetSignerAddr Error !!");
+    return Refuse(kName, 426, "value[amount[{}],to_address] is not support !!");
+  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Refuse(kName, 440, "GetSignerAddr Error !!");
   out = Message("cosmos-sdk/MsgSend", AminoValue::Object()
                                           .Add("amount", AminoValue::Array().Push(Coin(value["amount"][0])))
                                           .Add("from_address", AminoValue::Text(signer))
@@ -92,23 +87,23 @@ int MakeMsgCreateValitator(const Json::Value& msg, AminoValue& out, std::string&
   const Json::Value& wallet = msg["wallet"];
   const Json::Value& value = msg["value"];
   if (!IsSignerWallet(wallet) || !wallet["valconspub"].isString())
-    return Fail(kName, 555, "wallet[pri,seq,accum,valconspub] is not support !!");
+    return Refuse(kName, 555, "wallet[pri,seq,accum,valconspub] is not support !!");
   if (!value["commission"].isObject() || !value["description"].isObject() || !value["min_self_delegation"].isString() ||
       !value["value"].isObject())
-    return Fail(kName, 563, "value[commission{},description{},min_self_delegation,value{}] is not support !!");
+    return Refuse(kName, 563, "value[commission{},description{},min_self_delegation,value{}] is not support !!");
   const Json::Value& commission = value["commission"];
   if (!HasStrings(commission, {"max_change_rate", "max_rate", "rate"}))
-    return Fail(kName, 570, "commission{max_change_rate,max_rate,rate} is not support !!");
-  if (!IsDescription(value["description"])) return Fail(kName, 578, kDescriptionMessage);
+    return Refuse(kName, 570, "commission{max_change_rate,max_rate,rate} is not support !!");
+  if (!IsDescription(value["description"])) return Refuse(kName, 578, kDescriptionMessage);
   if (!HasStrings(value["value"], {"amount", "denom"}))
-    return Fail(kName, 585, "value{amount,denom} is not support !!");
-  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Fail(kName, 594, "GetSignerAddr(wallet) Error !! ");
+    return Refuse(kName, 585, "value{amount,denom} is not support !!");
+  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Refuse(kName, 594, "GetSignerAddr(wallet) Error !! ");
   std::string valoper;
-  if (GetSignerAddr(wallet, "cosmosvaloper1", valoper) != 0) return Fail(kName, 600, "GetSignerAddr(stake) Error !! ");
+  if (GetSignerAddr(wallet, "cosmosvaloper1", valoper) != 0) return Refuse(kName, 600, "GetSignerAddr(stake) Error !! ");
   std::string conspub;
   if (GenerateATOMPubEncode(3, "cosmosvalconspub1",
                             ArgHexToBytes("valconspub", GetJsonStr(wallet["valconspub"], "valconspub")), conspub) != 0)
-    return Fail(kName, 606, "GenerateATOMPubEncode(stake) Error !! ");
+    return Refuse(kName, 606, "GenerateATOMPubEncode(stake) Error !! ");
   out = Message("cosmos-sdk/MsgCreateValidator",
                 AminoValue::Object()
                     .Add("commission", AminoValue::Object()
@@ -128,12 +123,12 @@ int MakeMsgEditValidator(const Json::Value& msg, AminoValue& out, std::string& s
   constexpr char kName[] = "MakeMsgEditValidator";
   const Json::Value& wallet = msg["wallet"];
   const Json::Value& value = msg["value"];
-  if (!IsSignerWallet(wallet)) return Fail(kName, 645, kWalletMessage);
+  if (!IsSignerWallet(wallet)) return Refuse(kName, 645, kWalletMessage);
   if (!value["commission_rate"].isString() || !value["description"].isObject() ||
       !value["min_self_delegation"].isString())
-    return Fail(kName, 652, "value[commission_rate,description{},min_self_delegation] is not support !!");
-  if (!IsDescription(value["description"])) return Fail(kName, 660, kDescriptionMessage);
-  if (GetSignerAddr(wallet, "cosmosvaloper1", signer) != 0) return Fail(kName, 667, "GetSignerAddr Error !!");
+    return Refuse(kName, 652, "value[commission_rate,description{},min_self_delegation] is not support !!");
+  if (!IsDescription(value["description"])) return Refuse(kName, 660, kDescriptionMessage);
+  if (GetSignerAddr(wallet, "cosmosvaloper1", signer) != 0) return Refuse(kName, 667, "GetSignerAddr Error !!");
   // "Description" with a capital D is the key this chain generation reads.
   out = Message("cosmos-sdk/MsgEditValidator", AminoValue::Object()
                                                    .Add("address", AminoValue::Text(signer))
@@ -197,12 +192,12 @@ const StakeMessage kWithdraw{"MakeMsgWithdrawDelegationReward",
 int MakeStakeMessage(const StakeMessage& m, const Json::Value& msg, AminoValue& out, std::string& signer) {
   const Json::Value& wallet = msg["wallet"];
   const Json::Value& value = msg["value"];
-  if (!IsSignerWallet(wallet)) return Fail(m.name, m.walletLine, kWalletMessage);
+  if (!IsSignerWallet(wallet)) return Refuse(m.name, m.walletLine, kWalletMessage);
   bool hasValidators = true;
   for (const char* k : m.validators) hasValidators = hasValidators && (k == nullptr || value[k].isString());
-  if (!value["amount"].isObject() || !hasValidators) return Fail(m.name, m.valueLine, m.valueMessage);
-  if (!HasStrings(value["amount"], {"amount", "denom"})) return Fail(m.name, m.amountLine, kAmountMessage);
-  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Fail(m.name, m.addressLine, "GetSignerAddr Error !!");
+  if (!value["amount"].isObject() || !hasValidators) return Refuse(m.name, m.valueLine, m.valueMessage);
+  if (!HasStrings(value["amount"], {"amount", "denom"})) return Refuse(m.name, m.amountLine, kAmountMessage);
+  if (GetSignerAddr(wallet, "cosmos1", signer) != 0) return Refuse(m.name, m.addressLine, "GetSignerAddr Error !!");
   AminoValue body = AminoValue::Object();
   if (m.writesAmount) body.Add("amount", Coin(value["amount"]));
   body.Add("delegator_address", AminoValue::Text(signer));
@@ -233,20 +228,20 @@ int MakeMsgMultiMsgSend(const Json::Value& msg, size_t message, AminoValue& out,
   const Json::Value& value = msg["value"];
   const Json::Value& inputs = value["inputs"];
   const Json::Value& outputs = value["outputs"];
-  if (!inputs.isArray() || inputs.empty() || !outputs.isArray() || outputs.empty()) return Fail(kName, 465, kUnknown);
+  if (!inputs.isArray() || inputs.empty() || !outputs.isArray() || outputs.empty()) return Refuse(kName, 465, kUnknown);
   AminoValue ins = AminoValue::Array();
   for (Json::ArrayIndex k = 0; k < inputs.size(); ++k) {
     const Json::Value& input = inputs[k];
-    if (!input.isObject() || !input["coins"].isArray() || input["coins"].size() != 1) return Fail(kName, 480, kUnknown);
+    if (!input.isObject() || !input["coins"].isArray() || input["coins"].size() != 1) return Refuse(kName, 480, kUnknown);
     // Looked into without a type test: a wallet that is a text, a number or
     // an array fails the lookup itself (the entry's failed JSON operation).
     const Json::Value& wallet = input["wallet"];
     if (!wallet["pri"].isString() || !wallet["seq"].isString() || !wallet["accnum"].isString())
-      return Fail(kName, 487, kWalletMessage);
+      return Refuse(kName, 487, kWalletMessage);
     const Json::Value& coin = input["coins"][0];
-    if (!HasStrings(coin, {"amount", "denom"})) return Fail(kName, 494, kUnknown);
+    if (!HasStrings(coin, {"amount", "denom"})) return Refuse(kName, 494, kUnknown);
     std::string address;
-    if (GetSignerAddr(wallet, "cosmos1", address) != 0) return Fail(kName, 501, kUnknown);
+    if (GetSignerAddr(wallet, "cosmos1", address) != 0) return Refuse(kName, 501, kUnknown);
     AddAtomSigner(signers, address, message, k, true);
     ins.Push(AminoValue::Object()
                  .Add("address", AminoValue::Text(address))
@@ -257,9 +252,9 @@ int MakeMsgMultiMsgSend(const Json::Value& msg, size_t message, AminoValue& out,
     const Json::Value& output = outputs[k];
     if (!output.isObject() || !output["address"].isString() || !output["coins"].isArray() ||
         output["coins"].size() != 1)
-      return Fail(kName, 523, kUnknown);
+      return Refuse(kName, 523, kUnknown);
     const Json::Value& coin = output["coins"][0];
-    if (!HasStrings(coin, {"amount", "denom"})) return Fail(kName, 530, kUnknown);
+    if (!HasStrings(coin, {"amount", "denom"})) return Refuse(kName, 530, kUnknown);
     outs.Push(AminoValue::Object()
                   .Add("address", Text(output, "address"))
                   .Add("coins", AminoValue::Array().Push(Coin(coin))));
@@ -295,24 +290,24 @@ const MessageType kMessageTypes[] = {
 int GenTxMsgs(const Json::Value& msgs, AminoValue& out, AtomSigners& signers) {
   constexpr char kName[] = "GenTxMsgs";
   out = AminoValue::Array();
-  if (!msgs.isArray()) return Fail(kName, 900, "msgs[] is not support format");
+  if (!msgs.isArray()) return Refuse(kName, 900, "msgs[] is not support format");
   for (Json::ArrayIndex i = 0; i < msgs.size(); ++i) {
     const Json::Value& msg = msgs[i];
     const std::string formatMessage = "msgs[" + std::to_string(i) + "]{type,value{},wallet{}} is not support format";
-    if (!msg.isObject() || !msg["type"].isString() || !msg["value"].isObject()) return Fail(kName, 911, formatMessage);
+    if (!msg.isObject() || !msg["type"].isString() || !msg["value"].isObject()) return Refuse(kName, 911, formatMessage);
     const std::string type = GetJsonStr(msg["type"], "type");
     const MessageType* row = nullptr;
     for (const MessageType& t : kMessageTypes) {
       if (type == t.word) row = &t;
     }
-    if (row == nullptr) return Fail(kName, 1018, "do not support msg type[" + type + "]");
+    if (row == nullptr) return Refuse(kName, 1018, "do not support msg type[" + type + "]");
     AminoValue text = AminoValue::Object();
     if (row->build == nullptr) {
-      if (MakeMsgMultiMsgSend(msg, i, text, signers) != 0) return Fail(kName, row->line, type + " error");
+      if (MakeMsgMultiMsgSend(msg, i, text, signers) != 0) return Refuse(kName, row->line, type + " error");
     } else {
-      if (!msg["wallet"].isObject()) return Fail(kName, 923, formatMessage);
+      if (!msg["wallet"].isObject()) return Refuse(kName, 923, formatMessage);
       std::string signer;
-      if (row->build(msg, text, signer) != 0) return Fail(kName, row->line, type + " error");
+      if (row->build(msg, text, signer) != 0) return Refuse(kName, row->line, type + " error");
       AddAtomSigner(signers, signer, i, 0, false);
     }
     out.Push(std::move(text));

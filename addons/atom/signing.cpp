@@ -20,11 +20,6 @@ struct KeyWipe {
   ~KeyWipe() { WipeVector(key); }
 };
 
-int Fail(const char* function, uint32_t line, const std::string& message) {
-  AddErrTrail(function, line, 1000, message);
-  return 1;
-}
-
 // R and S of a low-S secp256k1 signature over SHA-256 of the bytes, 32 bytes
 // each, checked against the public key. 0, or the failing step's line.
 uint32_t SignSecp256k1(const Bytes& pri, const Bytes& pub, const std::string& bytes, Bytes& sig) {
@@ -78,25 +73,25 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
                              const std::string& memo, const AminoValue& msgs, AminoValue& out) {
   constexpr char kName[] = "GenerateATOMMSGSignature";
   if (!wallet.isObject() || !wallet["accnum"].isString() || !wallet["seq"].isString())
-    return Fail(kName, 285, kUnknown);
+    return Refuse(kName, 285, kUnknown);
   const std::string accnum = GetJsonStr(wallet["accnum"], "accnum");
   const std::string seq = GetJsonStr(wallet["seq"], "seq");
-  if (!IsValidUtf8(accnum) || !IsValidUtf8(seq)) return Fail(kName, 287, "accnum or seq is not valid UTF-8 !!");
+  if (!IsValidUtf8(accnum) || !IsValidUtf8(seq)) return Refuse(kName, 287, "accnum or seq is not valid UTF-8 !!");
   uint32_t algo = 0;
   Bytes pri;
   KeyWipe wipe{pri};
   const int priRc = GetSignerPri(wallet, algo, pri);
-  if (priRc != 0 || pri.size() != 32 || (algo != kSecp256k1 && algo != kEd25519)) return Fail(kName, 292, kUnknown);
+  if (priRc != 0 || pri.size() != 32 || (algo != kSecp256k1 && algo != kEd25519)) return Refuse(kName, 292, kUnknown);
   Bytes pub;
-  if (GetPubFromPri(pri, algo, pub) != 0) return Fail(kName, 299, kUnknown);
+  if (GetPubFromPri(pri, algo, pub) != 0) return Refuse(kName, 299, kUnknown);
   const std::string bytes = MakeATOMSignBytes(accnum, chainid, fee, memo, msgs, seq);
   Bytes sig;
   const uint32_t line = algo == kEd25519 ? SignEd25519(pri, pub, bytes, sig) : SignSecp256k1(pri, pub, bytes, sig);
-  if (line == 364) return Fail(kName, line, "signature does not verify !!");
-  if (line != 0) return Fail(kName, line, kUnknown);
+  if (line == 364) return Refuse(kName, line, "signature does not verify !!");
+  if (line != 0) return Refuse(kName, line, kUnknown);
   std::string pub64, sig64;
   if (EncodeBase64(pub.data(), pub.size(), pub64) != 0 || EncodeBase64(sig.data(), sig.size(), sig64) != 0)
-    return Fail(kName, 370, kUnknown);
+    return Refuse(kName, 370, kUnknown);
   const char* type = algo == kEd25519 ? "tendermint/PubKeyEd25519" : "tendermint/PubKeySecp256k1";
   out = AminoValue::Object()
             .Add("pub_key",
@@ -114,7 +109,7 @@ int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std
         s.isInput ? msg["value"]["inputs"][static_cast<Json::ArrayIndex>(s.input)]["wallet"] : msg["wallet"];
     AminoValue sig = AminoValue::Object();
     if (GenerateATOMMSGSignature(wallet, chainid, fee, memo, msgsDoc, sig) != 0)
-      return Fail("GenTxSignatures", 1058, "GetMSGSignature Error");
+      return Refuse("GenTxSignatures", 1058, "GetMSGSignature Error");
     out.Push(std::move(sig));
   }
   return 0;
@@ -123,13 +118,13 @@ int GenTxSignatures(const std::string& chainid, const AminoValue& fee, const std
 int GenTx2_ATOM(Json::Value& args) {
   constexpr char kName[] = "GenTx2_ATOM";
   const Json::Value& txinfo = args["txinfo"];
-  if (!txinfo.isObject()) return Fail(kName, 1181, "object is not exist(txinfo)");
+  if (!txinfo.isObject()) return Refuse(kName, 1181, "object is not exist(txinfo)");
   if (!txinfo["chainid"].isString() || !txinfo["fee"].isObject() || !txinfo["msgs"].isArray())
-    return Fail(kName, 1188, "txinfo{chainid,memo,fee{},msgs[]} is not support format");
+    return Refuse(kName, 1188, "txinfo{chainid,memo,fee{},msgs[]} is not support format");
   const std::string chainid = GetJsonStr(txinfo["chainid"], "chainid");
   const std::string memo = GetJsonStr(txinfo["memo"], "memo");
   const Json::Value& feeInfo = txinfo["fee"];
-  if (!feeInfo["gas"].isString()) return Fail(kName, 1202, "fee{gas} is not support format");
+  if (!feeInfo["gas"].isString()) return Refuse(kName, 1202, "fee{gas} is not support format");
   const std::string feeAmount = GetJsonStr(feeInfo["amount"], "amount");
   const std::string feeDenom = GetJsonStr(feeInfo["denom"], "denom");
   AminoValue feeCoins = AminoValue::Array();
@@ -143,15 +138,15 @@ int GenTx2_ATOM(Json::Value& args) {
 
   AminoValue msgs = AminoValue::Array();
   AtomSigners signers;
-  if (GenTxMsgs(txinfo["msgs"], msgs, signers) != 0) return Fail(kName, 1221, "GenTxMsgs Error !!");
+  if (GenTxMsgs(txinfo["msgs"], msgs, signers) != 0) return Refuse(kName, 1221, "GenTxMsgs Error !!");
   // The chain reads these texts as UTF-8 (replacing what is not): a signature
   // over other bytes would never verify.
   if (!IsValidUtf8(chainid) || !IsValidUtf8(memo) || FindInvalidUtf8(fee) != nullptr ||
       FindInvalidUtf8(msgs) != nullptr)
-    return Fail(kName, 1224, "txinfo{chainid,memo,fee{},msgs[]} holds text that is not valid UTF-8 !!");
+    return Refuse(kName, 1224, "txinfo{chainid,memo,fee{},msgs[]} holds text that is not valid UTF-8 !!");
   AminoValue sigs = AminoValue::Array();
   if (GenTxSignatures(chainid, fee, memo, txinfo["msgs"], signers, msgs, sigs) != 0)
-    return Fail(kName, 1228, "GenTxSignatures Error !!");
+    return Refuse(kName, 1228, "GenTxSignatures Error !!");
 
   const AminoValue tx = AminoValue::Object()
                             .Add("type", AminoValue::Text("auth/StdTx"))

@@ -20,6 +20,13 @@ void AddErrTrail(std::string_view function, uint32_t line, uint32_t code, std::s
 std::string GetErrTrail();
 uint32_t GetErrCode();
 
+// Records why `function` fails (its fixed line, code 1000 unless said) and
+// gives the failure result 1: `return Refuse("GenTx_ETH", 533, "...");`
+inline int Refuse(std::string_view function, uint32_t line, std::string_view message, uint32_t code = 1000) {
+  AddErrTrail(function, line, code, message);
+  return 1;
+}
+
 // Empties the chain. With `fixedCode` true every later entry stores 1000
 // whatever code it is given (the Cosmos and AMO add-ons).
 void ResetErrTrail(bool fixedCode = false);

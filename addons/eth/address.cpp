@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "command/text/text.h"
-#include "eth/refusal.h"
+#include "common/error_chain.h"
 #include "tolvaris/bcm_core.h"
 #include "tolvaris/bcm_hd.h"
 

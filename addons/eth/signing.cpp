@@ -5,9 +5,9 @@
 #include <string>
 
 #include "command/text/text.h"
+#include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/signer.h"
-#include "eth/refusal.h"
 #include "eth/transaction.h"
 #include "tolvaris/bcm_sign.h"
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "command/text/text.h"
+#include "common/error_chain.h"
 #include "common/json_io.h"
 #include "eth/address.h"
-#include "eth/refusal.h"
 #include "tolvaris/bcm_core.h"
 
 namespace {
