@@ -125,8 +125,25 @@ int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT
   } v;
   ScopedWipe wipeV(v);
   const NXVT_BN* n = curve->n;
-  if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
-  if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c != nullptr && r->count <= 8 && s->count <= 8 && z->count <= 8) {
+    // u1 = z / s, u2 = r / s in the curve's scalar ring (s is in 1..n-1).
+    Ec256Scalar rs, ss, zs, w;
+    uint8_t b[32];
+    Ec256_ScalarFromWords(c, &rs, r->words, r->count);
+    Ec256_ScalarFromWords(c, &ss, s->words, s->count);
+    Ec256_ScalarFromWords(c, &zs, z->words, z->count);
+    Ec256_ScalarInv(c, &w, &ss);
+    Ec256_ScalarMul(c, &zs, &zs, &w);
+    Ec256_ScalarToBytes(b, &zs);
+    NXVT_BN_FromBytes(&v.u1, b, 32);
+    Ec256_ScalarMul(c, &rs, &rs, &w);
+    Ec256_ScalarToBytes(b, &rs);
+    NXVT_BN_FromBytes(&v.u2, b, 32);
+  } else {
+    if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
+    if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
+  }
   OwnedPoint P;
   if (!P.ok()) return -1;
   const int32_t rc = NXVT_EC_Point_DualMult(P.get(), &v.u2, Q, &v.u1, curve);
