@@ -398,7 +398,8 @@ struct Aff {
 };
 
 constexpr int kCombWindows = 64;  // 4-bit digits of a 256-bit scalar
-constexpr int kCombEntries = 15;  // digits 1..15
+constexpr int kGenRows = 52;      // signed 5-bit digits of a scalar below 2^256
+constexpr int kGenEntries = 16;   // |digit| 1..16
 
 }  // namespace
 
@@ -408,8 +409,8 @@ struct Ec256Curve {
   Fe b;       // b, field representation
   Fe b3;      // 3b, field representation
   Aff g;      // the generator, field representation
-  // comb[i][j] = (j + 1) * 16^i * G, affine, field representation.
-  Aff comb[kCombWindows][kCombEntries];
+  // comb[i][j] = (j + 1) * 32^i * G, affine, field representation.
+  Aff comb[kGenRows][kGenEntries];
 };
 
 namespace {
@@ -638,17 +639,17 @@ struct Ops {
   // (Montgomery's trick) turns all of them affine. Runs once per process on
   // public data.
   static void BuildComb(Ec256Curve& c) {
-    constexpr int kAll = kCombWindows * kCombEntries;
-    Fe zs[kAll], prefix[kAll];  // 60 KB of stack, once
+    constexpr int kAll = kGenRows * kGenEntries;
+    Fe zs[kAll], prefix[kAll];  // 52 KB of stack, once
     Proj base{c.g.x, c.g.y, F::kOne};
-    for (int i = 0; i < kCombWindows; ++i) {
+    for (int i = 0; i < kGenRows; ++i) {
       Proj cur = base;
-      for (int j = 0; j < kCombEntries; ++j) {
+      for (int j = 0; j < kGenEntries; ++j) {
         if (j > 0) Add(c, cur, cur, base);
         c.comb[i][j] = Aff{cur.X, cur.Y};
-        zs[i * kCombEntries + j] = cur.Z;
+        zs[i * kGenEntries + j] = cur.Z;
       }
-      Add(c, base, cur, base);  // 16 * base
+      Dbl(c, base, cur);  // 32 * base
     }
     prefix[0] = zs[0];
     for (int k = 1; k < kAll; ++k) F::Mul(prefix[k], prefix[k - 1], zs[k]);
@@ -662,7 +663,7 @@ struct Ops {
       } else {
         zi = inv;
       }
-      Aff& e = c.comb[k / kCombEntries][k % kCombEntries];
+      Aff& e = c.comb[k / kGenEntries][k % kGenEntries];
       F::Mul(e.x, e.x, zi);
       F::Mul(e.y, e.y, zi);
     }
@@ -684,32 +685,58 @@ inline unsigned Digit(const Ec256Scalar* k, int i) {
   return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
 }
 
+// The scalar as 52 signed 5-bit digits in -16..15 (k = sum e[i] 32^i),
+// without a branch: a digit of 16 or more borrows 32 from the next.
+void Recode5(int e[kGenRows], const Ec256Scalar* k) {
+  int carry = 0;
+  for (int i = 0; i < kGenRows; ++i) {
+    const int pos = 5 * i;
+    const int limb = pos / 64, shift = pos % 64;
+    u128 w = k->v[limb];
+    if (limb + 1 < 4) w |= static_cast<u128>(k->v[limb + 1]) << 64;
+    const int d = static_cast<int>(static_cast<u64>(w >> shift) & 31) + carry;
+    carry = (d + 16) >> 5;
+    e[i] = d - (carry << 5);
+  }
+}
+
 template <class C>
 void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
   using O = Ops<C>;
+  using F = typename C::F;
+  int e[kGenRows];
+  Recode5(e, k);
   Proj acc = O::Infinity(), sum;
-  Aff e;
-  // Every window adds one table entry: the digit picks it by mask from all
-  // fifteen, and a zero digit keeps the old sum by mask as well.
-  for (int i = 0; i < kCombWindows; ++i) {
-    const u64 d = Digit(k, i);
-    e = Aff{kZeroFe, kZeroFe};
-    for (int j = 0; j < kCombEntries; ++j) {
-      const u64 m = EqMask(d, static_cast<u64>(j + 1));
-      Cmov(e.x, c.comb[i][j].x, m);
-      Cmov(e.y, c.comb[i][j].y, m);
+  Aff t;
+  Fe ny;
+  // Every row adds one table entry: |digit| picks it by mask from all
+  // sixteen, its sign negates y by mask, and a zero digit keeps the old sum
+  // by mask as well.
+  for (int i = 0; i < kGenRows; ++i) {
+    const u64 negative = static_cast<u64>(static_cast<unsigned>(e[i]) >> 31);
+    const u64 mag = static_cast<u64>(e[i] - 2 * (e[i] & -static_cast<int>(negative)));
+    t = Aff{kZeroFe, kZeroFe};
+    EC_UNROLL
+    for (int j = 0; j < kGenEntries; ++j) {
+      const u64 m = EqMask(mag, static_cast<u64>(j + 1));
+      Cmov(t.x, c.comb[i][j].x, m);
+      Cmov(t.y, c.comb[i][j].y, m);
     }
-    O::AddAff(c, sum, acc, e);
-    const u64 keep = EqMask(d, 0);
+    F::Sub(ny, kZeroFe, t.y);
+    Cmov(t.y, ny, 0 - negative);
+    O::AddAff(c, sum, acc, t);
+    const u64 keep = EqMask(mag, 0);
     Cmov(sum.X, acc.X, keep);
     Cmov(sum.Y, acc.Y, keep);
     Cmov(sum.Z, acc.Z, keep);
     acc = sum;
   }
   O::ToPoint(out, acc);
+  Wipe(e, sizeof e);
   Wipe(&acc, sizeof acc);
   Wipe(&sum, sizeof sum);
-  Wipe(&e, sizeof e);
+  Wipe(&t, sizeof t);
+  Wipe(&ny, sizeof ny);
 }
 
 template <class C>
@@ -743,10 +770,18 @@ template <class C>
 void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                        const uint8_t px[32], const uint8_t py[32]) {
   using O = Ops<C>;
+  using F = typename C::F;
   Proj acc = O::Infinity();
-  for (int i = 0; i < kCombWindows; ++i) {
-    const unsigned d = Digit(a, i);
-    if (d != 0) O::AddAff(c, acc, acc, c.comb[i][d - 1]);
+  int e[kGenRows];
+  Recode5(e, a);
+  for (int i = 0; i < kGenRows; ++i) {
+    if (e[i] > 0) {
+      O::AddAff(c, acc, acc, c.comb[i][e[i] - 1]);
+    } else if (e[i] < 0) {
+      Aff t = c.comb[i][-e[i] - 1];
+      F::Sub(t.y, kZeroFe, t.y);
+      O::AddAff(c, acc, acc, t);
+    }
   }
   Aff P;
   O::LoadAff(P, px, py);
