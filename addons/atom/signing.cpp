@@ -14,12 +14,6 @@ constexpr char kUnknown[] = "ToDo Add Detail Error Message!!";
 constexpr uint32_t kSecp256k1 = 1;
 constexpr uint32_t kEd25519 = 3;
 
-// Wipes a private key on every way out.
-struct KeyWipe {
-  Bytes& key;
-  ~KeyWipe() { WipeVector(key); }
-};
-
 // R and S of a low-S secp256k1 signature over SHA-256 of the bytes, 32 bytes
 // each, checked against the public key. 0, or the failing step's line.
 uint32_t SignSecp256k1(const Bytes& pri, const Bytes& pub, const std::string& bytes, Bytes& sig) {
@@ -79,9 +73,9 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
   if (!IsValidUtf8(accnum) || !IsValidUtf8(seq)) return Refuse(kName, 287, "accnum or seq is not valid UTF-8 !!");
   uint32_t algo = 0;
   Bytes pri;
-  KeyWipe wipe{pri};
-  const int priRc = GetSignerPri(wallet, algo, pri);
-  if (priRc != 0 || pri.size() != 32 || (algo != kSecp256k1 && algo != kEd25519)) return Refuse(kName, 292, kUnknown);
+  if (GetSignerPri(wallet, algo, pri) != 0) return Refuse(kName, 292, kUnknown);
+  const ScopedWipe wipePri(pri.data(), pri.size());
+  if (pri.size() != 32 || (algo != kSecp256k1 && algo != kEd25519)) return Refuse(kName, 292, kUnknown);
   Bytes pub;
   if (GetPubFromPri(pri, algo, pub) != 0) return Refuse(kName, 299, kUnknown);
   const std::string bytes = MakeATOMSignBytes(accnum, chainid, fee, memo, msgs, seq);

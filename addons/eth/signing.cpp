@@ -120,12 +120,10 @@ int GenerateETHSignature(const Json::Value& txinfo, Json::Value& signInfos) {
   constexpr char kFunction[] = "GenerateETHSignature";
   uint32_t algo = 0;
   Bytes pri;
-  struct WipeOnExit {
-    Bytes& key;
-    ~WipeOnExit() { WipeVector(key); }
-  } wipe{pri};
-  if (!txinfo.isObject() || GetSignerPri(txinfo["wallet"], algo, pri) != 0 || algo != kSecp256k1)
+  if (!txinfo.isObject() || GetSignerPri(txinfo["wallet"], algo, pri) != 0)
     return Refuse(kFunction, 378, "GetSignerPri Error !!");
+  const ScopedWipe wipePri(pri.data(), pri.size());
+  if (algo != kSecp256k1) return Refuse(kFunction, 378, "GetSignerPri Error !!");
   if (!signInfos.isArray() || !signInfos[0].isObject() || !signInfos[0]["signaturehash"].isString())
     return Refuse(kFunction, 384, "signatureinfo is not exist !!");
   const Bytes hash = HexToBytes(GetJsonStr(signInfos[0]["signaturehash"], "signaturehash"));

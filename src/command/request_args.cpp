@@ -51,10 +51,7 @@ int32_t EchoInt(const json_value& args, std::string_view key, SecureText& out) {
 void ToBytes(std::string_view name, std::string_view text, SecureBytes& out) {
   std::vector<unsigned char> bytes = ArgHexToBytes(name, text);
   // Wiped on every path, a failed resize of `out` included.
-  struct WipeOnExit {
-    std::vector<unsigned char>& v;
-    ~WipeOnExit() { WipeVector(v); }
-  } wipe{bytes};
+  const ScopedWipe wipe(bytes.data(), bytes.size());
   out.resize(bytes.size());
   if (!bytes.empty()) std::memcpy(out.data(), bytes.data(), bytes.size());
 }
