@@ -105,21 +105,22 @@ extern "C" __attribute__((visibility("default"))) int RunModule_SAMPLE(const cha
   if (out == nullptr) return 1;
   *out = nullptr;
   std::string reply;
+  std::string_view answer = kParamIsNull;
   int result = 1;
   try {
-    if (action == nullptr || addon == nullptr || request == nullptr) {
-      reply = kParamIsNull;
-    } else {
+    if (action != nullptr && addon != nullptr && request != nullptr) {
       result = Answer(request, reply);
+      answer = reply;
     }
   } catch (...) {
-    // A lookup the JSON library refuses, or no memory: the format error.
+    // A lookup the JSON library refuses, or no memory: the format error,
+    // which needs no allocation but the reply's own.
     result = 1;
-    reply = kFormatError;
+    answer = kFormatError;
   }
-  char* text = static_cast<char*>(std::calloc(reply.size() + 1, 1));
+  char* text = static_cast<char*>(std::calloc(answer.size() + 1, 1));
   if (text == nullptr) return 1;
-  std::memcpy(text, reply.data(), reply.size());
+  std::memcpy(text, answer.data(), answer.size());
   *out = text;
   return result;
 }
