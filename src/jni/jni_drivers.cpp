@@ -86,7 +86,7 @@ JNIEXPORT jstring JNICALL Java_com_morvane_keystrand_JniWrapper_RunModule(JNIEnv
     SecureText text;
     Reply reply;
     if (!f.Text(request, text)) return nullptr;
-    const int rc = f.Run([&] { return RunModule(InText(text), reply.slot()); });
+    const int rc = RunModule(InText(text), reply.slot());
     if (rc == 0 && reply.text() != nullptr) return f.NewText(reply.text(), std::strlen(reply.text()));
     SecureText message("runmodule error return");
     if (reply.text() != nullptr) {

@@ -80,15 +80,12 @@ class JniFrame {
   // fails as a null one does.
   bool Text(jstring text, SecureText& out);
 
-  // One library call, `fn()` returning 0 on success. The library keeps each
-  // thread's error trail apart, so the exception, thrown on this thread,
-  // quotes this call's. Returns fn's result.
-  template <class Fn>
-  int Run(Fn&& fn);
-  // The same, failing with `failMessage` when fn's result is not 0.
+  // One library call, `fn()` returning 0 on success, failing with
+  // `failMessage` otherwise. The library keeps each thread's error trail
+  // apart, so the exception, thrown on this thread, quotes this call's.
   template <class Fn>
   bool Call(std::string_view failMessage, Fn&& fn) {
-    return Run(fn) == 0 || Fail(failMessage);
+    return fn() == 0 || Fail(failMessage);
   }
   // A library output of unknown length: `fn(nullptr, &len)` asks for the
   // length, then `fn(buffer, &len)` fills a zeroed buffer of that length;
@@ -96,11 +93,11 @@ class JniFrame {
   template <class Len, class Fn>
   bool Sized(SecureBytes& out, std::string_view failMessage, Fn&& fn) {
     Len len = 0;
-    if (Run([&] { return fn(static_cast<unsigned char*>(nullptr), &len); }) != 0 || Negative(len))
+    if (fn(static_cast<unsigned char*>(nullptr), &len) != 0 || Negative(len))
       return Fail(kBufferLength);
     SecureBytes buffer(static_cast<size_t>(len) + 1);  // never empty, so never a null pointer
     Len written = len;
-    if (Run([&] { return fn(buffer.data(), &written); }) != 0) return Fail(failMessage);
+    if (fn(buffer.data(), &written) != 0) return Fail(failMessage);
     if (Negative(written) || written > len) return Fail(failMessage);
     out.resize(static_cast<size_t>(written));
     for (size_t i = 0; i < out.size(); ++i) out[i] = buffer[i];
@@ -130,11 +127,6 @@ class JniFrame {
   int failCode_ = 0;
   SecureText message_;
 };
-
-template <class Fn>
-int JniFrame::Run(Fn&& fn) {
-  return fn();
-}
 
 // Runs a native's body in its frame: `body(frame)` returns the native's
 // result, which Java sees only when no exception is thrown. No C++ exception
