@@ -159,6 +159,7 @@ int MakeScripSig(Json::Value& input, Json::Value entry) {
 
 int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::Value expected) {
   Json::Value inputs = txinfo.isObject() ? txinfo["input"] : Json::Value();
+  ScopedJsonWipe wipeInputs(inputs);  // wallets inside
   if (!inputs.isArray() || !signed_.isArray() || !expected.isArray() || inputs.size() != signed_.size() ||
       inputs.size() != expected.size()) {
     AddErrTrail("GenerateBTCSignedTx", 1580, kCode, "input and signinfos is invalid !!");
@@ -166,6 +167,7 @@ int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::V
   }
   for (Json::ArrayIndex i = 0; i < inputs.size(); ++i) {
     Json::Value in = inputs[i];
+    ScopedJsonWipe wipeIn(in);
     Json::Value s = signed_[i];
     const Json::Value e = expected[i];
     const std::string at = "[" + std::to_string(i) + "]";
@@ -206,15 +208,16 @@ int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::V
       AddErrTrail("GenerateBTCSignedTx", 1630, kCode, "make input" + at + "scriptsig error !!");
       return 1;
     }
-    inputs[i] = in;
+    inputs[i].swap(in);
   }
-  txinfo["input"] = inputs;
+  txinfo["input"].swap(inputs);
   return 0;
 }
 
-Bytes GenRawTx(Json::Value txinfo) {
-  const Json::Value inputs = txinfo.isObject() ? txinfo["input"] : Json::Value();
-  const Json::Value outputs = txinfo.isObject() ? txinfo["output"] : Json::Value();
+Bytes GenRawTx(const Json::Value& txinfo) {
+  static const Json::Value kNone;
+  const Json::Value& inputs = txinfo.isObject() ? txinfo["input"] : kNone;
+  const Json::Value& outputs = txinfo.isObject() ? txinfo["output"] : kNone;
   if (!inputs.isArray() || !outputs.isArray()) {
     AddErrTrail("GenRawTx", 1289, kCode, "txinfo is invalid(input or output) !!");
     return {};

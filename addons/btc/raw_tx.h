@@ -20,6 +20,6 @@ int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::V
 int MakeScripSig(Json::Value& input, Json::Value entry);
 
 // The signed transaction's bytes; empty on failure (with an entry).
-std::vector<unsigned char> GenRawTx(Json::Value txinfo);
+std::vector<unsigned char> GenRawTx(const Json::Value& txinfo);
 
 #endif

@@ -62,6 +62,7 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
     return 1;
   }
   Json::Value inputs = txinfo["input"];
+  ScopedJsonWipe wipeInputs(inputs);  // wallets inside
   int segwitCount = 0;
   if (!signinfos.isArray()) signinfos = Json::Value(Json::arrayValue);
   for (Json::ArrayIndex i = 0; i < inputs.size(); ++i) {
@@ -71,6 +72,7 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
     }
     Json::Value entry;
     Json::Value in = inputs[i];
+    ScopedJsonWipe wipeIn(in);
     if (MakeUtxoType(in, entry, coin) != 0) {
       AddErrTrail("GenerateBTCUnsignedTx", 1506, kCode, Indexed("input", i, " MakeUtxoType Error !!"));
       return 1;
@@ -84,10 +86,10 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
       AddErrTrail("GenerateBTCUnsignedTx", 1520, kCode, Indexed("input", i, " MakeSignatureHash Error !!"));
       return 1;
     }
-    inputs[i] = in;
+    inputs[i].swap(in);
     signinfos[i] = entry;
   }
-  txinfo["input"] = inputs;
+  txinfo["input"].swap(inputs);
   txinfo["segwitcnt"] = std::to_string(segwitCount);
   if (segwitCount > 0) {
     txinfo["maker"] = "0x00";

@@ -8,6 +8,7 @@
 #include "btc/signing.h"
 #include "btc/tx_inputs.h"
 #include "command/text/text.h"
+#include "common/bytes.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/network.h"
@@ -26,13 +27,23 @@ int GenUnsignedTx_BTC(Json::Value& args, const std::string& coin) {
   }
   const std::string network = GetNetwork(args);
   Json::Value tx = args["txinfo"];
+  ScopedJsonWipe wipeTx(tx);
   Json::Value signinfos(Json::arrayValue);
   if (GenerateBTCUnsignedTx(tx, network, coin, signinfos) != 0) {
     AddErrTrail("GenUnsignedTx_BTC", 1739, kCode, "GenerateUnsignedTx error !!");
     return 1;
   }
-  const std::string text = WriteJson(args["txinfo"], "");
+  // The description may carry keys the caller left in: its texts are wiped.
+  std::string text = WriteJson(args["txinfo"], "");
   std::vector<char> encoded(3 * text.size() + 1, 0);
+  struct WipeTexts {
+    std::string& text;
+    std::vector<char>& encoded;
+    ~WipeTexts() {
+      WipeString(text);
+      Wipe(encoded.data(), encoded.size());
+    }
+  } wipeTexts{text, encoded};
   uint32_t len = static_cast<uint32_t>(encoded.size());
   if (BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()),
                          encoded.data(), &len) != 0) {
@@ -51,15 +62,24 @@ int GenSignedTx_BTC(Json::Value& args, const std::string& coin) {
     return 1;
   }
   const std::string b64 = args["txinfo"]["unsignedtxinfo"].asString();
-  std::vector<unsigned char> decoded(2 * b64.size() + 1, 0);
+  Bytes decoded(2 * b64.size() + 1, 0);
   uint32_t len = static_cast<uint32_t>(decoded.size());
   if (BCMGenBase64Decode(b64.c_str(), decoded.data(), &len) != 0) {
     AddErrTrail("GenSignedTx_BTC", 1771, kCode, "BCMGenBase64Decode Error");
     return 1;
   }
   decoded.resize(len);
-  const std::string text(reinterpret_cast<const char*>(decoded.data()));
+  std::string text(reinterpret_cast<const char*>(decoded.data()));
   Json::Value tx;
+  ScopedJsonWipe wipeTx(tx);
+  struct WipeTexts {
+    std::string& text;
+    Bytes& decoded;
+    ~WipeTexts() {
+      WipeString(text);
+      WipeVector(decoded);
+    }
+  } wipeTexts{text, decoded};
   // The description must be an object; any other JSON value is no txinfo.
   if (!ParseJson(text, tx) || !tx.isObject()) {
     AddErrTrail("GenSignedTx_BTC", 1779, kCode, "json format error(unsignedtx)");
@@ -99,6 +119,7 @@ int GenTx_BTC(Json::Value& args, const std::string& coin) {
   }
   const std::string network = GetNetwork(args);
   Json::Value tx = args["txinfo"];
+  ScopedJsonWipe wipeTx(tx);  // private keys inside
   Json::Value signinfos(Json::arrayValue);
   if (GenerateBTCUnsignedTx(tx, network, coin, signinfos) != 0) {
     AddErrTrail("GenTx_BTC", 1698, kCode, "GenerateUnsignedTx error !!");

@@ -79,7 +79,10 @@ int ReadyForUseJson(Json::Value& txinfo) {
     AddErrTrail("ReadyForUseJson", 1360, kCode, "txinfo is invalid(format) !!");
     return 1;
   }
+  // Inputs carry wallets: every copy is wiped before it dies, and results
+  // are swapped in so the replaced value dies wiped as well.
   Json::Value inputs = txinfo["input"];
+  ScopedJsonWipe wipeInputs(inputs);
   Json::Value outputs = txinfo["output"];
   const Json::Value spec = txinfo["coinspec"];
 
@@ -92,6 +95,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
 
   for (Json::ArrayIndex i = 0; i < inputs.size(); ++i) {
     Json::Value in = inputs[i];
+    ScopedJsonWipe wipeIn(in);
     if (!in.isObject() || !in["prehex"].isString() || !in["preidx"].isString() || !in["prevalue"].isString() ||
         (in.isMember("sequence") && in["sequence"].isString() && !IsFourByteHex(in["sequence"]))) {
       AddErrTrail("ReadyForUseJson", 1375, kCode, Indexed("input", i, " is invalid(format) !!"));
@@ -123,9 +127,9 @@ int ReadyForUseJson(Json::Value& txinfo) {
 
     in["hashtype"] = spec["hashtype"];
     if (!in["sequence"].isString()) in["sequence"] = "0xffffffff";
-    inputs[i] = in;
+    inputs[i].swap(in);
   }
-  txinfo["input"] = inputs;
+  txinfo["input"].swap(inputs);
 
   for (Json::ArrayIndex i = 0; i < outputs.size(); ++i) {
     Json::Value out = outputs[i];
