@@ -14,14 +14,6 @@
 
 namespace {
 
-// The request as the parse-failure message shows it.
-std::string ParseErrorText(const std::string& request) {
-  std::string text = ReplaceAll(request, "\"", "'");
-  text = ReplaceAll(text, "\n", "");
-  text = ReplaceAll(text, "\r", "");
-  return ReplaceAll(text, "\t", "");
-}
-
 // Steps up to the handler; 0 when the action succeeded. `args` is left as
 // the reply is to be built from.
 int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const char* addon,
@@ -29,7 +21,13 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
   Json::Value root;
   ScopedJsonWipe wipeRoot(root);
   if (!ParseJson(request, root)) {
-    AddErrTrail(spec.name, spec.parseLine, 1000, "json parse error(" + ParseErrorText(request) + ")");
+    std::string message;
+    message.reserve(request.size() + 32);
+    message += "json parse error(";
+    AppendEchoedRequest(message, request);
+    message += ')';
+    AddErrTrail(spec.name, spec.parseLine, 1000, message);
+    WipeString(message);
     return 1;
   }
   const Json::Value& top = root;
@@ -122,6 +120,13 @@ int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, con
   WipeString(reply);
   *out = copy;
   return copy == nullptr ? 1 : result;
+}
+
+void AppendEchoedRequest(std::string& out, std::string_view request) {
+  for (const char c : request) {
+    if (c == '\n' || c == '\r' || c == '\t') continue;
+    out.push_back(c == '"' ? '\'' : c);
+  }
 }
 
 int FreeAddonText(char* text) {

@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 // A handler reads its inputs from "args", writes its results into it and
 // returns 0, or records its own entries (AddErrTrail) and returns nonzero.
@@ -74,6 +75,11 @@ extern const EntrySpec kAmoEntry;
 
 int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action,
                   const char* addon, const char* request, char** out);
+
+// Appends the request as a failure echoes it: '"' turned into '\'', line
+// feeds, carriage returns and tabs removed. The request can hold private
+// keys: reserve room in `out` first, so no copy is left behind, and wipe it.
+void AppendEchoedRequest(std::string& out, std::string_view request);
 
 // 1 for a null text; otherwise the text is wiped, released and 0 returned.
 int FreeAddonText(char* text);

@@ -53,16 +53,24 @@ void WipeJson(Json::Value& value) {
 
 namespace {
 
+// The chain can quote the request: its copy is wiped, and the message is
+// built in one buffer so no partial copy is left behind.
 std::string ErrorMessage() {
   const char* version = BCMGetVer();
+  if (version == nullptr) version = "";
   const char* last = BCMGetLastErr();
-  std::string message = "VQ(VER[";
-  message += version != nullptr ? version : "";
+  if (last == nullptr || std::strcmp(last, "[][][]") == 0) last = "";
+  std::string trail = GetErrTrail();
+  std::string message;
+  message.reserve(std::strlen(version) + std::strlen(last) + trail.size() + 32);
+  message += "VQ(VER[";
+  message += version;
   message += ']';
-  if (last != nullptr && std::strcmp(last, "[][][]") != 0) message += last;
+  message += last;
   message += ") Addon(";
-  message += GetErrTrail();
+  message += trail;
   message += ')';
+  WipeString(trail);
   return message;
 }
 
@@ -70,7 +78,8 @@ std::string ErrorMessage() {
 
 std::string MakeErrorJson(const Json::Value& args) {
   const std::string code = std::to_string(GetErrCode());
-  const std::string message = ErrorMessage();
+  std::string message = ErrorMessage();
+  const ScopedWipe wipeMessage(message.data(), message.size());
   if (args.isObject()) {
     Json::Value reply = args;
     ScopedJsonWipe wipeReply(reply);

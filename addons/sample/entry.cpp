@@ -34,10 +34,8 @@ const SelfTest kSelfTests[] = {
 // apostrophes, line feeds, carriage returns and tabs removed, then escaped so
 // the reply stays JSON (a backslash or another control byte would break it).
 std::string CleanRequest(std::string_view request) {
-  std::string cleaned = ReplaceAll(request, "\"", "'");
-  cleaned = ReplaceAll(cleaned, "\n", "");
-  cleaned = ReplaceAll(cleaned, "\r", "");
-  cleaned = ReplaceAll(cleaned, "\t", "");
+  std::string cleaned;
+  AppendEchoedRequest(cleaned, request);
   return JsonEscape(cleaned);
 }
 

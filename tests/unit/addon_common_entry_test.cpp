@@ -235,6 +235,28 @@ TEST(AddonEntry, EachCallStartsAnEmptyChain) {
   EXPECT_EQ(GetErrTrail(), "RunModule_BTC:1875[not support action[Foo]]");
 }
 
+// The chain moves to larger buffers as it grows (each move wipes the old
+// one): entries of every size still read back whole and in order.
+TEST(AddonErrorChain, AGrowingChainKeepsEveryEntry) {
+  ResetErrTrail();
+  std::string expected;
+  for (size_t size : {0u, 1u, 14u, 15u, 16u, 31u, 100u, 1000u, 5000u}) {
+    const std::string message(size, static_cast<char>('a' + size % 26));
+    AddErrTrail("F", static_cast<uint32_t>(size), 7, message);
+    expected += (expected.empty() ? "" : "<=") + std::string("F:") + std::to_string(size) + "[" + message + "]";
+    ASSERT_EQ(GetErrTrail(), expected);
+  }
+  EXPECT_EQ(GetErrCode(), 7u);
+  ResetErrTrail();
+  EXPECT_EQ(GetErrTrail(), "");
+}
+
+TEST(AddonEntry, ALongUnparsableRequestIsEchoedWhole) {
+  const std::string body(20000, 'k');
+  Call(kEthEntry, "{\"pri\":\"" + body + "\",\n");
+  EXPECT_EQ(GetErrTrail(), "RunModule_ETH:676[json parse error({'pri':'" + body + "',)]");
+}
+
 TEST(AddonEntry, JsonAndNumberExceptionsFailTheCall) {
   const struct {
     const EntrySpec* spec;
