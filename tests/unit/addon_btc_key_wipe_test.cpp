@@ -17,6 +17,7 @@
 #include "common/json_io.h"
 #include "tv_test.h"
 
+#if !defined(__SANITIZE_ADDRESS__)
 extern "C" void __libc_free(void* p);
 
 namespace {
@@ -42,7 +43,6 @@ void Check(void* p) {
 
 }  // namespace
 
-#if !defined(__SANITIZE_ADDRESS__)
 // Every free of the process passes here (the sanitizer build keeps its own).
 extern "C" void free(void* p) {
   if (p != nullptr && g_watch) Check(p);
