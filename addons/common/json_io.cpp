@@ -22,6 +22,8 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   builder["collectComments"] = false;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value parsed;
+  // What was read before a failure can hold keys.
+  ScopedJsonWipe wipeParsed(parsed);
   try {
     // The reader throws past its nesting limit instead of reporting it.
     if (!reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr)) return false;
