@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "command/text/text.h"
+
 AminoValue AminoValue::Text(std::string text) {
   AminoValue v(Kind::kText);
   v.text_ = std::move(text);
@@ -117,39 +119,6 @@ std::string WriteAminoInOrder(const AminoValue& value) {
   std::string out;
   Write(out, value, false);
   return out;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len;
-    unsigned code;
-    unsigned min;
-    if (c >= 0xc2 && c <= 0xdf) {
-      len = 2, code = c & 0x1f, min = 0x80;
-    } else if (c >= 0xe0 && c <= 0xef) {
-      len = 3, code = c & 0x0f, min = 0x800;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-      len = 4, code = c & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (n - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xc0) != 0x80) return false;
-      code = (code << 6) | (p[i + k] & 0x3f);
-    }
-    if (code < min || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return false;
-    i += len;
-  }
-  return true;
 }
 
 const std::string* FindInvalidUtf8(const AminoValue& value) {

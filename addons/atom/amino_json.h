@@ -44,8 +44,6 @@ class AminoValue {
 std::string WriteAminoSorted(const AminoValue& value);
 std::string WriteAminoInOrder(const AminoValue& value);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(std::string_view text);
 
 // The first text (member keys included) of the tree that is not valid
 // UTF-8, or null when all are.

@@ -18,6 +18,10 @@ std::string GetJsonStr(const Json::Value& value, std::string_view name) {
 }
 
 bool ParseJson(std::string_view text, Json::Value& root) {
+  // JSON text is UTF-8. The reader does not check it, and the writer turns
+  // every ill-formed sequence into U+FFFD, so two keys that differ only there
+  // would come back as one key written twice.
+  if (!IsValidUtf8(text)) return false;
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());

@@ -16,8 +16,9 @@ std::string GetJsonStr(const Json::Value& value, std::string_view name = "text")
 
 // Parses `text` into `root`: comments allowed, any JSON value as the root,
 // text after the first complete value ignored. False when the text does not
-// parse, also when the reader gives up (nesting deeper than its limit).
-// Comments are not kept, so no reply ever carries them.
+// parse, also when the reader gives up (nesting deeper than its limit) and
+// when the text is not valid UTF-8. Comments are not kept, so no reply ever
+// carries them.
 bool ParseJson(std::string_view text, Json::Value& root);
 
 // Writes `value` with the given indentation: "" gives one line (success

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "atom/amino_json.h"
+#include "command/text/text.h"
 
 namespace {
 

@@ -122,6 +122,10 @@ TEST(AddonEntry, UnparsableRequestsEchoTheRequestEscaped) {
       {&kBtcEntry, "{\"a\":\"\x01\"", "RunModule_BTC:1832[json parse error({'a':'\x01')]"},
       // A broken UTF-8 byte reads as U+FFFD; a whole sequence survives.
       {&kAmoEntry, "\xff\xc3\xa9{", "RunModule_AMO:1396[json parse error(\xef\xbf\xbd\xc3\xa9{)]"},
+      // A request that is well-formed JSON but not UTF-8 is refused too: two keys
+      // that differ only in broken bytes would otherwise be written as one key twice.
+      {&kBtcEntry, "{\"action\":\"X\",\"args\":{\"\xff" "a\":\"1\",\"\xfe" "a\":\"2\"}}",
+       "RunModule_BTC:1832[json parse error({'action':'X','args':{'\xef\xbf\xbd" "a':'1','\xef\xbf\xbd" "a':'2'}})]"},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.spec, c.request);

@@ -83,6 +83,9 @@ std::vector<unsigned char> ArgHexToBytes(std::string_view name, std::string_view
 int32_t ArgToInt(std::string_view name, std::string_view text);
 uint64_t ArgToUInt64(std::string_view name, std::string_view text);
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
 // The text as the inside of a JSON string: '"' and '\' get a backslash, bytes
 // below 0x20 become \b \f \n \r \t or \u00XX. Every other byte is kept, so a
 // text that needs no escaping comes back unchanged.
