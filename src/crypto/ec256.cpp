@@ -829,6 +829,19 @@ bool DecompressT(const Ec256Curve& c, uint8_t yOut[32], const uint8_t xIn[32], u
   return true;
 }
 
+template <class C>
+void FieldInvT(uint8_t out[32], const uint8_t in[32]) {
+  using F = typename C::F;
+  Fe a, r;
+  LoadBE(a, in);
+  F::ToRepr(a, a);
+  Ops<C>::Inv(r, a);
+  F::FromRepr(r, r);
+  StoreBE(out, r);
+  Wipe(&a, sizeof a);
+  Wipe(&r, sizeof r);
+}
+
 // Scalars modulo n in the curve's Montgomery ring.
 template <class C>
 struct ScalarOps {
@@ -1005,4 +1018,12 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
 
 bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity) {
   return c->p256 ? DecompressT<P256>(*c, y, x, parity) : DecompressT<K1>(*c, y, x, parity);
+}
+
+void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]) {
+  if (c->p256) {
+    FieldInvT<P256>(out, in);
+  } else {
+    FieldInvT<K1>(out, in);
+  }
 }

@@ -66,6 +66,9 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]);
 
+// out = in^-1 modulo p (0 for 0) for in below p, constant time.
+void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]);
+
 // y = the square root of x^3 + ax + b with the given parity (bit 0), for
 // x below p. False when x^3 + ax + b is zero or not a square. Public data
 // only (key decoding).

@@ -536,8 +536,18 @@ int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const N
   } else {
     f.Canon(&z, P->Z);
     if (!f.ok() || NXVT_BN_IsZero(&z)) return -1;
-    const int32_t inv = curve->fieldInv ? curve->fieldInv(&z, &z, curve) : NXVT_BN_ModInv(&z, &z, curve->p);
-    if (inv != 0) return -1;
+    if (const Ec256Curve* c = Ec256_Of(curve); c != nullptr && !curve->fieldInv) {
+      // Constant time: the point may derive from a secret.
+      uint8_t b[32];
+      if (NXVT_BN_ToFixedBytes(b, 32, &z) != 0) return -1;
+      Ec256_FieldInv(c, b, b);
+      NXVT_BN_FromBytes(&z, b, 32);
+      NXVT_BN_Normalize(&z);
+      Wipe(b, sizeof b);
+    } else {
+      const int32_t inv = curve->fieldInv ? curve->fieldInv(&z, &z, curve) : NXVT_BN_ModInv(&z, &z, curve->p);
+      if (inv != 0) return -1;
+    }
     f.Sqr(&t, &z);
     f.Mul(&z, &t, &z);
     f.Mul(&x, P->X, &t);
