@@ -159,6 +159,14 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
   Point Q;
   ect::SetFromHex(Q.get(), ect::Ossl(C.nid(), rng.RandBytes(32)), C.c());
   for (int i = 0; i < 20; ++i) cases.push_back({tvt::Hex(rng.RandBytes(32)), tvt::Hex(rng.RandBytes(32)), Q.get()});
+  // Scalars where secp256k1's split into two halves meets its edges: the
+  // halves' signs flip around (n - 1) / 2, lambda splits into (0, 1).
+  std::vector<std::string> bs = EdgeScalars(n(), rng, 0);
+  bs.push_back("7fffffffffffffffffffffffffffffff5d576e7357a4501ddfe92f46681b20a0");  // (n - 1) / 2
+  bs.push_back("7fffffffffffffffffffffffffffffff5d576e7357a4501ddfe92f46681b20a1");  // (n + 1) / 2
+  bs.push_back("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");  // lambda
+  bs.push_back("ac9c52b33fa3cf1f5ad9e3fd77ed9ba4a880b9fc8ec739c2e0cfc810b51283ce");  // lambda^2
+  for (const std::string& b : bs) cases.push_back({r1, b, Q.get()});
   for (const Case& cs : cases) {
     NXVT_BN a = Bn(cs.a), b = Bn(cs.b);
     Point A, B, want, got;
