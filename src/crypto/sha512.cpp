@@ -103,7 +103,13 @@ void PortableBlocks(uint64_t* st, const unsigned char* data, size_t blocks) { Ro
 // The AVX2 build: the message schedule runs two words per vector register
 // beside the scalar rounds, which read W + K from a small buffer; the
 // rounds use BMI2 rotations.
+// The rounds need more registers than there are; with GCC, scheduling for
+// register pressure before allocation spills less of them.
+#if defined(__GNUC__) && !defined(__clang__)
+#define NXVT_SHA512_AVX2 __attribute__((target("avx2,bmi2"), optimize("schedule-insns,sched-pressure")))
+#else
 #define NXVT_SHA512_AVX2 __attribute__((target("avx2,bmi2")))
+#endif
 
 NXVT_SHA512_AVX2 inline __m128i Rotr2(__m128i x, int n) {
   return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
