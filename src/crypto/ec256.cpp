@@ -640,7 +640,9 @@ struct Ops {
   // public data.
   static void BuildComb(Ec256Curve& c) {
     constexpr int kAll = kGenRows * kGenEntries;
-    Fe zs[kAll], prefix[kAll];  // 52 KB of stack, once
+    // Scratch of this curve's one-time build (each curve has its own copy of
+    // this function, and the build runs under its initialisation lock).
+    static Fe zs[kAll], prefix[kAll];
     Proj base{c.g.x, c.g.y, F::kOne};
     for (int i = 0; i < kGenRows; ++i) {
       Proj cur = base;
