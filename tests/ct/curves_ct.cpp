@@ -11,6 +11,7 @@
 #include "crypto/eccurve.h"
 #include "crypto/ecdsa.h"
 #include "crypto/ed25519.h"
+#include "keys/ecies.h"
 #include "keys/hd.h"
 #include "tolvaris/bcm_ecies.h"
 
@@ -82,6 +83,22 @@ void Ecdh(uint32_t curve, NXVT_PKC* pkc, const uint8_t key[32]) {
   Check(rc == 0, "ECDH");
 }
 
+// ECIES with the ephemeral key secret: its public half, the key agreement
+// and the key derivation.
+void Ecies(NXVT_PKC* pkc, const uint8_t key[32]) {
+  uint8_t peerKey[32], peer[33], eph[32], out[256];
+  const uint8_t plain[20] = {'w', 'a', 'l', 'l', 'e', 't'};
+  for (int i = 0; i < 32; ++i) peerKey[i] = static_cast<uint8_t>(0x21 + 5 * i);
+  uint32_t len = sizeof peer;
+  NXVT_EC_GetCompPub(peerKey, 32, pkc, peer, &len);
+  std::memcpy(eph, key, 32);
+  int32_t outLen = sizeof out;
+  CtMarkSecret(eph, sizeof eph);
+  int rc = ECIES_Encrypt(plain, sizeof plain, eph, 32, peer, 33, out, &outLen, pkc);
+  CtDeclassify(&rc, sizeof rc);
+  Check(rc == 0, "ECIES encryption");
+}
+
 void Ed25519(const uint8_t key[32]) {
   uint8_t priv[32], sig[64];
   const uint8_t msg[5] = {'h', 'e', 'l', 'l', 'o'};
@@ -105,6 +122,7 @@ int main() {
       PublicKey(pkc, key);
       HdChild(pkc, key);
       Ecdh(curve, pkc, key);
+      Ecies(pkc, key);
     }
     NXVT_PKC_Free(pkc);
   }
