@@ -1,6 +1,5 @@
 #include "jni/jni_exceptions.h"
 
-#include <iterator>
 #include <string>
 
 #include "jni/jni_local_ref.h"
@@ -9,55 +8,45 @@
 
 namespace {
 
-constexpr char kExceptions[] = "com/morvane/keystrand/exceptions/";
+#define KEYSTRAND_EXCEPTION(name) "com/morvane/keystrand/exceptions/" name
 
 struct CodeClass {
-  int first, last;  // the codes, inclusive
-  const char* name;  // under kExceptions, or a full name when it holds "/"
+  int first, last;   // the codes, inclusive
+  const char* name;  // the class's JNI name
 };
 
 constexpr CodeClass kClasses[] = {
-    {1001, 1001, "GenerateMnemonicFailException"},
-    {1028, 1029, "GenerateMnemonicFailException"},
-    {1002, 1002, "ConvertMnemonicToSeedFailException"},
-    {1003, 1004, "KeyDerivationFailException"},
-    {1014, 1014, "KeyDerivationFailException"},
-    {1006, 1006, "GenerateAddressFailException"},
-    {1007, 1007, "GenerateTransactionFailException"},
-    {1009, 1009, "GenerateMasterNodeFailException"},
-    {1011, 1011, "MessageDigestFailException"},
-    {1012, 1012, "EncryptionErrorException"},
-    {1017, 1017, "EncryptionErrorException"},
-    {1019, 1019, "EncryptionErrorException"},
-    {1013, 1013, "DecryptionErrorException"},
-    {1018, 1018, "DecryptionErrorException"},
-    {1020, 1020, "DecryptionErrorException"},
-    {1021, 1021, "GenerateEntropyFailException"},
-    {1022, 1022, "InvalidMnemonicException"},
-    {1023, 1026, "MultisigErrorException"},
-    {1031, 1032, "MultisigErrorException"},
-    {1039, 1039, "RunModuleException"},
+    {1001, 1001, KEYSTRAND_EXCEPTION("GenerateMnemonicFailException")},
+    {1028, 1029, KEYSTRAND_EXCEPTION("GenerateMnemonicFailException")},
+    {1002, 1002, KEYSTRAND_EXCEPTION("ConvertMnemonicToSeedFailException")},
+    {1003, 1004, KEYSTRAND_EXCEPTION("KeyDerivationFailException")},
+    {1014, 1014, KEYSTRAND_EXCEPTION("KeyDerivationFailException")},
+    {1006, 1006, KEYSTRAND_EXCEPTION("GenerateAddressFailException")},
+    {1007, 1007, KEYSTRAND_EXCEPTION("GenerateTransactionFailException")},
+    {1009, 1009, KEYSTRAND_EXCEPTION("GenerateMasterNodeFailException")},
+    {1011, 1011, KEYSTRAND_EXCEPTION("MessageDigestFailException")},
+    {1012, 1012, KEYSTRAND_EXCEPTION("EncryptionErrorException")},
+    {1017, 1017, KEYSTRAND_EXCEPTION("EncryptionErrorException")},
+    {1019, 1019, KEYSTRAND_EXCEPTION("EncryptionErrorException")},
+    {1013, 1013, KEYSTRAND_EXCEPTION("DecryptionErrorException")},
+    {1018, 1018, KEYSTRAND_EXCEPTION("DecryptionErrorException")},
+    {1020, 1020, KEYSTRAND_EXCEPTION("DecryptionErrorException")},
+    {1021, 1021, KEYSTRAND_EXCEPTION("GenerateEntropyFailException")},
+    {1022, 1022, KEYSTRAND_EXCEPTION("InvalidMnemonicException")},
+    {1023, 1026, KEYSTRAND_EXCEPTION("MultisigErrorException")},
+    {1031, 1032, KEYSTRAND_EXCEPTION("MultisigErrorException")},
+    {1039, 1039, KEYSTRAND_EXCEPTION("RunModuleException")},
     {1, 1, "java/lang/Exception"},
 };
 constexpr char kOtherCodes[] = "java/lang/Error";
 
-// The full JNI names, built once.
-struct ClassNames {
-  std::string names[std::size(kClasses)];
-  ClassNames() {
-    for (size_t i = 0; i < std::size(kClasses); ++i) {
-      const std::string_view n = kClasses[i].name;
-      names[i] = n.find('/') == std::string_view::npos ? std::string(kExceptions).append(n) : std::string(n);
-    }
-  }
-};
+#undef KEYSTRAND_EXCEPTION
 
 }  // namespace
 
 const char* JniExceptionClass(int code) {
-  static const ClassNames built;
-  for (size_t i = 0; i < std::size(kClasses); ++i)
-    if (code >= kClasses[i].first && code <= kClasses[i].last) return built.names[i].c_str();
+  for (const CodeClass& c : kClasses)
+    if (code >= c.first && code <= c.last) return c.name;
   return kOtherCodes;
 }
 
