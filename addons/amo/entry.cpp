@@ -143,16 +143,11 @@ int GenSignedTx_AMO(Json::Value& args) {
 
 namespace {
 
-template <int (*Handler)(Json::Value&)>
-int Run(Json::Value& args, const std::string&) {
-  return Handler(args);
-}
-
 const ActionRow kAmoActions[] = {
-    {"GenAddr", Run<amo::GenAddr_AMO>, false, "GenAddr Error", 1406},
-    {"GenUnsignedTx", Run<amo::GenUnsignedTx_AMO>, false, "GenTx Error", 1414},
-    {"GenSignedTx", Run<amo::GenSignedTx_AMO>, false, "GenTx Error", 1422},
-    {"GenTx", Run<amo::GenTx_AMO>, false, "GenTx Error", 1430},
+    {"GenAddr", WithoutCoin<amo::GenAddr_AMO>, false, "GenAddr Error", 1406},
+    {"GenUnsignedTx", WithoutCoin<amo::GenUnsignedTx_AMO>, false, "GenTx Error", 1414},
+    {"GenSignedTx", WithoutCoin<amo::GenSignedTx_AMO>, false, "GenTx Error", 1422},
+    {"GenTx", WithoutCoin<amo::GenTx_AMO>, false, "GenTx Error", 1430},
 };
 
 }  // namespace

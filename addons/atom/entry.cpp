@@ -7,10 +7,9 @@
 namespace {
 
 const ActionRow kAtomActions[] = {
-    {"GenAddr", [](Json::Value& args, const std::string&) { return GenAddr_ATOM(args); }, false, "GenAddr Error", 1431},
-    {"GenPubEncode", [](Json::Value& args, const std::string&) { return GenPubEncode_ATOM(args); }, false,
-     "GenPubEncode Error", 1439},
-    {"GenTx", [](Json::Value& args, const std::string&) { return GenTx2_ATOM(args); }, false, "GenTx Error", 1447},
+    {"GenAddr", WithoutCoin<GenAddr_ATOM>, false, "GenAddr Error", 1431},
+    {"GenPubEncode", WithoutCoin<GenPubEncode_ATOM>, false, "GenPubEncode Error", 1439},
+    {"GenTx", WithoutCoin<GenTx2_ATOM>, false, "GenTx Error", 1447},
 };
 
 }  // namespace

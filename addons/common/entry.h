@@ -42,6 +42,12 @@
 // `coin` is the coin text for rows that receive it, else empty.
 using ActionHandler = int (*)(Json::Value& args, const std::string& coin);
 
+// A handler that takes no coin, as an ActionHandler: WithoutCoin<GenAddr_ATOM>.
+template <int (*Handler)(Json::Value&)>
+int WithoutCoin(Json::Value& args, const std::string&) {
+  return Handler(args);
+}
+
 struct ActionRow {
   const char* name;      // matched exactly, case-sensitive
   ActionHandler handler;
