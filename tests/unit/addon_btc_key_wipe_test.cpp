@@ -4,58 +4,26 @@
 // freed during the action for the key, as text and as bytes. (The entry's
 // own parsing and reply writing are left out: jsoncpp's reader and writer
 // keep temporaries of their own.)
-#include <dlfcn.h>
-#include <execinfo.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "btc/tx_actions.h"
 #include "common/json_io.h"
+#include "freed_key_watch.h"
 #include "tv_test.h"
-
-#if !defined(__SANITIZE_ADDRESS__)
-extern "C" void __libc_free(void* p);
 
 namespace {
 
-bool g_watch = false;
-int g_found = 0;
 const char* const kKeyText = "eb696a065ef48a2192da5b28b694f875";
 const unsigned char kKeyBytes[] = {0xeb, 0x69, 0x6a, 0x06, 0x5e, 0xf4, 0x8a, 0x21};
 
-void Check(void* p) {
-  const size_t n = malloc_usable_size(p);
-  if (memmem(p, n, kKeyText, std::strlen(kKeyText)) == nullptr &&
-      memmem(p, n, kKeyBytes, sizeof kKeyBytes) == nullptr)
-    return;
-  ++g_found;
-  g_watch = false;  // no watching while reporting
-  void* frames[16];
-  const int depth = backtrace(frames, 16);
-  std::fprintf(stderr, "a freed block holds the key:\n");
-  backtrace_symbols_fd(frames, depth, 2);
-  g_watch = true;
-}
-
-}  // namespace
-
-// Every free of the process passes here (the sanitizer build keeps its own).
-extern "C" void free(void* p) {
-  if (p != nullptr && g_watch) Check(p);
-  __libc_free(p);
-}
-#endif
-
-namespace {
-
 TEST(BtcKeyWipe, GenTxLeavesNoKeyInFreedMemory) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizer owns free()";
-#else
+  if (!tvt::kFreedKeyWatchBuilt) GTEST_SKIP() << "the sanitizer owns free()";
+  tvt::FreedKeyWatch& watch = tvt::freedKeyWatch;
+  watch.keyText = kKeyText;
+  watch.keyBytes = kKeyBytes;
+  watch.keyBytesLen = sizeof kKeyBytes;
   const std::string text = std::string(R"({"coin":"btc","txinfo":{
     "locktime":"0x92040000",
     "input":[{"prehex":"0x77541aeb3c4dac9260b68f74f44c973081a9d4cb2ebe8038b2d70faa201b6bdb","preidx":"1",
@@ -66,16 +34,15 @@ TEST(BtcKeyWipe, GenTxLeavesNoKeyInFreedMemory) {
               {"dest":"1Q5YjKVj5yQWHBBsyEBamkfph3cA6G9KK8","value":"800000000"}]}})";
   for (int round = 0; round < 2; ++round) {  // the first round makes one-time allocations
     Json::Value args = tvt::ParseJson(text);
-    g_found = 0;
-    g_watch = round == 1;
+    watch.found = 0;
+    watch.on = round == 1;
     const int rc = GenTx_BTC(args, "btc");
-    g_watch = false;
+    watch.on = false;
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(args["rawtx"].asString().size(), 2u + 2 * 251);  // the signed transaction
     WipeJson(args);
   }
-  EXPECT_EQ(g_found, 0);
-#endif
+  EXPECT_EQ(watch.found, 0);
 }
 
 }  // namespace
