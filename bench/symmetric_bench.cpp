@@ -5,7 +5,8 @@
 // medians of CPU time (ours / ref) with their spread follows the usual output.
 //
 // TOLVARIS_BENCH_PORTABLE=1 forces our portable paths (the bench program
-// reads it, not the library); OPENSSL_ia32cap masks OpenSSL's extensions, e.g.
+// reads it, not the library); the row "aes256_cbc_enc_16k_ssse3" always runs
+// our SSSE3 shuffle AES, as on a processor without AES-NI; OPENSSL_ia32cap masks OpenSSL's extensions, e.g.
 // OPENSSL_ia32cap="~0x200000200000000:~0x20000000" turns off its AES-NI,
 // PCLMULQDQ and SHA extensions.
 #include <benchmark/benchmark.h>
@@ -54,6 +55,15 @@ void OursAes(benchmark::State& st, AESMode mode) {
     benchmark::DoNotOptimize(g_out.data());
   }
   Bytes(st, kBig);
+}
+
+bool g_portable = false;
+
+// Our CBC encryption with only SSE2 and SSSE3 in use, whatever the machine has.
+void OursAesSsse3Only(benchmark::State& st) {
+  NXVT_ForceSsse3OnlyForTest(true);
+  OursAes(st, kAesModeCbc);
+  NXVT_ForcePortableForTest(g_portable);
 }
 
 void OsslAes(benchmark::State& st, AESMode mode) {
@@ -216,7 +226,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   if (sodium_init() < 0) return 1;
   const char* portable = std::getenv("TOLVARIS_BENCH_PORTABLE");
-  if (portable != nullptr && std::strcmp(portable, "1") == 0) NXVT_ForcePortableForTest(true);
+  g_portable = portable != nullptr && std::strcmp(portable, "1") == 0;
+  if (g_portable) NXVT_ForcePortableForTest(true);
   const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
   std::printf("our paths: aesni %d pclmul %d shani %d avx2 %d\n", f.aesni, f.pclmul, f.shani, f.avx2);
 
@@ -233,6 +244,8 @@ int main(int argc, char** argv) {
     reg(std::string(r.name) + "/ours", [m](benchmark::State& st) { OursAes(st, m); });
     reg(std::string(r.name) + "/ref", [m](benchmark::State& st) { OsslAes(st, m); });
   }
+  reg("aes256_cbc_enc_16k_ssse3/ours", OursAesSsse3Only);
+  reg("aes256_cbc_enc_16k_ssse3/ref", [](benchmark::State& st) { OsslAes(st, kAesModeCbc); });
   struct DigestRow {
     const char* name;
     HashId id;

@@ -1,19 +1,23 @@
 // AES-128 and AES-256 (FIPS 197): the key expansion with the round keys of
 // the equivalent inverse cipher, and the block and bulk routines, which take
-// AES-NI when the processor has it and the bitsliced constant-time code
-// otherwise. Nothing here indexes memory with key or data bytes.
+// AES-NI when the processor has it and constant-time code otherwise: the
+// SSSE3 shuffle code for serial single blocks (CBC encryption, one block at
+// a time) where the processor has SSSE3, the bitsliced code for the rest.
+// Nothing here indexes memory with key or data bytes.
 #include "crypto/aes.h"
 
 #include <cstring>
 
 #include "crypto/aes_bitslice.h"
 #include "crypto/aes_hw.h"
+#include "crypto/aes_vperm.h"
 #include "crypto/cpu_features.h"
 #include "crypto/memory.h"
 
 namespace {
 
 bool HasAesNi() { return NXVT_CpuFeatures().aesni; }
+bool HasSsse3() { return NXVT_CpuFeatures().ssse3; }
 
 inline unsigned char XTime(unsigned char x) {
   // The reduction is selected with a mask, not a branch: x is key material.
@@ -79,6 +83,8 @@ template <int Nr>
 void EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
   if (HasAesNi()) {
     NXVT_AesNi_EncryptBlocks(blocks, count, schedule, Nr);
+  } else if (count == 1 && HasSsse3()) {
+    NXVT_AesVp_EncryptBlocks(blocks, count, schedule, Nr);
   } else {
     NXVT_AesCt_EncryptBlocks(blocks, count, schedule, Nr);
   }
@@ -88,6 +94,8 @@ template <int Nr>
 void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
   if (HasAesNi()) {
     NXVT_AesNi_DecryptBlocks(blocks, count, schedule, Nr);
+  } else if (count == 1 && HasSsse3()) {
+    NXVT_AesVp_DecryptBlocks(blocks, count, schedule, Nr);
   } else {
     NXVT_AesCt_DecryptBlocks(blocks, count, schedule, Nr);
   }
@@ -97,6 +105,8 @@ template <int Nr>
 void CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
   if (HasAesNi()) {
     NXVT_AesNi_CbcEncrypt(data, count, schedule, Nr, iv);
+  } else if (HasSsse3()) {
+    NXVT_AesVp_CbcEncrypt(data, count, schedule, Nr, iv);
   } else {
     NXVT_AesCt_CbcEncrypt(data, count, schedule, Nr, iv);
   }

@@ -32,14 +32,23 @@ NXVT_CPU_FEATURES Detect() {
   return f;
 }
 
-std::atomic<bool> g_forcePortable{false};
+// 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing.
+std::atomic<int> g_forced{0};
 
 }  // namespace
 
 NXVT_CPU_FEATURES NXVT_CpuFeatures() {
-  if (g_forcePortable.load(std::memory_order_relaxed)) return NXVT_CPU_FEATURES{};
   static const NXVT_CPU_FEATURES detected = Detect();
-  return detected;
+  const int forced = g_forced.load(std::memory_order_relaxed);
+  if (forced == 0) return detected;
+  NXVT_CPU_FEATURES f{};
+  if (forced == 1) {
+    f.sse2 = detected.sse2;
+    f.ssse3 = detected.ssse3;
+  }
+  return f;
 }
 
-void NXVT_ForcePortableForTest(bool on) { g_forcePortable.store(on, std::memory_order_relaxed); }
+void NXVT_ForcePortableForTest(bool on) { g_forced.store(on ? 2 : 0, std::memory_order_relaxed); }
+
+void NXVT_ForceSsse3OnlyForTest(bool on) { g_forced.store(on ? 1 : 0, std::memory_order_relaxed); }

@@ -23,4 +23,9 @@ NXVT_CPU_FEATURES NXVT_CpuFeatures();
 // inputs. Only tests call it; the library reads no environment.
 void NXVT_ForcePortableForTest(bool on);
 
+// Test switch: while on, only SSE2 and SSSE3 are reported (when the
+// processor has them), as on a processor without AES-NI that has byte
+// shuffles. Either switch turned off returns to what the processor has.
+void NXVT_ForceSsse3OnlyForTest(bool on);
+
 #endif

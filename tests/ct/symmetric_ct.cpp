@@ -134,11 +134,14 @@ int RunMacs() {
 
 int main() {
   int failures = 0;
-  for (bool portable : {false, true}) {
-    NXVT_ForcePortableForTest(portable);
+  // 0 dispatched, 1 SSSE3 only (shuffle AES for single blocks), 2 portable.
+  for (int path : {0, 1, 2}) {
+    NXVT_ForcePortableForTest(path == 2);
+    if (path == 1) NXVT_ForceSsse3OnlyForTest(true);
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-    std::printf("%s path: aesni %d pclmul %d shani %d avx2 %d\n", portable ? "portable" : "dispatched", f.aesni,
-                f.pclmul, f.shani, f.avx2);
+    static const char* const kNames[] = {"dispatched", "ssse3-only", "portable"};
+    std::printf("%s path: aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", kNames[path], f.aesni, f.pclmul,
+                f.shani, f.avx2, f.ssse3);
     failures += RunAes(16);
     failures += RunAes(32);
     failures += RunGhash();

@@ -25,3 +25,15 @@ TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
   EXPECT_EQ(after.ssse3, before.ssse3);
   EXPECT_EQ(after.sse2, before.sse2);
 }
+
+TEST(CpuFeatures, ForcingSsse3OnlyKeepsTheByteShufflesAlone) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  {
+    cput::ForcedSsse3Only ssse3;
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2);
+    EXPECT_EQ(f.ssse3, before.ssse3);
+    EXPECT_EQ(f.sse2, before.sse2);
+  }
+  EXPECT_EQ(NXVT_CpuFeatures().aesni, before.aesni);
+}
