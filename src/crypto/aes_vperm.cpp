@@ -88,29 +88,27 @@ NXVT_VPERM_TARGET inline __m128i Load(const void* p) { return _mm_loadu_si128(st
 // half, x + (0x70 - 16h) with unsigned saturation keeps bit 7 clear and the
 // low nibble intact exactly in the bytes whose high nibble is at most h;
 // pshufb yields zero for the others, so every byte collects the rows from
-// its own to the half's end, which add up to its S-box row. The high half
-// is the same after flipping bit 7, which sends the low half's bytes out of
+// its own to the half's end, which add up to its S-box row. The first row
+// adds 0x70 with saturation and each next one subtracts 0x10 with
+// saturation, which keeps bit 7 and the low nibble of that sum (bytes at or
+// above 0x90 saturate to 0xff and stay at or above 0x8f). The high half is
+// the same after flipping bit 7, which sends the low half's bytes out of
 // range.
-// Row i of `rows` looked up for the bytes of v at or below its place in the half.
-NXVT_VPERM_TARGET inline __m128i Row(const std::array<uint8_t, 256>& rows, int i, __m128i v) {
-  const __m128i idx = _mm_adds_epu8(v, _mm_set1_epi8(static_cast<char>(0x70 - 16 * (i & 7))));
-  return _mm_shuffle_epi8(Load(rows.data() + 16 * i), idx);
+NXVT_VPERM_TARGET inline __m128i Half(const unsigned char* rows, __m128i v) {
+  const __m128i step = _mm_set1_epi8(0x10);
+  __m128i idx = _mm_adds_epu8(v, _mm_set1_epi8(0x70));
+  __m128i acc = _mm_shuffle_epi8(Load(rows), idx);
+#pragma GCC unroll 7
+  for (int h = 1; h < 8; ++h) {
+    idx = _mm_subs_epu8(idx, step);
+    acc = _mm_xor_si128(acc, _mm_shuffle_epi8(Load(rows + 16 * h), idx));
+  }
+  return acc;
 }
 
-// The sixteen lookups are independent; they are added pairwise so the
-// block's chain waits on four additions rather than sixteen.
 NXVT_VPERM_TARGET inline __m128i SubBytes(__m128i x, const std::array<uint8_t, 256>& rows) {
-  const __m128i lo = x;
-  const __m128i hi = _mm_xor_si128(x, _mm_set1_epi8(static_cast<char>(0x80)));
-  const __m128i a = _mm_xor_si128(_mm_xor_si128(Row(rows, 0, lo), Row(rows, 1, lo)),
-                                  _mm_xor_si128(Row(rows, 2, lo), Row(rows, 3, lo)));
-  const __m128i b = _mm_xor_si128(_mm_xor_si128(Row(rows, 4, lo), Row(rows, 5, lo)),
-                                  _mm_xor_si128(Row(rows, 6, lo), Row(rows, 7, lo)));
-  const __m128i c = _mm_xor_si128(_mm_xor_si128(Row(rows, 8, hi), Row(rows, 9, hi)),
-                                  _mm_xor_si128(Row(rows, 10, hi), Row(rows, 11, hi)));
-  const __m128i d = _mm_xor_si128(_mm_xor_si128(Row(rows, 12, hi), Row(rows, 13, hi)),
-                                  _mm_xor_si128(Row(rows, 14, hi), Row(rows, 15, hi)));
-  return _mm_xor_si128(_mm_xor_si128(a, b), _mm_xor_si128(c, d));
+  return _mm_xor_si128(Half(rows.data(), x),
+                       Half(rows.data() + 128, _mm_xor_si128(x, _mm_set1_epi8(static_cast<char>(0x80)))));
 }
 
 // Multiplication by x in GF(2^8), every byte; the reduction is a mask.
@@ -119,12 +117,12 @@ NXVT_VPERM_TARGET inline __m128i XTime(__m128i a) {
   return _mm_xor_si128(_mm_add_epi8(a, a), _mm_and_si128(high, _mm_set1_epi8(0x1b)));
 }
 
-// out_r = 2a_r ^ 3a_{r+1} ^ a_{r+2} ^ a_{r+3} = x(a_r ^ a_{r+1}) ^ a_{r+1} ^ a_{r+2} ^ a_{r+3}.
+// out_r = 2a_r ^ 3a_{r+1} ^ a_{r+2} ^ a_{r+3} = x t_r ^ a_{r+1} ^ t_{r+2}
+// with t_r = a_r ^ a_{r+1}.
 NXVT_VPERM_TARGET inline __m128i MixColumns(__m128i a) {
   const __m128i r1 = _mm_shuffle_epi8(a, Load(kRot1));
-  const __m128i r2 = _mm_shuffle_epi8(a, Load(kRot2));
-  const __m128i r3 = _mm_shuffle_epi8(r2, Load(kRot1));
-  return _mm_xor_si128(_mm_xor_si128(XTime(_mm_xor_si128(a, r1)), r1), _mm_xor_si128(r2, r3));
+  const __m128i t = _mm_xor_si128(a, r1);
+  return _mm_xor_si128(_mm_xor_si128(XTime(t), r1), _mm_shuffle_epi8(t, Load(kRot2)));
 }
 
 // InvMixColumns is MixColumns after a_r ^= x^2 (a_r ^ a_{r+2}), since

@@ -1,8 +1,9 @@
 // Runs the same input through the dispatched symmetric code (AES-NI,
 // PCLMULQDQ, SHA-NI, the AVX2 SHA-512 and the SSE2 scrypt where the
-// processor has them) and through the forced portable code, and aborts when
-// any output byte differs: AES in every mode at any length and alignment,
-// GHASH, the three digests, HMAC, PBKDF2 and a small scrypt.
+// processor has them), through the SSSE3-only code (the byte-shuffle AES)
+// and through the forced portable code, and aborts when any output byte
+// differs: AES in every mode at any length and alignment, GHASH, the three
+// digests, HMAC, PBKDF2 and a small scrypt.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -119,7 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Bytes fast = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(true);
   const Bytes portable = Run(op, param, in.data(), in.size());
+  NXVT_ForceSsse3OnlyForTest(true);
+  const Bytes shuffles = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(false);
-  if (fast != portable) abort();
+  if (fast != portable || fast != shuffles) abort();
   return 0;
 }
