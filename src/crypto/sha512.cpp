@@ -124,9 +124,9 @@ NXVT_SHA512_AVX2 inline __m128i SmallSigma1(__m128i x) {
 // S1(e) is the long path of a round: the rest of the new e (d + h + W + K +
 // Ch) and of the new a is summed while it runs, so each ends one addition
 // after S1.
-#define SHA512_VROUND(a, b, c, d, e, f, g, h, wkj)               \
+#define SHA512_VROUND(a, b, c, d, e, f, g, h, j)                 \
   do {                                                          \
-    const uint64_t t1 = (h + (wkj)) + (((f ^ g) & e) ^ g);      \
+    const uint64_t t1 = (h + wk[j]) + (((f ^ g) & e) ^ g);      \
     const uint64_t s1 = S1(e);                                  \
     const uint64_t ab = a ^ b;                                  \
     const uint64_t t2 = S0(a) + (b ^ (ab & bc));                \
@@ -135,24 +135,11 @@ NXVT_SHA512_AVX2 inline __m128i SmallSigma1(__m128i x) {
     h = (t1 + t2) + s1;                                         \
   } while (0)
 
-// Sixteen rounds as eight pairs, the names rotating two places a pair.
-#define SHA512_EIGHT_PAIRS(PAIR)             \
-  do {                                       \
-    PAIR(0, a, b, c, d, e, f, g, h);         \
-    PAIR(1, g, h, a, b, c, d, e, f);         \
-    PAIR(2, e, f, g, h, a, b, c, d);         \
-    PAIR(3, c, d, e, f, g, h, a, b);         \
-    PAIR(4, a, b, c, d, e, f, g, h);         \
-    PAIR(5, g, h, a, b, c, d, e, f);         \
-    PAIR(6, e, f, g, h, a, b, c, d);         \
-    PAIR(7, c, d, e, f, g, h, a, b);         \
-  } while (0)
-
 // Rounds i + 2k and i + 2k + 1, then the pair x[k] moves sixteen words on.
 #define SHA512_VPAIR(k, a, b, c, d, e, f, g, h)                                                              \
   do {                                                                                                      \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, wk[2 * (k)]);                                                      \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, wk[2 * (k) + 1]);                                                  \
+    SHA512_VROUND(a, b, c, d, e, f, g, h, 2 * (k));                                                          \
+    SHA512_VROUND(h, a, b, c, d, e, f, g, 2 * (k) + 1);                                                      \
     if (expand) {                                                                                           \
       const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], x[k], 8);                                       \
       const __m128i w7 = _mm_alignr_epi8(x[((k) + 5) & 7], x[((k) + 4) & 7], 8);                            \
@@ -177,7 +164,14 @@ NXVT_SHA512_AVX2 void Avx2Blocks(uint64_t* st, const unsigned char* data, size_t
         _mm_store_si128(reinterpret_cast<__m128i*>(wk + 2 * k),
                         _mm_add_epi64(x[k], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + i + 2 * k))));
       }
-      SHA512_EIGHT_PAIRS(SHA512_VPAIR);
+      SHA512_VPAIR(0, a, b, c, d, e, f, g, h);
+      SHA512_VPAIR(1, g, h, a, b, c, d, e, f);
+      SHA512_VPAIR(2, e, f, g, h, a, b, c, d);
+      SHA512_VPAIR(3, c, d, e, f, g, h, a, b);
+      SHA512_VPAIR(4, a, b, c, d, e, f, g, h);
+      SHA512_VPAIR(5, g, h, a, b, c, d, e, f);
+      SHA512_VPAIR(6, e, f, g, h, a, b, c, d);
+      SHA512_VPAIR(7, c, d, e, f, g, h, a, b);
     }
     FeedForward(st, a, b, c, d, e, f, g, h);
   }
@@ -186,82 +180,7 @@ NXVT_SHA512_AVX2 void Avx2Blocks(uint64_t* st, const unsigned char* data, size_t
   _mm256_zeroall();
 }
 #undef SHA512_VPAIR
-
-// Two blocks at a time: each 256-bit register holds a pair of schedule
-// words of the first block in its low lane and the same pair of the second
-// block in its high lane (the alignr steps work lane by lane). The first
-// block's rounds run the schedule for both and keep every W + K; the second
-// block's rounds then only read them back.
-#define SHA512_YPAIR(k, a, b, c, d, e, f, g, h)                                                                  \
-  do {                                                                                                          \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, wk[2 * i + 4 * (k)]);                                                 \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, wk[2 * i + 4 * (k) + 1]);                                             \
-    if (expand) {                                                                                               \
-      const __m256i w15 = _mm256_alignr_epi8(y[((k) + 1) & 7], y[k], 8);                                        \
-      const __m256i w7 = _mm256_alignr_epi8(y[((k) + 5) & 7], y[((k) + 4) & 7], 8);                             \
-      y[k] = _mm256_add_epi64(_mm256_add_epi64(y[k], YSigma0(w15)), _mm256_add_epi64(w7, YSigma1(y[((k) + 7) & 7]))); \
-    }                                                                                                           \
-  } while (0)
-
-#define SHA512_SECOND_PAIR(k, a, b, c, d, e, f, g, h)                           \
-  do {                                                                         \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, wk[2 * i + 4 * (k) + 2]);            \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, wk[2 * i + 4 * (k) + 3]);            \
-  } while (0)
-
-NXVT_SHA512_AVX2 inline __m256i YRotr(__m256i x, int n) {
-  return _mm256_or_si256(_mm256_srli_epi64(x, n), _mm256_slli_epi64(x, 64 - n));
-}
-NXVT_SHA512_AVX2 inline __m256i YSigma0(__m256i x) {
-  return _mm256_xor_si256(_mm256_xor_si256(YRotr(x, 1), YRotr(x, 8)), _mm256_srli_epi64(x, 7));
-}
-NXVT_SHA512_AVX2 inline __m256i YSigma1(__m256i x) {
-  return _mm256_xor_si256(_mm256_xor_si256(YRotr(x, 19), YRotr(x, 61)), _mm256_srli_epi64(x, 6));
-}
-
-// Block pairs; wk holds, for rounds j and j + 1, the first block's two
-// W + K then the second block's two. Here the rounds read W + K from memory
-// and the default scheduling is the faster one (measured), so no
-// pressure-first scheduling as in the single-block code.
-__attribute__((target("avx2,bmi2"))) void Avx2PairBlocks(uint64_t* st, const unsigned char* data, size_t pairs) {
-  const __m256i byteSwap = _mm256_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                                           12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-  alignas(32) uint64_t wk[160];
-  __m256i y[8];
-  for (size_t n = 0; n < pairs; ++n, data += 256) {
-    for (int k = 0; k < 8; ++k) {
-      const __m256i m = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(data + 128 + 16 * k),
-                                            reinterpret_cast<const __m128i*>(data + 16 * k));
-      y[k] = _mm256_shuffle_epi8(m, byteSwap);
-    }
-    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-    uint64_t bc = b ^ c;
-#pragma GCC unroll 5
-    for (int i = 0; i < 80; i += 16) {
-      const bool expand = i < 64;
-      for (int k = 0; k < 8; ++k) {
-        const __m256i kk = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + i + 2 * k)));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(wk + 2 * i + 4 * k), _mm256_add_epi64(y[k], kk));
-      }
-      SHA512_EIGHT_PAIRS(SHA512_YPAIR);
-    }
-    FeedForward(st, a, b, c, d, e, f, g, h);
-    a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-    bc = b ^ c;
-#pragma GCC unroll 5
-    for (int i = 0; i < 80; i += 16) {
-      SHA512_EIGHT_PAIRS(SHA512_SECOND_PAIR);
-    }
-    FeedForward(st, a, b, c, d, e, f, g, h);
-  }
-  Wipe(wk, sizeof wk);
-  // The schedule registers hold message words; clear them.
-  _mm256_zeroall();
-}
-#undef SHA512_SECOND_PAIR
-#undef SHA512_YPAIR
 #undef SHA512_VROUND
-#undef SHA512_EIGHT_PAIRS
 
 void Sha512Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_SHA512_Blocks(ctx->w64.state, block, 1); }
 
@@ -282,8 +201,7 @@ const NXVT_DIGEST_DESC NXVT_SHA512_DESC = {64, Sha512Init, Sha512Compress, Sha51
 void NXVT_SHA512_Blocks(uint64_t* state, const unsigned char* data, size_t blocks) {
   if (blocks == 0) return;
   if (NXVT_CpuFeatures().avx2) {
-    if (blocks >= 2) Avx2PairBlocks(state, data, blocks / 2);
-    if (blocks % 2 != 0) Avx2Blocks(state, data + 128 * (blocks - 1), 1);
+    Avx2Blocks(state, data, blocks);
   } else {
     PortableBlocks(state, data, blocks);
   }

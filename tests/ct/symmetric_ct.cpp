@@ -101,8 +101,7 @@ int RunGhash() {
 }
 
 // HMAC and PBKDF2 under a secret key over secret data; the digests'
-// compression functions (SHA-NI and the AVX2 build included) run on both;
-// 300 bytes hand SHA-512 two whole blocks in one call (the AVX2 pair code).
+// compression functions (SHA-NI and the AVX2 build included) run on both.
 int RunMacs() {
   unsigned char key[40], data[300], out[64];
   for (size_t i = 0; i < sizeof key; ++i) key[i] = static_cast<unsigned char>(3 * i + 1);

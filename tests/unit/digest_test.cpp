@@ -115,9 +115,9 @@ TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
   });
 }
 
-// Runs of whole blocks handed over in one call: the AVX2 SHA-512 takes them
-// two at a time, so odd and even counts and a message that does not start on
-// an aligned address each take a different way through it.
+// Runs of whole blocks handed over in one call, odd and even counts, from an
+// aligned and an unaligned address: the block functions read straight from
+// the caller's buffer.
 TEST(Digest, WholeBlockRunsMatchOpenSsl) {
   auto oneCall = [](const NXVT_DIGEST_DESC* desc, const unsigned char* p, size_t n) {
     NXVT_DIGEST_CTX ctx;
