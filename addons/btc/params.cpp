@@ -11,7 +11,7 @@ namespace {
 
 struct CoinRow {
   const char* coin;
-  const char* spec;
+  const char* coinSpec;
   const char* hrp;       // accepted prefixes
   const char* hrpTest;
   uint32_t hrpLine;      // IsHRPStr's line for the coin
@@ -77,14 +77,14 @@ void AppendLittleEndian(Bytes& out, uint64_t value, unsigned width) {
 
 }  // namespace
 
-int GetCoinSpec(Json::Value& spec, const std::string& coin) {
+int GetCoinSpec(Json::Value& coinSpec, const std::string& coin) {
   const CoinRow* row = FindCoin(coin);
-  if (!ParseJson(row != nullptr ? row->spec : "", spec)) {
+  if (!ParseJson(row != nullptr ? row->coinSpec : "", coinSpec)) {
     AddErrTrail("GetCoinSpec", 1457, 1000, coin + " spec define is invalid !");
     return 1;
   }
-  if (!spec.isObject() || GetJsonStr(spec["bech32hrp"]).empty() || GetJsonStr(spec["bech32hrptest"]).empty() ||
-      GetJsonStr(spec["hashtype"]).empty()) {
+  if (!coinSpec.isObject() || GetJsonStr(coinSpec["bech32hrp"]).empty() || GetJsonStr(coinSpec["bech32hrptest"]).empty() ||
+      GetJsonStr(coinSpec["hashtype"]).empty()) {
     AddErrTrail("GetCoinSpec", 1466, 1000, coin + " spec define is invalid !!");
     return 1;
   }

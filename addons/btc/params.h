@@ -12,10 +12,10 @@
 
 #include "common/bytes.h"
 
-// The coin's spec object {"coin", "hrplen", "bech32hrp", "bech32hrptest",
-// "hashtype"}. 0, or 1 with GetCoinSpec:1457 ("<coin> spec define is invalid !")
+// The coin parameter object {"coin", "hrplen", "bech32hrp", "bech32hrptest",
+// "hashtype"}. 0, or 1 with GetCoinSpec:1457 (its fixed message)
 // recorded for an unknown coin.
-int GetCoinSpec(Json::Value& spec, const std::string& coin);
+int GetCoinSpec(Json::Value& coinSpec, const std::string& coin);
 
 // Address type codes.
 enum AddrTypeCode : int {

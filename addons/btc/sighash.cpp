@@ -32,9 +32,9 @@ bool UsesSegwitDigest(const Json::Value& txinfo, const Json::Value& input) {
   const std::string type = GetJsonStr(input["utxotype"]);
   for (const char* t : kSegwitTypes)
     if (type == t) return true;
-  const Json::Value& spec = txinfo["coinspec"];
-  if (spec.isObject() && spec["coin"].isString()) {
-    const std::string coin = spec["coin"].asString();
+  const Json::Value& coinSpec = txinfo["coinspec"];
+  if (coinSpec.isObject() && coinSpec["coin"].isString()) {
+    const std::string coin = coinSpec["coin"].asString();
     for (const char* c : kForkCoins)
       if (coin == c) return true;
   }

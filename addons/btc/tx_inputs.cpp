@@ -84,7 +84,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
   Json::Value inputs = txinfo["input"];
   ScopedJsonWipe wipeInputs(inputs);
   Json::Value outputs = txinfo["output"];
-  const Json::Value spec = txinfo["coinspec"];
+  const Json::Value coinSpec = txinfo["coinspec"];
 
   if (!txinfo["version"].isString()) txinfo["version"] = "0x01000000";
   if (!txinfo["locktime"].isString()) txinfo["locktime"] = "0x00000000";
@@ -125,7 +125,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
     in["prevalue"] = BytesToHex(MakeLEBytes(prevalue, 8, "0x0000000000000000"));
     in["prevalueOri"] = prevalue;
 
-    in["hashtype"] = spec["hashtype"];
+    in["hashtype"] = coinSpec["hashtype"];
     if (!in["sequence"].isString()) in["sequence"] = "0xffffffff";
     inputs[i].swap(in);
   }
@@ -144,7 +144,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
     }
     out["value"] = BytesToHex(MakeLEBytes(value, 8, "0x0000000000000000"));
     out["valueOri"] = value;
-    if (MakeScriptPub(out, spec) != 0) {
+    if (MakeScriptPub(out, coinSpec) != 0) {
       AddErrTrail("ReadyForUseJson", 1430, kCode, "MakeScriptPub Error !!");
       return 1;
     }

@@ -11,7 +11,7 @@
 #include <string>
 
 // Normalises txinfo in place (txinfo "coinspec" already holds the coin's
-// spec). 0, or 1 with an entry in the error chain.
+// parameters). 0, or 1 with an entry in the error chain.
 int ReadyForUseJson(Json::Value& txinfo);
 
 // Classifies one normalised input of coin `coin` ("utxotype", "issegwit",

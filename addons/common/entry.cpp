@@ -16,7 +16,7 @@ namespace {
 
 // Steps up to the handler; 0 when the action succeeded. `args` is left as
 // the reply is to be built from.
-int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const char* addon,
+int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* addon,
              const std::string& request, Json::Value& args) {
   Json::Value root;
   ScopedJsonWipe wipeRoot(root);
@@ -26,7 +26,7 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
     message += "json parse error(";
     AppendEchoedRequest(message, request);
     message += ')';
-    AddErrTrail(spec.name, spec.parseLine, 1000, message);
+    AddErrTrail(entrySpec.name, entrySpec.parseLine, 1000, message);
     WipeString(message);
     return 1;
   }
@@ -35,12 +35,12 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
   args = top["args"];
 
   std::string coin;
-  if (spec.coin == CoinSource::kArgs) {
+  if (entrySpec.coin == CoinSource::kArgs) {
     const Json::Value& readArgs = args;
     coin = GetJsonStr(readArgs["coin"], "coin");
     if (coin.empty()) coin = addon;
     args["coin"] = coin;
-  } else if (spec.coin == CoinSource::kTopLevel) {
+  } else if (entrySpec.coin == CoinSource::kTopLevel) {
     coin = GetJsonStr(top["coin"], "coin");
     if (coin.empty()) coin = addon;
   }
@@ -49,47 +49,47 @@ int Dispatch(const EntrySpec& spec, std::span<const ActionRow> actions, const ch
     if (action != row.name) continue;
     static const std::string kNoCoin;
     if (row.handler(args, row.receivesCoin ? coin : kNoCoin) == 0) return 0;
-    AddErrTrail(spec.name, row.line, 1000, row.failure);
+    AddErrTrail(entrySpec.name, row.line, 1000, row.failure);
     return 1;
   }
-  AddErrTrail(spec.name, spec.unknownLine, 1000,
-              spec.unknownNamesAction ? "not support action[" + action + "]" : std::string("not support action"));
+  AddErrTrail(entrySpec.name, entrySpec.unknownLine, 1000,
+              entrySpec.unknownNamesAction ? "not support action[" + action + "]" : std::string("not support action"));
   return 1;
 }
 
 // Runs the call; any exception ends it as a failed action. Returns the
 // result and leaves the reply text in `reply`.
-int RunCall(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action, const char* addon,
+int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action, const char* addon,
             const char* request, std::string& reply) {
   Json::Value args;
   ScopedJsonWipe wipeArgs(args);
   int result = 1;
   if (action == nullptr || addon == nullptr || request == nullptr) {
-    AddErrTrail(spec.name, spec.nullLine, 1000, "param is null");
+    AddErrTrail(entrySpec.name, entrySpec.nullLine, 1000, "param is null");
   } else {
     std::string text(request);
     try {
-      result = Dispatch(spec, actions, addon, text, args);
+      result = Dispatch(entrySpec, actions, addon, text, args);
     } catch (const Json::Exception& e) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("json operation failed(") + e.what() + ") !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("json operation failed(") + e.what() + ") !!");
       result = 1;
     } catch (const ArgumentRefused& e) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string(e.what()) + " !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string(e.what()) + " !!");
       result = 1;
     } catch (const std::invalid_argument& e) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("number conversion failed(") + e.what() + ") !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("number conversion failed(") + e.what() + ") !!");
       result = 1;
     } catch (const std::out_of_range& e) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("number out of range(") + e.what() + ") !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("number out of range(") + e.what() + ") !!");
       result = 1;
     } catch (const std::bad_alloc&) {
       WipeString(text);
       throw;
     } catch (const std::exception& e) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, std::string("request failed(") + e.what() + ") !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("request failed(") + e.what() + ") !!");
       result = 1;
     } catch (...) {
-      AddErrTrail(spec.name, spec.exceptionLine, 1000, "request failed !!");
+      AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, "request failed !!");
       result = 1;
     }
     // The request and the reply can hold private keys.
@@ -101,14 +101,14 @@ int RunCall(const EntrySpec& spec, std::span<const ActionRow> actions, const cha
 
 }  // namespace
 
-int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action,
+int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action,
                   const char* addon, const char* request, char** out) {
   if (out == nullptr) return 1;
-  ResetErrTrail(spec.fixedCode);
+  ResetErrTrail(entrySpec.fixedCode);
   std::string reply;
   int result = 1;
   try {
-    result = RunCall(spec, actions, action, addon, request, reply);
+    result = RunCall(entrySpec, actions, action, addon, request, reply);
   } catch (...) {
     // Out of memory even for the reply: no reply.
     WipeString(reply);

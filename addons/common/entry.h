@@ -79,7 +79,7 @@ extern const EntrySpec kEthEntry;
 extern const EntrySpec kAtomEntry;
 extern const EntrySpec kAmoEntry;
 
-int RunAddonEntry(const EntrySpec& spec, std::span<const ActionRow> actions, const char* action,
+int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action,
                   const char* addon, const char* request, char** out);
 
 // Appends the request as a failure echoes it: '"' turned into '\'', line

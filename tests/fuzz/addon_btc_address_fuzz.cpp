@@ -38,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  Json::Value spec;
-  if (GetCoinSpec(spec, kCoins[data[0] & 7]) != 0) Fail("coin spec", rest);
+  Json::Value coinSpec;
+  if (GetCoinSpec(coinSpec, kCoins[data[0] & 7]) != 0) Fail("coin parameters", rest);
   Json::Value output(Json::objectValue);
   output["dest"] = rest;
   try {
-    if (MakeScriptPub(output, spec) != 0) return 0;
+    if (MakeScriptPub(output, coinSpec) != 0) return 0;
   } catch (...) {
     return 0;  // a "dest" with a NUL character is refused by name
   }

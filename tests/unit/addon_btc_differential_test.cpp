@@ -171,11 +171,11 @@ TEST(BtcDifferential, AddressesAndScriptsAgreeWithIndependentLibraries) {
     EXPECT_EQ(r.value["addr"].asString(), addr) << what;
 
     // The address decodes to the oracle's output script.
-    Json::Value spec, output(Json::objectValue);
-    ASSERT_EQ(GetCoinSpec(spec, c.coin), 0);
+    Json::Value coinSpec, output(Json::objectValue);
+    ASSERT_EQ(GetCoinSpec(coinSpec, c.coin), 0);
     output["dest"] = addr;
     ResetErrTrail();
-    ASSERT_EQ(MakeScriptPub(output, spec), 0) << what << " " << addr << " " << GetErrTrail();
+    ASSERT_EQ(MakeScriptPub(output, coinSpec), 0) << what << " " << addr << " " << GetErrTrail();
     EXPECT_EQ(output["scriptpub"].asString(), "0x" + script) << what;
     EXPECT_EQ(output["addrtype"].asString(), kind) << what;
     ++checked;

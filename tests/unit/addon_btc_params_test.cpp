@@ -25,19 +25,19 @@ TEST(BtcParams, CoinSpecs) {
       {"bsv", "bitcoincash:", "bchtest:", "0x41000000"},
   };
   for (const auto& c : cases) {
-    Json::Value spec;
-    ASSERT_EQ(GetCoinSpec(spec, c.coin), 0);
-    EXPECT_EQ(spec["coin"].asString(), c.coin);
-    EXPECT_EQ(spec["bech32hrp"].asString(), c.hrp);
-    EXPECT_EQ(spec["bech32hrptest"].asString(), c.hrpTest);
-    EXPECT_EQ(spec["hashtype"].asString(), c.hashtype);
+    Json::Value coinSpec;
+    ASSERT_EQ(GetCoinSpec(coinSpec, c.coin), 0);
+    EXPECT_EQ(coinSpec["coin"].asString(), c.coin);
+    EXPECT_EQ(coinSpec["bech32hrp"].asString(), c.hrp);
+    EXPECT_EQ(coinSpec["bech32hrptest"].asString(), c.hrpTest);
+    EXPECT_EQ(coinSpec["hashtype"].asString(), c.hashtype);
   }
-  Json::Value spec;
-  EXPECT_EQ(WriteJson((GetCoinSpec(spec, "btc"), spec), ""),
+  Json::Value coinSpec;
+  EXPECT_EQ(WriteJson((GetCoinSpec(coinSpec, "btc"), coinSpec), ""),
             R"({"bech32hrp":"bc1","bech32hrptest":"tb1","coin":"btc","hashtype":"0x01000000","hrplen":"3"})");
   for (const char* coin : {"BTC", "", "doge"}) {
     ResetErrTrail();
-    EXPECT_EQ(GetCoinSpec(spec, coin), 1);
+    EXPECT_EQ(GetCoinSpec(coinSpec, coin), 1);
     EXPECT_EQ(GetErrTrail(), "GetCoinSpec:1457[" + std::string(coin) + " spec define is invalid !]");
   }
 }

@@ -30,13 +30,13 @@ struct Decoded {
 };
 
 Decoded Decode(const std::string& dest, const std::string& coin) {
-  Json::Value spec;
-  EXPECT_EQ(GetCoinSpec(spec, coin), 0);
+  Json::Value coinSpec;
+  EXPECT_EQ(GetCoinSpec(coinSpec, coin), 0);
   Json::Value output(Json::objectValue);
   output["dest"] = dest;
   ResetErrTrail();
   Decoded d;
-  d.rc = MakeScriptPub(output, spec);
+  d.rc = MakeScriptPub(output, coinSpec);
   d.addrtype = GetJsonStr(output["addrtype"]);
   d.keyhash = GetJsonStr(output["keyhash"]);
   d.scriptpub = GetJsonStr(output["scriptpub"]);

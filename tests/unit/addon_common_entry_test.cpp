@@ -60,18 +60,18 @@ struct Reply {
   std::string text;
 };
 
-Reply Call(const EntrySpec& spec, const char* action, const char* addon, const char* request) {
+Reply Call(const EntrySpec& entrySpec, const char* action, const char* addon, const char* request) {
   char* out = reinterpret_cast<char*>(1);
   Reply r;
-  r.rc = RunAddonEntry(spec, kRows, action, addon, request, &out);
+  r.rc = RunAddonEntry(entrySpec, kRows, action, addon, request, &out);
   EXPECT_NE(out, nullptr);
   r.text = out != nullptr ? out : "";
   EXPECT_EQ(FreeAddonText(out), 0);
   EXPECT_TRUE(IsStrictJson(r.text)) << r.text;
   return r;
 }
-Reply Call(const EntrySpec& spec, const std::string& request, const char* addon = "coin") {
-  return Call(spec, "x", addon, request.c_str());
+Reply Call(const EntrySpec& entrySpec, const std::string& request, const char* addon = "coin") {
+  return Call(entrySpec, "x", addon, request.c_str());
 }
 
 std::string NonObject(const std::string& chain) {
@@ -88,7 +88,7 @@ const EntrySpec* const kAll[] = {&kBtcEntry, &kEthEntry, &kAtomEntry, &kAmoEntry
 
 TEST(AddonEntry, NullArgumentsFailInTheNonObjectForm) {
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     const char* chain;
   } cases[] = {
       {&kBtcEntry, "RunModule_BTC:1820[param is null]"},
@@ -98,10 +98,10 @@ TEST(AddonEntry, NullArgumentsFailInTheNonObjectForm) {
   };
   for (const auto& c : cases) {
     for (int which = 0; which < 3; ++which) {
-      const Reply r = Call(*c.spec, which == 0 ? nullptr : "a", which == 1 ? nullptr : "btc",
+      const Reply r = Call(*c.entrySpec, which == 0 ? nullptr : "a", which == 1 ? nullptr : "btc",
                            which == 2 ? nullptr : R"({"action":"Succeed","args":{}})");
       EXPECT_EQ(r.rc, 1);
-      EXPECT_EQ(r.text, NonObject(c.chain)) << c.spec->name << " " << which;
+      EXPECT_EQ(r.text, NonObject(c.chain)) << c.entrySpec->name << " " << which;
     }
   }
   EXPECT_EQ(Call(kBtcEntry, nullptr, "btc", "{}").text,
@@ -110,7 +110,7 @@ TEST(AddonEntry, NullArgumentsFailInTheNonObjectForm) {
 
 TEST(AddonEntry, UnparsableRequestsEchoTheRequestEscaped) {
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     std::string request;
     std::string chain;  // as it reads once the reply is decoded
   } cases[] = {
@@ -128,7 +128,7 @@ TEST(AddonEntry, UnparsableRequestsEchoTheRequestEscaped) {
        "RunModule_BTC:1832[json parse error({'action':'X','args':{'\xef\xbf\xbd" "a':'1','\xef\xbf\xbd" "a':'2'}})]"},
   };
   for (const auto& c : cases) {
-    const Reply r = Call(*c.spec, c.request);
+    const Reply r = Call(*c.entrySpec, c.request);
     EXPECT_EQ(r.rc, 1);
     for (char ch : r.text) EXPECT_GE(static_cast<signed char>(ch), 0x20) << "not plain ASCII: " << r.text;
     const Json::Value v = Parsed(r.text);
@@ -153,7 +153,7 @@ TEST(AddonEntry, UnknownActionsPerAddon) {
                       "    \"err_msg\" : \"" + kVq + " Addon(RunModule_BTC:1875[not support action[Foo]])\"\n  }\n}");
 
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     std::string request;
     std::string chain;
   } cases[] = {
@@ -164,24 +164,24 @@ TEST(AddonEntry, UnknownActionsPerAddon) {
       {&kAmoEntry, R"({"action":["Succeed"],"args":{}})", "RunModule_AMO:1436[not support action]"},
   };
   for (const auto& c : cases) {
-    const Reply r = Call(*c.spec, c.request);
+    const Reply r = Call(*c.entrySpec, c.request);
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(Parsed(r.text)["error"]["err_msg"].asString(), kVq + " Addon(" + c.chain + ")") << c.request;
   }
 }
 
 TEST(AddonEntry, SuccessRepliesAreOneLineInKeyOrder) {
-  for (const EntrySpec* spec : kAll) {
-    const Reply r = Call(*spec, R"({"action":"NoCoin","args":{"z":"1","a":{"y":"2","b":"0x00"}}} tail)");
+  for (const EntrySpec* entrySpec : kAll) {
+    const Reply r = Call(*entrySpec, R"({"action":"NoCoin","args":{"z":"1","a":{"y":"2","b":"0x00"}}} tail)");
     EXPECT_EQ(r.rc, 0);
-    const std::string coin = spec->coin == CoinSource::kArgs ? R"("coin":"coin",)" : "";
-    EXPECT_EQ(r.text, R"({"a":{"b":"0x00","y":"2"},)" + coin + R"("result":"done","z":"1"})") << spec->name;
+    const std::string coin = entrySpec->coin == CoinSource::kArgs ? R"("coin":"coin",)" : "";
+    EXPECT_EQ(r.text, R"({"a":{"b":"0x00","y":"2"},)" + coin + R"("result":"done","z":"1"})") << entrySpec->name;
   }
 }
 
 TEST(AddonEntry, TheCoinComesFromWhereTheAddonSays) {
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     std::string request;
     std::string coin;       // what the handler saw
     std::string argsCoin;   // "coin" in the reply ("" when absent)
@@ -199,7 +199,7 @@ TEST(AddonEntry, TheCoinComesFromWhereTheAddonSays) {
   };
   for (const auto& c : cases) {
     seenCoin = "unset";
-    const Reply r = Call(*c.spec, c.request, "btc");
+    const Reply r = Call(*c.entrySpec, c.request, "btc");
     EXPECT_EQ(r.rc, 0) << r.text;
     EXPECT_EQ(seenCoin, c.coin) << c.request;
     EXPECT_EQ(GetJsonStr(Parsed(r.text)["coin"]), c.argsCoin) << c.request;
@@ -208,7 +208,7 @@ TEST(AddonEntry, TheCoinComesFromWhereTheAddonSays) {
 
 TEST(AddonEntry, HandlerFailuresKeepWhatTheHandlerWrote) {
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     const char* entryRecord;
     uint32_t innerCode;
   } cases[] = {
@@ -218,9 +218,9 @@ TEST(AddonEntry, HandlerFailuresKeepWhatTheHandlerWrote) {
       {&kAmoEntry, "RunModule_AMO:13[Fail Error]", 1000},
   };
   for (const auto& c : cases) {
-    const Reply r = Call(*c.spec, R"({"action":"Fail","args":{"in":"1"}})");
+    const Reply r = Call(*c.entrySpec, R"({"action":"Fail","args":{"in":"1"}})");
     EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(seenCode, c.innerCode) << c.spec->name;
+    EXPECT_EQ(seenCode, c.innerCode) << c.entrySpec->name;
     const Json::Value v = Parsed(r.text);
     EXPECT_EQ(v["partial"].asString(), "kept");
     EXPECT_EQ(v["in"].asString(), "1");
@@ -263,7 +263,7 @@ TEST(AddonEntry, ALongUnparsableRequestIsEchoedWhole) {
 
 TEST(AddonEntry, JsonAndNumberExceptionsFailTheCall) {
   const struct {
-    const EntrySpec* spec;
+    const EntrySpec* entrySpec;
     std::string request;
     std::string chainStart;  // the entry's record, up to its message's detail
     bool objectReply;
@@ -281,7 +281,7 @@ TEST(AddonEntry, JsonAndNumberExceptionsFailTheCall) {
       {&kBtcEntry, R"({"action":"Succeed","args":{"coin":"btc\u0000"}})", "RunModule_BTC:1880[coin holds a NUL", true},
   };
   for (const auto& c : cases) {
-    const Reply r = Call(*c.spec, c.request);
+    const Reply r = Call(*c.entrySpec, c.request);
     EXPECT_EQ(r.rc, 1) << c.request;
     const Json::Value v = Parsed(r.text);
     EXPECT_EQ(v["error"]["err_code"].asString(), "1000");

@@ -190,8 +190,8 @@ public final class JniHarness {
     /** BIP39 seed as every wallet computes it: PBKDF2-HMAC-SHA512 over UTF-8, 2048 rounds. */
     static byte[] jdkSeed(String mnemonic, String passphrase) throws Exception {
         byte[] salt = ("mnemonic" + passphrase).getBytes(StandardCharsets.UTF_8);
-        PBEKeySpec spec = new PBEKeySpec(mnemonic.toCharArray(), salt, 2048, 512);
-        return SecretKeyFactory.getInstance("PBKDF2WithHmacSHA512").generateSecret(spec).getEncoded();
+        PBEKeySpec keySpec = new PBEKeySpec(mnemonic.toCharArray(), salt, 2048, 512);
+        return SecretKeyFactory.getInstance("PBKDF2WithHmacSHA512").generateSecret(keySpec).getEncoded();
     }
 
     static void seeds(List<List<String>> bip39) throws Throwable {
