@@ -11,9 +11,11 @@ int EncodeBase64(const unsigned char* data, size_t len, std::string& out) {
   if (need <= 0) return 1;
   std::string buf(static_cast<size_t>(need), '\0');
   uint32_t written = static_cast<uint32_t>(buf.size());
-  if (BCMGenBase64Encode(len == 0 ? &kNothing : data, static_cast<uint32_t>(len), buf.data(), &written) != 0) return 1;
-  out.assign(buf.data(), std::min<size_t>(written, buf.size()));
-  return 0;
+  // The text encodes descriptions that can hold keys: the work copy is wiped.
+  const int rc = BCMGenBase64Encode(len == 0 ? &kNothing : data, static_cast<uint32_t>(len), buf.data(), &written);
+  if (rc == 0) out.assign(buf.data(), std::min<size_t>(written, buf.size()));
+  WipeString(buf);
+  return rc != 0 ? 1 : 0;
 }
 
 int DecodeBase64Text(const std::string& encoded, std::string& out) {
