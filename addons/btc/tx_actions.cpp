@@ -8,11 +8,12 @@
 #include "btc/signing.h"
 #include "btc/tx_inputs.h"
 #include "command/text/text.h"
+#include "common/base64_text.h"
 #include "common/bytes.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/network.h"
-#include "tolvaris/bcm_codec.h"
+#include "crypto/memory.h"
 
 namespace {
 
@@ -35,22 +36,14 @@ int GenUnsignedTx_BTC(Json::Value& args, const std::string& coin) {
   }
   // The description may carry keys the caller left in: its texts are wiped.
   std::string text = WriteJson(args["txinfo"], "");
-  std::vector<char> encoded(3 * text.size() + 1, 0);
-  struct WipeTexts {
-    std::string& text;
-    std::vector<char>& encoded;
-    ~WipeTexts() {
-      WipeString(text);
-      Wipe(encoded.data(), encoded.size());
-    }
-  } wipeTexts{text, encoded};
-  uint32_t len = static_cast<uint32_t>(encoded.size());
-  if (BCMGenBase64Encode(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()),
-                         encoded.data(), &len) != 0) {
+  std::string encoded;
+  const ScopedWipe wipeText(text.data(), text.size());
+  if (EncodeBase64(text, encoded) != 0) {
     AddErrTrail("GenUnsignedTx_BTC", 1748, kCode, "BCMGenBase64Encode Error");
     return 1;
   }
-  args["unsignedtxinfo"] = std::string(encoded.data());
+  args["unsignedtxinfo"] = encoded;
+  WipeString(encoded);
   args["signinfos"] = signinfos;
   return 0;
 }
@@ -61,25 +54,14 @@ int GenSignedTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenSignedTx_BTC", 1763, kCode, "txinfo is invalid(data) !!");
     return 1;
   }
-  const std::string b64 = args["txinfo"]["unsignedtxinfo"].asString();
-  Bytes decoded(2 * b64.size() + 1, 0);
-  uint32_t len = static_cast<uint32_t>(decoded.size());
-  if (BCMGenBase64Decode(b64.c_str(), decoded.data(), &len) != 0) {
+  std::string text;
+  if (DecodeBase64Text(args["txinfo"]["unsignedtxinfo"].asString(), text) != 0) {
     AddErrTrail("GenSignedTx_BTC", 1771, kCode, "BCMGenBase64Decode Error");
     return 1;
   }
-  decoded.resize(len);
-  std::string text(reinterpret_cast<const char*>(decoded.data()));
+  const ScopedWipe wipeText(text.data(), text.size());
   Json::Value tx;
   ScopedJsonWipe wipeTx(tx);
-  struct WipeTexts {
-    std::string& text;
-    Bytes& decoded;
-    ~WipeTexts() {
-      WipeString(text);
-      WipeVector(decoded);
-    }
-  } wipeTexts{text, decoded};
   // The description must be an object; any other JSON value is no txinfo.
   if (!ParseJson(text, tx) || !tx.isObject()) {
     AddErrTrail("GenSignedTx_BTC", 1779, kCode, "json format error(unsignedtx)");
