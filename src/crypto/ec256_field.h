@@ -1,0 +1,400 @@
+// Field elements and scalars of the two 256-bit curves: four 64-bit limbs,
+// secp256k1's field with a reduction of its own, everything else in
+// Montgomery form. Internal to the curve code (ec256*.cpp).
+#ifndef TOLVARIS_CRYPTO_EC256_FIELD_H
+#define TOLVARIS_CRYPTO_EC256_FIELD_H
+
+#include <cstdint>
+
+#include "crypto/memory.h"
+
+// Everything in this file that takes a secret (a scalar, a point derived from
+// one, a field element of such a point) is written without branches or
+// indices on it: selections are masks, loops have fixed bounds, table scans
+// read every entry. Branches below depend only on public values (the curve,
+// the fixed exponents of the inversions, loop counters) or sit in the
+// functions marked Vartime, which take public data only.
+//
+// Field elements and scalars are always fully reduced (below the modulus).
+// secp256k1's field keeps plain residues and reduces with 2^256 = 0x1000003d1
+// (mod p); P-256's field and both scalar rings use Montgomery residues whose
+// modulus is a compile-time constant, so the multiplier's special words fold.
+
+// The limb loops are short and fixed: unrolled, they leave the carries in
+// registers.
+#define EC_UNROLL _Pragma("GCC unroll 8")
+#define EC_INLINE [[gnu::always_inline]] inline
+
+namespace ec256 {
+
+using u64 = uint64_t;
+using u128 = unsigned __int128;
+
+struct Fe {
+  u64 v[4];
+};
+
+inline constexpr Fe kZeroFe = {{0, 0, 0, 0}};
+
+// All ones when a == b, else zero; no branch.
+inline u64 EqMask(u64 a, u64 b) {
+  const u64 x = a ^ b;
+  return ((x | (0 - x)) >> 63) - 1;
+}
+
+EC_INLINE void Cmov(Fe& r, const Fe& a, u64 mask) {
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & mask) | (r.v[i] & ~mask);
+}
+
+inline u64 IsZeroMask(const Fe& a) { return EqMask(a.v[0] | a.v[1] | a.v[2] | a.v[3], 0); }
+
+// r = t - m when t + hi * 2^256 (hi 0 or 1, below 2m) is at least m, else t.
+[[gnu::always_inline]] constexpr void FinalSub(Fe& r, const u64 t[4], u64 hi, const Fe& m) {
+  u64 d[4] = {};
+  u64 borrow = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(t[i]) - m.v[i] - borrow;
+    d[i] = static_cast<u64>(x);
+    borrow = static_cast<u64>(x >> 64) & 1;
+  }
+  // t < m exactly when the subtraction borrowed and there is no high word.
+  const u64 keep = 0 - (borrow & (hi ^ 1));
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) r.v[i] = (t[i] & keep) | (d[i] & ~keep);
+}
+
+// r = a + b mod m for a, b < m.
+[[gnu::always_inline]] constexpr void AddMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  u64 t[4] = {};
+  u64 carry = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 s = static_cast<u128>(a.v[i]) + b.v[i] + carry;
+    t[i] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+  FinalSub(r, t, carry, m);
+}
+
+// r = a - b mod m for a, b < m.
+[[gnu::always_inline]] constexpr void SubMod(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  u64 d[4] = {};
+  u64 borrow = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(a.v[i]) - b.v[i] - borrow;
+    d[i] = static_cast<u64>(x);
+    borrow = static_cast<u64>(x >> 64) & 1;
+  }
+  const u64 mask = 0 - borrow;
+  u64 carry = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 s = static_cast<u128>(d[i]) + (m.v[i] & mask) + carry;
+    r.v[i] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+}
+
+// r = a mod m for any a < 2^256 and m > 2^255 (one conditional
+// subtraction). Returns all ones when a was already below m.
+[[gnu::always_inline]] constexpr u64 ReduceOnce(Fe& r, const Fe& a, const Fe& m) {
+  u64 d[4] = {};
+  u64 borrow = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(a.v[i]) - m.v[i] - borrow;
+    d[i] = static_cast<u64>(x);
+    borrow = static_cast<u64>(x >> 64) & 1;
+  }
+  const u64 keep = 0 - borrow;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) r.v[i] = (a.v[i] & keep) | (d[i] & ~keep);
+  return keep;
+}
+
+// t = a * b, eight limbs.
+[[gnu::always_inline]] constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
+  EC_UNROLL
+  for (int i = 0; i < 8; ++i) t[i] = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    u64 carry = 0;
+    EC_UNROLL
+    for (int j = 0; j < 4; ++j) {
+      const u128 s = static_cast<u128>(a.v[i]) * b.v[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    t[i + 4] = carry;
+  }
+}
+
+// t = a^2, eight limbs: the six cross products once, doubled, plus the
+// four squares.
+[[gnu::always_inline]] constexpr void Sqr512(u64 t[8], const Fe& a) {
+  EC_UNROLL
+  for (int i = 0; i < 8; ++i) t[i] = 0;
+  EC_UNROLL
+  for (int i = 0; i < 3; ++i) {
+    u64 carry = 0;
+    EC_UNROLL
+    for (int j = i + 1; j < 4; ++j) {
+      const u128 s = static_cast<u128>(a.v[i]) * a.v[j] + t[i + j] + carry;
+      t[i + j] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    t[i + 4] = carry;
+  }
+  t[7] = t[6] >> 63;
+  EC_UNROLL
+  for (int i = 6; i > 0; --i) t[i] = (t[i] << 1) | (t[i - 1] >> 63);
+  t[0] <<= 1;
+  u64 carry = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 sq = static_cast<u128>(a.v[i]) * a.v[i];
+    u128 s = static_cast<u128>(t[2 * i]) + static_cast<u64>(sq) + carry;
+    t[2 * i] = static_cast<u64>(s);
+    s = static_cast<u128>(t[2 * i + 1]) + static_cast<u64>(sq >> 64) + static_cast<u64>(s >> 64);
+    t[2 * i + 1] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+}
+
+// A 256-bit odd modulus above 2^255 and its Montgomery constants (R = 2^256).
+struct Modulus {
+  Fe m;
+  u64 n0;  // -m^-1 mod 2^64
+  Fe one;  // R mod m
+  Fe r2;   // R^2 mod m
+};
+
+constexpr u64 NegInv64(u64 m0) {
+  u64 x = 1;
+  EC_UNROLL
+  for (int i = 0; i < 6; ++i) x *= 2 - m0 * x;
+  return 0 - x;
+}
+
+constexpr Modulus MakeModulus(Fe m) {
+  Modulus M{};
+  M.m = m;
+  M.n0 = NegInv64(m.v[0]);
+  // R mod m = 2^256 - m, as m > 2^255.
+  u64 borrow = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(0) - m.v[i] - borrow;
+    M.one.v[i] = static_cast<u64>(x);
+    borrow = static_cast<u64>(x >> 64) & 1;
+  }
+  // R^2 mod m: R doubled 256 times.
+  Fe x = M.one;
+  for (int i = 0; i < 256; ++i) AddMod(x, x, x, m);
+  M.r2 = x;
+  return M;
+}
+
+// Residues modulo M in Montgomery form.
+template <const Modulus& M>
+struct MontField {
+  static constexpr const Fe& kMod = M.m;
+  static constexpr Fe kOne = M.one;
+
+  // r = t / R mod m for t < m * R (word-by-word Montgomery reduction).
+  EC_INLINE static void Reduce(Fe& r, u64 t[8]) {
+    u64 extra = 0;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u64 q = t[i] * M.n0;
+      u64 carry = 0;
+      EC_UNROLL
+      for (int j = 0; j < 4; ++j) {
+        const u128 s = static_cast<u128>(q) * M.m.v[j] + t[i + j] + carry;
+        t[i + j] = static_cast<u64>(s);
+        carry = static_cast<u64>(s >> 64);
+      }
+      const u128 s = static_cast<u128>(t[i + 4]) + carry + extra;
+      t[i + 4] = static_cast<u64>(s);
+      extra = static_cast<u64>(s >> 64);
+    }
+    FinalSub(r, t + 4, extra, M.m);
+  }
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[8];
+    Mul512(t, a, b);
+    Reduce(r, t);
+  }
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
+    u64 t[8];
+    Sqr512(t, a);
+    Reduce(r, t);
+  }
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, M.m); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, M.m); }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { Mul(r, a, M.r2); }
+  EC_INLINE static void FromRepr(Fe& r, const Fe& a) {
+    u64 t[8] = {a.v[0], a.v[1], a.v[2], a.v[3], 0, 0, 0, 0};
+    Reduce(r, t);
+  }
+};
+
+// secp256k1's field, p = 2^256 - 0x1000003d1, as plain residues.
+struct K1Field {
+  static constexpr Fe kMod = {{0xfffffffefffffc2fULL, ~0ULL, ~0ULL, ~0ULL}};
+  static constexpr Fe kOne = {{1, 0, 0, 0}};
+  static constexpr u64 kC = 0x1000003d1ULL;  // 2^256 mod p
+
+  // r = lo + top * 2^256 mod p for top < 2^35.
+  EC_INLINE static void Fold(Fe& r, const u64 lo[4], u64 top) {
+    u128 s = static_cast<u128>(top) * kC + lo[0];
+    u64 w[4];
+    w[0] = static_cast<u64>(s);
+    u64 carry = static_cast<u64>(s >> 64);
+    EC_UNROLL
+    for (int i = 1; i < 4; ++i) {
+      s = static_cast<u128>(lo[i]) + carry;
+      w[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    // A carry out wraps 2^256 into kC once more; the sum was small then, so
+    // this addition cannot carry again.
+    s = static_cast<u128>(w[0]) + (kC & (0 - carry));
+    w[0] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+    EC_UNROLL
+    for (int i = 1; i < 4; ++i) {
+      s = static_cast<u128>(w[i]) + carry;
+      w[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    ReduceOnce(r, Fe{{w[0], w[1], w[2], w[3]}}, kMod);
+  }
+  // r = t mod p for an eight-limb t: the high half times kC folds into the
+  // low half, leaving five limbs for Fold.
+  EC_INLINE static void Reduce(Fe& r, const u64 t[8]) {
+    u64 lo[4];
+    u64 carry = 0;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(t[i + 4]) * kC + t[i] + carry;
+      lo[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    Fold(r, lo, carry);
+  }
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[8];
+    Mul512(t, a, b);
+    Reduce(r, t);
+  }
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
+    u64 t[8];
+    Sqr512(t, a);
+    Reduce(r, t);
+  }
+  // r = a * w for a small w.
+  EC_INLINE static void MulWord(Fe& r, const Fe& a, u64 w) {
+    u64 lo[4];
+    u64 carry = 0;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(a.v[i]) * w + carry;
+      lo[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    Fold(r, lo, carry);
+  }
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
+  // r = a^(p - 2) by the runs of ones of p - 2 (223 ones, a zero, 22 ones,
+  // then 0000101101): 255 squarings and 15 multiplications. 0 for 0.
+  static void Inv(Fe& r, const Fe& a) {
+    auto sqrMul = [](Fe& out, const Fe& in, int n, const Fe& m) {
+      Fe t = in;
+      for (int i = 0; i < n; ++i) Sqr(t, t);
+      Mul(out, t, m);
+    };
+    Fe x2, x3, x6, x9, x11, x22, x44, x88, x176, x220, x223, t;
+    sqrMul(x2, a, 1, a);
+    sqrMul(x3, x2, 1, a);
+    sqrMul(x6, x3, 3, x3);
+    sqrMul(x9, x6, 3, x3);
+    sqrMul(x11, x9, 2, x2);
+    sqrMul(x22, x11, 11, x11);
+    sqrMul(x44, x22, 22, x22);
+    sqrMul(x88, x44, 44, x44);
+    sqrMul(x176, x88, 88, x88);
+    sqrMul(x220, x176, 44, x44);
+    sqrMul(x223, x220, 3, x3);
+    sqrMul(t, x223, 23, x22);
+    sqrMul(t, t, 5, a);
+    sqrMul(t, t, 3, x2);
+    sqrMul(r, t, 2, a);
+    Fe* all[] = {&x2, &x3, &x6, &x9, &x11, &x22, &x44, &x88, &x176, &x220, &x223, &t};
+    for (Fe* f : all) Wipe(f, sizeof *f);
+  }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { r = a; }
+  EC_INLINE static void FromRepr(Fe& r, const Fe& a) { r = a; }
+};
+
+constexpr Fe HexFe(const char* hex) {
+  Fe r{};
+  EC_UNROLL
+  for (int i = 0; i < 64; ++i) {
+    const char ch = hex[i];
+    const u64 nib = static_cast<u64>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10);
+    const int pos = 63 - i;  // nibble significance
+    r.v[pos / 16] |= nib << (4 * (pos % 16));
+  }
+  return r;
+}
+
+inline constexpr Modulus kP256P = MakeModulus(HexFe("ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"));
+inline constexpr Modulus kP256N = MakeModulus(HexFe("ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"));
+inline constexpr Modulus kK1N = MakeModulus(HexFe("fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141"));
+
+// r = a^e for a public exponent e (the exponent of an inversion), so its
+// digits may steer the table index; a stays secret.
+template <class F>
+void PowPublic(Fe& r, const Fe& a, const Fe& e) {
+  Fe tbl[16];
+  tbl[0] = F::kOne;
+  tbl[1] = a;
+  for (int j = 2; j < 16; ++j) F::Mul(tbl[j], tbl[j - 1], a);
+  Fe acc = F::kOne;
+  for (int i = 63; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) F::Sqr(acc, acc);
+    const unsigned digit = static_cast<unsigned>(e.v[i / 16] >> (4 * (i % 16))) & 15u;
+    if (digit != 0) F::Mul(acc, acc, tbl[digit]);
+  }
+  r = acc;
+  Wipe(tbl, sizeof tbl);
+  Wipe(&acc, sizeof acc);
+}
+
+// e - 2 of an odd modulus above 2.
+constexpr Fe MinusTwo(const Fe& m) { return Fe{{m.v[0] - 2, m.v[1], m.v[2], m.v[3]}}; }
+
+inline void LoadBE(Fe& r, const uint8_t in[32]) {
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    u64 w = 0;
+    for (int b = 0; b < 8; ++b) w = (w << 8) | in[8 * (3 - i) + b];
+    r.v[i] = w;
+  }
+}
+
+inline void StoreBE(uint8_t out[32], const Fe& a) {
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    for (int b = 0; b < 8; ++b) out[8 * (3 - i) + b] = static_cast<uint8_t>(a.v[i] >> (8 * (7 - b)));
+  }
+}
+
+}  // namespace ec256
+
+#endif
