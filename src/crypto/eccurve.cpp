@@ -1,5 +1,6 @@
 #include "crypto/eccurve.h"
 
+#include <atomic>
 #include <new>
 
 #include "crypto/ct_check.h"
@@ -177,6 +178,33 @@ NXVT_PKC* GetPKCParam(BCMCurveCode code) {
     NXVT_PKC_Free(pkc);
     return nullptr;
   }
+  return pkc;
+}
+
+namespace {
+
+NXVT_PKC* BuildShared(BCMCurveCode code) {
+  NXVT_PKC* pkc = GetPKCParam(code);
+  if (pkc != nullptr && NXVT_EC_Curve_FillCache(pkc->curve) != 0) {
+    NXVT_PKC_Free(pkc);
+    return nullptr;
+  }
+  return pkc;
+}
+
+}  // namespace
+
+NXVT_PKC* SharedPKC(BCMCurveCode code) {
+  // Published once per curve; a failed build is retried by the next caller,
+  // and of two concurrent builds the first one published stays.
+  static std::atomic<NXVT_PKC*> slots[2];
+  std::atomic<NXVT_PKC*>& slot = slots[code == 1 ? 1 : 0];
+  NXVT_PKC* pkc = slot.load(std::memory_order_acquire);
+  if (pkc != nullptr) return pkc;
+  NXVT_PKC* built = BuildShared(code);
+  if (built == nullptr) return nullptr;
+  if (slot.compare_exchange_strong(pkc, built, std::memory_order_acq_rel, std::memory_order_acquire)) return built;
+  NXVT_PKC_Free(built);
   return pkc;
 }
 

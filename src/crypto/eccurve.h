@@ -59,6 +59,8 @@ int32_t NXVT_EC_SetCurve(NXVT_EC_CURVE* curve, int32_t id);
 int32_t NXVT_ECDSA_SetCurve(NXVT_EC_CURVE* curve, uint32_t id);
 // Drops the generator cache (frees its points, flag 0).
 void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve);
+// Builds the generator cache now if it is not there (0, or -1).
+int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve);
 
 struct NXVT_ECDSA_SIG;
 struct NXVT_EC_PUBKEY;
@@ -94,12 +96,19 @@ void NXVT_PKC_Free(NXVT_PKC* pkc);
 // secp256k1), or null. Release with NXVT_PKC_Free.
 NXVT_PKC* GetPKCParam(BCMCurveCode code);
 
-// The signing object of one call, built from a curve code and released on
-// every path; get() is null when it could not be built.
+// The signing object of a curve code shared by the whole process: built by
+// the first caller, its generator cache filled before anyone else sees it,
+// and never changed afterwards, so any number of threads use it at once.
+// Null when it could not be built. Never freed: do not pass it to
+// NXVT_PKC_Free.
+NXVT_PKC* SharedPKC(BCMCurveCode code);
+
+// The signing object of one call: the shared one of its curve code, so an
+// export builds no curve of its own. get() is null when it could not be
+// built.
 class ScopedPkc {
  public:
-  explicit ScopedPkc(BCMCurveCode code) : pkc_(GetPKCParam(code)) {}
-  ~ScopedPkc() { NXVT_PKC_Free(pkc_); }
+  explicit ScopedPkc(BCMCurveCode code) : pkc_(SharedPKC(code)) {}
   ScopedPkc(const ScopedPkc&) = delete;
   ScopedPkc& operator=(const ScopedPkc&) = delete;
   NXVT_PKC* get() const { return pkc_; }

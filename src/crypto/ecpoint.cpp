@@ -295,6 +295,15 @@ int32_t EnsureGeneratorCache(NXVT_EC_CURVE* curve) {
   return 0;
 }
 
+}  // namespace
+
+int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve) {
+  if (curve == nullptr || curve->G == nullptr) return -1;
+  return EnsureGeneratorCache(curve);
+}
+
+namespace {
+
 // Adds the table entry for a nonzero digit d.
 int32_t AddDigit(NXVT_EC_POINT* acc, int32_t d, NXVT_EC_POINT* const* pos, NXVT_EC_POINT* const* neg,
                  const NXVT_EC_CURVE* curve) {
