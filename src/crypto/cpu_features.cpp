@@ -27,6 +27,7 @@ NXVT_CPU_FEATURES Detect() {
   if (__get_cpuid_count(7, 0, &a, &b, &c, &d) != 0) {
     f.avx2 = ymm && (b & bit_AVX2) != 0;
     f.shani = (b & bit_SHA) != 0 && sse41 && f.ssse3;
+    f.mulx = (b & bit_BMI2) != 0 && (b & bit_ADX) != 0;
   }
 #endif
   return f;

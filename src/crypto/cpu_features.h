@@ -1,7 +1,7 @@
 #ifndef TOLVARIS_CRYPTO_CPU_FEATURES_H
 #define TOLVARIS_CRYPTO_CPU_FEATURES_H
 
-// The processor extensions the symmetric code can use, read once with cpuid.
+// The processor extensions the symmetric and curve code can use, read once with cpuid.
 // Every routine that has a hardware path asks here before each operation;
 // the portable code is always built and is what runs when an extension is
 // missing (or when a test forces it).
@@ -12,6 +12,7 @@ struct NXVT_CPU_FEATURES {
   bool shani;   // SHA-256 rounds
   bool avx2;    // 256-bit integer vectors (OS saves the YMM state)
   bool ssse3;   // byte shuffles
+  bool mulx;    // MULX (BMI2) with the two carry chains ADCX/ADOX (ADX)
 };
 
 // The extensions in use: what the processor has, or none while the portable

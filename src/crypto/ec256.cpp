@@ -1,5 +1,6 @@
 #include "crypto/ec256.h"
 
+#include "crypto/cpu_features.h"
 #include "crypto/ec256_point.h"
 #include "crypto/eccurve.h"
 #include "crypto/memory.h"
@@ -120,6 +121,20 @@ struct ScalarOps {
   }
 };
 
+// Runs fn with secp256k1's field code for this processor: MULX/ADX products
+// where the processor has them, the portable ones otherwise (or while a
+// test forces the portable path).
+template <class Fn>
+void WithK1(Fn fn) {
+#if defined(__x86_64__)
+  if (NXVT_CpuFeatures().mulx) {
+    fn(K1Mulx{});
+    return;
+  }
+#endif
+  fn(K1{});
+}
+
 Ec256Curve* MakeCurve(bool p256) {
   static Ec256Curve k1, p2;  // filled once, read-only afterwards
   if (p256) {
@@ -239,7 +254,7 @@ void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
   if (c->p256) {
     MulGenT<P256>(*c, out, k);
   } else {
-    MulGenT<K1>(*c, out, k);
+    WithK1([&](auto k1) { MulGenT<decltype(k1)>(*c, out, k); });
   }
 }
 
@@ -248,7 +263,7 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
   if (c->p256) {
     MulT<P256>(*c, out, k, px, py);
   } else {
-    MulT<K1>(*c, out, k, px, py);
+    WithK1([&](auto k1) { MulT<decltype(k1)>(*c, out, k, px, py); });
   }
 }
 
@@ -256,6 +271,6 @@ void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]) 
   if (c->p256) {
     FieldInvT<P256>(out, in);
   } else {
-    FieldInvT<K1>(out, in);
+    WithK1([&](auto k1) { FieldInvT<decltype(k1)>(out, in); });
   }
 }

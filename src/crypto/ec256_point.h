@@ -41,6 +41,13 @@ struct K1 {
   EC_INLINE static void MulB3(const Ec256Curve&, Fe& r, const Fe& a) { F::MulWord(r, a, 21); }
 };
 
+#if defined(__x86_64__)
+// secp256k1 with MULX/ADX field products: same residues, same table.
+struct K1Mulx : K1 {
+  using F = K1FieldMulx;
+};
+#endif
+
 struct P256 {
   using F = MontField<kP256P>;
   using S = MontField<kP256N>;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "crypto/cpu_features.h"
 #include "crypto/ct_check.h"
 #include "crypto/eccurve.h"
 #include "crypto/ecdsa.h"
@@ -112,20 +113,27 @@ void Ed25519(const uint8_t key[32]) {
 }  // namespace
 
 int main() {
-  for (uint32_t curve : {0u, 1u}) {
-    NXVT_PKC* pkc = GetPKCParam(curve);
-    if (pkc == nullptr) return 2;
-    for (unsigned round = 0; round < 2; ++round) {
-      uint8_t key[32];
-      KeyOf(round + 2 * curve, key);
-      Sign(pkc, key);
-      PublicKey(pkc, key);
-      HdChild(pkc, key);
-      Ecdh(curve, pkc, key);
-      Ecies(pkc, key);
+  // The dispatched field code (MULX/ADX where the processor, as valgrind
+  // presents it, has them), then the portable one.
+  for (bool portable : {false, true}) {
+    NXVT_ForcePortableForTest(portable);
+    std::printf("%s path: mulx %d\n", portable ? "portable" : "dispatched", NXVT_CpuFeatures().mulx);
+    for (uint32_t curve : {0u, 1u}) {
+      NXVT_PKC* pkc = GetPKCParam(curve);
+      if (pkc == nullptr) return 2;
+      for (unsigned round = 0; round < 2; ++round) {
+        uint8_t key[32];
+        KeyOf(round + 2 * curve, key);
+        Sign(pkc, key);
+        PublicKey(pkc, key);
+        HdChild(pkc, key);
+        Ecdh(curve, pkc, key);
+        Ecies(pkc, key);
+      }
+      NXVT_PKC_Free(pkc);
     }
-    NXVT_PKC_Free(pkc);
   }
+  NXVT_ForcePortableForTest(false);
   for (unsigned round = 0; round < 2; ++round) {
     uint8_t key[32];
     KeyOf(round, key);

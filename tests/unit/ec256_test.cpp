@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cpu_paths_testing.h"
 #include "crypto/ecdsa.h"
 #include "ec_testing.h"
 #include "tv_test.h"
@@ -109,9 +110,13 @@ TEST_P(Ec256Both, GeneratorMultiplesMatchTheGeneralCode) {
   tvt::TestRng rng(0xC0B + GetParam());
   for (const std::string& kh : EdgeScalars(n(), rng, 150)) {
     Ec256Scalar k = Scalar(ec(), kh);
-    Ec256Point out;
-    Ec256_MulGen(ec(), &out, &k);
-    EXPECT_EQ(EncPoint(out), RefMul(C, kh, C.c()->G)) << C.name() << " k=" << kh;
+    const std::string want = RefMul(C, kh, C.c()->G);
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      Ec256Point out;
+      Ec256_MulGen(ec(), &out, &k);
+      EXPECT_EQ(EncPoint(out), want) << C.name() << " k=" << kh << (portable ? " portable" : "");
+    }
   }
 }
 
@@ -134,9 +139,13 @@ TEST_P(Ec256Both, VariableBaseMatchesTheGeneralCode) {
     Bytes oct = tvt::Unhex(ph);
     for (const std::string& kh : EdgeScalars(n(), rng, 8)) {
       Ec256Scalar k = Scalar(ec(), kh);
-      Ec256Point out;
-      Ec256_Mul(ec(), &out, &k, oct.data() + 1, oct.data() + 33);
-      EXPECT_EQ(EncPoint(out), RefMul(C, kh, P.get())) << C.name() << " P=" << ph << " k=" << kh;
+      const std::string want = RefMul(C, kh, P.get());
+      for (bool portable : {false, true}) {
+        cput::ForcedPath path(portable);
+        Ec256Point out;
+        Ec256_Mul(ec(), &out, &k, oct.data() + 1, oct.data() + 33);
+        EXPECT_EQ(EncPoint(out), want) << C.name() << " P=" << ph << " k=" << kh << (portable ? " portable" : "");
+      }
     }
   }
 }
