@@ -107,18 +107,10 @@ struct ScalarOps {
     Wipe(&y, sizeof y);
     Wipe(&z, sizeof z);
   }
-  static void Inv(Ec256Scalar* r, const Ec256Scalar* a) {
-    Fe x, z;
-    EC_UNROLL
-    for (int i = 0; i < 4; ++i) x.v[i] = a->v[i];
-    S::ToRepr(x, x);
-    PowPublic<S>(z, x, MinusTwo(S::kMod));
-    S::FromRepr(z, z);
-    EC_UNROLL
-    for (int i = 0; i < 4; ++i) r->v[i] = z.v[i];
-    Wipe(&x, sizeof x);
-    Wipe(&z, sizeof z);
-  }
+  // Scalars travel as plain residues, so their inverse has no factor.
+  static constexpr ModInvModulus kInvPlain = MakeModInvModulus(S::kMod.v, Fe{{1, 0, 0, 0}}.v);
+  static void Inv(Ec256Scalar* r, const Ec256Scalar* a) { ModInv256(r->v, a->v, kInvPlain); }
+  static void InvVartime(Ec256Scalar* r, const Ec256Scalar* a) { ModInv256Vartime(r->v, a->v, kInvPlain); }
 };
 
 // Runs fn with secp256k1's field code for this processor: MULX/ADX products
@@ -247,6 +239,14 @@ void Ec256_ScalarInv(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a) 
     ScalarOps<P256>::Inv(r, a);
   } else {
     ScalarOps<K1>::Inv(r, a);
+  }
+}
+
+void Ec256_ScalarInvVartime(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a) {
+  if (c->p256) {
+    ScalarOps<P256>::InvVartime(r, a);
+  } else {
+    ScalarOps<K1>::InvVartime(r, a);
   }
 }
 

@@ -55,6 +55,8 @@ uint64_t Ec256_ScalarIsZero(const Ec256Scalar* s);
 void Ec256_ScalarAdd(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b);
 void Ec256_ScalarMul(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a, const Ec256Scalar* b);
 void Ec256_ScalarInv(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a);
+// r = a^-1 modulo n (0 for 0) in variable time, for public a (verification).
+void Ec256_ScalarInvVartime(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scalar* a);
 
 // out = k*G (fixed-base table), constant time in k.
 void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k);

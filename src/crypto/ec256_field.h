@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "crypto/memory.h"
+#include "crypto/modinv.h"
 
 // Everything in this file that takes a secret (a scalar, a point derived from
 // one, a field element of such a point) is written without branches or
@@ -240,6 +241,11 @@ struct MontField {
     u64 t[8] = {a.v[0], a.v[1], a.v[2], a.v[3], 0, 0, 0, 0};
     Reduce(r, t);
   }
+  // r = a^-1 (0 for 0) in Montgomery form: the divsteps invert a R, the
+  // factor R^2 brings the result back to a^-1 R.
+  static constexpr ModInvModulus kInvMod = MakeModInvModulus(M.m.v, M.r2.v);
+  static void Inv(Fe& r, const Fe& a) { ModInv256(r.v, a.v, kInvMod); }
+  static void InvVartime(Fe& r, const Fe& a) { ModInv256Vartime(r.v, a.v, kInvMod); }
 };
 
 // secp256k1's field, p = 2^256 - 0x1000003d1, as plain residues.
@@ -310,33 +316,10 @@ struct K1Field {
   }
   EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
   EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
-  // r = a^(p - 2) by the runs of ones of p - 2 (223 ones, a zero, 22 ones,
-  // then 0000101101): 255 squarings and 15 multiplications. 0 for 0.
-  static void Inv(Fe& r, const Fe& a) {
-    auto sqrMul = [](Fe& out, const Fe& in, int n, const Fe& m) {
-      Fe t = in;
-      for (int i = 0; i < n; ++i) Sqr(t, t);
-      Mul(out, t, m);
-    };
-    Fe x2, x3, x6, x9, x11, x22, x44, x88, x176, x220, x223, t;
-    sqrMul(x2, a, 1, a);
-    sqrMul(x3, x2, 1, a);
-    sqrMul(x6, x3, 3, x3);
-    sqrMul(x9, x6, 3, x3);
-    sqrMul(x11, x9, 2, x2);
-    sqrMul(x22, x11, 11, x11);
-    sqrMul(x44, x22, 22, x22);
-    sqrMul(x88, x44, 44, x44);
-    sqrMul(x176, x88, 88, x88);
-    sqrMul(x220, x176, 44, x44);
-    sqrMul(x223, x220, 3, x3);
-    sqrMul(t, x223, 23, x22);
-    sqrMul(t, t, 5, a);
-    sqrMul(t, t, 3, x2);
-    sqrMul(r, t, 2, a);
-    Fe* all[] = {&x2, &x3, &x6, &x9, &x11, &x22, &x44, &x88, &x176, &x220, &x223, &t};
-    for (Fe* f : all) Wipe(f, sizeof *f);
-  }
+  // r = a^-1 (0 for 0).
+  static constexpr ModInvModulus kInvMod = MakeModInvModulus(kMod.v, kOne.v);
+  static void Inv(Fe& r, const Fe& a) { ModInv256(r.v, a.v, kInvMod); }
+  static void InvVartime(Fe& r, const Fe& a) { ModInv256Vartime(r.v, a.v, kInvMod); }
   EC_INLINE static void ToRepr(Fe& r, const Fe& a) { r = a; }
   EC_INLINE static void FromRepr(Fe& r, const Fe& a) { r = a; }
 };
@@ -499,9 +482,6 @@ void PowPublic(Fe& r, const Fe& a, const Fe& e) {
   Wipe(tbl, sizeof tbl);
   Wipe(&acc, sizeof acc);
 }
-
-// e - 2 of an odd modulus above 2.
-constexpr Fe MinusTwo(const Fe& m) { return Fe{{m.v[0] - 2, m.v[1], m.v[2], m.v[3]}}; }
 
 inline void LoadBE(Fe& r, const uint8_t in[32]) {
   EC_UNROLL

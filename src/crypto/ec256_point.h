@@ -216,13 +216,7 @@ struct Ops {
     R.Z = Z3;
   }
 
-  static void Inv(Fe& r, const Fe& a) {
-    if constexpr (C::kAMinus3) {
-      PowPublic<F>(r, a, MinusTwo(F::kMod));
-    } else {
-      K1Field::Inv(r, a);
-    }
-  }
+  static void Inv(Fe& r, const Fe& a) { F::Inv(r, a); }
 
   // Affine bytes of P; Z = 0 gives the point at infinity. Constant time.
   static void ToPoint(Ec256Point* out, const Proj& P) {

@@ -133,7 +133,7 @@ int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT
     Ec256_ScalarFromWords(c, &rs, r->words, r->count);
     Ec256_ScalarFromWords(c, &ss, s->words, s->count);
     Ec256_ScalarFromWords(c, &zs, z->words, z->count);
-    Ec256_ScalarInv(c, &w, &ss);
+    Ec256_ScalarInvVartime(c, &w, &ss);  // s is public
     Ec256_ScalarMul(c, &zs, &zs, &w);
     Ec256_ScalarToBytes(b, &zs);
     NXVT_BN_FromBytes(&v.u1, b, 32);
