@@ -9,6 +9,7 @@
 
 #include "crypto/cpu_features.h"
 #include "crypto/ct_check.h"
+#include "crypto/ec256.h"
 #include "crypto/eccurve.h"
 #include "crypto/ecdsa.h"
 #include "crypto/ed25519.h"
@@ -110,6 +111,24 @@ void Ed25519(const uint8_t key[32]) {
   Check(rc == 0, "Ed25519 signing");
 }
 
+// The inversions of secrets on their own: the field inverse (a Z
+// coordinate), the scalar inverse (a nonce), each with the value secret.
+void Inversions(uint32_t curve, const uint8_t key[32]) {
+  const Ec256Curve* c = curve == 1 ? Ec256_P256() : Ec256_Secp256k1();
+  uint8_t in[32], out[32];
+  std::memcpy(in, key, 32);
+  CtMarkSecret(in, sizeof in);
+  Ec256_FieldInv(c, out, in);
+  Ec256Scalar s, r;
+  Ec256_ScalarFromBytes(c, &s, in);
+  Ec256_ScalarInv(c, &r, &s);
+  Ec256_ScalarToBytes(out, &r);
+  CtDeclassify(out, sizeof out);
+  uint8_t any = 0;
+  for (uint8_t b : out) any |= b;
+  Check(any != 0, "scalar inverse");
+}
+
 }  // namespace
 
 int main() {
@@ -129,6 +148,7 @@ int main() {
         HdChild(pkc, key);
         Ecdh(curve, pkc, key);
         Ecies(pkc, key);
+        Inversions(curve, key);
       }
       NXVT_PKC_Free(pkc);
     }
