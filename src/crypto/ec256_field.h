@@ -325,6 +325,36 @@ struct K1Field {
 };
 
 #if defined(__x86_64__)
+// The end of every MULX product: with rdx = C = 2^256 mod p, folds the top
+// word t4 (below 2^35) into t0..t3, then a carry out of that once more (the
+// sum is small then, so it cannot carry again), then subtracts p once when
+// t0..t3 >= p, which is exactly when t + C carries out of 2^256 (t + C -
+// 2^256 = t - p). Uses lo, hi, t4..t7 as scratch.
+#define K1_MULX_FOLD_TOP            \
+  "mulxq %[t4], %[lo], %[hi]\n\t" \
+  "addq %[lo], %[t0]\n\t"         \
+  "adcq %[hi], %[t1]\n\t"         \
+  "adcq $0, %[t2]\n\t"            \
+  "adcq $0, %[t3]\n\t"            \
+  "sbbq %[lo], %[lo]\n\t"         \
+  "andq %%rdx, %[lo]\n\t"         \
+  "addq %[lo], %[t0]\n\t"         \
+  "adcq $0, %[t1]\n\t"            \
+  "adcq $0, %[t2]\n\t"            \
+  "adcq $0, %[t3]\n\t"            \
+  "movq %[t0], %[t4]\n\t"         \
+  "addq %%rdx, %[t4]\n\t"         \
+  "movq %[t1], %[t5]\n\t"         \
+  "adcq $0, %[t5]\n\t"            \
+  "movq %[t2], %[t6]\n\t"         \
+  "adcq $0, %[t6]\n\t"            \
+  "movq %[t3], %[t7]\n\t"         \
+  "adcq $0, %[t7]\n\t"            \
+  "cmovcq %[t4], %[t0]\n\t"       \
+  "cmovcq %[t5], %[t1]\n\t"       \
+  "cmovcq %[t6], %[t2]\n\t"       \
+  "cmovcq %[t7], %[t3]\n\t"
+
 // secp256k1's field on processors with MULX and ADCX/ADOX (asked once per
 // operation through the processor features; K1Field is the fallback and
 // the reference). Same residues, same results: only the product and its
@@ -392,9 +422,7 @@ struct K1FieldMulx : K1Field {
         "adcxq %[lo], %[t6]\n\t"
         "adoxq %[hi], %[t7]\n\t"
         "adcxq %[zero], %[t7]\n\t"
-        // Reduction: t0..t3 + (t4..t7) * C, then the top word (below 2^34)
-        // once more, then a carry out of that once more (it cannot carry
-        // again), then one conditional subtraction of p.
+        // Reduction: t0..t3 + (t4..t7) * C leaves a top word below 2^34.
         "movabsq $0x1000003d1, %%rdx\n\t"
         "xorl %k[lo], %k[lo]\n\t"
         "mulxq %[t4], %[lo], %[hi]\n\t"
@@ -410,31 +438,7 @@ struct K1FieldMulx : K1Field {
         "adcxq %[lo], %[t3]\n\t"
         "adoxq %[zero], %[t4]\n\t"
         "adcxq %[zero], %[t4]\n\t"
-        "mulxq %[t4], %[lo], %[hi]\n\t"
-        "addq %[lo], %[t0]\n\t"
-        "adcq %[hi], %[t1]\n\t"
-        "adcq $0, %[t2]\n\t"
-        "adcq $0, %[t3]\n\t"
-        "sbbq %[lo], %[lo]\n\t"
-        "andq %%rdx, %[lo]\n\t"
-        "addq %[lo], %[t0]\n\t"
-        "adcq $0, %[t1]\n\t"
-        "adcq $0, %[t2]\n\t"
-        "adcq $0, %[t3]\n\t"
-        // t >= p exactly when t + C carries out of 2^256; then t + C - 2^256
-        // = t - p.
-        "movq %[t0], %[t4]\n\t"
-        "addq %%rdx, %[t4]\n\t"
-        "movq %[t1], %[t5]\n\t"
-        "adcq $0, %[t5]\n\t"
-        "movq %[t2], %[t6]\n\t"
-        "adcq $0, %[t6]\n\t"
-        "movq %[t3], %[t7]\n\t"
-        "adcq $0, %[t7]\n\t"
-        "cmovcq %[t4], %[t0]\n\t"
-        "cmovcq %[t5], %[t1]\n\t"
-        "cmovcq %[t6], %[t2]\n\t"
-        "cmovcq %[t7], %[t3]\n\t"
+        K1_MULX_FOLD_TOP
         : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
           [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
         : [a] "r"(a.v), [b] "r"(b.v), [zero] "m"(zero), "m"(a), "m"(b)
@@ -445,7 +449,89 @@ struct K1FieldMulx : K1Field {
     r.v[3] = t3;
   }
   EC_INLINE static void Sqr(Fe& r, const Fe& a) { Mul(r, a, a); }
+  // r = a * w mod p for a small w (below 2^29).
+  EC_INLINE static void MulWord(Fe& r, const Fe& a, u64 w) {
+    u64 t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
+    __asm__(
+        "movq %[w], %%rdx\n\t"
+        "mulxq 0(%[a]), %[t0], %[t5]\n\t"
+        "mulxq 8(%[a]), %[t1], %[t6]\n\t"
+        "mulxq 16(%[a]), %[t2], %[t7]\n\t"
+        "mulxq 24(%[a]), %[t3], %[t4]\n\t"
+        "addq %[t5], %[t1]\n\t"
+        "adcq %[t6], %[t2]\n\t"
+        "adcq %[t7], %[t3]\n\t"
+        "adcq $0, %[t4]\n\t"
+        "movabsq $0x1000003d1, %%rdx\n\t"
+        K1_MULX_FOLD_TOP
+        : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
+          [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
+        : [a] "r"(a.v), [w] "r"(w), "m"(a)
+        : "rdx", "cc");
+    r.v[0] = t0;
+    r.v[1] = t1;
+    r.v[2] = t2;
+    r.v[3] = t3;
+  }
+  // r = a + b mod p: the sum, and the sum + C chosen when either carries
+  // out of 2^256 (the sum was at least p).
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) {
+    u64 t0 = a.v[0], t1 = a.v[1], t2 = a.v[2], t3 = a.v[3], u0, u1, u2, u3, c, c2;
+    __asm__(
+        "addq 0(%[b]), %[t0]\n\t"
+        "adcq 8(%[b]), %[t1]\n\t"
+        "adcq 16(%[b]), %[t2]\n\t"
+        "adcq 24(%[b]), %[t3]\n\t"
+        "sbbq %[c], %[c]\n\t"
+        "movabsq $0x1000003d1, %[u0]\n\t"
+        "addq %[t0], %[u0]\n\t"
+        "movq %[t1], %[u1]\n\t"
+        "adcq $0, %[u1]\n\t"
+        "movq %[t2], %[u2]\n\t"
+        "adcq $0, %[u2]\n\t"
+        "movq %[t3], %[u3]\n\t"
+        "adcq $0, %[u3]\n\t"
+        "sbbq %[c2], %[c2]\n\t"
+        "orq %[c2], %[c]\n\t"
+        "cmovnzq %[u0], %[t0]\n\t"
+        "cmovnzq %[u1], %[t1]\n\t"
+        "cmovnzq %[u2], %[t2]\n\t"
+        "cmovnzq %[u3], %[t3]\n\t"
+        : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [u0] "=&r"(u0), [u1] "=&r"(u1),
+          [u2] "=&r"(u2), [u3] "=&r"(u3), [c] "=&r"(c), [c2] "=&r"(c2)
+        : [b] "r"(b.v), "m"(b)
+        : "cc");
+    r.v[0] = t0;
+    r.v[1] = t1;
+    r.v[2] = t2;
+    r.v[3] = t3;
+  }
+  // r = a - b mod p: a borrow out of 2^256 is taken back by subtracting C
+  // (adding p), which cannot borrow again as a - b + 2^256 > C.
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) {
+    u64 t0 = a.v[0], t1 = a.v[1], t2 = a.v[2], t3 = a.v[3], m, k;
+    __asm__(
+        "subq 0(%[b]), %[t0]\n\t"
+        "sbbq 8(%[b]), %[t1]\n\t"
+        "sbbq 16(%[b]), %[t2]\n\t"
+        "sbbq 24(%[b]), %[t3]\n\t"
+        "sbbq %[m], %[m]\n\t"
+        "movabsq $0x1000003d1, %[k]\n\t"
+        "andq %[k], %[m]\n\t"
+        "subq %[m], %[t0]\n\t"
+        "sbbq $0, %[t1]\n\t"
+        "sbbq $0, %[t2]\n\t"
+        "sbbq $0, %[t3]\n\t"
+        : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [k] "=&r"(k)
+        : [b] "r"(b.v), "m"(b)
+        : "cc");
+    r.v[0] = t0;
+    r.v[1] = t1;
+    r.v[2] = t2;
+    r.v[3] = t3;
+  }
 };
+#undef K1_MULX_FOLD_TOP
 #endif
 
 constexpr Fe HexFe(const char* hex) {

@@ -1,6 +1,7 @@
 // secp256k1's field code (portable and MULX/ADX) against OpenSSL's BIGNUM:
-// products at the carry and reduction edges, products that land just above
-// or below p before the last subtraction, and random ones.
+// products, sums and differences at the carry and reduction edges, products
+// that land just above or below p before the last subtraction, and random
+// ones.
 #include "crypto/ec256_field.h"
 
 #include <gtest/gtest.h>
@@ -55,10 +56,14 @@ Fe FeHex(const std::string& h) {
   return r;
 }
 
-// a * b mod p by BIGNUM.
-Fe RefMul(BnCtx& bn, const Fe& a, const Fe& b) {
+enum class Op { kMul, kAdd, kSub };
+
+// a op b mod p by BIGNUM.
+Fe Ref(BnCtx& bn, const Fe& a, const Fe& b, Op op = Op::kMul) {
   BIGNUM *x = ToBn(a), *y = ToBn(b), *z = BN_new();
-  BN_mod_mul(z, x, y, bn.p, bn.ctx);
+  if (op == Op::kMul) BN_mod_mul(z, x, y, bn.p, bn.ctx);
+  if (op == Op::kAdd) BN_mod_add(z, x, y, bn.p, bn.ctx);
+  if (op == Op::kSub) BN_mod_sub(z, x, y, bn.p, bn.ctx);
   Fe r = FromBn(z);
   BN_free(x);
   BN_free(y);
@@ -82,7 +87,7 @@ std::vector<Fe> EdgeValues() {
       "ffffffffffffffff000000000000000000000000000000000000000000000000",
       "fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2e",  // p - 1
       "fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2d",  // p - 2
-      "fffffffffffffffffffffffffffffffffffffffffffffffffffffffeffffffff",
+      "fffffffffffffffffffffffffffffffffffffffffffffffffffffffe7fffffff",
       "fffffffffffffffffffffffffffffffffffffffffffffffffffffffe00000000",
       "fffffffffffffffffffffffffffffffffffffffffffffffeffffffffffffffff",
   };
@@ -101,7 +106,7 @@ void EveryField(Body body) {
 #endif
 }
 
-TEST(K1Field, ProductsMatchBignum) {
+TEST(K1Field, ArithmeticMatchesBignum) {
   BnCtx bn;
   tvt::TestRng rng(0xF1E1D);
   std::vector<Fe> edge = EdgeValues();
@@ -134,16 +139,26 @@ TEST(K1Field, ProductsMatchBignum) {
   EveryField([&](auto f, const char* name) {
     using F = decltype(f);
     for (const auto& [a, b] : pairs) {
-      const Fe want = RefMul(bn, a, b);
+      const Fe want = Ref(bn, a, b);
       Fe got;
       F::Mul(got, a, b);
       ASSERT_EQ(Hex(got), Hex(want)) << name << " " << Hex(a) << " * " << Hex(b);
       F::Sqr(got, a);
-      ASSERT_EQ(Hex(got), Hex(RefMul(bn, a, a))) << name << " " << Hex(a) << "^2";
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, a))) << name << " " << Hex(a) << "^2";
+      F::Add(got, a, b);
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, b, Op::kAdd))) << name << " " << Hex(a) << " + " << Hex(b);
+      F::Sub(got, a, b);
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, b, Op::kSub))) << name << " " << Hex(a) << " - " << Hex(b);
+      // 21 a: three times the curve's b, as the point formulas use it.
+      F::MulWord(got, a, 21);
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, Fe{{21, 0, 0, 0}}))) << name << " 21 * " << Hex(a);
       // The result may be an operand.
       Fe alias = a;
       F::Mul(alias, alias, b);
       ASSERT_EQ(Hex(alias), Hex(want)) << name;
+      alias = a;
+      F::Sub(alias, alias, alias);
+      ASSERT_EQ(Hex(alias), Hex(ec256::kZeroFe)) << name;
     }
   });
 }
