@@ -443,10 +443,7 @@ struct K1FieldMulx : K1Field {
           [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
         : [a] "r"(a.v), [b] "r"(b.v), [zero] "m"(zero), "m"(a), "m"(b)
         : "rdx", "cc");
-    r.v[0] = t0;
-    r.v[1] = t1;
-    r.v[2] = t2;
-    r.v[3] = t3;
+    r = Fe{{t0, t1, t2, t3}};
   }
   EC_INLINE static void Sqr(Fe& r, const Fe& a) { Mul(r, a, a); }
   // r = a * w mod p for a small w (below 2^29).
@@ -468,10 +465,7 @@ struct K1FieldMulx : K1Field {
           [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
         : [a] "r"(a.v), [w] "r"(w), "m"(a)
         : "rdx", "cc");
-    r.v[0] = t0;
-    r.v[1] = t1;
-    r.v[2] = t2;
-    r.v[3] = t3;
+    r = Fe{{t0, t1, t2, t3}};
   }
   // r = a + b mod p: the sum, and the sum + C chosen when either carries
   // out of 2^256 (the sum was at least p).
@@ -501,10 +495,7 @@ struct K1FieldMulx : K1Field {
           [u2] "=&r"(u2), [u3] "=&r"(u3), [c] "=&r"(c), [c2] "=&r"(c2)
         : [b] "r"(b.v), "m"(b)
         : "cc");
-    r.v[0] = t0;
-    r.v[1] = t1;
-    r.v[2] = t2;
-    r.v[3] = t3;
+    r = Fe{{t0, t1, t2, t3}};
   }
   // r = a - b mod p: a borrow out of 2^256 is taken back by subtracting C
   // (adding p), which cannot borrow again as a - b + 2^256 > C.
@@ -525,10 +516,7 @@ struct K1FieldMulx : K1Field {
         : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [k] "=&r"(k)
         : [b] "r"(b.v), "m"(b)
         : "cc");
-    r.v[0] = t0;
-    r.v[1] = t1;
-    r.v[2] = t2;
-    r.v[3] = t3;
+    r = Fe{{t0, t1, t2, t3}};
   }
 };
 #undef K1_MULX_FOLD_TOP
