@@ -67,6 +67,11 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 // out = a*G + b*P for public a, b and P (signature verification).
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]);
+// True when a*G + b*P is a finite point whose x coordinate is congruent to r
+// modulo n, for public a, b, r and a point P of the curve: the last step of
+// an ECDSA verification, without turning the sum affine.
+bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
+                          const uint8_t py[32], const Ec256Scalar* r);
 
 // out = in^-1 modulo p (0 for 0) for in below p, constant time.
 void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]);

@@ -1,5 +1,14 @@
-// Multiplications on public data: signature verification and key decoding.
-// They may branch on their inputs.
+// Multiplications on public data: signature verification, public-key
+// decoding and public derivation. They may branch on their inputs and index
+// tables by them; nothing secret reaches this file.
+//
+// a*G + b*P runs Strauss's interleaved window-NAF: odd multiples of P
+// (width 5) built per call, odd multiples of G from tables built once per
+// process (width kGWindow), Jacobian coordinates with the doubling
+// specialised to the curve's a, and the exceptional sums (doubling,
+// infinity) handled by branches. On secp256k1 b splits into two halves of
+// 128 bits through the endomorphism and a into its low and high 128 bits
+// (a second table holds multiples of 2^128 G), which halves the doublings.
 #include "crypto/ec256.h"
 
 #include "crypto/ec256_point.h"
@@ -17,6 +26,12 @@ constexpr Fe kG1 = HexFe("3086d221a7d46bcde86c90e49284eb153daa8a1471e8ca7fe89320
 constexpr Fe kG2 = HexFe("e4437ed6010e88286f547fa90abfe4c4221208ac9df506c61571b4ae8ac47f71");
 constexpr Fe kMinusB1 = HexFe("00000000000000000000000000000000e4437ed6010e88286f547fa90abfe4c3");
 constexpr Fe kMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd765cda83db1562c");
+
+constexpr int kPWindow = 5;                        // digits of b: odd, |d| <= 15
+constexpr int kPEntries = 1 << (kPWindow - 2);     // P, 3P, ..., 15P
+constexpr int kGWindow = 10;                       // digits of a: odd, |d| <= 511
+constexpr int kGEntries = 1 << (kGWindow - 2);     // G, 3G, ..., 511G
+constexpr int kMaxDigits = 257;                    // of a value below 2^256
 
 // round(a * g / 2^384) for a, g below 2^256.
 Fe MulShift384(const Fe& a, const Fe& g) {
@@ -65,55 +80,448 @@ void SplitLambda(const Ec256Scalar* k, Ec256Scalar* b1, bool* neg1, Ec256Scalar*
   }
 }
 
+bool FeEqual(const Fe& a, const Fe& b) {
+  return ((a.v[0] ^ b.v[0]) | (a.v[1] ^ b.v[1]) | (a.v[2] ^ b.v[2]) | (a.v[3] ^ b.v[3])) == 0;
+}
+
+bool FeIsZero(const Fe& a) { return (a.v[0] | a.v[1] | a.v[2] | a.v[3]) == 0; }
+
+// The window-NAF of v (below 2^256, 4 limbs): d[i] odd or zero, |d[i]| <
+// 2^(w-1), v = sum d[i] 2^i, at least w - 1 zeros after every nonzero
+// digit. Returns the number of digits up to the last nonzero one.
+int Wnaf(int d[kMaxDigits], const u64 v[4], int w) {
+  auto bits = [&](int pos, int count) -> int {
+    // count bits of v from pos; bits past 2^256 read as zero.
+    const int limb = pos / 64, shift = pos % 64;
+    u64 x = limb < 4 ? v[limb] >> shift : 0;
+    if (shift != 0 && limb + 1 < 4) x |= v[limb + 1] << (64 - shift);
+    return static_cast<int>(x & ((1ULL << count) - 1));
+  };
+  for (int i = 0; i < kMaxDigits; ++i) d[i] = 0;
+  int carry = 0, last = -1;
+  for (int bit = 0; bit < kMaxDigits;) {
+    if (bits(bit, 1) == carry) {
+      ++bit;
+      continue;
+    }
+    const int now = w < kMaxDigits - bit ? w : kMaxDigits - bit;
+    int word = bits(bit, now) + carry;
+    carry = (word >> (w - 1)) & 1;
+    word -= carry << w;
+    d[bit] = word;
+    last = bit;
+    bit += now;
+  }
+  return last + 1;
+}
+
+// A point in Jacobian coordinates (x = X/Z^2, y = Y/Z^3); inf marks the
+// point at infinity.
+struct Jac {
+  Fe X, Y, Z;
+  bool inf;
+};
+
 template <class C>
-void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
-                       const uint8_t px[32], const uint8_t py[32]) {
-  using O = Ops<C>;
+struct Var {
   using F = typename C::F;
-  Proj acc = O::Infinity();
-  int e[kGenRows];
-  Recode5(e, a);
-  for (int i = 0; i < kGenRows; ++i) {
-    if (e[i] > 0) {
-      O::AddAff(c, acc, acc, c.comb[i][e[i] - 1]);
-    } else if (e[i] < 0) {
-      Aff t = c.comb[i][-e[i] - 1];
-      F::Sub(t.y, kZeroFe, t.y);
-      O::AddAff(c, acc, acc, t);
+
+  // r = 2p. Neither curve has a point of order two, so Y = 0 never occurs.
+  static void Dbl(Jac& r, const Jac& p) {
+    if (p.inf) {
+      r = p;
+      return;
+    }
+    if constexpr (C::kAMinus3) {
+      // alpha = 3 (X - Z^2)(X + Z^2), beta = X Y^2.
+      Fe delta, gamma, beta, alpha, t, u;
+      F::Sqr(delta, p.Z);
+      F::Sqr(gamma, p.Y);
+      F::Mul(beta, p.X, gamma);
+      F::Sub(t, p.X, delta);
+      F::Add(u, p.X, delta);
+      F::Mul(alpha, t, u);
+      F::Add(t, alpha, alpha);
+      F::Add(alpha, t, alpha);
+      F::Add(t, p.Y, p.Z);
+      F::Sqr(t, t);
+      F::Sub(t, t, gamma);
+      F::Sub(r.Z, t, delta);
+      F::Add(beta, beta, beta);
+      F::Add(beta, beta, beta);  // 4 beta
+      F::Sqr(t, alpha);
+      F::Add(u, beta, beta);
+      F::Sub(r.X, t, u);
+      F::Sub(t, beta, r.X);
+      F::Mul(t, alpha, t);
+      F::Sqr(gamma, gamma);
+      F::Add(gamma, gamma, gamma);
+      F::Add(gamma, gamma, gamma);
+      F::Add(gamma, gamma, gamma);  // 8 Y^4
+      F::Sub(r.Y, t, gamma);
+    } else {
+      // a = 0: A = X^2, B = Y^2, C = B^2, D = 2((X + B)^2 - A - C), E = 3A.
+      Fe A, B, Cc, D, E, t;
+      F::Sqr(A, p.X);
+      F::Sqr(B, p.Y);
+      F::Sqr(Cc, B);
+      F::Add(t, p.X, B);
+      F::Sqr(t, t);
+      F::Sub(t, t, A);
+      F::Sub(t, t, Cc);
+      F::Add(D, t, t);
+      F::Add(E, A, A);
+      F::Add(E, E, A);
+      F::Mul(t, p.Y, p.Z);
+      F::Add(r.Z, t, t);
+      F::Sqr(t, E);
+      F::Sub(t, t, D);
+      F::Sub(r.X, t, D);
+      F::Sub(t, D, r.X);
+      F::Mul(t, E, t);
+      F::Add(Cc, Cc, Cc);
+      F::Add(Cc, Cc, Cc);
+      F::Add(Cc, Cc, Cc);  // 8C
+      F::Sub(r.Y, t, Cc);
+    }
+    r.inf = false;
+  }
+
+  // r = p + (qx, qy). zr, when given, receives Z(r) / Z(p) (only read by
+  // callers whose sums are never exceptional).
+  static void AddAff(Jac& r, const Jac& p, const Aff& q, Fe* zr = nullptr) {
+    if (p.inf) {
+      r = Jac{q.x, q.y, F::kOne, false};
+      return;
+    }
+    Fe z2, u2, s2, h, rr;
+    F::Sqr(z2, p.Z);
+    F::Mul(u2, q.x, z2);
+    F::Mul(s2, p.Z, z2);
+    F::Mul(s2, q.y, s2);
+    F::Sub(h, u2, p.X);
+    F::Sub(rr, s2, p.Y);
+    if (FeIsZero(h)) {
+      if (FeIsZero(rr)) {
+        Dbl(r, Jac{q.x, q.y, F::kOne, false});  // the same point: double it
+      } else {
+        r.inf = true;  // its negation
+      }
+      return;
+    }
+    if (zr != nullptr) *zr = h;
+    Fe hh, hhh, v, t;
+    F::Sqr(hh, h);
+    F::Mul(hhh, hh, h);
+    F::Mul(v, p.X, hh);
+    F::Mul(r.Z, p.Z, h);
+    F::Sqr(t, rr);
+    F::Sub(t, t, hhh);
+    F::Sub(t, t, v);
+    F::Sub(t, t, v);
+    F::Mul(hhh, p.Y, hhh);  // p.Y read before r.Y is written (r may alias p)
+    F::Sub(v, v, t);
+    r.X = t;
+    F::Mul(t, rr, v);
+    F::Sub(r.Y, t, hhh);
+    r.inf = false;
+  }
+
+  // out[k] = (2k + 1) P for k < count, all with one common Z = *zg: the
+  // coordinates are affine on the curve scaled by zg (x zg^2, y zg^3).
+  // Built without an inversion: the sums run against 2P made affine on the
+  // curve scaled by its own Z, and each entry is then brought to the last
+  // one's Z through the ratios of the chain. P must be a finite point of
+  // the curve (its multiples below 2n are then never exceptional).
+  static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg) {
+    if (count <= 1) {
+      out[0] = P;
+      *zg = F::kOne;
+      return;
+    }
+    Jac d;
+    Dbl(d, Jac{P.x, P.y, F::kOne, false});
+    Fe zd2, zd3;
+    F::Sqr(zd2, d.Z);
+    F::Mul(zd3, zd2, d.Z);
+    const Aff dA{d.X, d.Y};
+    Jac e[kGEntries];
+    Fe h[kGEntries];
+    F::Mul(e[0].X, P.x, zd2);
+    F::Mul(e[0].Y, P.y, zd3);
+    e[0].Z = F::kOne;
+    e[0].inf = false;
+    for (int k = 1; k < count; ++k) AddAff(e[k], e[k - 1], dA, &h[k]);
+    out[count - 1] = Aff{e[count - 1].X, e[count - 1].Y};
+    Fe s = F::kOne, s2, s3;
+    for (int k = count - 2; k >= 0; --k) {
+      F::Mul(s, s, h[k + 1]);  // Z(e[count - 1]) / Z(e[k])
+      F::Sqr(s2, s);
+      F::Mul(s3, s2, s);
+      F::Mul(out[k].x, e[k].X, s2);
+      F::Mul(out[k].y, e[k].Y, s3);
+    }
+    F::Mul(*zg, d.Z, e[count - 1].Z);
+  }
+
+  // Entries on the curve scaled by zg made affine on the curve itself.
+  static void Unscale(Aff* t, int count, const Fe& zg) {
+    Fe zi, zi2, zi3;
+    Ops<C>::Inv(zi, zg);
+    F::Sqr(zi2, zi);
+    F::Mul(zi3, zi2, zi);
+    for (int k = 0; k < count; ++k) {
+      F::Mul(t[k].x, t[k].x, zi2);
+      F::Mul(t[k].y, t[k].y, zi3);
     }
   }
+};
+
+// secp256k1 splits a at 2^128 and keeps a table for G and one for 2^128 G;
+// P-256 has one table for all 256 bits of a.
+template <class C>
+constexpr int kGParts = C::kAMinus3 ? 1 : 2;
+
+template <class C>
+struct GenTables {
+  Aff t[kGParts<C>][kGEntries];
+};
+
+template <class C>
+GenTables<C>* BuildGenTables(const Ec256Curve& c) {
+  using V = Var<C>;
+  using F = typename C::F;
+  static GenTables<C> g;
+  Aff base = c.g;
+  for (int part = 0; part < kGParts<C>; ++part) {
+    if (part > 0) {
+      // base = 2^128 base, made affine.
+      Jac j{base.x, base.y, F::kOne, false};
+      for (int i = 0; i < 128; ++i) V::Dbl(j, j);
+      Aff t[1] = {{j.X, j.Y}};
+      V::Unscale(t, 1, j.Z);
+      base = t[0];
+    }
+    Fe zg;
+    V::OddMultiples(g.t[part], kGEntries, base, &zg);
+    V::Unscale(g.t[part], kGEntries, zg);
+  }
+  return &g;
+}
+
+template <class C>
+const GenTables<C>& GenTablesOf(const Ec256Curve& c) {
+  // Built by the first caller; the language makes the others wait for it.
+  static const GenTables<C>* const g = BuildGenTables<C>(c);
+  return *g;
+}
+
+// *acc = a*G + b*P in Jacobian coordinates, for public a, b below n and a
+// finite point P = (px, py) of the curve (not read when b = 0).
+template <class C>
+void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
+                  const uint8_t py[32]) {
+  using V = Var<C>;
+  using F = typename C::F;
   Aff P;
-  O::LoadAff(P, px, py);
-  Proj bp = O::Infinity();
+  Ops<C>::LoadAff(P, px, py);
+  Fe zg;
+  // Up to two digit rows for b (the halves of the split), each with its
+  // table, and kGParts rows for a.
+  int bd[2][kMaxDigits], ad[kGParts<C>][kMaxDigits];
+  int bLen[2] = {0, 0}, aLen[kGParts<C>];
+  Aff pt[2][kPEntries];
+  int rows = 1;
   if constexpr (!C::kAMinus3) {
-    // b P = b1 P + b2 (lambda P) with halves of 128 bits: half the doublings.
     Ec256Scalar b1, b2;
     bool neg1, neg2;
     SplitLambda(b, &b1, &neg1, &b2, &neg2);
-    Aff P2 = P;
-    F::Mul(P2.x, P.x, kBeta);  // lambda (x, y) = (beta x, y)
-    if (neg1) F::Sub(P.y, kZeroFe, P.y);
-    if (neg2) F::Sub(P2.y, kZeroFe, P2.y);
-    Proj T1[16], T2[16];
-    O::Window(c, T1, P);
-    O::Window(c, T2, P2);
-    for (int i = 31; i >= 0; --i) {
-      for (int s = 0; s < 4; ++s) O::Dbl(c, bp, bp);
-      const unsigned d1 = Digit(&b1, i), d2 = Digit(&b2, i);
-      if (d1 != 0) O::Add(c, bp, bp, T1[d1]);
-      if (d2 != 0) O::Add(c, bp, bp, T2[d2]);
+    bLen[0] = Wnaf(bd[0], b1.v, kPWindow);
+    bLen[1] = Wnaf(bd[1], b2.v, kPWindow);
+    rows = 2;
+    const u64 ahi[4] = {a->v[2], a->v[3], 0, 0}, alo[4] = {a->v[0], a->v[1], 0, 0};
+    aLen[0] = Wnaf(ad[0], alo, kGWindow);
+    aLen[1] = Wnaf(ad[1], ahi, kGWindow);
+    // The table of P serves both halves: lambda (x, y) = (beta x, y), and
+    // the signs of the halves are folded into the digits.
+    if (neg1) {
+      for (int i = 0; i < bLen[0]; ++i) bd[0][i] = -bd[0][i];
+    }
+    if (neg2) {
+      for (int i = 0; i < bLen[1]; ++i) bd[1][i] = -bd[1][i];
     }
   } else {
-    Proj T[16];
-    O::Window(c, T, P);
-    for (int i = kCombWindows - 1; i >= 0; --i) {
-      for (int s = 0; s < 4; ++s) O::Dbl(c, bp, bp);
-      const unsigned d = Digit(b, i);
-      if (d != 0) O::Add(c, bp, bp, T[d]);
+    bLen[0] = Wnaf(bd[0], b->v, kPWindow);
+    aLen[0] = Wnaf(ad[0], a->v, kGWindow);
+  }
+  // Only as many odd multiples as the digits need (one for b = 1).
+  int maxDigit = 0;
+  for (int r = 0; r < rows; ++r) {
+    for (int i = 0; i < bLen[r]; ++i) {
+      const int m = bd[r][i] < 0 ? -bd[r][i] : bd[r][i];
+      if (m > maxDigit) maxDigit = m;
     }
   }
-  O::Add(c, acc, acc, bp);
-  O::ToPoint(out, acc);
+  const int entries = (maxDigit + 1) / 2;
+  zg = F::kOne;
+  if (entries > 0) {
+    V::OddMultiples(pt[0], entries, P, &zg);
+    if constexpr (C::kAMinus3) {
+      // The doubling of a = -3 does not hold on the scaled curve (a changes
+      // with the scale): make the entries affine.
+      V::Unscale(pt[0], entries, zg);
+      zg = F::kOne;
+    } else {
+      // a = 0: the doubling and the sums hold on every scaled curve, so the
+      // loop runs there and the final Z takes the scale.
+      for (int k = 0; k < entries; ++k) {
+        F::Mul(pt[1][k].x, pt[0][k].x, kBeta);
+        pt[1][k].y = pt[0][k].y;
+      }
+    }
+  }
+  // G's entries join the scaled curve by (x zg^2, y zg^3).
+  const bool scaled = !FeEqual(zg, F::kOne);
+  Fe zg2, zg3;
+  F::Sqr(zg2, zg);
+  F::Mul(zg3, zg2, zg);
+  const GenTables<C>& gt = GenTablesOf<C>(c);
+  int top = 0;
+  for (int r = 0; r < rows; ++r) top = bLen[r] > top ? bLen[r] : top;
+  for (int r = 0; r < kGParts<C>; ++r) top = aLen[r] > top ? aLen[r] : top;
+  Jac R{kZeroFe, F::kOne, kZeroFe, true};
+  Aff e;
+  for (int i = top - 1; i >= 0; --i) {
+    V::Dbl(R, R);
+    for (int r = 0; r < rows; ++r) {
+      const int d = bd[r][i];
+      if (d == 0) continue;
+      e = pt[r][(d < 0 ? -d : d) >> 1];
+      if (d < 0) F::Sub(e.y, kZeroFe, e.y);
+      V::AddAff(R, R, e);
+    }
+    for (int r = 0; r < kGParts<C>; ++r) {
+      const int d = ad[r][i];
+      if (d == 0) continue;
+      e = gt.t[r][(d < 0 ? -d : d) >> 1];
+      if (scaled) {
+        F::Mul(e.x, e.x, zg2);
+        F::Mul(e.y, e.y, zg3);
+      }
+      if (d < 0) F::Sub(e.y, kZeroFe, e.y);
+      V::AddAff(R, R, e);
+    }
+  }
+  // Back from the scaled curve: the true Z is Z zg.
+  F::Mul(R.Z, R.Z, zg);
+  *acc = R;
+}
+
+template <class C>
+void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
+                       const uint8_t px[32], const uint8_t py[32]) {
+  using F = typename C::F;
+  Jac R;
+  MulGenAddJac<C>(c, &R, a, b, px, py);
+  *out = Ec256Point{};
+  if (R.inf) {
+    out->infinity = 1;
+    return;
+  }
+  Fe zi, zi2, x, y;
+  Ops<C>::Inv(zi, R.Z);
+  F::Sqr(zi2, zi);
+  F::Mul(x, R.X, zi2);
+  F::Mul(zi2, zi2, zi);
+  F::Mul(y, R.Y, zi2);
+  F::FromRepr(x, x);
+  F::FromRepr(y, y);
+  StoreBE(out->x, x);
+  StoreBE(out->y, y);
+}
+
+template <class C>
+bool VerifyXT(const Ec256Curve& c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
+              const uint8_t py[32], const Ec256Scalar* r) {
+  using F = typename C::F;
+  Jac R;
+  MulGenAddJac<C>(c, &R, a, b, px, py);
+  if (R.inf) return false;
+  // x = X / Z^2 is congruent to r modulo n when x = r or, as p < 2n, x =
+  // r + n (possible when r + n < p): compare r Z^2 with X instead of
+  // inverting Z.
+  Fe z2, rf, t;
+  F::Sqr(z2, R.Z);
+  const Fe rv = {{r->v[0], r->v[1], r->v[2], r->v[3]}};
+  F::ToRepr(rf, rv);
+  F::Mul(t, rf, z2);
+  if (FeEqual(t, R.X)) return true;
+  // r + n, when below p.
+  Fe rn;
+  u64 carry = 0;
+  for (int i = 0; i < 4; ++i) {
+    const u128 s = static_cast<u128>(rv.v[i]) + c.n.v[i] + carry;
+    rn.v[i] = static_cast<u64>(s);
+    carry = static_cast<u64>(s >> 64);
+  }
+  if (carry != 0) return false;
+  for (int i = 3; i >= 0; --i) {
+    if (rn.v[i] != F::kMod.v[i]) {
+      if (rn.v[i] > F::kMod.v[i]) return false;
+      break;
+    }
+    if (i == 0) return false;  // r + n = p
+  }
+  F::ToRepr(rf, rn);
+  F::Mul(t, rf, z2);
+  return FeEqual(t, R.X);
+}
+
+// r = a^(2^n) * m.
+template <class F>
+void SqrNMul(Fe& r, const Fe& a, int n, const Fe& m) {
+  Fe t = a;
+  for (int i = 0; i < n; ++i) F::Sqr(t, t);
+  F::Mul(r, t, m);
+}
+
+// r = a^((p + 1) / 4), a square root of a when there is one (p = 3 mod 4 on
+// both curves), by a fixed addition chain of each field.
+template <class C>
+void SqrtCandidate(Fe& r, const Fe& a) {
+  using F = typename C::F;
+  if constexpr (C::kAMinus3) {
+    // (p + 1) / 4 = (((2^32 - 1) 2^32 + 1) 2^96 + 1) 2^94.
+    Fe x2, x4, x8, x16, x32, t;
+    SqrNMul<F>(x2, a, 1, a);
+    SqrNMul<F>(x4, x2, 2, x2);
+    SqrNMul<F>(x8, x4, 4, x4);
+    SqrNMul<F>(x16, x8, 8, x8);
+    SqrNMul<F>(x32, x16, 16, x16);
+    SqrNMul<F>(t, x32, 32, a);
+    SqrNMul<F>(t, t, 96, a);
+    for (int i = 0; i < 94; ++i) F::Sqr(t, t);
+    r = t;
+  } else {
+    // (p + 1) / 4 = ((((2^223 - 1) 2^23 + 2^22 - 1) 2^6 + 3) 2) 2, with
+    // x_k = a^(2^k - 1).
+    Fe x2, x3, x6, x9, x11, x22, x44, x88, x176, x220, x223, t;
+    SqrNMul<F>(x2, a, 1, a);
+    SqrNMul<F>(x3, x2, 1, a);
+    SqrNMul<F>(x6, x3, 3, x3);
+    SqrNMul<F>(x9, x6, 3, x3);
+    SqrNMul<F>(x11, x9, 2, x2);
+    SqrNMul<F>(x22, x11, 11, x11);
+    SqrNMul<F>(x44, x22, 22, x22);
+    SqrNMul<F>(x88, x44, 44, x44);
+    SqrNMul<F>(x176, x88, 88, x88);
+    SqrNMul<F>(x220, x176, 44, x44);
+    SqrNMul<F>(x223, x220, 3, x3);
+    SqrNMul<F>(t, x223, 23, x22);
+    SqrNMul<F>(t, t, 6, x2);
+    F::Sqr(t, t);
+    F::Sqr(r, t);
+  }
 }
 
 template <class C>
@@ -129,21 +537,12 @@ bool DecompressT(const Ec256Curve& c, uint8_t yOut[32], const uint8_t xIn[32], u
     F::Add(rhs, rhs, t);
   }
   F::Add(rhs, rhs, c.b);
-  if (IsZeroMask(rhs)) return false;
-  // p = 3 mod 4 on both curves: a root is rhs^((p + 1) / 4).
-  // (p + 1) / 4 = floor(p / 4) + 1, as p = 3 mod 4.
-  const Fe& m = F::kMod;
-  Fe e = {{(m.v[0] >> 2) | (m.v[1] << 62), (m.v[1] >> 2) | (m.v[2] << 62), (m.v[2] >> 2) | (m.v[3] << 62),
-           m.v[3] >> 2}};
-  for (int i = 0; i < 4 && ++e.v[i] == 0; ++i) {
-  }
-  PowPublic<F>(y, rhs, e);
+  if (FeIsZero(rhs)) return false;
+  SqrtCandidate<C>(y, rhs);
   F::Sqr(yy, y);
-  for (int i = 0; i < 4; ++i) {
-    if (yy.v[i] != rhs.v[i]) return false;
-  }
+  if (!FeEqual(yy, rhs)) return false;
   F::FromRepr(y, y);
-  if ((y.v[0] & 1) != (parity & 1)) SubMod(y, kZeroFe, y, m);
+  if ((y.v[0] & 1) != (parity & 1)) SubMod(y, kZeroFe, y, F::kMod);
   StoreBE(yOut, y);
   return true;
 }
@@ -157,6 +556,11 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
   } else {
     MulGenAddVartimeT<K1>(*c, out, a, b, px, py);
   }
+}
+
+bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
+                          const uint8_t py[32], const Ec256Scalar* r) {
+  return c->p256 ? VerifyXT<P256>(*c, a, b, px, py, r) : VerifyXT<K1>(*c, a, b, px, py, r);
 }
 
 bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity) {

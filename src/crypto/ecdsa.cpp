@@ -117,33 +117,40 @@ bool ComputeS(SignWork& w, const NXVT_EC_CURVE* curve) {
   return true;
 }
 
+// A record of at most 256 significant bits (its words above the eighth, if
+// any, are zero).
+bool Fits256(const NXVT_BN* a) { return a->count <= 8 || NXVT_BN_BitLen(a) <= 256; }
+
 // u2*Q + u1*G with u1 = z/s, u2 = r/s; 0 when its X mod n equals r, -1 when
-// not or degenerate, or the double multiplication's code.
+// not or degenerate, or the double multiplication's code. r and s are in
+// 1..n-1 and Q is a finite point of the curve (the callers check both).
 int32_t CheckRS(const NXVT_BN* r, const NXVT_BN* s, const NXVT_BN* z, const NXVT_EC_POINT* Q, NXVT_EC_CURVE* curve) {
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c != nullptr && Fits256(r) && Fits256(s) && Fits256(z)) {
+    // Public data throughout: the dedicated arithmetic compares r with the
+    // sum's x without making it affine.
+    const uint32_t nr = r->count < 8 ? r->count : 8, ns = s->count < 8 ? s->count : 8;
+    const uint32_t nz = z->count < 8 ? z->count : 8;
+    Ec256Scalar rs, ss, zs, w, u1, u2;
+    Ec256_ScalarFromWords(c, &rs, r->words, nr);
+    Ec256_ScalarFromWords(c, &ss, s->words, ns);
+    Ec256_ScalarFromWords(c, &zs, z->words, nz);
+    Ec256_ScalarInvVartime(c, &w, &ss);
+    Ec256_ScalarMul(c, &u1, &zs, &w);
+    Ec256_ScalarMul(c, &u2, &rs, &w);
+    uint8_t x[32], y[32];
+    OwnedPoint A;
+    if (!A.ok() || NXVT_EC_Point_ToAffine(A.get(), Q, curve) != 0) return -1;
+    if (!ToBytes32(x, A.get()->X) || !ToBytes32(y, A.get()->Y)) return -1;
+    return Ec256_VerifyXVartime(c, &u1, &u2, x, y, &rs) ? 0 : -1;
+  }
   struct {
     NXVT_BN w, u1, u2, x;
   } v;
   ScopedWipe wipeV(v);
   const NXVT_BN* n = curve->n;
-  const Ec256Curve* c = Ec256_Of(curve);
-  if (c != nullptr && r->count <= 8 && s->count <= 8 && z->count <= 8) {
-    // u1 = z / s, u2 = r / s in the curve's scalar ring (s is in 1..n-1).
-    Ec256Scalar rs, ss, zs, w;
-    uint8_t b[32];
-    Ec256_ScalarFromWords(c, &rs, r->words, r->count);
-    Ec256_ScalarFromWords(c, &ss, s->words, s->count);
-    Ec256_ScalarFromWords(c, &zs, z->words, z->count);
-    Ec256_ScalarInvVartime(c, &w, &ss);  // s is public
-    Ec256_ScalarMul(c, &zs, &zs, &w);
-    Ec256_ScalarToBytes(b, &zs);
-    NXVT_BN_FromBytes(&v.u1, b, 32);
-    Ec256_ScalarMul(c, &rs, &rs, &w);
-    Ec256_ScalarToBytes(b, &rs);
-    NXVT_BN_FromBytes(&v.u2, b, 32);
-  } else {
-    if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
-    if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
-  }
+  if (NXVT_BN_ModInv(&v.w, s, n) != 0) return -1;
+  if (!ModMul(&v.u1, z, &v.w, n) || !ModMul(&v.u2, r, &v.w, n)) return -1;
   OwnedPoint P;
   if (!P.ok()) return -1;
   const int32_t rc = NXVT_EC_Point_DualMult(P.get(), &v.u2, Q, &v.u1, curve);

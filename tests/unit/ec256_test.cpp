@@ -176,6 +176,28 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
   bs.push_back("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");  // lambda
   bs.push_back("ac9c52b33fa3cf1f5ad9e3fd77ed9ba4a880b9fc8ec739c2e0cfc810b51283ce");  // lambda^2
   for (const std::string& b : bs) cases.push_back({r1, b, Q.get()});
+  // a where its window digits, its split at 2^128 and the reduction meet
+  // their edges; b = 1 (P's table is P alone), also with P = -(a*G).
+  const std::string one = Offset(std::string(64, '0'), 1);
+  Point minusR1G;
+  {
+    NXVT_BN k = Bn(r1);
+    Point A;
+    ASSERT_EQ(NXVT_EC_Point_MultVartime(A.get(), &k, G.get(), C.c()), 0);
+    ASSERT_EQ(NXVT_EC_Point_Neg(minusR1G.get(), A.get(), C.c()), 0);
+  }
+  cases.push_back({r1, one, minusR1G.get()});
+  std::vector<std::string> as = EdgeScalars(n(), rng, 0);
+  as.push_back("00000000000000000000000000000001ffffffffffffffffffffffffffffffff");
+  as.push_back("ffffffffffffffffffffffffffffffff00000000000000000000000000000000");
+  as.push_back("000000000000000000000000000000000000000000000000000000000000ffff");
+  for (const std::string& a : as) {
+    cases.push_back({a, one, Q.get()});
+    cases.push_back({a, r1, Q.get()});
+  }
+  BN_CTX* ctx = BN_CTX_new();
+  BIGNUM *N = nullptr, *x = nullptr;
+  BN_hex2bn(&N, n().c_str());
   for (const Case& cs : cases) {
     NXVT_BN a = Bn(cs.a), b = Bn(cs.b);
     Point A, B, want, got;
@@ -183,8 +205,32 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
     ASSERT_EQ(NXVT_EC_Point_MultVartime(B.get(), &b, cs.P, C.c()), 0);
     ASSERT_EQ(NXVT_EC_Point_Add(want.get(), A.get(), B.get(), C.c()), 0);
     ASSERT_EQ(NXVT_EC_Point_DualMult(got.get(), &b, cs.P, &a, C.c()), 0);
-    EXPECT_EQ(Enc(got.get(), C.c()), Enc(want.get(), C.c())) << C.name() << " a=" << cs.a << " b=" << cs.b;
+    const std::string w = Enc(want.get(), C.c());
+    EXPECT_EQ(Enc(got.get(), C.c()), w) << C.name() << " a=" << cs.a << " b=" << cs.b;
+    // The verification's comparison of x modulo n, without the affine sum:
+    // true for x mod n, false for a neighbour and for infinity.
+    Ec256Scalar sa = Scalar(ec(), cs.a), sb = Scalar(ec(), cs.b), r;
+    const Bytes p = tvt::Unhex(Enc(cs.P, C.c()));
+    std::string rHex = Offset(std::string(64, '0'), 1);
+    if (w != "inf") {
+      BN_hex2bn(&x, w.substr(2, 64).c_str());
+      BN_nnmod(x, x, N, ctx);
+      char* h = BN_bn2hex(x);
+      rHex = Offset(h, 0);
+      OPENSSL_free(h);
+    }
+    const bool zero = rHex == std::string(64, '0');
+    r = Scalar(ec(), rHex);
+    if (!zero) {
+      EXPECT_EQ(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r), w != "inf")
+          << C.name() << " a=" << cs.a << " b=" << cs.b;
+    }
+    Ec256Scalar r2 = Scalar(ec(), Offset(rHex, rHex == Offset(n(), -1) ? -1 : 1));
+    EXPECT_FALSE(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r2)) << C.name() << " a=" << cs.a;
   }
+  BN_free(x);
+  BN_free(N);
+  BN_CTX_free(ctx);
 }
 
 // Scalar arithmetic modulo n against OpenSSL, operands at the edges of the
@@ -270,8 +316,8 @@ TEST_P(Ec256Both, ScalarLoadingAtTheOrder) {
   EXPECT_NE(Ec256_ScalarFromBytes(ec(), &s, tvt::Unhex(Hex(s)).data()), 0u);
 }
 
-// The generator table is built once, by whichever thread comes first; all
-// threads then read the same immutable table.
+// The generator tables are built once, by whichever thread comes first; all
+// threads then read the same immutable tables.
 TEST(Ec256, FirstUseFromManyThreads) {
   const std::string k = "c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00c0ffee00";
   std::vector<std::string> results(8);
@@ -280,9 +326,12 @@ TEST(Ec256, FirstUseFromManyThreads) {
     threads.emplace_back([&results, &k, i] {
       const Ec256Curve* ec = (i % 2) ? Ec256_P256() : Ec256_Secp256k1();
       Ec256Scalar s = Scalar(ec, k);
-      Ec256Point out;
+      Ec256Point out, sum;
       Ec256_MulGen(ec, &out, &s);
-      results[i] = EncPoint(out);
+      // The verification's own generator tables, built on first use too.
+      const Ec256Scalar zero = {};
+      Ec256_MulGenAddVartime(ec, &sum, &s, &zero, out.x, out.y);
+      results[i] = EncPoint(out) == EncPoint(sum) ? EncPoint(out) : "differ";
     });
   }
   for (std::thread& t : threads) t.join();

@@ -12,6 +12,7 @@
 #include <secp256k1_recovery.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "ec_testing.h"
@@ -637,6 +638,68 @@ TEST(Ecdsa, RecoveryIdIsParityWhenXNotBelowN) {
     return;
   }
   FAIL() << "no point with X just above n";
+}
+
+// A sum u1*G + u2*Q whose x lies in n..p-1 verifies with r = x - n, as
+// OpenSSL has it, and altered signatures get OpenSSL's answer; u1, u2 at the edges
+// of the scalar range. Q = u2^-1 (T - u1*G) for a point T with such an x.
+TEST(Ecdsa, VerifyWhereTheSumsXIsNotBelowN) {
+  tvt::TestRng rng(0x5E1F);
+  for (uint32_t code : {0u, 1u}) {
+    Curve c(code);
+    NXVT_BN n = Bn(code == 0 ? kN256k1 : kNP256);
+    Bytes tOct;
+    for (uint32_t i = 1; i < 64 && tOct.empty(); ++i) {
+      NXVT_BN x;
+      NXVT_BN_AddWord(&x, &n, i);
+      Bytes oct = Unhex("02" + Hex64(x));
+      ect::Point T;
+      if (NXVT_EC_Point_Decode(T.get(), oct.data(), 33, c.c()) == 0) tOct = oct;
+    }
+    ASSERT_FALSE(tOct.empty()) << "no point with x just above n";
+    const Bytes nMinus1 = Unhex(Hex64(n)), one = Unhex(std::string(63, '0') + "1");
+    Bytes nm1 = nMinus1;
+    nm1[31] -= 1;
+    std::vector<std::pair<Bytes, Bytes>> us = {{Bytes(32, 0), one}, {one, one}, {nm1, nm1}, {Bytes(32, 0), nm1}};
+    for (int i = 0; i < 12; ++i) us.push_back({rng.RandBytes(32), rng.RandBytes(32)});
+    for (const auto& [u1b, u2b] : us) {
+      EC_GROUP* g = EC_GROUP_new_by_curve_name(c.nid());
+      BN_CTX* ctx = BN_CTX_new();
+      BIGNUM *u1 = BN_bin2bn(u1b.data(), 32, nullptr), *u2 = BN_bin2bn(u2b.data(), 32, nullptr);
+      BIGNUM *inv = BN_new(), *gk = BN_new();
+      const BIGNUM* order = EC_GROUP_get0_order(g);
+      BN_nnmod(u1, u1, order, ctx);
+      BN_nnmod(u2, u2, order, ctx);
+      ASSERT_NE(BN_mod_inverse(inv, u2, order, ctx), nullptr);
+      BN_mod_mul(gk, u1, inv, order, ctx);
+      BN_mod_sub(gk, order, gk, order, ctx);  // -u1 / u2
+      EC_POINT *T = EC_POINT_new(g), *Q = EC_POINT_new(g);
+      ASSERT_EQ(EC_POINT_oct2point(g, T, tOct.data(), tOct.size(), ctx), 1);
+      ASSERT_EQ(EC_POINT_mul(g, Q, gk, T, inv, ctx), 1);
+      uint8_t q[33];
+      ASSERT_EQ(EC_POINT_point2oct(g, Q, POINT_CONVERSION_COMPRESSED, q, sizeof q, ctx), 33u);
+      Bytes u1n = BnBytes(u1), u2n = BnBytes(u2);
+      for (BIGNUM* b : {u1, u2, inv, gk}) BN_free(b);
+      EC_POINT_free(T);
+      EC_POINT_free(Q);
+      BN_CTX_free(ctx);
+      EC_GROUP_free(g);
+      const Bytes pub(q, q + 33), full = Unhex(ect::Ossl(c.nid(), {}, pub, one));
+      const Forged f = Forge(c.nid(), full, u1n, u2n);
+      EXPECT_EQ(Hex(f.r).substr(0, 56), std::string(56, '0')) << "r = x - n is small";
+      EXPECT_EQ(Verify(c, f.r, f.s, f.z, pub), 0) << c.name() << " u1=" << Hex(u1n) << " u2=" << Hex(u2n);
+      EXPECT_EQ(OsslVerify(c.nid(), pub, f.z, f.r, f.s), 1);
+      Bytes r1 = f.r, z1 = f.z, flipped = pub;
+      r1[31] ^= 1;
+      z1[31] ^= 1;
+      flipped[0] ^= 1;
+      for (const auto& [R, Z, K] : {std::tuple{r1, f.z, pub}, std::tuple{f.r, z1, pub}, std::tuple{f.r, f.z, flipped}}) {
+        // (With u1 = 0 the negated key still verifies: -T has the same x.)
+        EXPECT_EQ(Verify(c, R, f.s, Z, K) == 0, OsslVerify(c.nid(), K, Z, R, f.s) == 1)
+            << c.name() << " u1=" << Hex(u1n) << " u2=" << Hex(u2n);
+      }
+    }
+  }
 }
 
 // Private keys that are 0 modulo n are refused by signing and by the
