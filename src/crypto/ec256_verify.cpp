@@ -267,7 +267,7 @@ struct Var {
   // Entries on the curve scaled by zg made affine on the curve itself.
   static void Unscale(Aff* t, int count, const Fe& zg) {
     Fe zi, zi2, zi3;
-    Ops<C>::Inv(zi, zg);
+    F::InvVartime(zi, zg);  // public data
     F::Sqr(zi2, zi);
     F::Mul(zi3, zi2, zi);
     for (int k = 0; k < count; ++k) {
@@ -429,7 +429,7 @@ void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* 
     return;
   }
   Fe zi, zi2, x, y;
-  Ops<C>::Inv(zi, R.Z);
+  F::InvVartime(zi, R.Z);  // public data
   F::Sqr(zi2, zi);
   F::Mul(x, R.X, zi2);
   F::Mul(zi2, zi2, zi);
