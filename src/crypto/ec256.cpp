@@ -75,6 +75,151 @@ void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint
   Wipe(&P, sizeof P);
 }
 
+// secp256k1's endomorphism lambda (x, y) = (beta x, y), lambda^3 = 1 mod n,
+// and the constants of the split k = k1 + k2 lambda (mod n) with k1, k2
+// below 2^128 in absolute value: g1, g2 are 2^384 b2 / n and 2^384 (-b1) / n
+// rounded, of the short lattice basis (a1, b1), (a2, b2).
+constexpr Fe kBeta = HexFe("7ae96a2b657c07106e64479eac3434e99cf0497512f58995c1396c28719501ee");
+constexpr Fe kLambda = HexFe("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");
+constexpr Fe kSplitG1 = HexFe("3086d221a7d46bcde86c90e49284eb153daa8a1471e8ca7fe893209a45dbb031");
+constexpr Fe kSplitG2 = HexFe("e4437ed6010e88286f547fa90abfe4c4221208ac9df506c61571b4ae8ac47f71");
+constexpr Fe kSplitMinusB1 = HexFe("00000000000000000000000000000000e4437ed6010e88286f547fa90abfe4c3");
+constexpr Fe kSplitMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd765cda83db1562c");
+constexpr int kHalfDigits = 26;  // signed 5-bit digits of a value below 2^129
+
+// The split of a secret k: k = (-1)^neg1 h1 + (-1)^neg2 h2 lambda (mod n)
+// with h1, h2 below 2^128; neg1, neg2 are masks. Constant time.
+void SplitSecret(const Ec256Scalar* k, Ec256Scalar* h1, u64* neg1, Ec256Scalar* h2, u64* neg2) {
+  using S = K1::S;
+  const Fe& n = S::kMod;
+  auto mulN = [](Fe& r, const Fe& x, const Fe& y) {
+    S::Mul(r, x, y);  // x y / R
+    S::ToRepr(r, r);  // x y
+  };
+  // round(k g / 2^384): bit 383 of the product rounds.
+  auto mulShift = [](Fe& r, const Fe& x, const Fe& g) {
+    u64 t[8];
+    Mul512(t, x, g);
+    const u128 lo = static_cast<u128>(t[6]) + (t[5] >> 63);
+    r = Fe{{static_cast<u64>(lo), t[7] + static_cast<u64>(lo >> 64), 0, 0}};
+    Wipe(t, sizeof t);
+  };
+  const Fe kf = {{k->v[0], k->v[1], k->v[2], k->v[3]}};
+  Fe c1, c2, r1, r2, t;
+  mulShift(c1, kf, kSplitG1);
+  mulShift(c2, kf, kSplitG2);
+  mulN(r2, c1, kSplitMinusB1);
+  mulN(t, c2, kSplitMinusB2);
+  S::Add(r2, r2, t);
+  mulN(t, r2, kLambda);
+  S::Sub(r1, kf, t);
+  // Each half, or n minus it, is short: the one below n / 2, by mask.
+  const Fe half = {{(n.v[0] >> 1) | (n.v[1] << 63), (n.v[1] >> 1) | (n.v[2] << 63), (n.v[2] >> 1) | (n.v[3] << 63),
+                    n.v[3] >> 1}};
+  auto shorten = [&](Fe& r, u64* neg) {
+    u64 borrow = 0;  // half - r borrows exactly when r > half
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 x = static_cast<u128>(half.v[i]) - r.v[i] - borrow;
+      borrow = static_cast<u64>(x >> 64) & 1;
+    }
+    *neg = 0 - borrow;
+    Fe m;
+    S::Sub(m, kZeroFe, r);
+    Cmov(r, m, *neg);
+    Wipe(&m, sizeof m);
+  };
+  shorten(r1, neg1);
+  shorten(r2, neg2);
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    h1->v[i] = r1.v[i];
+    h2->v[i] = r2.v[i];
+  }
+  Fe* all[] = {&c1, &c2, &r1, &r2, &t};
+  for (Fe* f : all) Wipe(f, sizeof *f);
+}
+
+// T[j] = j P for j = 0..16 (T[0] the point at infinity).
+template <class C>
+void Multiples17(const Ec256Curve& c, Proj T[17], const Aff& P) {
+  using O = Ops<C>;
+  T[0] = O::Infinity();
+  T[1] = Proj{P.x, P.y, C::F::kOne};
+  for (int j = 2; j <= 16; ++j) {
+    if (j % 2 == 0) {
+      O::Dbl(c, T[j], T[j / 2]);
+    } else {
+      O::AddAff(c, T[j], T[j - 1], P);
+    }
+  }
+}
+
+// e = (sign of d, xor flip) * T[|d|] for a secret digit d in -16..16: every
+// entry is read, the sign negates Y by mask.
+template <class C>
+EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip) {
+  using F = typename C::F;
+  const u64 negative = static_cast<u64>(static_cast<unsigned>(d) >> 31);
+  const u64 mag = static_cast<u64>(d - 2 * (d & -static_cast<int>(negative)));
+  e = T[0];
+  for (int j = 1; j < 17; ++j) {
+    const u64 m = EqMask(mag, static_cast<u64>(j));
+    Cmov(e.X, T[j].X, m);
+    Cmov(e.Y, T[j].Y, m);
+    Cmov(e.Z, T[j].Z, m);
+  }
+  Fe ny;
+  F::Sub(ny, kZeroFe, e.Y);
+  Cmov(e.Y, ny, (0 - negative) ^ flip);
+}
+
+// k P on secp256k1 by the endomorphism: k = +-h1 +- h2 lambda with halves of
+// 128 bits, so half the doublings; signed 5-bit digits of both halves over
+// the multiples of P and of lambda P = (beta X, Y, Z). Constant time in k
+// and P.
+template <class C>
+void MulGlvT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
+             const uint8_t py[32]) {
+  using O = Ops<C>;
+  using F = typename C::F;
+  Aff P;
+  O::LoadAff(P, px, py);
+  Ec256Scalar h1, h2;
+  u64 neg1, neg2;
+  SplitSecret(k, &h1, &neg1, &h2, &neg2);
+  int e1[kHalfDigits], e2[kHalfDigits];
+  Recode5(e1, &h1, kHalfDigits);
+  Recode5(e2, &h2, kHalfDigits);
+  Proj T1[17], T2[17];
+  Multiples17<C>(c, T1, P);
+  for (int j = 0; j < 17; ++j) {
+    F::Mul(T2[j].X, T1[j].X, kBeta);
+    T2[j].Y = T1[j].Y;
+    T2[j].Z = T1[j].Z;
+  }
+  Proj acc = O::Infinity(), e;
+  for (int i = kHalfDigits - 1; i >= 0; --i) {
+    for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
+    Select17<C>(e, T1, e1[i], neg1);
+    O::Add(c, acc, acc, e);
+    Select17<C>(e, T2, e2[i], neg2);
+    O::Add(c, acc, acc, e);
+  }
+  O::ToPoint(out, acc);
+  Wipe(T1, sizeof T1);
+  Wipe(T2, sizeof T2);
+  Wipe(e1, sizeof e1);
+  Wipe(e2, sizeof e2);
+  Wipe(&h1, sizeof h1);
+  Wipe(&h2, sizeof h2);
+  Wipe(&neg1, sizeof neg1);
+  Wipe(&neg2, sizeof neg2);
+  Wipe(&acc, sizeof acc);
+  Wipe(&e, sizeof e);
+  Wipe(&P, sizeof P);
+}
+
 template <class C>
 void FieldInvT(uint8_t out[32], const uint8_t in[32]) {
   using F = typename C::F;
@@ -263,7 +408,7 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
   if (c->p256) {
     MulT<P256>(*c, out, k, px, py);
   } else {
-    WithK1([&](auto k1) { MulT<decltype(k1)>(*c, out, k, px, py); });
+    WithK1([&](auto k1) { MulGlvT<decltype(k1)>(*c, out, k, px, py); });
   }
 }
 

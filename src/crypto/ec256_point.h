@@ -307,11 +307,12 @@ inline unsigned Digit(const Ec256Scalar* k, int i) {
   return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
 }
 
-// The scalar as 52 signed 5-bit digits in -16..15 (k = sum e[i] 32^i),
-// without a branch: a digit of 16 or more borrows 32 from the next.
-inline void Recode5(int e[kGenRows], const Ec256Scalar* k) {
+// The scalar as signed 5-bit digits in -16..15 (k = sum e[i] 32^i), 52 of
+// them by default (count fewer for a short scalar), without a branch: a
+// digit of 16 or more borrows 32 from the next.
+inline void Recode5(int* e, const Ec256Scalar* k, int count = kGenRows) {
   int carry = 0;
-  for (int i = 0; i < kGenRows; ++i) {
+  for (int i = 0; i < count; ++i) {
     const int pos = 5 * i;
     const int limb = pos / 64, shift = pos % 64;
     u128 w = k->v[limb];

@@ -283,6 +283,43 @@ TEST_P(Ec256Both, ScalarArithmeticMatchesOpenSSL) {
   BN_CTX_free(ctx);
 }
 
+// k (a G) = (k a) G: the variable-base code (on secp256k1, the split into
+// two halves by the endomorphism) against the generator table on many
+// scalars, with those where the halves meet their edges: (n -+ 1) / 2,
+// lambda and lambda^2 (halves 0 and +-1), and their neighbours.
+TEST_P(Ec256Both, VariableBaseAgreesWithTheGeneratorTable) {
+  tvt::TestRng rng(0x61F + GetParam());
+  std::vector<std::string> ks = EdgeScalars(n(), rng, 300);
+  for (const char* h : {"7fffffffffffffffffffffffffffffff5d576e7357a4501ddfe92f46681b20a0",
+                        "7fffffffffffffffffffffffffffffff5d576e7357a4501ddfe92f46681b20a1",
+                        "5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72",
+                        "ac9c52b33fa3cf1f5ad9e3fd77ed9ba4a880b9fc8ec739c2e0cfc810b51283ce"}) {
+    for (int d : {-1, 0, 1}) ks.push_back(Offset(h, d));
+  }
+  // Values whose halves are near 2^128: multiples of 2^128 and sums with
+  // lambda multiples of it.
+  ks.push_back("ffffffffffffffffffffffffffffffff00000000000000000000000000000000");
+  ks.push_back("00000000000000000000000000000000ffffffffffffffffffffffffffffffff");
+  const std::vector<std::string> as = {tvt::Hex(rng.RandBytes(32)), Offset(n(), -1), Offset(std::string(64, '0'), 3)};
+  for (const std::string& ah : as) {
+    Ec256Scalar a = Scalar(ec(), ah);
+    Ec256Point P;
+    Ec256_MulGen(ec(), &P, &a);
+    for (const std::string& kh : ks) {
+      Ec256Scalar k = Scalar(ec(), kh), ka;
+      Ec256_ScalarMul(ec(), &ka, &k, &a);
+      Ec256Point want;
+      Ec256_MulGen(ec(), &want, &ka);
+      for (bool portable : {false, true}) {
+        cput::ForcedPath path(portable);
+        Ec256Point got;
+        Ec256_Mul(ec(), &got, &k, P.x, P.y);
+        EXPECT_EQ(EncPoint(got), EncPoint(want)) << "a=" << ah << " k=" << kh << (portable ? " portable" : "");
+      }
+    }
+  }
+}
+
 // Reading 32 bytes modulo n tells whether the value was below n; a draw
 // becomes (v mod (n - 1)) + 1.
 TEST_P(Ec256Both, ScalarLoadingAtTheOrder) {
