@@ -1,6 +1,5 @@
 #include "crypto/ec256.h"
 
-#include "crypto/cpu_features.h"
 #include "crypto/ec256_point.h"
 #include "crypto/eccurve.h"
 #include "crypto/memory.h"
@@ -257,20 +256,6 @@ struct ScalarOps {
   static void Inv(Ec256Scalar* r, const Ec256Scalar* a) { ModInv256(r->v, a->v, kInvPlain); }
   static void InvVartime(Ec256Scalar* r, const Ec256Scalar* a) { ModInv256Vartime(r->v, a->v, kInvPlain); }
 };
-
-// Runs fn with secp256k1's field code for this processor: MULX/ADX products
-// where the processor has them, the portable ones otherwise (or while a
-// test forces the portable path).
-template <class Fn>
-void WithK1(Fn fn) {
-#if defined(__x86_64__)
-  if (NXVT_CpuFeatures().mulx) {
-    fn(K1Mulx{});
-    return;
-  }
-#endif
-  fn(K1{});
-}
 
 Ec256Curve* MakeCurve(bool p256) {
   static Ec256Curve k1, p2;  // filled once, read-only afterwards

@@ -4,6 +4,7 @@
 #ifndef TOLVARIS_CRYPTO_EC256_POINT_H
 #define TOLVARIS_CRYPTO_EC256_POINT_H
 
+#include "crypto/cpu_features.h"
 #include "crypto/ec256.h"
 #include "crypto/ec256_field.h"
 
@@ -47,6 +48,20 @@ struct K1Mulx : K1 {
   using F = K1FieldMulx;
 };
 #endif
+
+// Runs fn with secp256k1's field code for this processor: MULX/ADX products
+// where the processor has them, the portable ones otherwise (or while a
+// test forces the portable path).
+template <class Fn>
+void WithK1(Fn fn) {
+#if defined(__x86_64__)
+  if (NXVT_CpuFeatures().mulx) {
+    fn(K1Mulx{});
+    return;
+  }
+#endif
+  fn(K1{});
+}
 
 struct P256 {
   using F = MontField<kP256P>;

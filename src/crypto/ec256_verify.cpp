@@ -282,16 +282,15 @@ struct Var {
 template <class C>
 constexpr int kGParts = C::kAMinus3 ? 1 : 2;
 
-template <class C>
 struct GenTables {
-  Aff t[kGParts<C>][kGEntries];
+  Aff t[2][kGEntries];
 };
 
 template <class C>
-GenTables<C>* BuildGenTables(const Ec256Curve& c) {
+const GenTables* BuildGenTables(const Ec256Curve& c) {
   using V = Var<C>;
   using F = typename C::F;
-  static GenTables<C> g;
+  static GenTables g;
   Aff base = c.g;
   for (int part = 0; part < kGParts<C>; ++part) {
     if (part > 0) {
@@ -309,11 +308,18 @@ GenTables<C>* BuildGenTables(const Ec256Curve& c) {
   return &g;
 }
 
+// The tables of a curve, built by the first caller (the language makes the
+// others wait for it). Both secp256k1 field paths keep the same residues,
+// so they share one table, built by the portable code.
 template <class C>
-const GenTables<C>& GenTablesOf(const Ec256Curve& c) {
-  // Built by the first caller; the language makes the others wait for it.
-  static const GenTables<C>* const g = BuildGenTables<C>(c);
-  return *g;
+const GenTables& GenTablesOf(const Ec256Curve& c) {
+  if constexpr (C::kAMinus3) {
+    static const GenTables* const g = BuildGenTables<P256>(c);
+    return *g;
+  } else {
+    static const GenTables* const g = BuildGenTables<K1>(c);
+    return *g;
+  }
 }
 
 // *acc = a*G + b*P in Jacobian coordinates, for public a, b below n and a
@@ -385,7 +391,7 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   Fe zg2, zg3;
   F::Sqr(zg2, zg);
   F::Mul(zg3, zg2, zg);
-  const GenTables<C>& gt = GenTablesOf<C>(c);
+  const GenTables& gt = GenTablesOf<C>(c);
   int top = 0;
   for (int r = 0; r < rows; ++r) top = bLen[r] > top ? bLen[r] : top;
   for (int r = 0; r < kGParts<C>; ++r) top = aLen[r] > top ? aLen[r] : top;
@@ -554,15 +560,21 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
   if (c->p256) {
     MulGenAddVartimeT<P256>(*c, out, a, b, px, py);
   } else {
-    MulGenAddVartimeT<K1>(*c, out, a, b, px, py);
+    WithK1([&](auto k1) { MulGenAddVartimeT<decltype(k1)>(*c, out, a, b, px, py); });
   }
 }
 
 bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
                           const uint8_t py[32], const Ec256Scalar* r) {
-  return c->p256 ? VerifyXT<P256>(*c, a, b, px, py, r) : VerifyXT<K1>(*c, a, b, px, py, r);
+  if (c->p256) return VerifyXT<P256>(*c, a, b, px, py, r);
+  bool ok = false;
+  WithK1([&](auto k1) { ok = VerifyXT<decltype(k1)>(*c, a, b, px, py, r); });
+  return ok;
 }
 
 bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity) {
-  return c->p256 ? DecompressT<P256>(*c, y, x, parity) : DecompressT<K1>(*c, y, x, parity);
+  if (c->p256) return DecompressT<P256>(*c, y, x, parity);
+  bool ok = false;
+  WithK1([&](auto k1) { ok = DecompressT<decltype(k1)>(*c, y, x, parity); });
+  return ok;
 }

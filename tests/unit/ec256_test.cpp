@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
+#include <openssl/ec.h>
+#include <openssl/err.h>
 
 #include <string>
 #include <thread>
@@ -204,9 +206,12 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
     ASSERT_EQ(NXVT_EC_Point_MultVartime(A.get(), &a, G.get(), C.c()), 0);
     ASSERT_EQ(NXVT_EC_Point_MultVartime(B.get(), &b, cs.P, C.c()), 0);
     ASSERT_EQ(NXVT_EC_Point_Add(want.get(), A.get(), B.get(), C.c()), 0);
-    ASSERT_EQ(NXVT_EC_Point_DualMult(got.get(), &b, cs.P, &a, C.c()), 0);
     const std::string w = Enc(want.get(), C.c());
-    EXPECT_EQ(Enc(got.get(), C.c()), w) << C.name() << " a=" << cs.a << " b=" << cs.b;
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      ASSERT_EQ(NXVT_EC_Point_DualMult(got.get(), &b, cs.P, &a, C.c()), 0);
+      EXPECT_EQ(Enc(got.get(), C.c()), w) << C.name() << " a=" << cs.a << " b=" << cs.b << (portable ? " portable" : "");
+    }
     // The verification's comparison of x modulo n, without the affine sum:
     // true for x mod n, false for a neighbour and for infinity.
     Ec256Scalar sa = Scalar(ec(), cs.a), sb = Scalar(ec(), cs.b), r;
@@ -221,16 +226,64 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
     }
     const bool zero = rHex == std::string(64, '0');
     r = Scalar(ec(), rHex);
-    if (!zero) {
-      EXPECT_EQ(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r), w != "inf")
-          << C.name() << " a=" << cs.a << " b=" << cs.b;
-    }
     Ec256Scalar r2 = Scalar(ec(), Offset(rHex, rHex == Offset(n(), -1) ? -1 : 1));
-    EXPECT_FALSE(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r2)) << C.name() << " a=" << cs.a;
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      if (!zero) {
+        EXPECT_EQ(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r), w != "inf")
+            << C.name() << " a=" << cs.a << " b=" << cs.b << (portable ? " portable" : "");
+      }
+      EXPECT_FALSE(Ec256_VerifyXVartime(ec(), &sa, &sb, p.data() + 1, p.data() + 33, &r2)) << C.name() << " a=" << cs.a;
+    }
   }
   BN_free(x);
   BN_free(N);
   BN_CTX_free(ctx);
+}
+
+// Square roots of x^3 + ax + b against OpenSSL for x at the field's edges
+// and random x, both parities, on every field path: the same y or the
+// same refusal.
+TEST_P(Ec256Both, DecompressionMatchesOpenSSL) {
+  Curve C(GetParam());
+  tvt::TestRng rng(0xDC0 + GetParam());
+  const std::string p = GetParam() == 1 ? "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"
+                                        : "fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2f";
+  std::vector<std::string> xs = {std::string(64, '0'), Offset(std::string(64, '0'), 1), Offset(std::string(64, '0'), 2),
+                                 Offset(p, -1), Offset(p, -2), Offset(p, -3)};
+  for (int i = 0; i < 40; ++i) xs.push_back(tvt::Hex(rng.RandBytes(32)));
+  EC_GROUP* g = EC_GROUP_new_by_curve_name(C.nid());
+  BN_CTX* ctx = BN_CTX_new();
+  EC_POINT* P = EC_POINT_new(g);
+  BIGNUM *x = nullptr, *y = BN_new();
+  int found = 0;
+  for (const std::string& xh : xs) {
+    BN_hex2bn(&x, xh.c_str());
+    for (int parity : {0, 1}) {
+      std::string want = "none";
+      if (BN_cmp(x, EC_GROUP_get0_field(g)) < 0 && EC_POINT_set_compressed_coordinates(g, P, x, parity, ctx) == 1) {
+        EC_POINT_get_affine_coordinates(g, P, nullptr, y, ctx);
+        uint8_t yb[32];
+        BN_bn2binpad(y, yb, 32);
+        want = tvt::Hex(yb, 32);
+        ++found;
+      }
+      ERR_clear_error();
+      const Bytes xb = tvt::Unhex(xh);
+      for (bool portable : {false, true}) {
+        cput::ForcedPath path(portable);
+        uint8_t yb[32];
+        const bool ok = Ec256_DecompressVartime(ec(), yb, xb.data(), static_cast<uint32_t>(parity));
+        EXPECT_EQ(ok ? tvt::Hex(yb, 32) : "none", want) << C.name() << " x=" << xh << " parity " << parity;
+      }
+    }
+  }
+  EXPECT_GT(found, 20);
+  BN_free(x);
+  BN_free(y);
+  EC_POINT_free(P);
+  BN_CTX_free(ctx);
+  EC_GROUP_free(g);
 }
 
 // Scalar arithmetic modulo n against OpenSSL, operands at the edges of the
