@@ -291,7 +291,7 @@ struct Ops {
     prefix[0] = zs[0];
     for (int k = 1; k < kAll; ++k) F::Mul(prefix[k], prefix[k - 1], zs[k]);
     Fe inv;
-    Inv(inv, prefix[kAll - 1]);
+    F::InvVartime(inv, prefix[kAll - 1]);
     for (int k = kAll - 1; k >= 0; --k) {
       Fe zi;
       if (k > 0) {

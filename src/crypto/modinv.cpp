@@ -24,37 +24,37 @@ constexpr int kBatches = 12;  // 744 steps >= 741
 
 // One divstep: with delta > 0 and g odd, (delta, f, g) becomes
 // (1 - delta, g, (g - f) / 2); otherwise (1 + delta, f, (g + (g mod 2) f) / 2).
-// The swap case is the other case after (delta, f, g) -> (-delta, g, -f).
 // The rows of f and g in the matrix follow the same moves, with f's row
 // doubled instead of g halved so they stay integers.
 //
 // 62 steps on the low words of f and g: bit i of g decides step i and
 // depends only on bits 0..i of the inputs. Only masks: delta, f and g are
-// secret when the value to invert is.
+// secret when the value to invert is. The loop keeps z = -delta, so that
+// delta > 0 is the sign bit of z. A step adds -f or f to an odd g by the
+// sign of delta; then the swap, when due, is f += (g - f), which leaves the
+// old g in f.
 int64_t Divsteps62(int64_t delta, uint64_t f, uint64_t g, Matrix& t) {
   uint64_t u = 1, v = 0, q = 0, r = 1;
-  uint64_t d = static_cast<uint64_t>(delta);
+  uint64_t z = 0 - static_cast<uint64_t>(delta);
   for (int i = 0; i < kBatch; ++i) {
-    const uint64_t odd = 0 - (g & 1);
-    const uint64_t positive = static_cast<uint64_t>(static_cast<int64_t>(0 - d) >> 63);  // delta > 0
-    const uint64_t swap = odd & positive;
-    d = (d ^ swap) - swap;
-    // f' = swap ? g : f, and what g gains: swap ? -f : odd ? f : 0.
-    const uint64_t addF = ((f ^ swap) - swap) & odd;
-    const uint64_t addU = ((u ^ swap) - swap) & odd;
-    const uint64_t addV = ((v ^ swap) - swap) & odd;
-    f ^= (f ^ g) & swap;
-    u ^= (u ^ q) & swap;
-    v ^= (v ^ r) & swap;
-    g = (g + addF) >> 1;
-    q += addU;
-    r += addV;
+    uint64_t c1 = static_cast<uint64_t>(static_cast<int64_t>(z) >> 63);  // delta > 0
+    const uint64_t c2 = 0 - (g & 1);                                     // g odd
+    const uint64_t x = (f ^ c1) - c1, y = (u ^ c1) - c1, w = (v ^ c1) - c1;
+    g += x & c2;
+    q += y & c2;
+    r += w & c2;
+    c1 &= c2;  // the swap
+    f += g & c1;
+    u += q & c1;
+    v += r & c1;
+    // delta becomes 1 - delta on a swap, else 1 + delta.
+    z = (z ^ c1) + ~c1;
+    g >>= 1;
     u <<= 1;
     v <<= 1;
-    d += 1;
   }
   t = Matrix{static_cast<int64_t>(u), static_cast<int64_t>(v), static_cast<int64_t>(q), static_cast<int64_t>(r)};
-  return static_cast<int64_t>(d);
+  return static_cast<int64_t>(0 - z);
 }
 
 // The same steps, skipping runs of even g at once. Public values only.
