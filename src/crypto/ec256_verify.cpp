@@ -115,6 +115,20 @@ int Wnaf(int d[kMaxDigits], const u64 v[4], int w) {
   return last + 1;
 }
 
+// r = a / 2 modulo an odd m, for a below m: a or a + m, whichever is even,
+// shifted right.
+void HalfMod(Fe& r, const Fe& a, const Fe& m) {
+  const u64 odd = 0 - (a.v[0] & 1);
+  u64 t[4], carry = 0;
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(a.v[i]) + (m.v[i] & odd) + carry;
+    t[i] = static_cast<u64>(x);
+    carry = static_cast<u64>(x >> 64);
+  }
+  for (int i = 0; i < 3; ++i) r.v[i] = (t[i] >> 1) | (t[i + 1] << 63);
+  r.v[3] = (t[3] >> 1) | (carry << 63);
+}
+
 // A point in Jacobian coordinates (x = X/Z^2, y = Y/Z^3); inf marks the
 // point at infinity.
 struct Jac {
@@ -127,63 +141,37 @@ struct Var {
   using F = typename C::F;
 
   // r = 2p. Neither curve has a point of order two, so Y = 0 never occurs.
+  // With M = 3/2 (X^2 + a Z^4) and beta = X Y^2: X' = M^2 - 2 beta,
+  // Y' = M (beta - X') - Y^4, Z' = Y Z (the usual result scaled by 1/2).
   static void Dbl(Jac& r, const Jac& p) {
     if (p.inf) {
       r = p;
       return;
     }
+    Fe gamma, beta, m, t;
+    F::Sqr(gamma, p.Y);
+    F::Mul(beta, p.X, gamma);
     if constexpr (C::kAMinus3) {
-      // alpha = 3 (X - Z^2)(X + Z^2), beta = X Y^2.
-      Fe delta, gamma, beta, alpha, t, u;
+      // X^2 - 3 Z^4 = (X - Z^2)(X + Z^2) on the curve with a = -3.
+      Fe delta;
       F::Sqr(delta, p.Z);
-      F::Sqr(gamma, p.Y);
-      F::Mul(beta, p.X, gamma);
       F::Sub(t, p.X, delta);
-      F::Add(u, p.X, delta);
-      F::Mul(alpha, t, u);
-      F::Add(t, alpha, alpha);
-      F::Add(alpha, t, alpha);
-      F::Add(t, p.Y, p.Z);
-      F::Sqr(t, t);
-      F::Sub(t, t, gamma);
-      F::Sub(r.Z, t, delta);
-      F::Add(beta, beta, beta);
-      F::Add(beta, beta, beta);  // 4 beta
-      F::Sqr(t, alpha);
-      F::Add(u, beta, beta);
-      F::Sub(r.X, t, u);
-      F::Sub(t, beta, r.X);
-      F::Mul(t, alpha, t);
-      F::Sqr(gamma, gamma);
-      F::Add(gamma, gamma, gamma);
-      F::Add(gamma, gamma, gamma);
-      F::Add(gamma, gamma, gamma);  // 8 Y^4
-      F::Sub(r.Y, t, gamma);
+      F::Add(m, p.X, delta);
+      F::Mul(m, t, m);
     } else {
-      // a = 0: A = X^2, B = Y^2, C = B^2, D = 2((X + B)^2 - A - C), E = 3A.
-      Fe A, B, Cc, D, E, t;
-      F::Sqr(A, p.X);
-      F::Sqr(B, p.Y);
-      F::Sqr(Cc, B);
-      F::Add(t, p.X, B);
-      F::Sqr(t, t);
-      F::Sub(t, t, A);
-      F::Sub(t, t, Cc);
-      F::Add(D, t, t);
-      F::Add(E, A, A);
-      F::Add(E, E, A);
-      F::Mul(t, p.Y, p.Z);
-      F::Add(r.Z, t, t);
-      F::Sqr(t, E);
-      F::Sub(t, t, D);
-      F::Sub(r.X, t, D);
-      F::Sub(t, D, r.X);
-      F::Mul(t, E, t);
-      F::Add(Cc, Cc, Cc);
-      F::Add(Cc, Cc, Cc);
-      F::Add(Cc, Cc, Cc);  // 8C
-      F::Sub(r.Y, t, Cc);
+      F::Sqr(m, p.X);
     }
+    F::Add(t, m, m);
+    F::Add(m, t, m);
+    HalfMod(m, m, F::kMod);
+    F::Mul(r.Z, p.Y, p.Z);  // the last read of p (r may alias it)
+    F::Sqr(t, m);
+    F::Sub(t, t, beta);
+    F::Sub(r.X, t, beta);
+    F::Sub(t, beta, r.X);
+    F::Mul(t, m, t);
+    F::Sqr(gamma, gamma);
+    F::Sub(r.Y, t, gamma);
     r.inf = false;
   }
 
