@@ -355,6 +355,31 @@ struct K1Field {
   "cmovcq %[t6], %[t2]\n\t"       \
   "cmovcq %[t7], %[t3]\n\t"
 
+// The reduction of an eight-word product t0..t7 modulo p: t0..t3 +
+// (t4..t7) * C leaves a top word t4 below 2^34, which the fold above takes.
+#define K1_MULX_REDUCE \
+  "movabsq $0x1000003d1, %%rdx\n\t" \
+  "xorl %k[lo], %k[lo]\n\t" \
+  "mulxq %[t4], %[lo], %[hi]\n\t" \
+  "adcxq %[lo], %[t0]\n\t" \
+  "adoxq %[hi], %[t1]\n\t" \
+  "mulxq %[t5], %[lo], %[hi]\n\t" \
+  "adcxq %[lo], %[t1]\n\t" \
+  "adoxq %[hi], %[t2]\n\t" \
+  "mulxq %[t6], %[lo], %[hi]\n\t" \
+  "adcxq %[lo], %[t2]\n\t" \
+  "adoxq %[hi], %[t3]\n\t" \
+  "mulxq %[t7], %[lo], %[t4]\n\t" \
+  "adcxq %[lo], %[t3]\n\t" \
+  "adoxq %[zero], %[t4]\n\t" \
+  "adcxq %[zero], %[t4]\n\t" \
+  K1_MULX_FOLD_TOP
+
+// The outputs of those blocks: t0..t3 the result, the rest scratch.
+#define K1_MULX_OUTPUTS                                                                                   \
+  [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5), [t6] "=&r"(t6), \
+      [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
+
 // secp256k1's field on processors with MULX and ADCX/ADOX (asked once per
 // operation through the processor features; K1Field is the fallback and
 // the reference). Same residues, same results: only the product and its
@@ -422,30 +447,67 @@ struct K1FieldMulx : K1Field {
         "adcxq %[lo], %[t6]\n\t"
         "adoxq %[hi], %[t7]\n\t"
         "adcxq %[zero], %[t7]\n\t"
-        // Reduction: t0..t3 + (t4..t7) * C leaves a top word below 2^34.
-        "movabsq $0x1000003d1, %%rdx\n\t"
-        "xorl %k[lo], %k[lo]\n\t"
-        "mulxq %[t4], %[lo], %[hi]\n\t"
-        "adcxq %[lo], %[t0]\n\t"
-        "adoxq %[hi], %[t1]\n\t"
-        "mulxq %[t5], %[lo], %[hi]\n\t"
-        "adcxq %[lo], %[t1]\n\t"
-        "adoxq %[hi], %[t2]\n\t"
-        "mulxq %[t6], %[lo], %[hi]\n\t"
-        "adcxq %[lo], %[t2]\n\t"
-        "adoxq %[hi], %[t3]\n\t"
-        "mulxq %[t7], %[lo], %[t4]\n\t"
-        "adcxq %[lo], %[t3]\n\t"
-        "adoxq %[zero], %[t4]\n\t"
-        "adcxq %[zero], %[t4]\n\t"
-        K1_MULX_FOLD_TOP
-        : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
-          [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
+        K1_MULX_REDUCE
+        : K1_MULX_OUTPUTS
         : [a] "r"(a.v), [b] "r"(b.v), [zero] "m"(zero), "m"(a), "m"(b)
         : "rdx", "cc");
     r = Fe{{t0, t1, t2, t3}};
   }
-  EC_INLINE static void Sqr(Fe& r, const Fe& a) { Mul(r, a, a); }
+  // r = a^2 mod p: the six cross products once, doubled on one carry chain,
+  // the four squares added on the next (MULX leaves the flags alone).
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
+    u64 t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
+    const u64 zero = 0;
+    __asm__(
+        "movq 0(%[a]), %%rdx\n\t"
+        "mulxq 8(%[a]), %[t1], %[t2]\n\t"
+        "mulxq 16(%[a]), %[lo], %[t3]\n\t"
+        "addq %[lo], %[t2]\n\t"
+        "mulxq 24(%[a]), %[lo], %[t4]\n\t"
+        "adcq %[lo], %[t3]\n\t"
+        "adcq $0, %[t4]\n\t"
+        "movq 8(%[a]), %%rdx\n\t"
+        "xorl %k[t5], %k[t5]\n\t"
+        "mulxq 16(%[a]), %[lo], %[hi]\n\t"
+        "adcxq %[lo], %[t3]\n\t"
+        "adoxq %[hi], %[t4]\n\t"
+        "mulxq 24(%[a]), %[lo], %[hi]\n\t"
+        "adcxq %[lo], %[t4]\n\t"
+        "adoxq %[hi], %[t5]\n\t"
+        "movq 16(%[a]), %%rdx\n\t"
+        "mulxq 24(%[a]), %[lo], %[t6]\n\t"
+        "adcxq %[lo], %[t5]\n\t"
+        "adoxq %[zero], %[t6]\n\t"
+        "adcxq %[zero], %[t6]\n\t"
+        "xorl %k[t7], %k[t7]\n\t"
+        "addq %[t1], %[t1]\n\t"
+        "adcq %[t2], %[t2]\n\t"
+        "adcq %[t3], %[t3]\n\t"
+        "adcq %[t4], %[t4]\n\t"
+        "adcq %[t5], %[t5]\n\t"
+        "adcq %[t6], %[t6]\n\t"
+        "adcq $0, %[t7]\n\t"
+        "movq 0(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[t0], %[hi]\n\t"
+        "addq %[hi], %[t1]\n\t"
+        "movq 8(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcq %[lo], %[t2]\n\t"
+        "adcq %[hi], %[t3]\n\t"
+        "movq 16(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcq %[lo], %[t4]\n\t"
+        "adcq %[hi], %[t5]\n\t"
+        "movq 24(%[a]), %%rdx\n\t"
+        "mulxq %%rdx, %[lo], %[hi]\n\t"
+        "adcq %[lo], %[t6]\n\t"
+        "adcq %[hi], %[t7]\n\t"
+        K1_MULX_REDUCE
+        : K1_MULX_OUTPUTS
+        : [a] "r"(a.v), [zero] "m"(zero), "m"(a)
+        : "rdx", "cc");
+    r = Fe{{t0, t1, t2, t3}};
+  }
   // r = a * w mod p for a small w (below 2^29).
   EC_INLINE static void MulWord(Fe& r, const Fe& a, u64 w) {
     u64 t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
@@ -461,8 +523,7 @@ struct K1FieldMulx : K1Field {
         "adcq $0, %[t4]\n\t"
         "movabsq $0x1000003d1, %%rdx\n\t"
         K1_MULX_FOLD_TOP
-        : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
-          [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi)
+        : K1_MULX_OUTPUTS
         : [a] "r"(a.v), [w] "r"(w), "m"(a)
         : "rdx", "cc");
     r = Fe{{t0, t1, t2, t3}};
@@ -520,6 +581,8 @@ struct K1FieldMulx : K1Field {
   }
 };
 #undef K1_MULX_FOLD_TOP
+#undef K1_MULX_REDUCE
+#undef K1_MULX_OUTPUTS
 #endif
 
 constexpr Fe HexFe(const char* hex) {
