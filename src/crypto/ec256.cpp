@@ -382,7 +382,7 @@ void Ec256_ScalarInvVartime(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scal
 
 void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
   if (c->p256) {
-    MulGenT<P256>(*c, out, k);
+    WithP256([&](auto p2) { MulGenT<decltype(p2)>(*c, out, k); });
   } else {
     WithK1([&](auto k1) { MulGenT<decltype(k1)>(*c, out, k); });
   }
@@ -391,7 +391,7 @@ void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
 void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
                const uint8_t py[32]) {
   if (c->p256) {
-    MulT<P256>(*c, out, k, px, py);
+    WithP256([&](auto p2) { MulT<decltype(p2)>(*c, out, k, px, py); });
   } else {
     WithK1([&](auto k1) { MulGlvT<decltype(k1)>(*c, out, k, px, py); });
   }
@@ -399,7 +399,7 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 
 void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]) {
   if (c->p256) {
-    FieldInvT<P256>(out, in);
+    WithP256([&](auto p2) { FieldInvT<decltype(p2)>(out, in); });
   } else {
     WithK1([&](auto k1) { FieldInvT<decltype(k1)>(out, in); });
   }

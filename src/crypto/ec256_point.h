@@ -7,6 +7,7 @@
 #include "crypto/cpu_features.h"
 #include "crypto/ec256.h"
 #include "crypto/ec256_field.h"
+#include "crypto/ec256_p256.h"
 
 namespace ec256 {
 
@@ -64,11 +65,33 @@ void WithK1(Fn fn) {
 }
 
 struct P256 {
-  using F = MontField<kP256P>;
+  using F = P256Field;
   using S = MontField<kP256N>;
   static constexpr bool kAMinus3 = true;
   EC_INLINE static void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
 };
+
+#if defined(__x86_64__)
+// P-256 with MULX/ADX field products: same residues, same table.
+struct P256Mulx : P256 {
+  using F = P256FieldMulx;
+  EC_INLINE static void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
+};
+#endif
+
+// Runs fn with P-256's arithmetic for this processor: MULX/ADX products
+// where the processor has them, the portable ones otherwise (or while a
+// test forces the portable path). Asked once per operation.
+template <class Fn>
+void WithP256(Fn fn) {
+#if defined(__x86_64__)
+  if (NXVT_CpuFeatures().mulx) {
+    fn(P256Mulx{});
+    return;
+  }
+#endif
+  fn(P256{});
+}
 
 // Point arithmetic of one curve in projective coordinates (x = X/Z,
 // y = Y/Z), by the complete formulas of Renes, Costello and Batina: correct

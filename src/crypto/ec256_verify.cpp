@@ -546,7 +546,7 @@ bool DecompressT(const Ec256Curve& c, uint8_t yOut[32], const uint8_t xIn[32], u
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]) {
   if (c->p256) {
-    MulGenAddVartimeT<P256>(*c, out, a, b, px, py);
+    WithP256([&](auto p2) { MulGenAddVartimeT<decltype(p2)>(*c, out, a, b, px, py); });
   } else {
     WithK1([&](auto k1) { MulGenAddVartimeT<decltype(k1)>(*c, out, a, b, px, py); });
   }
@@ -554,15 +554,21 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
 
 bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
                           const uint8_t py[32], const Ec256Scalar* r) {
-  if (c->p256) return VerifyXT<P256>(*c, a, b, px, py, r);
   bool ok = false;
-  WithK1([&](auto k1) { ok = VerifyXT<decltype(k1)>(*c, a, b, px, py, r); });
+  if (c->p256) {
+    WithP256([&](auto p2) { ok = VerifyXT<decltype(p2)>(*c, a, b, px, py, r); });
+  } else {
+    WithK1([&](auto k1) { ok = VerifyXT<decltype(k1)>(*c, a, b, px, py, r); });
+  }
   return ok;
 }
 
 bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x[32], uint32_t parity) {
-  if (c->p256) return DecompressT<P256>(*c, y, x, parity);
   bool ok = false;
-  WithK1([&](auto k1) { ok = DecompressT<decltype(k1)>(*c, y, x, parity); });
+  if (c->p256) {
+    WithP256([&](auto p2) { ok = DecompressT<decltype(p2)>(*c, y, x, parity); });
+  } else {
+    WithK1([&](auto k1) { ok = DecompressT<decltype(k1)>(*c, y, x, parity); });
+  }
   return ok;
 }

@@ -1,0 +1,423 @@
+// P-256's own field and scalar arithmetic: Montgomery residues (R = 2^256)
+// reduced by the shape of the two moduli instead of the generic word-by-word
+// reduction. Internal to the curve code (ec256*.cpp).
+#ifndef TOLVARIS_CRYPTO_EC256_P256_H
+#define TOLVARIS_CRYPTO_EC256_P256_H
+
+#include <x86intrin.h>
+
+#include "crypto/ec256_field.h"
+
+namespace ec256 {
+
+// Constant time throughout: no branch or index depends on an operand, and
+// the carries run through the flag register (add/sub with carry), never
+// through a comparison. Results are fully reduced (below the modulus), the
+// same residues the generic MontField<kP256P> and MontField<kP256N> give, so
+// tables and intermediate values are interchangeable with them.
+namespace p256 {
+
+using Carry = unsigned char;
+
+EC_INLINE u64 Adc(u64 a, u64 b, Carry& c) {
+  unsigned long long r;
+  c = _addcarry_u64(c, a, b, &r);
+  return r;
+}
+EC_INLINE u64 Sbb(u64 a, u64 b, Carry& c) {
+  unsigned long long r;
+  c = _subborrow_u64(c, a, b, &r);
+  return r;
+}
+EC_INLINE u64 MulLo(u64 a, u64 b, u64& hi) {
+  const u128 p = static_cast<u128>(a) * b;
+  hi = static_cast<u64>(p >> 64);
+  return static_cast<u64>(p);
+}
+
+// r = t - m when t + hi * 2^256 (hi 0 or 1, the whole below 2m) is at
+// least m, else t.
+EC_INLINE void FinalSub(Fe& r, u64 t0, u64 t1, u64 t2, u64 t3, u64 hi, const Fe& m) {
+  Carry b = 0;
+  const u64 d0 = Sbb(t0, m.v[0], b), d1 = Sbb(t1, m.v[1], b), d2 = Sbb(t2, m.v[2], b), d3 = Sbb(t3, m.v[3], b);
+  Sbb(hi, 0, b);
+  const u64 keep = 0 - static_cast<u64>(b);  // borrowed: t was below m
+  r.v[0] = (t0 & keep) | (d0 & ~keep);
+  r.v[1] = (t1 & keep) | (d1 & ~keep);
+  r.v[2] = (t2 & keep) | (d2 & ~keep);
+  r.v[3] = (t3 & keep) | (d3 & ~keep);
+}
+
+// r = a + b mod m for a, b < m.
+EC_INLINE void Add(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  Carry c = 0;
+  const u64 t0 = Adc(a.v[0], b.v[0], c), t1 = Adc(a.v[1], b.v[1], c), t2 = Adc(a.v[2], b.v[2], c),
+            t3 = Adc(a.v[3], b.v[3], c);
+  FinalSub(r, t0, t1, t2, t3, c, m);
+}
+
+// r = a - b mod m for a, b < m: m added back under the borrow's mask.
+EC_INLINE void Sub(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
+  Carry c = 0;
+  const u64 t0 = Sbb(a.v[0], b.v[0], c), t1 = Sbb(a.v[1], b.v[1], c), t2 = Sbb(a.v[2], b.v[2], c),
+            t3 = Sbb(a.v[3], b.v[3], c);
+  const u64 mask = 0 - static_cast<u64>(c);
+  c = 0;
+  r.v[0] = Adc(t0, m.v[0] & mask, c);
+  r.v[1] = Adc(t1, m.v[1] & mask, c);
+  r.v[2] = Adc(t2, m.v[2] & mask, c);
+  r.v[3] = Adc(t3, m.v[3] & mask, c);
+}
+
+// t = a * b, eight limbs, row by row: each row's products chain their high
+// words into the next low word, then the row adds to the running sum.
+EC_INLINE void Mul512(u64 t[8], const Fe& a, const Fe& b) {
+  u64 x0 = 0, x1 = 0, x2 = 0, x3 = 0, x4 = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    u64 h0, h1, h2, h3;
+    u64 l0 = MulLo(a.v[0], b.v[i], h0), l1 = MulLo(a.v[1], b.v[i], h1), l2 = MulLo(a.v[2], b.v[i], h2),
+        l3 = MulLo(a.v[3], b.v[i], h3);
+    Carry c = 0;
+    l1 = Adc(l1, h0, c);
+    l2 = Adc(l2, h1, c);
+    l3 = Adc(l3, h2, c);
+    h3 = Adc(h3, 0, c);
+    c = 0;
+    t[i] = Adc(x0, l0, c);
+    x0 = Adc(x1, l1, c);
+    x1 = Adc(x2, l2, c);
+    x2 = Adc(x3, l3, c);
+    x3 = Adc(x4, h3, c);
+    x4 = 0;
+  }
+  t[4] = x0;
+  t[5] = x1;
+  t[6] = x2;
+  t[7] = x3;
+}
+
+// t = a^2, eight limbs: the six cross products once, doubled, plus the
+// four squares.
+EC_INLINE void Sqr512(u64 t[8], const Fe& a) {
+  u64 h;
+  Carry c = 0;
+  // a0 * (a1, a2, a3)
+  u64 t1 = MulLo(a.v[0], a.v[1], h);
+  u64 t2 = h;
+  u64 l = MulLo(a.v[0], a.v[2], h);
+  t2 = Adc(t2, l, c);
+  u64 t3 = Adc(h, 0, c);
+  c = 0;
+  l = MulLo(a.v[0], a.v[3], h);
+  t3 = Adc(t3, l, c);
+  u64 t4 = Adc(h, 0, c);
+  // a1 * (a2, a3)
+  u64 h2;
+  u64 l2 = MulLo(a.v[1], a.v[2], h2);
+  l = MulLo(a.v[1], a.v[3], h);
+  c = 0;
+  l = Adc(l, h2, c);
+  u64 t5 = Adc(h, 0, c);
+  c = 0;
+  t3 = Adc(t3, l2, c);
+  t4 = Adc(t4, l, c);
+  t5 = Adc(t5, 0, c);
+  // a2 * a3
+  l = MulLo(a.v[2], a.v[3], h);
+  c = 0;
+  t5 = Adc(t5, l, c);
+  u64 t6 = Adc(h, 0, c);
+  // doubled
+  const u64 t7 = t6 >> 63;
+  t6 = (t6 << 1) | (t5 >> 63);
+  t5 = (t5 << 1) | (t4 >> 63);
+  t4 = (t4 << 1) | (t3 >> 63);
+  t3 = (t3 << 1) | (t2 >> 63);
+  t2 = (t2 << 1) | (t1 >> 63);
+  t1 <<= 1;
+  // plus the squares
+  u64 s0h, s1h, s2h, s3h;
+  const u64 s0 = MulLo(a.v[0], a.v[0], s0h), s1 = MulLo(a.v[1], a.v[1], s1h), s2 = MulLo(a.v[2], a.v[2], s2h),
+            s3 = MulLo(a.v[3], a.v[3], s3h);
+  c = 0;
+  t[0] = s0;
+  t[1] = Adc(t1, s0h, c);
+  t[2] = Adc(t2, s1, c);
+  t[3] = Adc(t3, s1h, c);
+  t[4] = Adc(t4, s2, c);
+  t[5] = Adc(t5, s2h, c);
+  t[6] = Adc(t6, s3, c);
+  t[7] = Adc(t7, s3h, c);
+}
+
+}  // namespace p256
+
+#if defined(__x86_64__)
+// The same multiplication and squaring with MULX (BMI2) and the two carry
+// chains of ADCX/ADOX (ADX): the product rows add their low and high words
+// on separate flags, and the reduction steps are those of P256Field. Only
+// called where the processor has both (see P256FieldMulx).
+// Every instruction runs whatever the values: the final subtraction keeps
+// the old value by conditional moves.
+namespace p256 {
+
+inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
+
+// One reduction step of the product (see P256Field::Step): q = w0, the
+// window w1..w4 gets q << 32, q >> 32 and q * kTopWord, w5 the carry.
+#define P256_STEP(w0, w1, w2, w3, w4, w5) \
+  "movq %[" #w0 "], %%rdx\n\t"            \
+  "mulxq %[ktop], %[lo], %[hi]\n\t"       \
+  "movq %[" #w0 "], %[t]\n\t"             \
+  "shlq $32, %[t]\n\t"                    \
+  "shrq $32, %[" #w0 "]\n\t"              \
+  "addq %[t], %[" #w1 "]\n\t"             \
+  "adcq %[" #w0 "], %[" #w2 "]\n\t"       \
+  "adcq %[lo], %[" #w3 "]\n\t"            \
+  "adcq %[hi], %[" #w4 "]\n\t"            \
+  "movl $0, %k[" #w5 "]\n\t"              \
+  "adcq $0, %[" #w5 "]\n\t"
+
+// Row i of the product added to the window x0..x4: low words on the CF
+// chain, high words on the OF chain.
+#define P256_ROW(off, x0, x1, x2, x3, x4)                                 \
+  "movq " #off "(%[b]), %%rdx\n\t"                                        \
+  "xorl %k[lo], %k[lo]\n\t"                                               \
+  "mulxq 0(%[a]), %[lo], %[hi]\n\t"                                       \
+  "adcxq %[lo], %[" #x0 "]\n\t"                                           \
+  "adoxq %[hi], %[" #x1 "]\n\t"                                           \
+  "mulxq 8(%[a]), %[lo], %[hi]\n\t"                                       \
+  "adcxq %[lo], %[" #x1 "]\n\t"                                           \
+  "adoxq %[hi], %[" #x2 "]\n\t"                                           \
+  "mulxq 16(%[a]), %[lo], %[hi]\n\t"                                      \
+  "adcxq %[lo], %[" #x2 "]\n\t"                                           \
+  "adoxq %[hi], %[" #x3 "]\n\t"                                           \
+  "mulxq 24(%[a]), %[lo], %[hi]\n\t"                                      \
+  "adcxq %[lo], %[" #x3 "]\n\t"                                           \
+  "adoxq %[hi], %[" #x4 "]\n\t"                                           \
+  "adcq $0, %[" #x4 "]\n\t"
+
+// The reduction step of the squaring: the window never carries out (see
+// P256Field::Reduce), so the top word is the high product word itself.
+#define P256_SQR_STEP(w0, w1, w2, w3) \
+  "movq %[" #w0 "], %%rdx\n\t"        \
+  "mulxq %[ktop], %[lo], %[hi]\n\t"   \
+  "movq %[" #w0 "], %[t]\n\t"         \
+  "shlq $32, %[t]\n\t"                \
+  "shrq $32, %[" #w0 "]\n\t"          \
+  "addq %[t], %[" #w1 "]\n\t"         \
+  "adcq %[" #w0 "], %[" #w2 "]\n\t"   \
+  "adcq %[lo], %[" #w3 "]\n\t"        \
+  "adcq $0, %[hi]\n\t"                \
+  "movq %[hi], %[" #w0 "]\n\t"
+
+// y0..y3 (with y4, 0 or 1, above) minus p unless that borrows; s is one
+// more scratch register.
+#define P256_FINAL_SUB(y0, y1, y2, y3, y4, s) \
+  "movl $0xffffffff, %%edx\n\t"               \
+  "movq %[" #y0 "], %[lo]\n\t"                \
+  "movq %[" #y1 "], %[hi]\n\t"                \
+  "movq %[" #y2 "], %[t]\n\t"                 \
+  "movq %[" #y3 "], %[" #s "]\n\t"            \
+  "subq $-1, %[" #y0 "]\n\t"                  \
+  "sbbq %%rdx, %[" #y1 "]\n\t"                \
+  "sbbq $0, %[" #y2 "]\n\t"                   \
+  "sbbq %[ktop], %[" #y3 "]\n\t"              \
+  "sbbq $0, %[" #y4 "]\n\t"                   \
+  "cmovcq %[lo], %[" #y0 "]\n\t"              \
+  "cmovcq %[hi], %[" #y1 "]\n\t"              \
+  "cmovcq %[t], %[" #y2 "]\n\t"               \
+  "cmovcq %[" #s "], %[" #y3 "]\n\t"
+
+// r = a b / 2^256 mod p. The six window registers rotate: after row i and
+// its step the window starts at x(i + 1).
+inline void MulMulx(Fe& r, const Fe& a, const Fe& b) {
+  u64 x0, x1, x2, x3, x4, x5, lo, hi, t, dx;
+  __asm__(
+      "movq 0(%[b]), %%rdx\n\t"
+      "mulxq 0(%[a]), %[x0], %[x1]\n\t"
+      "mulxq 8(%[a]), %[lo], %[x2]\n\t"
+      "addq %[lo], %[x1]\n\t"
+      "mulxq 16(%[a]), %[lo], %[x3]\n\t"
+      "adcq %[lo], %[x2]\n\t"
+      "mulxq 24(%[a]), %[lo], %[x4]\n\t"
+      "adcq %[lo], %[x3]\n\t"
+      "adcq $0, %[x4]\n\t"
+      P256_STEP(x0, x1, x2, x3, x4, x5)
+      P256_ROW(8, x1, x2, x3, x4, x5)
+      P256_STEP(x1, x2, x3, x4, x5, x0)
+      P256_ROW(16, x2, x3, x4, x5, x0)
+      P256_STEP(x2, x3, x4, x5, x0, x1)
+      P256_ROW(24, x3, x4, x5, x0, x1)
+      P256_STEP(x3, x4, x5, x0, x1, x2)
+      P256_FINAL_SUB(x4, x5, x0, x1, x2, x3)
+      : [x0] "=&r"(x0), [x1] "=&r"(x1), [x2] "=&r"(x2), [x3] "=&r"(x3), [x4] "=&r"(x4), [x5] "=&r"(x5),
+        [lo] "=&r"(lo), [hi] "=&r"(hi), [t] "=&r"(t), "=&d"(dx)
+      : [a] "r"(a.v), [b] "r"(b.v), [ktop] "m"(kTopWord), "m"(a), "m"(b)
+      : "cc");
+  r.v[0] = x4;
+  r.v[1] = x5;
+  r.v[2] = x0;
+  r.v[3] = x1;
+}
+
+// r = a^2 / 2^256 mod p: the six cross products, doubled, plus the four
+// squares, then four reduction steps on the low half and the high half
+// added.
+inline void SqrMulx(Fe& r, const Fe& a) {
+  u64 x0, x1, x2, x3, x4, x5, x6, x7, lo, hi, t, dx;
+  __asm__(
+      // a0 * (a1, a2, a3) at words 1..4
+      "movq 0(%[a]), %%rdx\n\t"
+      "mulxq 8(%[a]), %[x1], %[x2]\n\t"
+      "mulxq 16(%[a]), %[lo], %[x3]\n\t"
+      "addq %[lo], %[x2]\n\t"
+      "mulxq 24(%[a]), %[lo], %[x4]\n\t"
+      "adcq %[lo], %[x3]\n\t"
+      "adcq $0, %[x4]\n\t"
+      // a1 * (a2, a3) at words 3..5
+      "movq 8(%[a]), %%rdx\n\t"
+      "mulxq 16(%[a]), %[lo], %[hi]\n\t"
+      "mulxq 24(%[a]), %[t], %[x5]\n\t"
+      "addq %[t], %[hi]\n\t"
+      "adcq $0, %[x5]\n\t"
+      "addq %[lo], %[x3]\n\t"
+      "adcq %[hi], %[x4]\n\t"
+      "adcq $0, %[x5]\n\t"
+      // a2 * a3 at words 5..6
+      "movq 16(%[a]), %%rdx\n\t"
+      "mulxq 24(%[a]), %[lo], %[x6]\n\t"
+      "addq %[lo], %[x5]\n\t"
+      "adcq $0, %[x6]\n\t"
+      // doubled
+      "xorl %k[x7], %k[x7]\n\t"
+      "addq %[x1], %[x1]\n\t"
+      "adcq %[x2], %[x2]\n\t"
+      "adcq %[x3], %[x3]\n\t"
+      "adcq %[x4], %[x4]\n\t"
+      "adcq %[x5], %[x5]\n\t"
+      "adcq %[x6], %[x6]\n\t"
+      "adcq $0, %[x7]\n\t"
+      // plus the squares
+      "movq 0(%[a]), %%rdx\n\t"
+      "mulxq %%rdx, %[x0], %[hi]\n\t"
+      "movq 8(%[a]), %%rdx\n\t"
+      "addq %[hi], %[x1]\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcq %[lo], %[x2]\n\t"
+      "adcq %[hi], %[x3]\n\t"
+      "movq 16(%[a]), %%rdx\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcq %[lo], %[x4]\n\t"
+      "adcq %[hi], %[x5]\n\t"
+      "movq 24(%[a]), %%rdx\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcq %[lo], %[x6]\n\t"
+      "adcq %[hi], %[x7]\n\t"
+      // the low half reduced, the high half added
+      P256_SQR_STEP(x0, x1, x2, x3)
+      P256_SQR_STEP(x1, x2, x3, x0)
+      P256_SQR_STEP(x2, x3, x0, x1)
+      P256_SQR_STEP(x3, x0, x1, x2)
+      "addq %[x4], %[x0]\n\t"
+      "adcq %[x5], %[x1]\n\t"
+      "adcq %[x6], %[x2]\n\t"
+      "adcq %[x7], %[x3]\n\t"
+      "movl $0, %k[x4]\n\t"
+      "adcq $0, %[x4]\n\t"
+      P256_FINAL_SUB(x0, x1, x2, x3, x4, x5)
+      : [x0] "=&r"(x0), [x1] "=&r"(x1), [x2] "=&r"(x2), [x3] "=&r"(x3), [x4] "=&r"(x4), [x5] "=&r"(x5),
+        [x6] "=&r"(x6), [x7] "=&r"(x7), [lo] "=&r"(lo), [hi] "=&r"(hi), [t] "=&r"(t), "=&d"(dx)
+      : [a] "r"(a.v), [ktop] "m"(kTopWord), "m"(a)
+      : "cc");
+  r.v[0] = x0;
+  r.v[1] = x1;
+  r.v[2] = x2;
+  r.v[3] = x3;
+}
+
+#undef P256_STEP
+#undef P256_ROW
+#undef P256_SQR_STEP
+#undef P256_FINAL_SUB
+
+}  // namespace p256
+#endif
+
+// The field modulo p = 2^256 - 2^224 + 2^192 + 2^96 - 1. Its words are
+// 2^64 - 1, 2^32 - 1, 0 and 2^64 - 2^32 + 1, and -p^-1 = 1 (mod 2^64): the
+// quotient digit of a reduction step is the low word itself, and adding
+// q * p to a value whose low word is q clears that word, adds q << 32 one
+// word up (the 2^64 - 1 and 2^32 - 1 words together with the carry of
+// q * 2^64), nothing to the next and q * (2^64 - 2^32 + 1) to the top two.
+struct P256Field : MontField<kP256P> {
+  static constexpr u64 kTop = 0xffffffff00000001ULL;  // p's top word
+
+  // One reduction step on the window x0..x4: x += x0 * p, then the window
+  // moves up a word (x0 is zero by then). x4 takes the carry.
+  EC_INLINE static void Step(u64& x0, u64& x1, u64& x2, u64& x3, u64& x4) {
+    using namespace p256;
+    const u64 q = x0;
+    u64 mh;
+    const u64 ml = MulLo(q, kTop, mh);
+    Carry c = 0;
+    x0 = Adc(x1, q << 32, c);
+    x1 = Adc(x2, q >> 32, c);
+    x2 = Adc(x3, ml, c);
+    x3 = Adc(x4, mh, c);
+    x4 = c;
+  }
+
+  // r = t / 2^256 mod p for an eight-word t < p 2^256: four steps on the
+  // low half, whose window ((t_lo + Q p) / 2^256 <= p) then adds to the
+  // high half; the sum is below 2p.
+  EC_INLINE static void Reduce(Fe& r, const u64 t[8]) {
+    using namespace p256;
+    u64 x0 = t[0], x1 = t[1], x2 = t[2], x3 = t[3], x4 = 0;
+    // The window never carries out here: after step i it is below
+    // 2^(192 - 64 i) + p < 2^256.
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) Step(x0, x1, x2, x3, x4);
+    Carry c = 0;
+    x0 = Adc(x0, t[4], c);
+    x1 = Adc(x1, t[5], c);
+    x2 = Adc(x2, t[6], c);
+    x3 = Adc(x3, t[7], c);
+    FinalSub(r, x0, x1, x2, x3, c, kMod);
+  }
+  // r = a b / 2^256 mod p and r = a^2 / 2^256 mod p: the full product,
+  // then Reduce.
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[8];
+    p256::Mul512(t, a, b);
+    Reduce(r, t);
+  }
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) {
+    u64 t[8];
+    p256::Sqr512(t, a);
+    Reduce(r, t);
+  }
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { p256::Add(r, a, b, kMod); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { p256::Sub(r, a, b, kMod); }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { Mul(r, a, kP256P.r2); }
+  EC_INLINE static void FromRepr(Fe& r, const Fe& a) {
+    const u64 t[8] = {a.v[0], a.v[1], a.v[2], a.v[3], 0, 0, 0, 0};
+    Reduce(r, t);
+  }
+};
+
+#if defined(__x86_64__)
+// P-256's field on processors with MULX and ADCX/ADOX (chosen once per
+// operation through the processor features; P256Field is the fallback and
+// the reference): the same residues, only the products differ.
+struct P256FieldMulx : P256Field {
+  EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) { p256::MulMulx(r, a, b); }
+  EC_INLINE static void Sqr(Fe& r, const Fe& a) { p256::SqrMulx(r, a); }
+  EC_INLINE static void ToRepr(Fe& r, const Fe& a) { Mul(r, a, kP256P.r2); }
+};
+#endif
+
+}  // namespace ec256
+
+#endif
