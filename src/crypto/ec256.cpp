@@ -1,5 +1,9 @@
 #include "crypto/ec256.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "crypto/ec256_point.h"
 #include "crypto/eccurve.h"
 #include "crypto/memory.h"
@@ -8,28 +12,56 @@ namespace {
 
 using namespace ec256;
 
+// t = row[mag - 1], or zeros for mag = 0: every entry is read and kept by
+// mask, so the memory touched does not depend on mag.
+void SelectRowPortable(Aff& t, const Aff* row, u64 mag) {
+  t = Aff{kZeroFe, kZeroFe};
+  EC_UNROLL
+  for (int j = 0; j < kGenEntries; ++j) {
+    const u64 m = EqMask(mag, static_cast<u64>(j + 1));
+    Cmov(t.x, row[j].x, m);
+    Cmov(t.y, row[j].y, m);
+  }
+}
+
+#if defined(__x86_64__)
+// The same with 256-bit vectors: one compare makes the mask of an entry,
+// two AND/OR pairs keep its x and y.
+__attribute__((target("avx2"))) void SelectRowAvx2(Aff& t, const Aff* row, u64 mag) {
+  const __m256i want = _mm256_set1_epi64x(static_cast<long long>(mag));
+  const __m256i one = _mm256_set1_epi64x(1);
+  __m256i index = one, x = _mm256_setzero_si256(), y = _mm256_setzero_si256();
+  for (int j = 0; j < kGenEntries; ++j) {
+    const __m256i m = _mm256_cmpeq_epi64(index, want);
+    x = _mm256_or_si256(x, _mm256_and_si256(m, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row[j].x.v))));
+    y = _mm256_or_si256(y, _mm256_and_si256(m, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row[j].y.v))));
+    index = _mm256_add_epi64(index, one);
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.x.v), x);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.y.v), y);
+}
+#endif
+
 template <class C>
 void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
   using O = Ops<C>;
   using F = typename C::F;
   int e[kGenRows];
-  Recode5(e, k);
+  RecodeSigned<kGenWindow>(e, k, kGenRows);
+  auto select = SelectRowPortable;
+#if defined(__x86_64__)
+  if (NXVT_CpuFeatures().avx2) select = SelectRowAvx2;
+#endif
   Proj acc = O::Infinity(), sum;
   Aff t;
   Fe ny;
-  // Every row adds one table entry: |digit| picks it by mask from all
-  // sixteen, its sign negates y by mask, and a zero digit keeps the old sum
-  // by mask as well.
+  // Every row adds one table entry: |digit| picks it by mask from the whole
+  // row, its sign negates y by mask, and a zero digit keeps the old sum by
+  // mask as well.
   for (int i = 0; i < kGenRows; ++i) {
     const u64 negative = static_cast<u64>(static_cast<unsigned>(e[i]) >> 31);
     const u64 mag = static_cast<u64>(e[i] - 2 * (e[i] & -static_cast<int>(negative)));
-    t = Aff{kZeroFe, kZeroFe};
-    EC_UNROLL
-    for (int j = 0; j < kGenEntries; ++j) {
-      const u64 m = EqMask(mag, static_cast<u64>(j + 1));
-      Cmov(t.x, c.comb[i][j].x, m);
-      Cmov(t.y, c.comb[i][j].y, m);
-    }
+    select(t, c.comb[i], mag);
     F::Sub(ny, kZeroFe, t.y);
     Cmov(t.y, ny, 0 - negative);
     O::AddAff(c, sum, acc, t);
@@ -188,8 +220,8 @@ void MulGlvT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const u
   u64 neg1, neg2;
   SplitSecret(k, &h1, &neg1, &h2, &neg2);
   int e1[kHalfDigits], e2[kHalfDigits];
-  Recode5(e1, &h1, kHalfDigits);
-  Recode5(e2, &h2, kHalfDigits);
+  RecodeSigned<5>(e1, &h1, kHalfDigits);
+  RecodeSigned<5>(e2, &h2, kHalfDigits);
   Proj T1[17], T2[17];
   Multiples17<C>(c, T1, P);
   for (int j = 0; j < 17; ++j) {

@@ -19,8 +19,9 @@ struct Aff {
 };
 
 constexpr int kCombWindows = 64;  // 4-bit digits of a 256-bit scalar
-constexpr int kGenRows = 52;      // signed 5-bit digits of a scalar below 2^256
-constexpr int kGenEntries = 16;   // |digit| 1..16
+constexpr int kGenWindow = 6;     // bits per digit of k*G
+constexpr int kGenRows = 43;      // signed 6-bit digits of a scalar below 2^256
+constexpr int kGenEntries = 32;   // |digit| 1..32
 
 }  // namespace ec256
 
@@ -30,7 +31,7 @@ struct Ec256Curve {
   ec256::Fe b;       // b, field representation
   ec256::Fe b3;      // 3b, field representation
   ec256::Aff g;      // the generator, field representation
-  // comb[i][j] = (j + 1) * 32^i * G, affine, field representation.
+  // comb[i][j] = (j + 1) * 64^i * G, affine, field representation.
   ec256::Aff comb[ec256::kGenRows][ec256::kGenEntries];
 };
 
@@ -309,7 +310,7 @@ struct Ops {
         c.comb[i][j] = Aff{cur.X, cur.Y};
         zs[i * kGenEntries + j] = cur.Z;
       }
-      Dbl(c, base, cur);  // 32 * base
+      Dbl(c, base, cur);  // 64 * base
     }
     prefix[0] = zs[0];
     for (int k = 1; k < kAll; ++k) F::Mul(prefix[k], prefix[k - 1], zs[k]);
@@ -345,19 +346,20 @@ inline unsigned Digit(const Ec256Scalar* k, int i) {
   return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
 }
 
-// The scalar as signed 5-bit digits in -16..15 (k = sum e[i] 32^i), 52 of
-// them by default (count fewer for a short scalar), without a branch: a
-// digit of 16 or more borrows 32 from the next.
-inline void Recode5(int* e, const Ec256Scalar* k, int count = kGenRows) {
+// The scalar as count signed W-bit digits in -2^(W-1)..2^(W-1)-1
+// (k = sum e[i] 2^(W i)), without a branch: a digit of 2^(W-1) or more
+// borrows 2^W from the next.
+template <int W>
+inline void RecodeSigned(int* e, const Ec256Scalar* k, int count) {
   int carry = 0;
   for (int i = 0; i < count; ++i) {
-    const int pos = 5 * i;
+    const int pos = W * i;
     const int limb = pos / 64, shift = pos % 64;
     u128 w = k->v[limb];
     if (limb + 1 < 4) w |= static_cast<u128>(k->v[limb + 1]) << 64;
-    const int d = static_cast<int>(static_cast<u64>(w >> shift) & 31) + carry;
-    carry = (d + 16) >> 5;
-    e[i] = d - (carry << 5);
+    const int d = static_cast<int>(static_cast<u64>(w >> shift) & ((1u << W) - 1)) + carry;
+    carry = (d + (1 << (W - 1))) >> W;
+    e[i] = d - (carry << W);
   }
 }
 

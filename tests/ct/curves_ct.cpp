@@ -136,7 +136,8 @@ int main() {
   // presents it, has them), then the portable one.
   for (bool portable : {false, true}) {
     NXVT_ForcePortableForTest(portable);
-    std::printf("%s path: mulx %d\n", portable ? "portable" : "dispatched", NXVT_CpuFeatures().mulx);
+    std::printf("%s path: mulx %d avx2 %d\n", portable ? "portable" : "dispatched", NXVT_CpuFeatures().mulx,
+                NXVT_CpuFeatures().avx2);
     for (uint32_t curve : {0u, 1u}) {
       NXVT_PKC* pkc = GetPKCParam(curve);
       if (pkc == nullptr) return 2;
