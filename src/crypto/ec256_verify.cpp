@@ -117,7 +117,7 @@ int Wnaf(int d[kMaxDigits], const u64 v[4], int w) {
 
 // r = a / 2 modulo an odd m, for a below m: a or a + m, whichever is even,
 // shifted right.
-void HalfMod(Fe& r, const Fe& a, const Fe& m) {
+EC_INLINE void HalfMod(Fe& r, const Fe& a, const Fe& m) {
   const u64 odd = 0 - (a.v[0] & 1);
   u64 t[4], carry = 0;
   for (int i = 0; i < 4; ++i) {
