@@ -67,6 +67,9 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 // out = a*G + b*P for public a, b and P (signature verification).
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]);
+// out = a + b for public points of the curve (doubling and infinity
+// included).
+void Ec256_AddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Point* a, const Ec256Point* b);
 // True when a*G + b*P is a finite point whose x coordinate is congruent to r
 // modulo n, for public a, b, r and a point P of the curve: the last step of
 // an ECDSA verification, without turning the sum affine.

@@ -411,12 +411,10 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   *acc = R;
 }
 
+// out = the affine bytes of R (public).
 template <class C>
-void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
-                       const uint8_t px[32], const uint8_t py[32]) {
+void StoreVartime(Ec256Point* out, const Jac& R) {
   using F = typename C::F;
-  Jac R;
-  MulGenAddJac<C>(c, &R, a, b, px, py);
   *out = Ec256Point{};
   if (R.inf) {
     out->infinity = 1;
@@ -432,6 +430,28 @@ void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* 
   F::FromRepr(y, y);
   StoreBE(out->x, x);
   StoreBE(out->y, y);
+}
+
+template <class C>
+void MulGenAddVartimeT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
+                       const uint8_t px[32], const uint8_t py[32]) {
+  Jac R;
+  MulGenAddJac<C>(c, &R, a, b, px, py);
+  StoreVartime<C>(out, R);
+}
+
+template <class C>
+void AddVartimeT(Ec256Point* out, const Ec256Point* a, const Ec256Point* b) {
+  if (a->infinity || b->infinity) {
+    *out = a->infinity ? *b : *a;
+    return;
+  }
+  Aff A, B;
+  Ops<C>::LoadAff(A, a->x, a->y);
+  Ops<C>::LoadAff(B, b->x, b->y);
+  Jac R;
+  Var<C>::AddAff(R, Jac{A.x, A.y, C::F::kOne, false}, B);
+  StoreVartime<C>(out, R);
 }
 
 template <class C>
@@ -549,6 +569,14 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
     WithP256([&](auto p2) { MulGenAddVartimeT<decltype(p2)>(*c, out, a, b, px, py); });
   } else {
     WithK1([&](auto k1) { MulGenAddVartimeT<decltype(k1)>(*c, out, a, b, px, py); });
+  }
+}
+
+void Ec256_AddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Point* a, const Ec256Point* b) {
+  if (c->p256) {
+    WithP256([&](auto p2) { AddVartimeT<decltype(p2)>(out, a, b); });
+  } else {
+    WithK1([&](auto k1) { AddVartimeT<decltype(k1)>(out, a, b); });
   }
 }
 

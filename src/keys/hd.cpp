@@ -25,15 +25,6 @@ constexpr char kSeedKeyEd25519[] = "ed25519 seed";
 constexpr size_t kHmacLen = 64;   // I = IL || IR
 constexpr size_t kDataLen = 37;   // 33-byte prefix part || 4-byte index
 
-// A big number that is wiped when it goes out of scope.
-struct SecretBn {
-  NXVT_BN v;
-  SecretBn() { NXVT_BN_Wipe(&v); }
-  ~SecretBn() { NXVT_BN_Wipe(&v); }
-  SecretBn(const SecretBn&) = delete;
-  SecretBn& operator=(const SecretBn&) = delete;
-};
-
 // A signing object whose curve is loaded with one of the two curves.
 NXVT_EC_CURVE* UsableCurve(NXVT_PKC* pkc) {
   if (pkc == nullptr || pkc->curve == nullptr) return nullptr;
@@ -268,38 +259,40 @@ int CKDPub(const uint8_t* ppub, int32_t ppubLen, const uint8_t* pchain, int32_t 
 
   // Only a compressed key names a parent: the SEC 1 decoder would also take
   // other forms (infinity, uncompressed), none of which is an HD public key.
-  OwnedPoint parent, Q, R;
-  if (!parent.ok() || !Q.ok() || !R.ok()) return TrailFail("CKDPub", 343);
+  OwnedPoint parent;
+  if (!parent.ok()) return TrailFail("CKDPub", 343);
   if ((ppub[0] != 0x02 && ppub[0] != 0x03) ||
       NXVT_EC_Point_Decode(parent.get(), ppub, static_cast<uint64_t>(ppubLen), curve) != 0)
+    return TrailFail("CKDPub", 343);
+  // Everything below is public (an extended public key and its children):
+  // the sum and its affine form take the variable-time code.
+  const Ec256Curve* ec = Ec256_Of(curve);
+  Ec256Point P = {}, child = {};
+  if (ec == nullptr || NXVT_BN_ToFixedBytes(P.x, 32, parent.get()->X) != 0 ||
+      NXVT_BN_ToFixedBytes(P.y, 32, parent.get()->Y) != 0)
     return TrailFail("CKDPub", 343);
 
   uint8_t data[kDataLen];
   uint8_t I[kHmacLen];
-  uint8_t out[kHdPubLen];
   ScopedWipe wipeData(data, sizeof data);
   ScopedWipe wipeI(I, sizeof I);
   memcpy(data, ppub, kHdPubLen);
   PutIndex(data + 33, index);
   for (;;) {
     if (!Hmac512(pchain, kHdChainLen, data, kDataLen, I)) return TrailFail("CKDPub", 333);
-    SecretBn il;
-    NXVT_BN_FromBytes(&il.v, I, 32);
-    if (NXVT_BN_Cmp(&il.v, curve->n) == -2) {
-      if (NXVT_EC_Point_MultSecret(Q.get(), &il.v, curve->G, curve) != 0 ||
-          NXVT_EC_Point_Add(R.get(), Q.get(), parent.get(), curve) != 0 ||
-          NXVT_EC_Point_ToAffine(R.get(), R.get(), curve) != 0)
-        return TrailFail("CKDPub", 343);
-      if (!NXVT_EC_Point_IsInfinity(R.get())) break;
+    Ec256Scalar il;
+    if (Ec256_ScalarFromBytes(ec, &il, I) != 0) {
+      Ec256Point ilG;
+      Ec256_MulGen(ec, &ilG, &il);
+      Ec256_AddVartime(ec, &child, &ilG, &P);
+      if (!child.infinity) break;
     }
     // SLIP-10: IL >= n or a child at infinity derives again.
     data[0] = 0x01;
     memcpy(data + 1, I + 32, 32);
   }
-  uint32_t len = sizeof out;
-  if (NXVT_EC_Point_ToOctets(R.get(), kEcFormCompressed, out, &len, curve) != 0 || len != sizeof out)
-    return TrailFail("CKDPub", 343);
-  memcpy(cpub, out, sizeof out);
+  cpub[0] = static_cast<uint8_t>(0x02 | (child.y[31] & 1u));
+  memcpy(cpub + 1, child.x, 32);
   memcpy(cchain, I + 32, kHdChainLen);
   *cpubLen = kHdPubLen;
   *cchainLen = kHdChainLen;

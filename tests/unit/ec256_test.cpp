@@ -241,6 +241,51 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
   BN_CTX_free(ctx);
 }
 
+// Sums of public points against the general code: distinct points, a point
+// and itself (doubling), a point and its negation (infinity), infinity on
+// either side, on every field path.
+TEST_P(Ec256Both, PublicSumsMatchTheGeneralCode) {
+  Curve C(GetParam());
+  tvt::TestRng rng(0xADD + GetParam());
+  auto toPoint = [](const std::string& enc) {
+    Ec256Point p = {};
+    if (enc == "inf") {
+      p.infinity = 1;
+      return p;
+    }
+    const Bytes b = tvt::Unhex(enc);
+    std::copy(b.begin() + 1, b.begin() + 33, p.x);
+    std::copy(b.begin() + 33, b.end(), p.y);
+    return p;
+  };
+  std::vector<std::string> pts = {"inf", ect::Ossl(C.nid(), tvt::Unhex("01"))};
+  for (int i = 0; i < 6; ++i) pts.push_back(ect::Ossl(C.nid(), rng.RandBytes(32)));
+  const size_t finite = pts.size();
+  for (size_t i = 1; i < finite; ++i) {
+    Point P, N;
+    ect::SetFromHex(P.get(), pts[i], C.c());
+    ASSERT_EQ(NXVT_EC_Point_Neg(N.get(), P.get(), C.c()), 0);
+    pts.push_back(Enc(N.get(), C.c()));
+  }
+  for (const std::string& a : pts) {
+    for (const std::string& b : pts) {
+      Point A, B, want;
+      if (a != "inf") ect::SetFromHex(A.get(), a, C.c());
+      if (b != "inf") ect::SetFromHex(B.get(), b, C.c());
+      if (a == "inf") NXVT_EC_Point_SetInfinity(A.get());
+      if (b == "inf") NXVT_EC_Point_SetInfinity(B.get());
+      ASSERT_EQ(NXVT_EC_Point_Add(want.get(), A.get(), B.get(), C.c()), 0);
+      const Ec256Point pa = toPoint(a), pb = toPoint(b);
+      for (bool portable : {false, true}) {
+        cput::ForcedPath path(portable);
+        Ec256Point out;
+        Ec256_AddVartime(ec(), &out, &pa, &pb);
+        EXPECT_EQ(EncPoint(out), Enc(want.get(), C.c())) << C.name() << " " << a << " + " << b;
+      }
+    }
+  }
+}
+
 // Square roots of x^3 + ax + b against OpenSSL for x at the field's edges
 // and random x, both parities, on every field path: the same y or the
 // same refusal.
