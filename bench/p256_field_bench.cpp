@@ -46,9 +46,15 @@ void PortableSqr(benchmark::State& st) {
   Chain(st, [](Fe& x, const Fe&) { P256Field::Sqr(x, x); });
 }
 void FieldAdd(benchmark::State& st) {
-  Chain(st, [](Fe& x, const Fe& y) { P256Field::Add(x, x, y); });
+  Chain(st, [](Fe& x, const Fe& y) { P256FieldMulx::Add(x, x, y); });
 }
 void FieldSub(benchmark::State& st) {
+  Chain(st, [](Fe& x, const Fe& y) { P256FieldMulx::Sub(x, x, y); });
+}
+void PortableAdd(benchmark::State& st) {
+  Chain(st, [](Fe& x, const Fe& y) { P256Field::Add(x, x, y); });
+}
+void PortableSub(benchmark::State& st) {
   Chain(st, [](Fe& x, const Fe& y) { P256Field::Sub(x, x, y); });
 }
 void GenericMul(benchmark::State& st) {
@@ -92,6 +98,8 @@ BENCHMARK(PortableMul);
 BENCHMARK(PortableSqr);
 BENCHMARK(FieldAdd);
 BENCHMARK(FieldSub);
+BENCHMARK(PortableAdd);
+BENCHMARK(PortableSub);
 BENCHMARK(GenericMul);
 BENCHMARK(GenericSqr);
 BENCHMARK(GenericScalarMul);

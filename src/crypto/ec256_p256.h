@@ -232,7 +232,7 @@ inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
 
 // r = a b / 2^256 mod p. The six window registers rotate: after row i and
 // its step the window starts at x(i + 1).
-inline void MulMulx(Fe& r, const Fe& a, const Fe& b) {
+EC_INLINE void MulMulx(Fe& r, const Fe& a, const Fe& b) {
   u64 x0, x1, x2, x3, x4, x5, lo, hi, t, dx;
   __asm__(
       "movq 0(%[b]), %%rdx\n\t"
@@ -265,7 +265,7 @@ inline void MulMulx(Fe& r, const Fe& a, const Fe& b) {
 // r = a^2 / 2^256 mod p: the six cross products, doubled, plus the four
 // squares, then four reduction steps on the low half and the high half
 // added.
-inline void SqrMulx(Fe& r, const Fe& a) {
+EC_INLINE void SqrMulx(Fe& r, const Fe& a) {
   u64 x0, x1, x2, x3, x4, x5, x6, x7, lo, hi, t, dx;
   __asm__(
       // a0 * (a1, a2, a3) at words 1..4
@@ -335,6 +335,71 @@ inline void SqrMulx(Fe& r, const Fe& a) {
   r.v[1] = x1;
   r.v[2] = x2;
   r.v[3] = x3;
+}
+
+// r = a + b mod p: the sum with its carry word, then p subtracted unless
+// that borrows (conditional moves keep the sum). Operands in registers or
+// memory, as the compiler has them.
+EC_INLINE void AddAsm(Fe& r, const Fe& a, const Fe& b) {
+  u64 t0 = a.v[0], t1 = a.v[1], t2 = a.v[2], t3 = a.v[3], u0, u1, u2, u3, hi;
+  __asm__(
+      "xorl %k[hi], %k[hi]\n\t"
+      "addq %[b0], %[t0]\n\t"
+      "adcq %[b1], %[t1]\n\t"
+      "adcq %[b2], %[t2]\n\t"
+      "adcq %[b3], %[t3]\n\t"
+      "adcq $0, %[hi]\n\t"
+      "movq %[t0], %[u0]\n\t"
+      "movq %[t1], %[u1]\n\t"
+      "movq %[t2], %[u2]\n\t"
+      "movq %[t3], %[u3]\n\t"
+      "subq $-1, %[u0]\n\t"
+      "sbbq %[p1], %[u1]\n\t"
+      "sbbq $0, %[u2]\n\t"
+      "sbbq %[ktop], %[u3]\n\t"
+      "sbbq $0, %[hi]\n\t"
+      "cmovcq %[t0], %[u0]\n\t"
+      "cmovcq %[t1], %[u1]\n\t"
+      "cmovcq %[t2], %[u2]\n\t"
+      "cmovcq %[t3], %[u3]\n\t"
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [u0] "=&r"(u0), [u1] "=&r"(u1),
+        [u2] "=&r"(u2), [u3] "=&r"(u3), [hi] "=&r"(hi)
+      : [b0] "rm"(b.v[0]), [b1] "rm"(b.v[1]), [b2] "rm"(b.v[2]), [b3] "rm"(b.v[3]), [p1] "rm"(u64{0xffffffff}),
+        [ktop] "m"(kTopWord)
+      : "cc");
+  r.v[0] = u0;
+  r.v[1] = u1;
+  r.v[2] = u2;
+  r.v[3] = u3;
+}
+
+// r = a - b mod p: the difference, then p added under the borrow's mask
+// (p's words are the mask, its upper half, 0 and the mask's bits of the
+// top word).
+EC_INLINE void SubAsm(Fe& r, const Fe& a, const Fe& b) {
+  u64 t0 = a.v[0], t1 = a.v[1], t2 = a.v[2], t3 = a.v[3], m, m1, m3;
+  __asm__(
+      "subq %[b0], %[t0]\n\t"
+      "sbbq %[b1], %[t1]\n\t"
+      "sbbq %[b2], %[t2]\n\t"
+      "sbbq %[b3], %[t3]\n\t"
+      "sbbq %[m], %[m]\n\t"
+      "movq %[m], %[m1]\n\t"
+      "shrq $32, %[m1]\n\t"
+      "movq %[m], %[m3]\n\t"
+      "andq %[ktop], %[m3]\n\t"
+      "addq %[m], %[t0]\n\t"
+      "adcq %[m1], %[t1]\n\t"
+      "adcq $0, %[t2]\n\t"
+      "adcq %[m3], %[t3]\n\t"
+      : [t0] "+&r"(t0), [t1] "+&r"(t1), [t2] "+&r"(t2), [t3] "+&r"(t3), [m] "=&r"(m), [m1] "=&r"(m1),
+        [m3] "=&r"(m3)
+      : [b0] "rm"(b.v[0]), [b1] "rm"(b.v[1]), [b2] "rm"(b.v[2]), [b3] "rm"(b.v[3]), [ktop] "m"(kTopWord)
+      : "cc");
+  r.v[0] = t0;
+  r.v[1] = t1;
+  r.v[2] = t2;
+  r.v[3] = t3;
 }
 
 #undef P256_STEP
@@ -410,10 +475,14 @@ struct P256Field : MontField<kP256P> {
 #if defined(__x86_64__)
 // P-256's field on processors with MULX and ADCX/ADOX (chosen once per
 // operation through the processor features; P256Field is the fallback and
-// the reference): the same residues, only the products differ.
+// the reference): the same residues, only the instructions differ (the
+// sums and differences select with conditional moves where the portable
+// code masks).
 struct P256FieldMulx : P256Field {
   EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) { p256::MulMulx(r, a, b); }
   EC_INLINE static void Sqr(Fe& r, const Fe& a) { p256::SqrMulx(r, a); }
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { p256::AddAsm(r, a, b); }
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { p256::SubAsm(r, a, b); }
   EC_INLINE static void ToRepr(Fe& r, const Fe& a) { Mul(r, a, kP256P.r2); }
 };
 #endif
