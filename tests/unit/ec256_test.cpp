@@ -55,8 +55,8 @@ std::string Offset(const std::string& hex, int delta) {
   return s;
 }
 
-// Scalars where the 4-bit windows, the carries and the reduction modulo n
-// meet their edges, followed by random ones.
+// Scalars where the 4-bit and signed windows, the carries and the
+// reduction modulo n meet their edges, followed by random ones.
 std::vector<std::string> EdgeScalars(const std::string& n, tvt::TestRng& rng, int randoms) {
   std::vector<std::string> v = {
       std::string(64, '0'),
@@ -76,6 +76,14 @@ std::vector<std::string> EdgeScalars(const std::string& n, tvt::TestRng& rng, in
       "00000000000000000000000000000000ffffffffffffffffffffffffffffffff",
       "1111111111111111111111111111111111111111111111111111111111111111",
       "f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0",
+      // 6-bit digits at the borrow edge: 31, 32, 33 and every digit 32
+      // (each borrows from the next), 31 (none does) or 33.
+      Offset(std::string(64, '0'), 31),
+      Offset(std::string(64, '0'), 32),
+      Offset(std::string(64, '0'), 33),
+      "0820820820820820820820820820820820820820820820820820820820820820",
+      "f7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df",
+      "1861861861861861861861861861861861861861861861861861861861861861",
   };
   for (int i = 0; i < randoms; ++i) v.push_back(tvt::Hex(rng.RandBytes(32)));
   return v;
