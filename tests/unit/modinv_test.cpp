@@ -151,7 +151,8 @@ int CountDivsteps(const Bn& m, const Bn& a) {
   return n;
 }
 
-void CheckBoth(const Bn& a, const Bn& scale, const ModInvModulus& mod, const Bn& m, BN_CTX* ctx, const char* name) {
+void CheckBoth(const Bn& a, const Bn& scale, const ModInvModulus& mod, const Bn& m, BN_CTX* ctx,
+               const std::string& name) {
   const Fe x = ToFe(a.b);
   const std::string want = Hex(Expected(a, scale, m, ctx).b);
   Fe r;
@@ -220,6 +221,41 @@ TEST(ModInv, LongestDivstepRunsStayWithinTheFixedCount) {
     EXPECT_LE(longest, 741) << md.name << ": " << Hex(best.b);
     CheckBoth(best, one, mod, m, c.ctx, md.name);
     std::printf("%s: longest run found %d divsteps\n", md.name, longest);
+  }
+}
+
+// The method takes any odd modulus below 2^256: moduli of every length
+// (the top limb from full to nearly empty), composite ones included, with
+// values prime to them.
+TEST(ModInv, AnyOddModulus) {
+  BnCtx c;
+  tvt::TestRng rng(0x6f6464ULL);
+  Bn one, gcd;
+  BN_one(one.b);
+  for (int i = 0; i < 600; ++i) {
+    const int bits = 2 + static_cast<int>(rng.Below(255));  // 2..256
+    const tvt::Bytes raw = rng.RandBytes(32);
+    Bn m;
+    BN_bin2bn(raw.data(), 32, m.b);
+    BN_mask_bits(m.b, bits);
+    BN_set_bit(m.b, bits - 1);
+    BN_set_bit(m.b, 0);
+    if (i == 0) {  // 2^256 - 1
+      BN_lshift(m.b, one.b, 256);
+      BN_sub(m.b, m.b, one.b);
+    }
+    const Bn a = RandomBelow(m, rng, c.ctx);
+    BN_gcd(gcd.b, a.b, m.b, c.ctx);
+    if (!BN_is_one(gcd.b) && !BN_is_zero(a.b)) continue;
+    Bn r2;
+    BN_lshift(r2.b, one.b, 512);
+    BN_nnmod(r2.b, r2.b, m.b, c.ctx);
+    const Fe mf = ToFe(m.b);
+    for (const Bn* scale : {&one, &r2}) {
+      Bn s;
+      BN_nnmod(s.b, scale->b, m.b, c.ctx);
+      CheckBoth(a, s, MakeModInvModulus(mf.v, ToFe(s.b).v), m, c.ctx, "modulus " + Hex(m.b));
+    }
   }
 }
 
