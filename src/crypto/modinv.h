@@ -49,8 +49,9 @@ constexpr ModInvModulus MakeModInvModulus(const uint64_t (&m)[4], const uint64_t
   return r;
 }
 
-// r = a^-1 * scale mod m for a below m (0 when a = 0). Constant time in a:
-// no branch, loop bound or memory index depends on it.
+// r = a^-1 * scale mod m for a below m and prime to m (0 when a = 0; the
+// curve moduli are prime, so every other value qualifies). Constant time in
+// a: no branch, loop bound or memory index depends on it.
 void ModInv256(uint64_t r[4], const uint64_t a[4], const ModInvModulus& mod);
 
 // The same result in variable time: public values only.
