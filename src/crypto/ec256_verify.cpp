@@ -221,6 +221,7 @@ struct Var {
   // curve scaled by its own Z, and each entry is then brought to the last
   // one's Z through the ratios of the chain. P must be a finite point of
   // the curve (its multiples below 2n are then never exceptional).
+  template <int kCap>
   static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg) {
     if (count <= 1) {
       out[0] = P;
@@ -233,8 +234,8 @@ struct Var {
     F::Sqr(zd2, d.Z);
     F::Mul(zd3, zd2, d.Z);
     const Aff dA{d.X, d.Y};
-    Jac e[kGEntries];
-    Fe h[kGEntries];
+    Jac e[kCap];  // count <= kCap
+    Fe h[kCap];
     F::Mul(e[0].X, P.x, zd2);
     F::Mul(e[0].Y, P.y, zd3);
     e[0].Z = F::kOne;
@@ -290,7 +291,7 @@ const GenTables* BuildGenTables(const Ec256Curve& c) {
       base = t[0];
     }
     Fe zg;
-    V::OddMultiples(g.t[part], kGEntries, base, &zg);
+    V::template OddMultiples<kGEntries>(g.t[part], kGEntries, base, &zg);
     V::Unscale(g.t[part], kGEntries, zg);
   }
   return &g;
@@ -359,7 +360,7 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   const int entries = (maxDigit + 1) / 2;
   zg = F::kOne;
   if (entries > 0) {
-    V::OddMultiples(pt[0], entries, P, &zg);
+    V::template OddMultiples<kPEntries>(pt[0], entries, P, &zg);
     if constexpr (C::kAMinus3) {
       // The doubling of a = -3 does not hold on the scaled curve (a changes
       // with the scale): make the entries affine.

@@ -1,7 +1,8 @@
 // The constant-time curve code against the general big-number code on
 // arbitrary inputs: for a key given as 33 bytes (02/03 and X) and two
 // 32-byte scalars, k*P, k*G and the double multiplication of verification
-// agree with the window-NAF reference on both curves, and Ed25519's fast
+// (and its comparison of x with r, and the public sum P + k*P) agree with
+// the window-NAF reference on both curves, and Ed25519's fast
 // double multiplication agrees with the reference ladders, including on
 // encodings that do not decode. Layout: curve byte, 33 key bytes, k, m. The
 // curve byte also picks the field code: (byte / 3) odd forces the portable
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "crypto/cpu_features.h"
+#include "crypto/ec256.h"
 #include "crypto/eccurve.h"
 #include "crypto/ecpoint.h"
 #include "crypto/ed25519.h"
@@ -33,6 +35,51 @@ bool Same(const NXVT_EC_POINT* a, const NXVT_EC_POINT* b, NXVT_EC_CURVE* c) {
   return NXVT_EC_Point_Cmp(a, b, c) == 0;
 }
 
+// Affine bytes of a finite point, through the general code.
+Ec256Point Bytes(const NXVT_EC_POINT* P, NXVT_EC_CURVE* c) {
+  Ec256Point out = {};
+  Pt A;
+  if (NXVT_EC_Point_IsInfinity(P)) {
+    out.infinity = 1;
+    return out;
+  }
+  if (NXVT_EC_Point_ToAffine(A.p, P, c) != 0 || NXVT_BN_ToFixedBytes(out.x, 32, A.p->X) != 0 ||
+      NXVT_BN_ToFixedBytes(out.y, 32, A.p->Y) != 0)
+    Fail("affine bytes");
+  return out;
+}
+
+// The verification's comparison of x modulo n with r, against R = m*G + k*P
+// from the reference: true for r = x mod n, false for r + 1.
+void VerifyX(NXVT_EC_CURVE* c, const NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const uint8_t* k, const uint8_t* m) {
+  const Ec256Curve* ec = Ec256_Of(c);
+  Ec256Scalar a, b, r;
+  Ec256_ScalarFromBytes(ec, &a, m);
+  Ec256_ScalarFromBytes(ec, &b, k);
+  const Ec256Point p = Bytes(P, c), sum = Bytes(R, c);
+  // x < p < 2n: x mod n is x or x - n.
+  Ec256_ScalarFromBytes(ec, &r, sum.x);
+  const Ec256Scalar one = {{1, 0, 0, 0}};
+  if (sum.infinity) {
+    if (Ec256_VerifyXVartime(ec, &a, &b, p.x, p.y, &one)) Fail("verification passes at infinity");
+    return;
+  }
+  if (!Ec256_ScalarIsZero(&r) && !Ec256_VerifyXVartime(ec, &a, &b, p.x, p.y, &r)) Fail("verification misses x");
+  Ec256_ScalarAdd(ec, &r, &r, &one);
+  if (!Ec256_ScalarIsZero(&r) && Ec256_VerifyXVartime(ec, &a, &b, p.x, p.y, &r)) Fail("verification takes x + 1");
+}
+
+// P + Q for public points against the general sum.
+void PublicSum(NXVT_EC_CURVE* c, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q) {
+  Pt R;
+  if (NXVT_EC_Point_Add(R.p, P, Q, c) != 0) Fail("reference point sum failed");
+  const Ec256Point p = Bytes(P, c), q = Bytes(Q, c), want = Bytes(R.p, c);
+  Ec256Point got;
+  Ec256_AddVartime(Ec256_Of(c), &got, &p, &q);
+  if (got.infinity != want.infinity || std::memcmp(got.x, want.x, 32) != 0 || std::memcmp(got.y, want.y, 32) != 0)
+    Fail("public point sum differs from the reference");
+}
+
 void Weierstrass(uint32_t code, const uint8_t* key, const uint8_t* k, const uint8_t* m) {
   NXVT_PKC* pkc = GetPKCParam(code);
   if (pkc == nullptr) Fail("curve");
@@ -50,6 +97,8 @@ void Weierstrass(uint32_t code, const uint8_t* key, const uint8_t* k, const uint
       Fail("reference sum failed");
     if (NXVT_EC_Point_DualMult(S.p, &kb, P.p, &mb, c) != 0) Fail("double multiplication failed");
     if (!Same(R.p, S.p, c)) Fail("double multiplication differs from the reference");
+    VerifyX(c, R.p, P.p, k, m);
+    PublicSum(c, P.p, B.p);
   }
   if (NXVT_EC_Point_MultSecret(A.p, &kb, c->G, c) != 0 || NXVT_EC_Point_MultVartime(B.p, &kb, c->G, c) != 0)
     Fail("k*G failed");
