@@ -232,26 +232,60 @@ constexpr int kWindows = 64;      // 4-bit digits of a 256-bit scalar
 constexpr int kCombRows = 65;     // signed digits: one more for the last carry
 constexpr int kCombEntries = 8;   // |digit| 1..8
 
+// Verification recodes the multiplier of B into odd digits below 2^7 in
+// absolute value, at least eight positions apart.
+constexpr int kBaseWindow = 8;
+constexpr int kOddBase = 1 << (kBaseWindow - 2);  // B, 3B, ..., 127B
+// and the multiplier of the key point into odd digits below 2^4.
+constexpr int kPointWindow = 5;
+constexpr int kOddPoint = 1 << (kPointWindow - 2);  // P, 3P, ..., 15P
+
 struct Consts {
   Fe d, d2, sqrtm1;
   Ext base;
   Niels comb[kCombRows][kCombEntries];  // comb[i][j] = (j + 1) * 16^i * B
+  Niels oddBase[kOddBase];              // oddBase[j] = (2j + 1) * B
 };
 
 Ext Neutral() { return Ext{kZero, kOne, kOne, kZero}; }
 
-// The unified formulas of twisted Edwards curves with a = -1 (complete on
-// this curve: d is not a square), so no input needs a branch.
-void AddFinish(Ext& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
+// A point in completed form, the result of an addition or doubling before
+// its last products: x = e f / (f g), y = g h / (f g). Converting costs three
+// products for (X : Y : Z), four with T, so a doubling that follows another
+// doubling skips T.
+struct Completed {
   Fe e, f, g, h;
-  Sub(e, b, a);
-  Sub(f, d, c);
-  Add(g, d, c);
-  Add(h, b, a);
-  Mul(r.X, e, f);
-  Mul(r.Y, g, h);
-  Mul(r.T, e, h);
-  Mul(r.Z, f, g);
+};
+
+// The unified formulas of twisted Edwards curves with a = -1 (complete on
+// this curve: d is not a square), so no input needs a branch. a, b, c, d are
+// (Y1 - X1)(Y2 - X2), (Y1 + X1)(Y2 + X2), 2d T1 T2, 2 Z1 Z2; a subtraction
+// trades the roles of a and b and the sign of c.
+[[gnu::always_inline]] inline void Finish(Completed& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
+  Sub(r.e, b, a);
+  Sub(r.f, d, c);
+  Add(r.g, d, c);
+  Add(r.h, b, a);
+}
+
+[[gnu::always_inline]] inline void ToExt(Ext& r, const Completed& c) {
+  Mul(r.X, c.e, c.f);
+  Mul(r.Y, c.g, c.h);
+  Mul(r.T, c.e, c.h);
+  Mul(r.Z, c.f, c.g);
+}
+
+// (X : Y : Z) only; T is left as it was.
+[[gnu::always_inline]] inline void ToProj(Ext& r, const Completed& c) {
+  Mul(r.X, c.e, c.f);
+  Mul(r.Y, c.g, c.h);
+  Mul(r.Z, c.f, c.g);
+}
+
+void AddFinish(Ext& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
+  Completed t;
+  Finish(t, a, b, c, d);
+  ToExt(r, t);
 }
 
 void AddNiels(Ext& r, const Ext& p, const Niels& q) {
@@ -277,22 +311,61 @@ void AddCached(Ext& r, const Ext& p, const Cached& q) {
   AddFinish(r, a, b, c, d);
 }
 
-void Dbl(Ext& r, const Ext& p) {
-  Fe a, b, c, e, f, g, h;
+// r = p + q (sub = false) or p - q (sub = true) for public points, from
+// q's Y + X, Y - X and the products c, d of the unified formulas. -q swaps
+// Y + X with Y - X and negates c.
+inline void AddPartsVartime(Completed& r, const Ext& p, const Fe& ypx, const Fe& ymx, const Fe& c, const Fe& d,
+                            bool sub) {
+  Fe a, b;
+  Sub(a, p.Y, p.X);
+  Mul(a, a, sub ? ypx : ymx);
+  Add(b, p.Y, p.X);
+  Mul(b, b, sub ? ymx : ypx);
+  Sub(r.e, b, a);
+  Add(r.h, b, a);
+  if (sub) {
+    Add(r.f, d, c);
+    Sub(r.g, d, c);
+  } else {
+    Sub(r.f, d, c);
+    Add(r.g, d, c);
+  }
+}
+
+inline void AddNielsVartime(Completed& r, const Ext& p, const Niels& q, bool sub) {
+  Fe c, d;
+  Mul(c, p.T, q.xy2d);
+  Add(d, p.Z, p.Z);
+  AddPartsVartime(r, p, q.ypx, q.ymx, c, d, sub);
+}
+
+inline void AddCachedVartime(Completed& r, const Ext& p, const Cached& q, bool sub) {
+  Fe c, d;
+  Mul(c, p.T, q.t2d);
+  Mul(d, p.Z, q.Z);
+  Add(d, d, d);
+  AddPartsVartime(r, p, q.ypx, q.ymx, c, d, sub);
+}
+
+// Doubling from (X : Y : Z); T is not read.
+[[gnu::always_inline]] inline void DblCompleted(Completed& r, const Ext& p) {
+  Fe a, b, c;
   Sqr(a, p.X);
   Sqr(b, p.Y);
   Sqr(c, p.Z);
   Add(c, c, c);
-  Add(h, a, b);
-  Add(e, p.X, p.Y);
-  Sqr(e, e);
-  Sub(e, h, e);
-  Sub(g, a, b);
-  Add(f, c, g);
-  Mul(r.X, e, f);
-  Mul(r.Y, g, h);
-  Mul(r.T, e, h);
-  Mul(r.Z, f, g);
+  Add(r.h, a, b);
+  Add(r.e, p.X, p.Y);
+  Sqr(r.e, r.e);
+  Sub(r.e, r.h, r.e);
+  Sub(r.g, a, b);
+  Add(r.f, c, r.g);
+}
+
+void Dbl(Ext& r, const Ext& p) {
+  Completed c;
+  DblCompleted(c, p);
+  ToExt(r, c);
 }
 
 Cached ToCached(const Consts& k, const Ext& p) {
@@ -319,9 +392,33 @@ void Encode(unsigned char out[32], const Ext& p) {
   Wipe(xb, sizeof xb);
 }
 
-// Builds the base-point table: projective multiples, then one shared
-// inversion (Montgomery's trick) makes them affine. Once per process.
-void BuildComb(Consts& k) {
+// out[n] = pts[n] in affine form ready for addition, by one shared
+// inversion (Montgomery's trick); prefix is scratch of n elements.
+void ToNiels(const Consts& k, Niels* out, const Ext* pts, Fe* prefix, int n) {
+  prefix[0] = pts[0].Z;
+  for (int i = 1; i < n; ++i) Mul(prefix[i], prefix[i - 1], pts[i].Z);
+  Fe inv;
+  Invert(inv, prefix[n - 1]);
+  for (int i = n - 1; i >= 0; --i) {
+    Fe zi;
+    if (i > 0) {
+      Mul(zi, inv, prefix[i - 1]);
+      Mul(inv, inv, pts[i].Z);
+    } else {
+      zi = inv;
+    }
+    Fe x, y, xy;
+    Mul(x, pts[i].X, zi);
+    Mul(y, pts[i].Y, zi);
+    Add(out[i].ypx, y, x);
+    Sub(out[i].ymx, y, x);
+    Mul(xy, x, y);
+    Mul(out[i].xy2d, xy, k.d2);
+  }
+}
+
+// Builds the base-point tables from projective multiples. Once per process.
+void BuildTables(Consts& k) {
   constexpr int kAll = kCombRows * kCombEntries;
   // Static scratch: this runs once, under the lock of the table's
   // initialisation.
@@ -338,27 +435,14 @@ void BuildComb(Consts& k) {
     for (int j = kCombEntries; j < 16; ++j) AddCached(cur, cur, cb);  // 16 * base
     base = cur;
   }
-  prefix[0] = pts[0].Z;
-  for (int n = 1; n < kAll; ++n) Mul(prefix[n], prefix[n - 1], pts[n].Z);
-  Fe inv;
-  Invert(inv, prefix[kAll - 1]);
-  for (int n = kAll - 1; n >= 0; --n) {
-    Fe zi;
-    if (n > 0) {
-      Mul(zi, inv, prefix[n - 1]);
-      Mul(inv, inv, pts[n].Z);
-    } else {
-      zi = inv;
-    }
-    Fe x, y, xy;
-    Mul(x, pts[n].X, zi);
-    Mul(y, pts[n].Y, zi);
-    Niels& e = k.comb[n / kCombEntries][n % kCombEntries];
-    Add(e.ypx, y, x);
-    Sub(e.ymx, y, x);
-    Mul(xy, x, y);
-    Mul(e.xy2d, xy, k.d2);
-  }
+  ToNiels(k, &k.comb[0][0], pts, prefix, kAll);
+
+  Ext twice;
+  Dbl(twice, k.base);
+  const Cached c2 = ToCached(k, twice);
+  pts[0] = k.base;
+  for (int j = 1; j < kOddBase; ++j) AddCached(pts[j], pts[j - 1], c2);
+  ToNiels(k, k.oddBase, pts, prefix, kOddBase);
 }
 
 const Consts& K() {
@@ -371,13 +455,45 @@ const Consts& K() {
     c.base.Y = FromHexBE("6666666666666666666666666666666666666666666666666666666666666658");
     c.base.Z = kOne;
     Mul(c.base.T, c.base.X, c.base.Y);
-    BuildComb(c);
+    BuildTables(c);
     return &c;
   }();
   return *k;
 }
 
-inline unsigned Digit(const unsigned char s[32], int i) { return (s[i / 2] >> (4 * (i % 2))) & 15u; }
+constexpr int kDigits = 257;  // a 256-bit scalar may carry into bit 256
+
+// Width-w non-adjacent form of a public scalar: odd digits d with |d| <
+// 2^(w-1), any two nonzero digits at least w positions apart, sum of d_i 2^i
+// equal to s. Variable time.
+void WnafVartime(signed char out[kDigits], const unsigned char s[32], int w) {
+  u64 v[6] = {Load64(s), Load64(s + 8), Load64(s + 16), Load64(s + 24), 0, 0};
+  const u64 mask = (u64{1} << w) - 1;
+  std::memset(out, 0, kDigits);
+  int i = 0;
+  while (i < kDigits) {
+    const int limb = i / 64, shift = i % 64;
+    if (((v[limb] >> shift) & 1) == 0) {
+      ++i;
+      continue;
+    }
+    u64 window = v[limb] >> shift;
+    if (shift + w > 64) window |= v[limb + 1] << (64 - shift);
+    int d = static_cast<int>(window & mask);
+    if (d >= (1 << (w - 1))) {
+      d -= 1 << w;
+      // The borrowed 2^(i+w) goes back into the higher bits.
+      const int at = i + w;
+      for (int l = at / 64, add = 1; l < 6 && add; ++l) {
+        const u64 inc = l == at / 64 ? u64{1} << (at % 64) : 1;
+        v[l] += inc;
+        add = v[l] < inc;
+      }
+    }
+    out[i] = static_cast<signed char>(d);
+    i += w;
+  }
+}
 
 // Decodes an encoded point (RFC 8032 5.1.3). False for y >= p, no square
 // root, or x = 0 with the sign bit set. Public input only.
@@ -484,29 +600,38 @@ bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a
   if (!DecodeVartime(k, P, pEnc)) return false;
   Neg(P.X, P.X);
   Neg(P.T, P.T);
-  // [b](-P) by 4-bit windows over 0..15 multiples.
-  Cached T[16];
-  Ext m = Neutral();
-  for (int j = 0; j < 16; ++j) {
-    T[j] = ToCached(k, m);
-    AddCached(m, m, ToCached(k, P));
+  // Odd multiples of -P for its digits.
+  Cached odd[kOddPoint];
+  odd[0] = ToCached(k, P);
+  Ext twice, cur = P;
+  Dbl(twice, P);
+  const Cached c2 = ToCached(k, twice);
+  for (int j = 1; j < kOddPoint; ++j) {
+    AddCached(cur, cur, c2);
+    odd[j] = ToCached(k, cur);
   }
+  signed char da[kDigits], db[kDigits];
+  WnafVartime(da, a, kBaseWindow);
+  WnafVartime(db, b, kPointWindow);
+  int top = kDigits - 1;
+  while (top >= 0 && da[top] == 0 && db[top] == 0) --top;
+  // One shared run of doublings; acc holds (X : Y : Z) between steps and
+  // gets its T only before an addition.
   Ext acc = Neutral();
-  for (int i = kWindows - 1; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) Dbl(acc, acc);
-    const unsigned d = Digit(b, i);
-    if (d != 0) AddCached(acc, acc, T[d]);
-  }
-  // [a]B from the table rows: digit d of row i is d * 16^i * B, split into
-  // entries of at most 8.
-  for (int i = 0; i < kWindows; ++i) {
-    unsigned d = Digit(a, i);
-    while (d != 0) {
-      const unsigned part = d > kCombEntries ? kCombEntries : d;
-      AddNiels(acc, acc, k.comb[i][part - 1]);
-      d -= part;
+  Completed c;
+  for (int i = top; i >= 0; --i) {
+    DblCompleted(c, acc);
+    if (da[i] != 0) {
+      ToExt(acc, c);
+      AddNielsVartime(c, acc, k.oddBase[(da[i] < 0 ? -da[i] : da[i]) / 2], da[i] < 0);
     }
+    if (db[i] != 0) {
+      ToExt(acc, c);
+      AddCachedVartime(c, acc, odd[(db[i] < 0 ? -db[i] : db[i]) / 2], db[i] < 0);
+    }
+    ToProj(acc, c);
   }
+  acc.T = kZero;  // not read by the encoding
   Encode(out, acc);
   return true;
 }

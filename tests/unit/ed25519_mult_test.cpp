@@ -32,6 +32,14 @@ std::vector<Bytes> EdgeScalars(tvt::TestRng& rng, int randoms) {
       Unhex("ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"),  // bit 255 set
       Unhex("f8ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"),  // clamped maximum
       Unhex("0000000000000000000000000000000000000000000000000000000000000040"),  // clamped minimum
+      // Runs of ones that make the signed recodings carry across 64-bit
+      // words and into bit 256.
+      Unhex("ffffffffffffffff000000000000000000000000000000000000000000000000"),
+      Unhex("00000000000000c0ffffffffffffff7f00000000000000000000000000000000"),
+      Unhex("0000000000000000000000000000000000000000000000f8ffffffffffffffff"),
+      Unhex("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"),
+      Unhex("0000000000000000000000000000000000000000000000000000000000000080"),  // 2^255
+      Unhex("f0000000000000f000000000000000f000000000000000f0000000000000f0c0"),
   };
   for (int i = 0; i < randoms; ++i) {
     Bytes s = rng.RandBytes(32);

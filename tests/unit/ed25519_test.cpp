@@ -532,4 +532,187 @@ TEST(Ed25519, ScalarMultUsesAllBits) {
   EXPECT_EQ(Hex(enc2, 32), Hex(sodiumPt, 32));
 }
 
+// ---- The acceptance rule at its edges ----
+
+const char kNeutral[] = "0100000000000000000000000000000000000000000000000000000000000000";
+const char kOrder2[] = "ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f";
+const char kOrder4[] = "0000000000000000000000000000000000000000000000000000000000000000";
+const char kOrder8[] = "c7176a703d4dd84fba3c0b760d10670f2a2053fa2c39ccc64ec7fd7792ac037a";
+const char kOrder8Neg[] = "c7176a703d4dd84fba3c0b760d10670f2a2053fa2c39ccc64ec7fd7792ac03fa";
+const char kL[] = "edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010";
+
+Bytes Encode(NXVT_ED_POINT p) {
+  Bytes out(32);
+  NXVT_Ed25519_PointEncode(out.data(), &p);
+  return out;
+}
+
+Bytes MulBase(const Bytes& s) {
+  NXVT_ED_POINT p;
+  NXVT_Ed25519_ScalarMultBase(&p, s.data());
+  return Encode(p);
+}
+
+Bytes Scalar(unsigned v) {
+  Bytes s(32, 0);
+  s[0] = static_cast<unsigned char>(v);
+  return s;
+}
+
+// Sum of two encoded points by the reference code.
+Bytes AddPoints(const Bytes& a, const Bytes& b) {
+  NXVT_ED_POINT pa, pb;
+  EXPECT_EQ(NXVT_Ed25519_PointDecode(&pa, a.data()), 0);
+  EXPECT_EQ(NXVT_Ed25519_PointDecode(&pb, b.data()), 0);
+  NXVT_Ed25519_PointAdd(&pa, &pa, &pb);
+  return Encode(pa);
+}
+
+// encode([S]B - [k]A) with k = SHA-512(R || A || M) mod L, by the reference
+// point code and libsodium's SHA-512; empty when A does not decode.
+Bytes Combination(const Bytes& sig, const Bytes& pk, const Bytes& msg) {
+  NXVT_ED_POINT a, sB;
+  if (NXVT_Ed25519_PointDecode(&a, pk.data()) != 0) return {};
+  crypto_hash_sha512_state st;
+  crypto_hash_sha512_init(&st);
+  crypto_hash_sha512_update(&st, sig.data(), 32);
+  crypto_hash_sha512_update(&st, pk.data(), 32);
+  crypto_hash_sha512_update(&st, msg.data(), msg.size());
+  unsigned char k[64];
+  crypto_hash_sha512_final(&st, k);
+  NXVT_Ed25519_ReduceL(k, k);
+  NXVT_Ed25519_PointNeg(&a, &a);
+  NXVT_Ed25519_ScalarMult(&a, k, &a);
+  NXVT_Ed25519_ScalarMultBase(&sB, sig.data() + 32);
+  NXVT_Ed25519_PointAdd(&sB, &sB, &a);
+  return Encode(sB);
+}
+
+// The rule: S below L, A decodes, and the combination equals the R bytes.
+bool RuleAccepts(const Bytes& sig, const Bytes& pk, const Bytes& msg) {
+  const Bytes l = Unhex(kL);
+  bool below = false;
+  for (int i = 31; i >= 0; --i) {
+    if (sig[32 + i] != l[i]) {
+      below = sig[32 + i] < l[i];
+      break;
+    }
+  }
+  return below && Combination(sig, pk, msg) == Bytes(sig.begin(), sig.begin() + 32);
+}
+
+// A message for which the combination of (R, S) under A encodes to want.
+Bytes FindMessage(const Bytes& r, const Bytes& s, const Bytes& pk, const Bytes& want) {
+  Bytes sig = r;
+  sig.insert(sig.end(), s.begin(), s.end());
+  for (unsigned char m = 0; m < 200; ++m) {
+    if (Combination(sig, pk, Bytes{m}) == want) return Bytes{m};
+  }
+  ADD_FAILURE() << "no message found";
+  return {};
+}
+
+// Verification accepts exactly when encode([S]B - [k]A) equals R byte for
+// byte, with S below L and A a canonical encoding. Small-order keys and
+// mixed-order R go through that same rule (no cofactor, no blacklist), so
+// libsodium, which refuses small-order points, is compared only where it
+// applies the same verdict.
+TEST(Ed25519, VerificationRuleAtTheEdges) {
+  ASSERT_GE(sodium_init(), 0);
+  struct Case {
+    std::string why;
+    Bytes sig, pk, msg;
+    bool accept, sodiumAgrees;
+  };
+  std::vector<Case> cases;
+  auto add = [&](std::string why, const Bytes& r, const Bytes& s, const Bytes& pk, const Bytes& msg, bool accept,
+                 bool sodiumAgrees) {
+    Bytes sig = r;
+    sig.insert(sig.end(), s.begin(), s.end());
+    cases.push_back({std::move(why), sig, pk, msg, accept, sodiumAgrees});
+  };
+
+  tvt::TestRng rng(0x5EED);
+  const Bytes seed = rng.RandBytes(32), msg = rng.RandBytes(20), pk = Pub(seed), sig = Sign(seed, msg);
+  const Bytes R(sig.begin(), sig.begin() + 32), S(sig.begin() + 32, sig.end());
+  add("valid", R, S, pk, msg, true, true);
+  Bytes sPlusL(32);
+  ASSERT_EQ(NXVT_Ed25519_ScalarAdd(sPlusL.data(), S.data(), Unhex(kL).data()), 0u);
+  add("S + L", R, sPlusL, pk, msg, false, true);
+  Bytes sTop = S;
+  sTop[31] |= 0x80;
+  add("S with bit 255", R, sTop, pk, msg, false, true);
+
+  // A signature with a mixed-order R = [r]B + T and S = r + k a: a cofactored
+  // check would take it, this one does not.
+  {
+    unsigned char wide[64] = {}, a[32], r[32], k[64], ka[32], s[32];
+    crypto_hash_sha512(wide, seed.data(), 32);
+    wide[0] &= 248;
+    wide[31] = static_cast<unsigned char>((wide[31] & 63) | 64);
+    std::memset(wide + 32, 0, 32);
+    crypto_core_ed25519_scalar_reduce(a, wide);
+    const Bytes rWide = rng.RandBytes(64);
+    crypto_core_ed25519_scalar_reduce(r, rWide.data());
+    const Bytes mixedR = AddPoints(MulBase(Bytes(r, r + 32)), Unhex(kOrder8));
+    crypto_hash_sha512_state st;
+    crypto_hash_sha512_init(&st);
+    crypto_hash_sha512_update(&st, mixedR.data(), 32);
+    crypto_hash_sha512_update(&st, pk.data(), 32);
+    crypto_hash_sha512_update(&st, msg.data(), msg.size());
+    crypto_hash_sha512_final(&st, k);
+    unsigned char kr[32];
+    crypto_core_ed25519_scalar_reduce(kr, k);
+    crypto_core_ed25519_scalar_mul(ka, kr, a);
+    crypto_core_ed25519_scalar_add(s, r, ka);
+    const Bytes mixedSig = [&] {
+      Bytes v = mixedR;
+      v.insert(v.end(), s, s + 32);
+      return v;
+    }();
+    // Without the torsion part the same S makes a valid signature on [r]B.
+    ASSERT_EQ(Combination(mixedSig, pk, msg), MulBase(Bytes(r, r + 32)));
+    add("mixed-order R", mixedR, Bytes(s, s + 32), pk, msg, false, true);
+  }
+
+  // The neutral key: any S with R = [S]B passes, for every message.
+  const Bytes neutral = Unhex(kNeutral), zero = Scalar(0);
+  add("neutral A, S = 0", neutral, zero, neutral, msg, true, false);
+  Bytes lMinus1 = Unhex(kL);
+  lMinus1[0] = static_cast<unsigned char>(lMinus1[0] - 1);
+  add("neutral A, S = L - 1", MulBase(lMinus1), lMinus1, neutral, msg, true, false);
+  add("neutral A, S = L", neutral, Unhex(kL), neutral, msg, false, false);
+  add("R = 1 + p, not canonical", Unhex("eeffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"), zero,
+      neutral, msg, false, true);
+  add("A = 1 + p, not canonical", neutral, zero,
+      Unhex("eeffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"), msg, false, true);
+  add("A = (0, 1) with the sign bit", neutral, zero,
+      Unhex("0100000000000000000000000000000000000000000000000000000000000080"), msg, false, true);
+
+  // Small-order keys: [k]A depends on k mod 8, so a message is searched for
+  // which the combination meets R.
+  const Bytes five = Scalar(5), r5 = MulBase(five);
+  for (const char* t : {kOrder2, kOrder4, kOrder8, kOrder8Neg}) {
+    const Bytes a = Unhex(t);
+    add(std::string("small-order A ") + t, r5, five, a, FindMessage(r5, five, a, r5), true, false);
+    const Bytes mixed = AddPoints(r5, a);
+    add(std::string("small-order A, mixed R ") + t, mixed, five, a, FindMessage(mixed, five, a, mixed), true,
+        false);
+  }
+  // y = p is the order-4 point (sqrt(-1), 0) written with y not reduced: the
+  // combination equals that point, and the bytes still differ.
+  const Bytes yp = Unhex("edffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f");
+  add("R with y = p", yp, zero, Unhex(kOrder4), FindMessage(yp, zero, Unhex(kOrder4), Unhex(kOrder4)), false,
+      true);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    EXPECT_EQ(RuleAccepts(c.sig, c.pk, c.msg), c.accept);
+    EXPECT_EQ(Verify(c.sig, c.pk, c.msg) == 0, c.accept);
+    if (c.sodiumAgrees) {
+      EXPECT_EQ(crypto_sign_verify_detached(c.sig.data(), c.msg.data(), c.msg.size(), c.pk.data()) == 0, c.accept);
+    }
+  }
+}
+
 }  // namespace
