@@ -69,88 +69,6 @@ EC_INLINE void Sub(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
   r.v[3] = Adc(t3, m.v[3] & mask, c);
 }
 
-// t = a * b, eight limbs, row by row: each row's products chain their high
-// words into the next low word, then the row adds to the running sum.
-EC_INLINE void Mul512(u64 t[8], const Fe& a, const Fe& b) {
-  u64 x0 = 0, x1 = 0, x2 = 0, x3 = 0, x4 = 0;
-  EC_UNROLL
-  for (int i = 0; i < 4; ++i) {
-    u64 h0, h1, h2, h3;
-    u64 l0 = MulLo(a.v[0], b.v[i], h0), l1 = MulLo(a.v[1], b.v[i], h1), l2 = MulLo(a.v[2], b.v[i], h2),
-        l3 = MulLo(a.v[3], b.v[i], h3);
-    Carry c = 0;
-    l1 = Adc(l1, h0, c);
-    l2 = Adc(l2, h1, c);
-    l3 = Adc(l3, h2, c);
-    h3 = Adc(h3, 0, c);
-    c = 0;
-    t[i] = Adc(x0, l0, c);
-    x0 = Adc(x1, l1, c);
-    x1 = Adc(x2, l2, c);
-    x2 = Adc(x3, l3, c);
-    x3 = Adc(x4, h3, c);
-    x4 = 0;
-  }
-  t[4] = x0;
-  t[5] = x1;
-  t[6] = x2;
-  t[7] = x3;
-}
-
-// t = a^2, eight limbs: the six cross products once, doubled, plus the
-// four squares.
-EC_INLINE void Sqr512(u64 t[8], const Fe& a) {
-  u64 h;
-  Carry c = 0;
-  // a0 * (a1, a2, a3)
-  u64 t1 = MulLo(a.v[0], a.v[1], h);
-  u64 t2 = h;
-  u64 l = MulLo(a.v[0], a.v[2], h);
-  t2 = Adc(t2, l, c);
-  u64 t3 = Adc(h, 0, c);
-  c = 0;
-  l = MulLo(a.v[0], a.v[3], h);
-  t3 = Adc(t3, l, c);
-  u64 t4 = Adc(h, 0, c);
-  // a1 * (a2, a3)
-  u64 h2;
-  u64 l2 = MulLo(a.v[1], a.v[2], h2);
-  l = MulLo(a.v[1], a.v[3], h);
-  c = 0;
-  l = Adc(l, h2, c);
-  u64 t5 = Adc(h, 0, c);
-  c = 0;
-  t3 = Adc(t3, l2, c);
-  t4 = Adc(t4, l, c);
-  t5 = Adc(t5, 0, c);
-  // a2 * a3
-  l = MulLo(a.v[2], a.v[3], h);
-  c = 0;
-  t5 = Adc(t5, l, c);
-  u64 t6 = Adc(h, 0, c);
-  // doubled
-  const u64 t7 = t6 >> 63;
-  t6 = (t6 << 1) | (t5 >> 63);
-  t5 = (t5 << 1) | (t4 >> 63);
-  t4 = (t4 << 1) | (t3 >> 63);
-  t3 = (t3 << 1) | (t2 >> 63);
-  t2 = (t2 << 1) | (t1 >> 63);
-  t1 <<= 1;
-  // plus the squares
-  u64 s0h, s1h, s2h, s3h;
-  const u64 s0 = MulLo(a.v[0], a.v[0], s0h), s1 = MulLo(a.v[1], a.v[1], s1h), s2 = MulLo(a.v[2], a.v[2], s2h),
-            s3 = MulLo(a.v[3], a.v[3], s3h);
-  c = 0;
-  t[0] = s0;
-  t[1] = Adc(t1, s0h, c);
-  t[2] = Adc(t2, s1, c);
-  t[3] = Adc(t3, s1h, c);
-  t[4] = Adc(t4, s2, c);
-  t[5] = Adc(t5, s2h, c);
-  t[6] = Adc(t6, s3, c);
-  t[7] = Adc(t7, s3h, c);
-}
-
 }  // namespace p256
 
 #if defined(__x86_64__)
@@ -451,16 +369,16 @@ struct P256Field : MontField<kP256P> {
     x3 = Adc(x3, t[7], c);
     FinalSub(r, x0, x1, x2, x3, c, kMod);
   }
-  // r = a b / 2^256 mod p and r = a^2 / 2^256 mod p: the full product,
+  // r = a b / 2^256 mod p and r = a^2 / 2^256 mod p: the generic products,
   // then Reduce.
   EC_INLINE static void Mul(Fe& r, const Fe& a, const Fe& b) {
     u64 t[8];
-    p256::Mul512(t, a, b);
+    ec256::Mul512(t, a, b);
     Reduce(r, t);
   }
   EC_INLINE static void Sqr(Fe& r, const Fe& a) {
     u64 t[8];
-    p256::Sqr512(t, a);
+    ec256::Sqr512(t, a);
     Reduce(r, t);
   }
   EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { p256::Add(r, a, b, kMod); }

@@ -1,6 +1,6 @@
 // P-256's own field arithmetic against OpenSSL's BIGNUM, on both paths (the
-// MULX/ADX code where the processor has it, and the portable code with the
-// switch on), and the curve operations of the two paths against each other.
+// MULX/ADX code where the processor has it, and the portable code), and the
+// curve operations of the two paths against each other.
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 
