@@ -43,7 +43,7 @@ __attribute__((target("avx2"))) void SelectRowAvx2(Aff& t, const Aff* row, u64 m
 #endif
 
 template <class C>
-void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
+void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
   using O = Ops<C>;
   using F = typename C::F;
   int e[kGenRows];
@@ -71,12 +71,29 @@ void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
     Cmov(sum.Z, acc.Z, keep);
     acc = sum;
   }
-  O::ToPoint(out, acc);
+  *out = acc;
   Wipe(e, sizeof e);
   Wipe(&acc, sizeof acc);
   Wipe(&sum, sizeof sum);
   Wipe(&t, sizeof t);
   Wipe(&ny, sizeof ny);
+}
+
+template <class C>
+void MulGenT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k) {
+  Proj P;
+  MulGenProjT<C>(c, &P, k);
+  Ops<C>::ToPoint(out, P);
+  Wipe(&P, sizeof P);
+}
+
+template <class C>
+void MulGen2T(const Ec256Curve& c, Ec256Point out[2], const Ec256Scalar k[2]) {
+  Proj P[2];
+  MulGenProjT<C>(c, &P[0], &k[0]);
+  MulGenProjT<C>(c, &P[1], &k[1]);
+  Ops<C>::ToPoint2(out, P[0], P[1]);
+  Wipe(P, sizeof P);
 }
 
 template <class C>
@@ -417,6 +434,14 @@ void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
     WithP256([&](auto p2) { MulGenT<decltype(p2)>(*c, out, k); });
   } else {
     WithK1([&](auto k1) { MulGenT<decltype(k1)>(*c, out, k); });
+  }
+}
+
+void Ec256_MulGen2(const Ec256Curve* c, Ec256Point out[2], const Ec256Scalar k[2]) {
+  if (c->p256) {
+    MulGen2T<P256>(*c, out, k);
+  } else {
+    WithK1([&](auto k1) { MulGen2T<decltype(k1)>(*c, out, k); });
   }
 }
 

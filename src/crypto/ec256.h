@@ -60,6 +60,9 @@ void Ec256_ScalarInvVartime(const Ec256Curve* c, Ec256Scalar* r, const Ec256Scal
 
 // out = k*G (fixed-base table), constant time in k.
 void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k);
+// out[i] = k[i]*G for two scalars with one shared inversion (a private key
+// and its child take both public keys at once); constant time in both.
+void Ec256_MulGen2(const Ec256Curve* c, Ec256Point out[2], const Ec256Scalar k[2]);
 // out = k*P for an affine P given as coordinates below p (the caller has
 // checked it lies on the curve), constant time in k and P.
 void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],

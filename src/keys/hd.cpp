@@ -89,9 +89,36 @@ bool CompressedPub(const uint8_t* pri, const NXVT_PKC* pkc, uint8_t* out) {
   return NXVT_EC_GetCompPub(pri, kHdPriLen, pkc, out, &len) == 0 && len == static_cast<uint32_t>(kHdPubLen);
 }
 
-// One private derivation step from a parent whose pub belongs to its pri.
-// 0, 223 (HMAC or scalar arithmetic) or 256 (public key); the caller records its own entry.
-int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
+// Compressed public keys of two 32-byte private keys, with one shared
+// inversion: what CompressedPub gives for each (ok[i] false for a key that
+// is 0 modulo n).
+void CompressedPubPair(const uint8_t* priA, const uint8_t* priB, const NXVT_PKC* pkc, uint8_t* outA,
+                       uint8_t* outB, bool ok[2]) {
+  ok[0] = ok[1] = false;
+  const Ec256Curve* c = Ec256_Of(pkc->curve);
+  if (c == nullptr) return;
+  struct {
+    Ec256Scalar k[2];
+    Ec256Point P[2];
+  } w;
+  ScopedWipe wipeW(w);
+  Ec256_ScalarFromBytes(c, &w.k[0], priA);
+  Ec256_ScalarFromBytes(c, &w.k[1], priB);
+  Ec256_MulGen2(c, w.P, w.k);
+  // The public keys.
+  CtDeclassify(w.P, sizeof w.P);
+  uint8_t* out[2] = {outA, outB};
+  for (int i = 0; i < 2; ++i) {
+    if (w.P[i].infinity) continue;
+    out[i][0] = static_cast<uint8_t>(0x02 | (w.P[i].y[31] & 1u));
+    memcpy(out[i] + 1, w.P[i].x, 32);
+    ok[i] = true;
+  }
+}
+
+// The child's private key and chain code of one private derivation step:
+// 0 or 223 (HMAC or scalar arithmetic).
+int CkdScalar(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
   NXVT_EC_CURVE* curve = pkc->curve;
   uint8_t data[kDataLen];
   uint8_t I[kHmacLen];
@@ -114,6 +141,13 @@ int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) 
     memcpy(data + 1, I + 32, 32);
   }
   memcpy(child->chain, I + 32, kHdChainLen);
+  return 0;
+}
+
+// One private derivation step from a parent whose pub belongs to its pri.
+// 0, 223 (HMAC or scalar arithmetic) or 256 (public key); the caller records its own entry.
+int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
+  if (int rc = CkdScalar(parent, index, pkc, child)) return rc;
   int32_t pubLen = kHdPubLen;
   if (DerivePub(child->pri, kHdPriLen, pkc, child->pub, &pubLen) != 0) return 256;
   return 0;
@@ -235,11 +269,29 @@ int CKD(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubL
   // parent public key: one that does not belong to the private key would give
   // a child that matches no public derivation.
   uint8_t own[kHdPubLen];
-  if (!CompressedPub(parent.pri, pkc, own)) return TrailFail("CKD", 186);
-  if (index < kHdHardened && memcmp(own, ppub, kHdPubLen) != 0) return TrailFail("CKD", 186);
-  memcpy(parent.pub, own, kHdPubLen);
-
-  if (int rc = CkdStep(parent, index, pkc, &child)) return TrailFail("CKD", rc);
+  if (index < kHdHardened) {
+    // A normal child hashes the given public key; it is checked against the
+    // private key together with the child's own key, both multiples of G
+    // sharing one inversion.
+    memcpy(parent.pub, ppub, kHdPubLen);
+    const int rc = CkdScalar(parent, index, pkc, &child);
+    bool ok[2] = {false, false};
+    if (rc == 0) {
+      CompressedPubPair(parent.pri, child.pri, pkc, own, child.pub, ok);
+    } else {
+      ok[0] = CompressedPub(parent.pri, pkc, own);
+    }
+    if (!ok[0] || memcmp(own, ppub, kHdPubLen) != 0) return TrailFail("CKD", 186);
+    if (rc != 0) return TrailFail("CKD", rc);
+    if (!ok[1]) {
+      int32_t pubLen = kHdPubLen;
+      if (DerivePub(child.pri, kHdPriLen, pkc, child.pub, &pubLen) != 0) return TrailFail("CKD", 256);
+    }
+  } else {
+    if (!CompressedPub(parent.pri, pkc, own)) return TrailFail("CKD", 186);
+    memcpy(parent.pub, own, kHdPubLen);
+    if (int rc = CkdStep(parent, index, pkc, &child)) return TrailFail("CKD", rc);
+  }
   WriteNode(child, kHdPubLen, cpri, cpriLen, cpub, cpubLen, cchain, cchainLen);
   return 0;
 }

@@ -130,6 +130,32 @@ TEST_P(Ec256Both, GeneratorMultiplesMatchTheGeneralCode) {
   }
 }
 
+// Two multiples of G with one shared inversion equal one at a time, also
+// when either scalar is 0 (its point at infinity must not spoil the other).
+TEST_P(Ec256Both, GeneratorMultiplesInPairs) {
+  tvt::TestRng rng(0x2B0 + GetParam());
+  std::vector<std::string> ks = EdgeScalars(n(), rng, 20);
+  const std::string zero(64, '0');
+  std::vector<std::pair<std::string, std::string>> pairs = {{zero, zero}, {zero, ks.back()}, {ks.back(), zero},
+                                                            {ks.back(), ks.back()}};
+  for (size_t i = 0; i + 1 < ks.size(); ++i) pairs.push_back({ks[i], ks[i + 1]});
+  for (const auto& [a, b] : pairs) {
+    const Ec256Scalar k[2] = {Scalar(ec(), a), Scalar(ec(), b)};
+    Ec256Point one[2];
+    Ec256_MulGen(ec(), &one[0], &k[0]);
+    Ec256_MulGen(ec(), &one[1], &k[1]);
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      Ec256Point two[2];
+      Ec256_MulGen2(ec(), two, k);
+      for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(EncPoint(two[i]), EncPoint(one[i])) << a << " " << b << (portable ? " portable" : "");
+        EXPECT_EQ(tvt::Hex(two[i].x, 32) + tvt::Hex(two[i].y, 32), tvt::Hex(one[i].x, 32) + tvt::Hex(one[i].y, 32));
+      }
+    }
+  }
+}
+
 // k*P for random P, for P = G through the variable-base code, and for the
 // negation of a point (a large Y).
 TEST_P(Ec256Both, VariableBaseMatchesTheGeneralCode) {
