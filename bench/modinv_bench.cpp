@@ -38,10 +38,26 @@ void K1Fermat(Fe& r, const Fe& a) {
   sqrMul(r, t, 2, a);
 }
 
+// a^e by 4-bit windows of the public exponent.
+template <class F>
+void Pow(Fe& r, const Fe& a, const Fe& e) {
+  Fe tbl[16];
+  tbl[0] = F::kOne;
+  tbl[1] = a;
+  for (int j = 2; j < 16; ++j) F::Mul(tbl[j], tbl[j - 1], a);
+  Fe acc = F::kOne;
+  for (int i = 63; i >= 0; --i) {
+    for (int s = 0; s < 4; ++s) F::Sqr(acc, acc);
+    const unsigned digit = static_cast<unsigned>(e.v[i / 16] >> (4 * (i % 16))) & 15u;
+    if (digit != 0) F::Mul(acc, acc, tbl[digit]);
+  }
+  r = acc;
+}
+
 template <class F>
 void MontFermat(Fe& r, const Fe& a) {
   const Fe e = {{F::kMod.v[0] - 2, F::kMod.v[1], F::kMod.v[2], F::kMod.v[3]}};
-  PowPublic<F>(r, a, e);
+  Pow<F>(r, a, e);
 }
 
 constexpr Fe kStart = {{0x0123456789abcdefULL, 0xfedcba9876543210ULL, 0x0f1e2d3c4b5a6978ULL, 0x7a8b9cadbecfd0e1ULL}};

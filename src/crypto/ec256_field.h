@@ -601,25 +601,6 @@ inline constexpr Modulus kP256P = MakeModulus(HexFe("ffffffff0000000100000000000
 inline constexpr Modulus kP256N = MakeModulus(HexFe("ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551"));
 inline constexpr Modulus kK1N = MakeModulus(HexFe("fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141"));
 
-// r = a^e for a public exponent e (the exponent of an inversion), so its
-// digits may steer the table index; a stays secret.
-template <class F>
-void PowPublic(Fe& r, const Fe& a, const Fe& e) {
-  Fe tbl[16];
-  tbl[0] = F::kOne;
-  tbl[1] = a;
-  for (int j = 2; j < 16; ++j) F::Mul(tbl[j], tbl[j - 1], a);
-  Fe acc = F::kOne;
-  for (int i = 63; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) F::Sqr(acc, acc);
-    const unsigned digit = static_cast<unsigned>(e.v[i / 16] >> (4 * (i % 16))) & 15u;
-    if (digit != 0) F::Mul(acc, acc, tbl[digit]);
-  }
-  r = acc;
-  Wipe(tbl, sizeof tbl);
-  Wipe(&acc, sizeof acc);
-}
-
 inline void LoadBE(Fe& r, const uint8_t in[32]) {
   EC_UNROLL
   for (int i = 0; i < 4; ++i) {
