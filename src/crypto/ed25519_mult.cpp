@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/ed25519_field.h"
 #include "crypto/memory.h"
 
 // Nothing here branches on or indexes by a secret outside the functions
@@ -11,200 +12,7 @@
 
 namespace {
 
-using u64 = uint64_t;
-using u128 = unsigned __int128;
-
-constexpr u64 kMask51 = (u64{1} << 51) - 1;
-
-// An element of GF(2^255 - 19) as five 51-bit limbs; limbs may run a few
-// bits over 51 between carries.
-struct Fe {
-  u64 v[5];
-};
-
-constexpr Fe kZero = {{0, 0, 0, 0, 0}};
-constexpr Fe kOne = {{1, 0, 0, 0, 0}};
-
-inline u64 Load64(const unsigned char* p) {
-  u64 w = 0;
-  for (int i = 7; i >= 0; --i) w = (w << 8) | p[i];
-  return w;
-}
-
-// Low 255 bits of the 32 little-endian bytes (bit 255 ignored).
-Fe FromBytes(const unsigned char in[32]) {
-  Fe r;
-  r.v[0] = Load64(in) & kMask51;
-  r.v[1] = (Load64(in + 6) >> 3) & kMask51;
-  r.v[2] = (Load64(in + 12) >> 6) & kMask51;
-  r.v[3] = (Load64(in + 19) >> 1) & kMask51;
-  r.v[4] = (Load64(in + 24) >> 12) & kMask51;
-  return r;
-}
-
-[[gnu::always_inline]] inline void Carry(Fe& r) {
-  u64 c;
-  c = r.v[0] >> 51;
-  r.v[0] &= kMask51;
-  r.v[1] += c;
-  c = r.v[1] >> 51;
-  r.v[1] &= kMask51;
-  r.v[2] += c;
-  c = r.v[2] >> 51;
-  r.v[2] &= kMask51;
-  r.v[3] += c;
-  c = r.v[3] >> 51;
-  r.v[3] &= kMask51;
-  r.v[4] += c;
-  c = r.v[4] >> 51;
-  r.v[4] &= kMask51;
-  r.v[0] += 19 * c;
-}
-
-// The canonical 32 bytes (value below p).
-void ToBytes(unsigned char out[32], const Fe& a) {
-  Fe t = a;
-  Carry(t);
-  Carry(t);
-  // q = 1 exactly when t >= p.
-  u64 q = (t.v[0] + 19) >> 51;
-  q = (t.v[1] + q) >> 51;
-  q = (t.v[2] + q) >> 51;
-  q = (t.v[3] + q) >> 51;
-  q = (t.v[4] + q) >> 51;
-  t.v[0] += 19 * q;
-  for (int i = 0; i < 4; ++i) {
-    t.v[i + 1] += t.v[i] >> 51;
-    t.v[i] &= kMask51;
-  }
-  t.v[4] &= kMask51;
-  const u64 w[4] = {t.v[0] | (t.v[1] << 51), (t.v[1] >> 13) | (t.v[2] << 38), (t.v[2] >> 26) | (t.v[3] << 25),
-                    (t.v[3] >> 39) | (t.v[4] << 12)};
-  for (int i = 0; i < 4; ++i) {
-    for (int b = 0; b < 8; ++b) out[8 * i + b] = static_cast<unsigned char>(w[i] >> (8 * b));
-  }
-  Wipe(&t, sizeof t);
-}
-
-[[gnu::always_inline]] inline void Add(Fe& r, const Fe& a, const Fe& b) {
-#pragma GCC unroll 5
-  for (int i = 0; i < 5; ++i) r.v[i] = a.v[i] + b.v[i];
-  Carry(r);
-}
-
-// a - b + 4p keeps every limb positive for limbs up to 2^53.
-[[gnu::always_inline]] inline void Sub(Fe& r, const Fe& a, const Fe& b) {
-  r.v[0] = a.v[0] + 0x1fffffffffffb4 - b.v[0];
-#pragma GCC unroll 4
-  for (int i = 1; i < 5; ++i) r.v[i] = a.v[i] + 0x1ffffffffffffc - b.v[i];
-  Carry(r);
-}
-
-[[gnu::always_inline]] inline void Neg(Fe& r, const Fe& a) { Sub(r, kZero, a); }
-
-[[gnu::always_inline]] inline void Reduce(Fe& r, u128 t0, u128 t1, u128 t2, u128 t3, u128 t4) {
-  t1 += static_cast<u64>(t0 >> 51);
-  t2 += static_cast<u64>(t1 >> 51);
-  t3 += static_cast<u64>(t2 >> 51);
-  t4 += static_cast<u64>(t3 >> 51);
-  u64 r0 = static_cast<u64>(t0) & kMask51;
-  const u64 c = static_cast<u64>(t4 >> 51);
-  r0 += 19 * c;
-  r.v[1] = (static_cast<u64>(t1) & kMask51) + (r0 >> 51);
-  r.v[0] = r0 & kMask51;
-  r.v[2] = static_cast<u64>(t2) & kMask51;
-  r.v[3] = static_cast<u64>(t3) & kMask51;
-  r.v[4] = static_cast<u64>(t4) & kMask51;
-}
-
-[[gnu::always_inline]] inline void Mul(Fe& r, const Fe& a, const Fe& b) {
-  const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
-  const u64 b0 = b.v[0], b1 = b.v[1], b2 = b.v[2], b3 = b.v[3], b4 = b.v[4];
-  const u64 b1_19 = 19 * b1, b2_19 = 19 * b2, b3_19 = 19 * b3, b4_19 = 19 * b4;
-  const u128 t0 = static_cast<u128>(a0) * b0 + static_cast<u128>(a1) * b4_19 + static_cast<u128>(a2) * b3_19 +
-                  static_cast<u128>(a3) * b2_19 + static_cast<u128>(a4) * b1_19;
-  const u128 t1 = static_cast<u128>(a0) * b1 + static_cast<u128>(a1) * b0 + static_cast<u128>(a2) * b4_19 +
-                  static_cast<u128>(a3) * b3_19 + static_cast<u128>(a4) * b2_19;
-  const u128 t2 = static_cast<u128>(a0) * b2 + static_cast<u128>(a1) * b1 + static_cast<u128>(a2) * b0 +
-                  static_cast<u128>(a3) * b4_19 + static_cast<u128>(a4) * b3_19;
-  const u128 t3 = static_cast<u128>(a0) * b3 + static_cast<u128>(a1) * b2 + static_cast<u128>(a2) * b1 +
-                  static_cast<u128>(a3) * b0 + static_cast<u128>(a4) * b4_19;
-  const u128 t4 = static_cast<u128>(a0) * b4 + static_cast<u128>(a1) * b3 + static_cast<u128>(a2) * b2 +
-                  static_cast<u128>(a3) * b1 + static_cast<u128>(a4) * b0;
-  Reduce(r, t0, t1, t2, t3, t4);
-}
-
-[[gnu::always_inline]] inline void Sqr(Fe& r, const Fe& a) {
-  const u64 a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
-  const u64 d0 = 2 * a0, d1 = 2 * a1, a3_19 = 19 * a3, a4_19 = 19 * a4;
-  const u128 t0 = static_cast<u128>(a0) * a0 + static_cast<u128>(2 * a1) * a4_19 +
-                  static_cast<u128>(2 * a2) * a3_19;
-  const u128 t1 = static_cast<u128>(d0) * a1 + static_cast<u128>(2 * a2) * a4_19 + static_cast<u128>(a3) * a3_19;
-  const u128 t2 = static_cast<u128>(d0) * a2 + static_cast<u128>(a1) * a1 + static_cast<u128>(2 * a3) * a4_19;
-  const u128 t3 = static_cast<u128>(d0) * a3 + static_cast<u128>(d1) * a2 + static_cast<u128>(a4) * a4_19;
-  const u128 t4 = static_cast<u128>(d0) * a4 + static_cast<u128>(d1) * a3 + static_cast<u128>(a2) * a2;
-  Reduce(r, t0, t1, t2, t3, t4);
-}
-
-inline void SqrN(Fe& r, const Fe& a, int n) {
-  Sqr(r, a);
-  for (int i = 1; i < n; ++i) Sqr(r, r);
-}
-
-// z^(2^250 - 1) and z^11, the common head of the two exponentiations.
-void Pow250(Fe& t250, Fe& z11, const Fe& z) {
-  Fe z2, z9, t, z5, z10, z20, z50, z100;
-  Sqr(z2, z);            // 2
-  SqrN(t, z2, 2);        // 8
-  Mul(z9, t, z);         // 9
-  Mul(z11, z9, z2);      // 11
-  Sqr(t, z11);           // 22
-  Mul(z5, t, z9);        // 2^5 - 1
-  SqrN(t, z5, 5);
-  Mul(z10, t, z5);       // 2^10 - 1
-  SqrN(t, z10, 10);
-  Mul(z20, t, z10);      // 2^20 - 1
-  SqrN(t, z20, 20);
-  Mul(t, t, z20);        // 2^40 - 1
-  SqrN(t, t, 10);
-  Mul(z50, t, z10);      // 2^50 - 1
-  SqrN(t, z50, 50);
-  Mul(z100, t, z50);     // 2^100 - 1
-  SqrN(t, z100, 100);
-  Mul(t, t, z100);       // 2^200 - 1
-  SqrN(t, t, 50);
-  Mul(t250, t, z50);     // 2^250 - 1
-  Fe* all[] = {&z2, &z9, &t, &z5, &z10, &z20, &z50, &z100};
-  for (Fe* f : all) Wipe(f, sizeof *f);
-}
-
-// z^(p - 2); 0 for 0.
-void Invert(Fe& r, const Fe& z) {
-  Fe t, z11;
-  Pow250(t, z11, z);
-  SqrN(t, t, 5);
-  Mul(r, t, z11);  // 2^255 - 21
-  Wipe(&t, sizeof t);
-  Wipe(&z11, sizeof z11);
-}
-
-// z^((p - 5) / 8) = z^(2^252 - 3).
-void Pow22523(Fe& r, const Fe& z) {
-  Fe t, z11;
-  Pow250(t, z11, z);
-  SqrN(t, t, 2);
-  Mul(r, t, z);
-}
-
-[[gnu::always_inline]] inline void Cmov(Fe& r, const Fe& a, u64 mask) {
-#pragma GCC unroll 5
-  for (int i = 0; i < 5; ++i) r.v[i] = (a.v[i] & mask) | (r.v[i] & ~mask);
-}
-
-inline u64 EqMask(u64 a, u64 b) {
-  const u64 x = a ^ b;
-  return ((x | (0 - x)) >> 63) - 1;
-}
+using namespace ed25519_field;
 
 Fe FromHexBE(const char* hex) {
   unsigned char le[32];
@@ -262,10 +70,10 @@ struct Completed {
 // (Y1 - X1)(Y2 - X2), (Y1 + X1)(Y2 + X2), 2d T1 T2, 2 Z1 Z2; a subtraction
 // trades the roles of a and b and the sign of c.
 [[gnu::always_inline]] inline void Finish(Completed& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
-  Sub(r.e, b, a);
-  Sub(r.f, d, c);
-  Add(r.g, d, c);
-  Add(r.h, b, a);
+  SubLazy(r.e, b, a);
+  SubLazy(r.f, d, c);
+  AddLazy(r.g, d, c);
+  AddLazy(r.h, b, a);
 }
 
 [[gnu::always_inline]] inline void ToExt(Ext& r, const Completed& c) {
@@ -290,24 +98,24 @@ void AddFinish(Ext& r, const Fe& a, const Fe& b, const Fe& c, const Fe& d) {
 
 void AddNiels(Ext& r, const Ext& p, const Niels& q) {
   Fe a, b, c, d;
-  Sub(a, p.Y, p.X);
+  SubLazy(a, p.Y, p.X);
   Mul(a, a, q.ymx);
-  Add(b, p.Y, p.X);
+  AddLazy(b, p.Y, p.X);
   Mul(b, b, q.ypx);
   Mul(c, p.T, q.xy2d);
-  Add(d, p.Z, p.Z);
+  AddLazy(d, p.Z, p.Z);
   AddFinish(r, a, b, c, d);
 }
 
 void AddCached(Ext& r, const Ext& p, const Cached& q) {
   Fe a, b, c, d;
-  Sub(a, p.Y, p.X);
+  SubLazy(a, p.Y, p.X);
   Mul(a, a, q.ymx);
-  Add(b, p.Y, p.X);
+  AddLazy(b, p.Y, p.X);
   Mul(b, b, q.ypx);
   Mul(c, p.T, q.t2d);
   Mul(d, p.Z, q.Z);
-  Add(d, d, d);
+  AddLazy(d, d, d);
   AddFinish(r, a, b, c, d);
 }
 
@@ -317,25 +125,25 @@ void AddCached(Ext& r, const Ext& p, const Cached& q) {
 inline void AddPartsVartime(Completed& r, const Ext& p, const Fe& ypx, const Fe& ymx, const Fe& c, const Fe& d,
                             bool sub) {
   Fe a, b;
-  Sub(a, p.Y, p.X);
+  SubLazy(a, p.Y, p.X);
   Mul(a, a, sub ? ypx : ymx);
-  Add(b, p.Y, p.X);
+  AddLazy(b, p.Y, p.X);
   Mul(b, b, sub ? ymx : ypx);
-  Sub(r.e, b, a);
-  Add(r.h, b, a);
+  SubLazy(r.e, b, a);
+  AddLazy(r.h, b, a);
   if (sub) {
-    Add(r.f, d, c);
-    Sub(r.g, d, c);
+    AddLazy(r.f, d, c);
+    SubLazy(r.g, d, c);
   } else {
-    Sub(r.f, d, c);
-    Add(r.g, d, c);
+    SubLazy(r.f, d, c);
+    AddLazy(r.g, d, c);
   }
 }
 
 inline void AddNielsVartime(Completed& r, const Ext& p, const Niels& q, bool sub) {
   Fe c, d;
   Mul(c, p.T, q.xy2d);
-  Add(d, p.Z, p.Z);
+  AddLazy(d, p.Z, p.Z);
   AddPartsVartime(r, p, q.ypx, q.ymx, c, d, sub);
 }
 
@@ -343,7 +151,7 @@ inline void AddCachedVartime(Completed& r, const Ext& p, const Cached& q, bool s
   Fe c, d;
   Mul(c, p.T, q.t2d);
   Mul(d, p.Z, q.Z);
-  Add(d, d, d);
+  AddLazy(d, d, d);
   AddPartsVartime(r, p, q.ypx, q.ymx, c, d, sub);
 }
 
@@ -353,13 +161,13 @@ inline void AddCachedVartime(Completed& r, const Ext& p, const Cached& q, bool s
   Sqr(a, p.X);
   Sqr(b, p.Y);
   Sqr(c, p.Z);
-  Add(c, c, c);
-  Add(r.h, a, b);
-  Add(r.e, p.X, p.Y);
+  AddLazy(c, c, c);
+  AddLazy(r.h, a, b);
+  AddLazy(r.e, p.X, p.Y);
   Sqr(r.e, r.e);
-  Sub(r.e, r.h, r.e);
-  Sub(r.g, a, b);
-  Add(r.f, c, r.g);
+  SubLazy(r.e, r.h, r.e);
+  SubLazy(r.g, a, b);
+  AddLazy(r.f, c, r.g);
 }
 
 void Dbl(Ext& r, const Ext& p) {
@@ -370,8 +178,8 @@ void Dbl(Ext& r, const Ext& p) {
 
 Cached ToCached(const Consts& k, const Ext& p) {
   Cached c;
-  Add(c.ypx, p.Y, p.X);
-  Sub(c.ymx, p.Y, p.X);
+  AddLazy(c.ypx, p.Y, p.X);
+  SubLazy(c.ymx, p.Y, p.X);
   c.Z = p.Z;
   Mul(c.t2d, p.T, k.d2);
   return c;
