@@ -90,22 +90,26 @@ bool FeIsZero(const Fe& a) { return (a.v[0] | a.v[1] | a.v[2] | a.v[3]) == 0; }
 // 2^(w-1), v = sum d[i] 2^i, at least w - 1 zeros after every nonzero
 // digit. Returns the number of digits up to the last nonzero one.
 int Wnaf(int d[kMaxDigits], const u64 v[4], int w) {
-  auto bits = [&](int pos, int count) -> int {
-    // count bits of v from pos; bits past 2^256 read as zero.
+  auto bits64 = [&](int pos) -> u64 {
+    // 64 bits of v from pos; bits past 2^256 read as zero.
     const int limb = pos / 64, shift = pos % 64;
     u64 x = limb < 4 ? v[limb] >> shift : 0;
     if (shift != 0 && limb + 1 < 4) x |= v[limb + 1] << (64 - shift);
-    return static_cast<int>(x & ((1ULL << count) - 1));
+    return x;
   };
   for (int i = 0; i < kMaxDigits; ++i) d[i] = 0;
   int carry = 0, last = -1;
   for (int bit = 0; bit < kMaxDigits;) {
-    if (bits(bit, 1) == carry) {
-      ++bit;
+    // Bits equal to the carry give zero digits: skip the run.
+    const u64 run = bits64(bit) ^ (0 - static_cast<u64>(carry));
+    if (run == 0) {
+      bit += 64;
       continue;
     }
+    bit += __builtin_ctzll(run);
+    if (bit >= kMaxDigits) break;
     const int now = w < kMaxDigits - bit ? w : kMaxDigits - bit;
-    int word = bits(bit, now) + carry;
+    int word = static_cast<int>(bits64(bit) & ((1ULL << now) - 1)) + carry;
     carry = (word >> (w - 1)) & 1;
     word -= carry << w;
     d[bit] = word;
