@@ -79,6 +79,11 @@ void Ec256_AddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Point* a,
 bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256Scalar* b, const uint8_t px[32],
                           const uint8_t py[32], const Ec256Scalar* r);
 
+// 1 when the Jacobian point (X/Z^2, Y/Z^3) satisfies the curve equation,
+// Y^2 = X^3 + a X Z^4 + b Z^6 modulo p, else 0 (coordinates below 2^256,
+// taken modulo p). Constant time: the point may be a shared secret.
+int Ec256_IsOnCurve(const Ec256Curve* c, const uint8_t X[32], const uint8_t Y[32], const uint8_t Z[32]);
+
 // out = in^-1 modulo p (0 for 0) for in below p, constant time.
 void Ec256_FieldInv(const Ec256Curve* c, uint8_t out[32], const uint8_t in[32]);
 

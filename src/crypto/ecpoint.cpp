@@ -5,6 +5,7 @@
 #include "crypto/ct_check.h"
 #include "crypto/ec256.h"
 #include "crypto/eccurve.h"
+#include "crypto/ecfield.h"
 #include "crypto/memory.h"
 #include "crypto/modexp.h"
 
@@ -482,8 +483,31 @@ void NXVT_EC_Point_Wipe(NXVT_EC_POINT* P) {
   NXVT_BN_Wipe(P->Z);
 }
 
+namespace {
+
+// The field methods are the ones the curve was loaded with (a caller may
+// replace them): only then does the dedicated arithmetic answer for them.
+bool OwnFieldMethods(const NXVT_EC_CURVE* c) {
+  if (c->id == NXVT_EC_CURVE_SECP256K1)
+    return c->fieldAdd == NXVT_EC_Secp256k1_ModAdd && c->fieldSub == NXVT_EC_Secp256k1_ModSub &&
+           c->fieldMul == NXVT_EC_Secp256k1_ModMul && c->fieldSqr == NXVT_EC_Secp256k1_ModSqr;
+  if (c->id == NXVT_EC_CURVE_P256)
+    return c->fieldAdd == NXVT_EC_P256_ModAdd && c->fieldSub == NXVT_EC_P256_ModSub &&
+           c->fieldMul == NXVT_EC_P256_ModMul && c->fieldSqr == NXVT_EC_P256_ModSqr;
+  return false;
+}
+
+}  // namespace
+
 int32_t NXVT_EC_Point_IsOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve) {
   if (!PointOk(P) || !CurveReady(curve)) return 0;
+  if (const Ec256Curve* c = Ec256_Of(curve); c != nullptr && OwnFieldMethods(curve)) {
+    uint8_t xyz[3][32];
+    ScopedWipe wipeXyz(xyz, sizeof xyz);
+    if (NXVT_BN_ToFixedBytes(xyz[0], 32, P->X) == 0 && NXVT_BN_ToFixedBytes(xyz[1], 32, P->Y) == 0 &&
+        NXVT_BN_ToFixedBytes(xyz[2], 32, P->Z) == 0)
+      return Ec256_IsOnCurve(c, xyz[0], xyz[1], xyz[2]);
+  }
   Field f(curve);
   NXVT_BN z2, z4, t, u;
   // The point may be a shared secret (an ECDH product on its way out).

@@ -452,6 +452,81 @@ TEST_P(Ec256Both, VariableBaseAgreesWithTheGeneratorTable) {
   }
 }
 
+// The curve-equation check of a Jacobian point, on the dedicated arithmetic,
+// against the general code (reached by handing the curve field methods of
+// its own, which the check must then use): points scaled by random Z, the
+// same with Y off by one, and Z = 0.
+NXVT_EC_FieldBinFn g_add, g_sub, g_mul;
+NXVT_EC_FieldSqrFn g_sqr;
+int32_t WrapAdd(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) { return g_add(r, a, b); }
+int32_t WrapSub(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) { return g_sub(r, a, b); }
+int32_t WrapMul(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b) { return g_mul(r, a, b); }
+int32_t WrapSqr(NXVT_BN* r, const NXVT_BN* a) { return g_sqr(r, a); }
+
+TEST_P(Ec256Both, OnCurveCheckMatchesTheGeneralCode) {
+  Curve C(GetParam());
+  NXVT_EC_CURVE* c = C.c();
+  tvt::TestRng rng(0x0C0 + GetParam());
+  BN_CTX* ctx = BN_CTX_new();
+  BIGNUM *p = nullptr, *x = nullptr, *y = nullptr, *z = BN_new(), *t = BN_new();
+  BN_hex2bn(&p, GetParam() == 1 ? "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff"
+                                : "fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2f");
+  auto hex = [](const BIGNUM* b) {
+    char* h = BN_bn2hex(b);
+    std::string s(h);
+    OPENSSL_free(h);
+    return s == "0" ? std::string("00") : s;
+  };
+  struct Case {
+    std::string X, Y, Z;
+    int want;
+  };
+  std::vector<Case> cases = {{"00", "00", "00", 1}, {"01", "01", "00", 1}, {"01", "02", "00", 0}};
+  for (int i = 0; i < 12; ++i) {
+    const std::string aff = ect::Ossl(C.nid(), rng.RandBytes(32));
+    BN_hex2bn(&x, aff.substr(2, 64).c_str());
+    BN_hex2bn(&y, aff.substr(66, 64).c_str());
+    Bytes zb = rng.RandBytes(32);
+    BN_bin2bn(zb.data(), 32, z);
+    BN_mod(z, z, p, ctx);
+    if (i == 0) BN_one(z);
+    BN_mod_sqr(t, z, p, ctx);
+    BN_mod_mul(x, x, t, p, ctx);  // x z^2
+    BN_mod_mul(t, t, z, p, ctx);
+    BN_mod_mul(y, y, t, p, ctx);  // y z^3
+    cases.push_back({hex(x), hex(y), hex(z), 1});
+    BN_add_word(y, 1);
+    BN_mod(y, y, p, ctx);
+    cases.push_back({hex(x), hex(y), hex(z), 0});
+  }
+  for (const Case& cs : cases) {
+    Point P;
+    ASSERT_EQ(NXVT_BN_FromHex(P.get()->X, cs.X.c_str()), 0);
+    ASSERT_EQ(NXVT_BN_FromHex(P.get()->Y, cs.Y.c_str()), 0);
+    ASSERT_EQ(NXVT_BN_FromHex(P.get()->Z, cs.Z.c_str()), 0);
+    EXPECT_EQ(NXVT_EC_Point_IsOnCurve(P.get(), c), cs.want) << cs.X << " " << cs.Y << " " << cs.Z;
+    g_add = c->fieldAdd;
+    g_sub = c->fieldSub;
+    g_mul = c->fieldMul;
+    g_sqr = c->fieldSqr;
+    c->fieldAdd = WrapAdd;
+    c->fieldSub = WrapSub;
+    c->fieldMul = WrapMul;
+    c->fieldSqr = WrapSqr;
+    EXPECT_EQ(NXVT_EC_Point_IsOnCurve(P.get(), c), cs.want) << "general " << cs.X << " " << cs.Y << " " << cs.Z;
+    c->fieldAdd = g_add;
+    c->fieldSub = g_sub;
+    c->fieldMul = g_mul;
+    c->fieldSqr = g_sqr;
+  }
+  BN_free(p);
+  BN_free(x);
+  BN_free(y);
+  BN_free(z);
+  BN_free(t);
+  BN_CTX_free(ctx);
+}
+
 // Reading 32 bytes modulo n tells whether the value was below n; a draw
 // becomes (v mod (n - 1)) + 1.
 TEST_P(Ec256Both, ScalarLoadingAtTheOrder) {
