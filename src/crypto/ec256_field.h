@@ -26,6 +26,15 @@
 #define EC_UNROLL _Pragma("GCC unroll 8")
 #define EC_INLINE [[gnu::always_inline]] inline
 
+// The MULX/ADX field code holds most general registers in one asm block; an
+// unoptimised build (the sanitizer build) keeps registers for its frame and
+// cannot compile it, so it runs the portable code alone.
+#if defined(__x86_64__) && defined(__OPTIMIZE__)
+#define EC256_MULX 1
+#else
+#define EC256_MULX 0
+#endif
+
 namespace ec256 {
 
 using u64 = uint64_t;
@@ -324,7 +333,7 @@ struct K1Field {
   EC_INLINE static void FromRepr(Fe& r, const Fe& a) { r = a; }
 };
 
-#if defined(__x86_64__)
+#if EC256_MULX
 // The end of every MULX product: with rdx = C = 2^256 mod p, folds the top
 // word t4 (below 2^35) into t0..t3, then a carry out of that once more (the
 // sum is small then, so it cannot carry again), then subtracts p once when

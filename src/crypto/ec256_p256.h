@@ -71,7 +71,7 @@ EC_INLINE void Sub(Fe& r, const Fe& a, const Fe& b, const Fe& m) {
 
 }  // namespace p256
 
-#if defined(__x86_64__)
+#if EC256_MULX
 // The same multiplication and squaring with MULX (BMI2) and the two carry
 // chains of ADCX/ADOX (ADX): the product rows add their low and high words
 // on separate flags, and the reduction steps are those of P256Field. Only
@@ -390,7 +390,7 @@ struct P256Field : MontField<kP256P> {
   }
 };
 
-#if defined(__x86_64__)
+#if EC256_MULX
 // P-256's field on processors with MULX and ADCX/ADOX (chosen once per
 // operation through the processor features; P256Field is the fallback and
 // the reference): the same residues, only the instructions differ (the

@@ -44,7 +44,7 @@ struct K1 {
   EC_INLINE static void MulB3(const Ec256Curve&, Fe& r, const Fe& a) { F::MulWord(r, a, 21); }
 };
 
-#if defined(__x86_64__)
+#if EC256_MULX
 // secp256k1 with MULX/ADX field products: same residues, same table.
 struct K1Mulx : K1 {
   using F = K1FieldMulx;
@@ -56,7 +56,7 @@ struct K1Mulx : K1 {
 // test forces the portable path).
 template <class Fn>
 void WithK1(Fn fn) {
-#if defined(__x86_64__)
+#if EC256_MULX
   if (NXVT_CpuFeatures().mulx) {
     fn(K1Mulx{});
     return;
@@ -72,7 +72,7 @@ struct P256 {
   EC_INLINE static void MulB3(const Ec256Curve& c, Fe& r, const Fe& a) { F::Mul(r, c.b3, a); }
 };
 
-#if defined(__x86_64__)
+#if EC256_MULX
 // P-256 with MULX/ADX field products: same residues, same table.
 struct P256Mulx : P256 {
   using F = P256FieldMulx;
@@ -85,7 +85,7 @@ struct P256Mulx : P256 {
 // test forces the portable path). Asked once per operation.
 template <class Fn>
 void WithP256(Fn fn) {
-#if defined(__x86_64__)
+#if EC256_MULX
   if (NXVT_CpuFeatures().mulx) {
     fn(P256Mulx{});
     return;

@@ -101,7 +101,7 @@ std::vector<Fe> EdgeValues() {
 template <class Body>
 void EveryField(Body body) {
   body(K1Field{}, "portable");
-#if defined(__x86_64__)
+#if EC256_MULX
   if (NXVT_CpuFeatures().mulx) body(ec256::K1FieldMulx{}, "mulx");
 #endif
 }

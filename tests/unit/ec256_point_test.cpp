@@ -104,7 +104,7 @@ void CheckFormulas(const Ec256Curve& c, const char* name) {
 TEST(Ec256Formulas, DoublingInfinityAndInversesOnEveryFieldCode) {
   CheckFormulas<K1>(*Ec256_Secp256k1(), "secp256k1 portable");
   CheckFormulas<P256>(*Ec256_P256(), "P-256");
-#if defined(__x86_64__)
+#if EC256_MULX
   if (NXVT_CpuFeatures().mulx) CheckFormulas<K1Mulx>(*Ec256_Secp256k1(), "secp256k1 MULX");
 #endif
 }
