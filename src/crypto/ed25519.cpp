@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crypto/ct_check.h"
 #include "crypto/ed25519_mult.h"
 #include "crypto/memory.h"
 
@@ -107,11 +108,17 @@ void ScalarMultWork(NXVT_ED_MULT_WORK* w, NXVT_ED_POINT* out, const unsigned cha
   Wipe(w, sizeof *w);
 }
 
-// h = SHA-512(priv) with the scalar half clamped; a = encode([s]B).
-bool ExpandKey(NXVT_ED_SIGN_WORK* w, const unsigned char* priv) {
+// h = SHA-512(priv) with the scalar half clamped.
+bool HashKey(NXVT_ED_SIGN_WORK* w, const unsigned char* priv) {
   if (!Sha512(&w->dctx, priv, NXVT_ED25519_KEY_LEN, w->h)) return false;
   w->h[0] &= 248;
   w->h[31] = static_cast<unsigned char>((w->h[31] & 63) | 64);
+  return true;
+}
+
+// HashKey, then a = encode([s]B).
+bool ExpandKey(NXVT_ED_SIGN_WORK* w, const unsigned char* priv) {
+  if (!HashKey(w, priv)) return false;
   Ed25519_MulBaseEncode(w->a, w->h);
   return true;
 }
@@ -397,14 +404,10 @@ int NXVT_Ed25519_SignWork(NXVT_ED_SIGN_WORK* w, unsigned char* sig, const unsign
   // The public key is always the one of this private key. Signing under any
   // other A would hand out two signatures with the same nonce r and different
   // challenges, from which the secret scalar follows.
-  if (!ExpandKey(w, priv)) return NXVT_ED25519_FAIL;
-  if (pub != nullptr) {
-    unsigned char diff = 0;
-    for (size_t i = 0; i < 32; ++i) diff = static_cast<unsigned char>(diff | (w->a[i] ^ pub[i]));
-    if (diff != 0) return NXVT_ED25519_FAIL;
-  }
+  if (!HashKey(w, priv)) return NXVT_ED25519_FAIL;
 
-  // r = SHA-512(dom2 || prefix || M) mod L; R = encode([r]B).
+  // r = SHA-512(dom2 || prefix || M) mod L; A = encode([s]B) and
+  // R = encode([r]B) together, for one inversion.
   if (!HashInit(&w->dctx)) return NXVT_ED25519_FAIL;
   HashDom2(&w->dctx, ctx, ctxLen, prehash);
   HashUpdate(&w->dctx, w->h + 32, 32);
@@ -412,7 +415,13 @@ int NXVT_Ed25519_SignWork(NXVT_ED_SIGN_WORK* w, unsigned char* sig, const unsign
   if (!HashFinal(&w->dctx, w->r)) return NXVT_ED25519_FAIL;
   NXVT_Ed25519_ReduceL(w->r, w->r);
   unsigned char rEnc[32];
-  Ed25519_MulBaseEncode(rEnc, w->r);
+  Ed25519_MulBaseEncode2(w->a, w->h, rEnc, w->r);
+  CtDeclassify(w->a, 32);  // the public key, compared with the caller's
+  if (pub != nullptr) {
+    unsigned char diff = 0;
+    for (size_t i = 0; i < 32; ++i) diff = static_cast<unsigned char>(diff | (w->a[i] ^ pub[i]));
+    if (diff != 0) return NXVT_ED25519_FAIL;
+  }
 
   // k = SHA-512(dom2 || R || A || M) mod L.
   if (!HashInit(&w->dctx)) return NXVT_ED25519_FAIL;

@@ -185,19 +185,25 @@ Cached ToCached(const Consts& k, const Ext& p) {
   return c;
 }
 
-void Encode(unsigned char out[32], const Ext& p) {
-  Fe zi, x, y;
-  Invert(zi, p.Z);
+// out = encode(p) given zi = 1/Z.
+void EncodeWithInverse(unsigned char out[32], const Ext& p, const Fe& zi) {
+  Fe x, y;
   Mul(x, p.X, zi);
   Mul(y, p.Y, zi);
   unsigned char xb[32];
   ToBytes(xb, x);
   ToBytes(out, y);
   out[31] = static_cast<unsigned char>(out[31] | ((xb[0] & 1u) << 7));
-  Wipe(&zi, sizeof zi);
   Wipe(&x, sizeof x);
   Wipe(&y, sizeof y);
   Wipe(xb, sizeof xb);
+}
+
+void Encode(unsigned char out[32], const Ext& p) {
+  Fe zi;
+  Invert(zi, p.Z);
+  EncodeWithInverse(out, p, zi);
+  Wipe(&zi, sizeof zi);
 }
 
 // out[n] = pts[n] in affine form ready for addition, by one shared
@@ -354,7 +360,10 @@ bool DecodeVartime(const Consts& k, Ext& p, const unsigned char in[32]) {
 
 }  // namespace
 
-void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
+namespace {
+
+// acc = [s]B, all 256 bits of s, in constant time.
+void MulBase(Ext& acc, const unsigned char s[32]) {
   const Consts& k = K();
   // Signed 4-bit digits in -8..7, the last carry in a 65th digit (0 or 1).
   signed char e[kCombRows];
@@ -369,7 +378,7 @@ void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
     e[i] = static_cast<signed char>(e[i] - carry * 16);
   }
   e[kWindows] = carry;
-  Ext acc = Neutral();
+  acc = Neutral();
   Niels t, neg;
   for (int i = 0; i < kCombRows; ++i) {
     // Every entry of the row is read; the digit only steers the masks. A
@@ -394,11 +403,38 @@ void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
     Cmov(t.xy2d, neg.xy2d, nm);
     AddNiels(acc, acc, t);
   }
-  Encode(out, acc);
   Wipe(e, sizeof e);
-  Wipe(&acc, sizeof acc);
   Wipe(&t, sizeof t);
   Wipe(&neg, sizeof neg);
+}
+
+}  // namespace
+
+void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]) {
+  Ext acc;
+  MulBase(acc, s);
+  Encode(out, acc);
+  Wipe(&acc, sizeof acc);
+}
+
+void Ed25519_MulBaseEncode2(unsigned char out1[32], const unsigned char s1[32], unsigned char out2[32],
+                            const unsigned char s2[32]) {
+  Ext p1, p2;
+  MulBase(p1, s1);
+  MulBase(p2, s2);
+  // One inversion for both: 1/Z1 = Z2 / (Z1 Z2) and 1/Z2 = Z1 / (Z1 Z2).
+  Fe z12, inv, zi;
+  Mul(z12, p1.Z, p2.Z);
+  Invert(inv, z12);
+  Mul(zi, inv, p2.Z);
+  EncodeWithInverse(out1, p1, zi);
+  Mul(zi, inv, p1.Z);
+  EncodeWithInverse(out2, p2, zi);
+  Wipe(&p1, sizeof p1);
+  Wipe(&p2, sizeof p2);
+  Wipe(&z12, sizeof z12);
+  Wipe(&inv, sizeof inv);
+  Wipe(&zi, sizeof zi);
 }
 
 bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a[32], const unsigned char b[32],

@@ -11,6 +11,11 @@
 // used). Constant time in s.
 void Ed25519_MulBaseEncode(unsigned char out[32], const unsigned char s[32]);
 
+// out1 = encode([s1]B) and out2 = encode([s2]B), sharing one field
+// inversion. Constant time in s1 and s2.
+void Ed25519_MulBaseEncode2(unsigned char out1[32], const unsigned char s1[32], unsigned char out2[32],
+                            const unsigned char s2[32]);
+
 // out = encode([a]B - [b]P) for public scalars a, b (32 bytes little-endian,
 // all 256 bits used) and the point P encoded in pEnc. False, nothing written,
 // when pEnc does not decode (y >= p, no square root, or x = 0 with the sign

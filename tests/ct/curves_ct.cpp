@@ -109,6 +109,19 @@ void Ed25519(const uint8_t key[32]) {
   int rc = NXVT_Ed25519_Sign(sig, priv, nullptr, msg, sizeof msg, nullptr, 0, 0);
   CtDeclassify(&rc, sizeof rc);
   Check(rc == 0, "Ed25519 signing");
+
+  // The key pair, and signing under a supplied public key (compared with
+  // the one derived from the secret).
+  uint8_t pub[32];
+  CtMarkSecret(priv, sizeof priv);
+  rc = NXVT_Ed25519_GetPub(priv, pub);
+  CtDeclassify(&rc, sizeof rc);
+  Check(rc == 0, "Ed25519 public key");
+  CtDeclassify(pub, sizeof pub);
+  CtMarkSecret(priv, sizeof priv);
+  rc = NXVT_Ed25519_Sign(sig, priv, pub, msg, sizeof msg, nullptr, 0, 0);
+  CtDeclassify(&rc, sizeof rc);
+  Check(rc == 0, "Ed25519 signing with its public key");
 }
 
 // The inversions of secrets on their own: the field inverse (a Z

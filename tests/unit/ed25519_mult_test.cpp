@@ -88,6 +88,25 @@ TEST(Ed25519Mult, BaseMultiplesMatchTheReference) {
   }
 }
 
+// Two multiples sharing one inversion equal two separate ones, in both
+// orders and for equal scalars.
+TEST(Ed25519Mult, PairedBaseMultiplesMatchSingleOnes) {
+  tvt::TestRng rng(0x9A12);
+  const std::vector<Bytes> scalars = EdgeScalars(rng, 6);
+  for (size_t i = 0; i < scalars.size(); ++i) {
+    const Bytes& a = scalars[i];
+    const Bytes& b = scalars[(i * 7 + 3) % scalars.size()];
+    for (const Bytes* second : {&b, &a}) {
+      unsigned char one[32], two[32], sa[32], sb[32];
+      Ed25519_MulBaseEncode2(one, a.data(), two, second->data());
+      Ed25519_MulBaseEncode(sa, a.data());
+      Ed25519_MulBaseEncode(sb, second->data());
+      EXPECT_EQ(Hex(one, 32), Hex(sa, 32)) << Hex(a);
+      EXPECT_EQ(Hex(two, 32), Hex(sb, 32)) << Hex(*second);
+    }
+  }
+}
+
 TEST(Ed25519Mult, DoubleMultiplicationMatchesTheReference) {
   tvt::TestRng rng(0xD0B1);
   std::vector<Bytes> points = {
