@@ -301,18 +301,22 @@ const GenTables* BuildGenTables(const Ec256Curve& c) {
   return &g;
 }
 
-// The tables of a curve, built by the first caller (the language makes the
-// others wait for it). Both secp256k1 field paths keep the same residues,
-// so they share one table, built by the portable code.
+// The tables of a curve, built once by the first caller (the language makes
+// the others wait for it). Both field paths of a curve keep the same
+// residues, so they share one table, built by the portable code.
+const GenTables& K1Tables(const Ec256Curve& c) {
+  static const GenTables* const g = BuildGenTables<K1>(c);
+  return *g;
+}
+
+const GenTables& P256Tables(const Ec256Curve& c) {
+  static const GenTables* const g = BuildGenTables<P256>(c);
+  return *g;
+}
+
 template <class C>
 const GenTables& GenTablesOf(const Ec256Curve& c) {
-  if constexpr (C::kAMinus3) {
-    static const GenTables* const g = BuildGenTables<P256>(c);
-    return *g;
-  } else {
-    static const GenTables* const g = BuildGenTables<K1>(c);
-    return *g;
-  }
+  return C::kAMinus3 ? P256Tables(c) : K1Tables(c);
 }
 
 // *acc = a*G + b*P in Jacobian coordinates, for public a, b below n and a
