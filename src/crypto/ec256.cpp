@@ -26,20 +26,31 @@ void SelectRowPortable(Aff& t, const Aff* row, u64 mag) {
 }
 
 #if defined(__x86_64__)
-// The same with 256-bit vectors: one compare makes the mask of an entry,
-// two AND/OR pairs keep its x and y.
-__attribute__((target("avx2"))) void SelectRowAvx2(Aff& t, const Aff* row, u64 mag) {
-  const __m256i want = _mm256_set1_epi64x(static_cast<long long>(mag));
+// out = table[index] for a table of count entries of kWords words, zeros
+// when index >= count, with 256-bit vectors: one compare makes the mask of
+// an entry, an AND/OR pair per four words keeps it. Every entry is read.
+template <int kWords>
+__attribute__((target("avx2"))) void SelectWordsAvx2(u64* out, const u64* table, int count, u64 index) {
+  static_assert(kWords % 4 == 0, "whole vectors");
+  const __m256i want = _mm256_set1_epi64x(static_cast<long long>(index));
   const __m256i one = _mm256_set1_epi64x(1);
-  __m256i index = one, x = _mm256_setzero_si256(), y = _mm256_setzero_si256();
-  for (int j = 0; j < kGenEntries; ++j) {
-    const __m256i m = _mm256_cmpeq_epi64(index, want);
-    x = _mm256_or_si256(x, _mm256_and_si256(m, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row[j].x.v))));
-    y = _mm256_or_si256(y, _mm256_and_si256(m, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row[j].y.v))));
-    index = _mm256_add_epi64(index, one);
+  __m256i at = _mm256_setzero_si256(), acc[kWords / 4];
+  for (int w = 0; w < kWords / 4; ++w) acc[w] = _mm256_setzero_si256();
+  for (int e = 0; e < count; ++e) {
+    const __m256i m = _mm256_cmpeq_epi64(at, want);
+    for (int w = 0; w < kWords / 4; ++w) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + e * kWords + 4 * w));
+      acc[w] = _mm256_or_si256(acc[w], _mm256_and_si256(m, v));
+    }
+    at = _mm256_add_epi64(at, one);
   }
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.x.v), x);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.y.v), y);
+  for (int w = 0; w < kWords / 4; ++w) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * w), acc[w]);
+}
+
+// SelectRowPortable with vectors (mag - 1 wraps above every index for 0).
+void SelectRowAvx2(Aff& t, const Aff* row, u64 mag) {
+  static_assert(sizeof(Aff) == 8 * sizeof(u64), "two coordinates of four words");
+  SelectWordsAvx2<8>(t.x.v, row[0].x.v, kGenEntries, mag - 1);
 }
 #endif
 
@@ -205,18 +216,27 @@ void Multiples17(const Ec256Curve& c, Proj T[17], const Aff& P) {
 }
 
 // e = (sign of d, xor flip) * T[|d|] for a secret digit d in -16..16: every
-// entry is read, the sign negates Y by mask.
+// entry is read (with vectors when avx2 is set), the sign negates Y by mask.
 template <class C>
-EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip) {
+EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip, bool avx2) {
   using F = typename C::F;
   const u64 negative = static_cast<u64>(static_cast<unsigned>(d) >> 31);
   const u64 mag = static_cast<u64>(d - 2 * (d & -static_cast<int>(negative)));
-  e = T[0];
-  for (int j = 1; j < 17; ++j) {
-    const u64 m = EqMask(mag, static_cast<u64>(j));
-    Cmov(e.X, T[j].X, m);
-    Cmov(e.Y, T[j].Y, m);
-    Cmov(e.Z, T[j].Z, m);
+#if defined(__x86_64__)
+  static_assert(sizeof(Proj) == 12 * sizeof(u64), "three coordinates of four words");
+  if (avx2) {
+    SelectWordsAvx2<12>(e.X.v, T[0].X.v, 17, mag);
+  } else
+#endif
+  {
+    (void)avx2;
+    e = T[0];
+    for (int j = 1; j < 17; ++j) {
+      const u64 m = EqMask(mag, static_cast<u64>(j));
+      Cmov(e.X, T[j].X, m);
+      Cmov(e.Y, T[j].Y, m);
+      Cmov(e.Z, T[j].Z, m);
+    }
   }
   Fe ny;
   F::Sub(ny, kZeroFe, e.Y);
@@ -247,12 +267,13 @@ void MulGlvT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const u
     T2[j].Y = T1[j].Y;
     T2[j].Z = T1[j].Z;
   }
+  const bool avx2 = NXVT_CpuFeatures().avx2;
   Proj acc = O::Infinity(), e;
   for (int i = kHalfDigits - 1; i >= 0; --i) {
     for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
-    Select17<C>(e, T1, e1[i], neg1);
+    Select17<C>(e, T1, e1[i], neg1, avx2);
     O::Add(c, acc, acc, e);
-    Select17<C>(e, T2, e2[i], neg2);
+    Select17<C>(e, T2, e2[i], neg2, avx2);
     O::Add(c, acc, acc, e);
   }
   O::ToPoint(out, acc);
