@@ -323,8 +323,47 @@ struct K1Field {
     }
     Fold(r, lo, carry);
   }
-  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) { AddMod(r, a, b, kMod); }
-  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) { SubMod(r, a, b, kMod); }
+  // r = a + b mod p: the sum, or the sum + C (= sum - p modulo 2^256) when
+  // the sum carries out of 2^256 or the sum + C does (the sum was >= p).
+  EC_INLINE static void Add(Fe& r, const Fe& a, const Fe& b) {
+    u64 t[4], u[4];
+    u64 carry = 0;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(a.v[i]) + b.v[i] + carry;
+      t[i] = static_cast<u64>(s);
+      carry = static_cast<u64>(s >> 64);
+    }
+    u64 carry2 = kC;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 s = static_cast<u128>(t[i]) + carry2;
+      u[i] = static_cast<u64>(s);
+      carry2 = static_cast<u64>(s >> 64);
+    }
+    const u64 take = 0 - (carry | carry2);
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) r.v[i] = (u[i] & take) | (t[i] & ~take);
+  }
+  // r = a - b mod p: a borrow out of 2^256 is taken back by subtracting C
+  // (adding p), which cannot borrow again as a - b + 2^256 > C.
+  EC_INLINE static void Sub(Fe& r, const Fe& a, const Fe& b) {
+    u64 d[4];
+    u64 borrow = 0;
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 x = static_cast<u128>(a.v[i]) - b.v[i] - borrow;
+      d[i] = static_cast<u64>(x);
+      borrow = static_cast<u64>(x >> 64) & 1;
+    }
+    u64 back = kC & (0 - borrow);
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 x = static_cast<u128>(d[i]) - back;
+      r.v[i] = static_cast<u64>(x);
+      back = static_cast<u64>(x >> 64) & 1;
+    }
+  }
   // r = a^-1 (0 for 0).
   static constexpr ModInvModulus kInvMod = MakeModInvModulus(kMod.v, kOne.v);
   static void Inv(Fe& r, const Fe& a) { ModInv256(r.v, a.v, kInvMod); }
