@@ -67,7 +67,8 @@ void Ec256_MulGen2(const Ec256Curve* c, Ec256Point out[2], const Ec256Scalar k[2
 // checked it lies on the curve), constant time in k and P.
 void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
                const uint8_t py[32]);
-// out = a*G + b*P for public a, b and P (signature verification).
+// out = a*G + b*P for public a, b and a public point P of the curve (P is
+// not read when b = 0).
 void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* a, const Ec256Scalar* b,
                             const uint8_t px[32], const uint8_t py[32]);
 // out = a + b for public points of the curve (doubling and infinity
