@@ -1,7 +1,9 @@
 // Feeds arbitrary signatures, keys, contexts and messages to Ed25519
 // verification and point decoding, and checks that signing with a key taken
 // from the input always yields a signature that verifies (and only under the
-// same variant).
+// same variant). With flag bit 3 the fast multiplications are also compared
+// with the reference ladders: [a]B - [b]P for the input's two signature
+// halves and key, and [a]B alone.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,11 +11,31 @@
 #include <vector>
 
 #include "crypto/ed25519.h"
+#include "crypto/ed25519_mult.h"
 
 namespace {
 
 void Check(bool ok) {
   if (!ok) abort();
+}
+
+// [a]B - [b]P and [a]B by the fast code and by the reference ladders.
+void CompareWithReference(const uint8_t a[32], const uint8_t b[32], const uint8_t pEnc[32]) {
+  NXVT_ED_POINT P, aB, bP;
+  unsigned char fast[32], ref[32];
+  NXVT_Ed25519_ScalarMultBase(&aB, a);
+  NXVT_ED_POINT aOnly = aB;
+  NXVT_Ed25519_PointEncode(ref, &aOnly);
+  Ed25519_MulBaseEncode(fast, a);
+  Check(std::memcmp(fast, ref, 32) == 0);
+  const bool decodes = NXVT_Ed25519_PointDecode(&P, pEnc) == 0;
+  Check(Ed25519_DoubleMulEncodeVartime(fast, a, b, pEnc) == decodes);
+  if (!decodes) return;
+  NXVT_Ed25519_PointNeg(&P, &P);
+  NXVT_Ed25519_ScalarMult(&bP, b, &P);
+  NXVT_Ed25519_PointAdd(&aB, &aB, &bP);
+  NXVT_Ed25519_PointEncode(ref, &aB);
+  Check(std::memcmp(fast, ref, 32) == 0);
 }
 
 }  // namespace
@@ -33,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* msg = data + 98 + ctxLen;
   const size_t msgLen = rest - ctxLen;
   const uint8_t ph = flags & 1;
+
+  if (flags & 8) CompareWithReference(sig + 32, sig, key);
 
   NXVT_ED_POINT pt;
   if (NXVT_Ed25519_PointDecode(&pt, key) == 0) {

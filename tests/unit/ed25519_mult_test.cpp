@@ -129,6 +129,13 @@ TEST(Ed25519Mult, DoubleMultiplicationMatchesTheReference) {
       EXPECT_EQ(Double(a, b, p), RefDouble(a, b, p)) << Hex(p) << " a=" << Hex(a) << " b=" << Hex(b);
     }
   }
+  // Random scalars of full width against random keys.
+  for (int i = 0; i < 60; ++i) {
+    Bytes pk(32);
+    ASSERT_EQ(NXVT_Ed25519_GetPub(rng.RandBytes(32).data(), pk.data()), 0);
+    const Bytes a = rng.RandBytes(32), b = rng.RandBytes(32);
+    EXPECT_EQ(Double(a, b, pk), RefDouble(a, b, pk)) << Hex(pk) << " a=" << Hex(a) << " b=" << Hex(b);
+  }
   // [s]B - [s]B is the neutral element.
   const Bytes s = scalars.back();
   EXPECT_EQ(Double(s, s, points[0]), Hex(points[1]));
