@@ -146,8 +146,14 @@ inline u64 EqMask(u64 a, u64 b) {
 Fe FromBytes(const unsigned char in[32]);
 // The canonical 32 bytes (value below p) of a value with limbs below 2^63.
 void ToBytes(unsigned char out[32], const Fe& a);
-// z^(p - 2); 0 for 0.
+// The canonical value (below p) as four little-endian 64-bit words, for
+// limbs below 2^63, and back from words below 2^255.
+void ToWords(u64 out[4], const Fe& a);
+Fe FromWords(const u64 w[4]);
+// 1/z; 0 for 0. Constant time in z.
 void Invert(Fe& r, const Fe& z);
+// The same for public values only.
+void InvertVartime(Fe& r, const Fe& z);
 // z^((p - 5) / 8) = z^(2^252 - 3).
 void Pow22523(Fe& r, const Fe& z);
 

@@ -206,6 +206,12 @@ void Encode(unsigned char out[32], const Ext& p) {
   Wipe(&zi, sizeof zi);
 }
 
+void EncodeVartime(unsigned char out[32], const Ext& p) {
+  Fe zi;
+  InvertVartime(zi, p.Z);
+  EncodeWithInverse(out, p, zi);
+}
+
 // out[n] = pts[n] in affine form ready for addition, by one shared
 // inversion (Montgomery's trick); prefix is scratch of n elements.
 void ToNiels(const Consts& k, Niels* out, const Ext* pts, Fe* prefix, int n) {
@@ -476,6 +482,6 @@ bool Ed25519_DoubleMulEncodeVartime(unsigned char out[32], const unsigned char a
     ToProj(acc, c);
   }
   acc.T = kZero;  // not read by the encoding
-  Encode(out, acc);
+  EncodeVartime(out, acc);
   return true;
 }
