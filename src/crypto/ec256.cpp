@@ -108,33 +108,6 @@ void MulGen2T(const Ec256Curve& c, Ec256Point out[2], const Ec256Scalar k[2]) {
   Wipe(P, sizeof P);
 }
 
-template <class C>
-void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], const uint8_t py[32]) {
-  using O = Ops<C>;
-  Aff P;
-  O::LoadAff(P, px, py);
-  Proj T[16];
-  O::Window(c, T, P);
-  Proj acc = O::Infinity(), e;
-  for (int i = kCombWindows - 1; i >= 0; --i) {
-    for (int s = 0; s < 4; ++s) O::Dbl(c, acc, acc);
-    const u64 d = Digit(k, i);
-    e = T[0];
-    for (int j = 1; j < 16; ++j) {
-      const u64 m = EqMask(d, static_cast<u64>(j));
-      Cmov(e.X, T[j].X, m);
-      Cmov(e.Y, T[j].Y, m);
-      Cmov(e.Z, T[j].Z, m);
-    }
-    O::Add(c, acc, acc, e);
-  }
-  O::ToPoint(out, acc);
-  Wipe(T, sizeof T);
-  Wipe(&acc, sizeof acc);
-  Wipe(&e, sizeof e);
-  Wipe(&P, sizeof P);
-}
-
 // secp256k1's endomorphism lambda (x, y) = (beta x, y), lambda^3 = 1 mod n,
 // and the constants of the split k = k1 + k2 lambda (mod n) with k1, k2
 // below 2^128 in absolute value: g1, g2 are 2^384 b2 / n and 2^384 (-b1) / n
@@ -241,6 +214,34 @@ EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip, bool avx2) {
   Fe ny;
   F::Sub(ny, kZeroFe, e.Y);
   Cmov(e.Y, ny, (0 - negative) ^ flip);
+}
+
+// k P for an affine P by signed 5-bit digits (52 of them, five doublings
+// each) over the multiples 0..16 of P, every table read in full. Constant
+// time in k and P.
+template <class C>
+void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], const uint8_t py[32]) {
+  using O = Ops<C>;
+  constexpr int kDigits = 52;  // signed 5-bit digits of a value below 2^256
+  Aff P;
+  O::LoadAff(P, px, py);
+  int d[kDigits];
+  RecodeSigned<5>(d, k, kDigits);
+  Proj T[17];
+  Multiples17<C>(c, T, P);
+  const bool avx2 = NXVT_CpuFeatures().avx2;
+  Proj acc = O::Infinity(), e;
+  for (int i = kDigits - 1; i >= 0; --i) {
+    for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
+    Select17<C>(e, T, d[i], 0, avx2);
+    O::Add(c, acc, acc, e);
+  }
+  O::ToPoint(out, acc);
+  Wipe(T, sizeof T);
+  Wipe(d, sizeof d);
+  Wipe(&acc, sizeof acc);
+  Wipe(&e, sizeof e);
+  Wipe(&P, sizeof P);
 }
 
 // k P on secp256k1 by the endomorphism: k = +-h1 +- h2 lambda with halves of

@@ -18,7 +18,6 @@ struct Aff {
   Fe x, y;
 };
 
-constexpr int kCombWindows = 64;  // 4-bit digits of a 256-bit scalar
 constexpr int kGenWindow = 6;     // bits per digit of k*G
 constexpr int kGenRows = 43;      // signed 6-bit digits of a scalar below 2^256
 constexpr int kGenEntries = 32;   // |digit| 1..32
@@ -307,19 +306,6 @@ struct Ops {
     F::ToRepr(P.y, y);
   }
 
-  // T[j] = j * P for j = 0..15 (T[0] the point at infinity).
-  static void Window(const Ec256Curve& c, Proj T[16], const Aff& P) {
-    T[0] = Infinity();
-    T[1] = Proj{P.x, P.y, F::kOne};
-    for (int j = 2; j < 16; ++j) {
-      if (j % 2 == 0) {
-        Dbl(c, T[j], T[j / 2]);
-      } else {
-        AddAff(c, T[j], T[j - 1], P);
-      }
-    }
-  }
-
   // Fills the comb: projective multiples first, then one shared inversion
   // (Montgomery's trick) turns all of them affine. Runs once per process on
   // public data.
@@ -368,9 +354,6 @@ struct Ops {
   }
 };
 
-inline unsigned Digit(const Ec256Scalar* k, int i) {
-  return static_cast<unsigned>(k->v[i / 16] >> (4 * (i % 16))) & 15u;
-}
 
 // The scalar as count signed W-bit digits in -2^(W-1)..2^(W-1)-1
 // (k = sum e[i] 2^(W i)), without a branch: a digit of 2^(W-1) or more
