@@ -163,4 +163,33 @@ TEST(K1Field, ArithmeticMatchesBignum) {
   });
 }
 
+// Products take any operands below 2^256, not only residues: p itself,
+// p + 1 and the largest values still come out fully reduced.
+TEST(K1Field, ProductsOfValuesAtOrAboveP) {
+  BnCtx bn;
+  std::vector<Fe> big = {FeHex(kP),
+                         FeHex("fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc30"),
+                         FeHex("fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffe"),
+                         FeHex(std::string(64, 'f'))};
+  std::vector<Fe> all = EdgeValues();
+  all.insert(all.end(), big.begin(), big.end());
+  EveryField([&](auto f, const char* name) {
+    using F = decltype(f);
+    for (const Fe& a : big) {
+      for (const Fe& b : all) {
+        Fe got;
+        F::Mul(got, a, b);
+        ASSERT_EQ(Hex(got), Hex(Ref(bn, a, b))) << name << " " << Hex(a) << " * " << Hex(b);
+        F::Mul(got, b, a);
+        ASSERT_EQ(Hex(got), Hex(Ref(bn, a, b))) << name << " " << Hex(b) << " * " << Hex(a);
+      }
+      Fe got;
+      F::Sqr(got, a);
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, a))) << name << " " << Hex(a) << "^2";
+      F::MulWord(got, a, 21);
+      ASSERT_EQ(Hex(got), Hex(Ref(bn, a, Fe{{21, 0, 0, 0}}))) << name << " 21 * " << Hex(a);
+    }
+  });
+}
+
 }  // namespace
