@@ -69,14 +69,19 @@ void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
   Fe ny;
   // Every row adds one table entry: |digit| picks it by mask from the whole
   // row, its sign negates y by mask, and a zero digit keeps the old sum by
-  // mask as well.
+  // mask as well. The first row's entry is the sum itself (no addition to
+  // infinity).
   for (int i = 0; i < kGenRows; ++i) {
     const u64 negative = static_cast<u64>(static_cast<unsigned>(e[i]) >> 31);
     const u64 mag = static_cast<u64>(e[i] - 2 * (e[i] & -static_cast<int>(negative)));
     select(t, c.comb[i], mag);
     F::Sub(ny, kZeroFe, t.y);
     Cmov(t.y, ny, 0 - negative);
-    O::AddAff(c, sum, acc, t);
+    if (i == 0) {
+      sum = Proj{t.x, t.y, F::kOne};
+    } else {
+      O::AddAff(c, sum, acc, t);
+    }
     const u64 keep = EqMask(mag, 0);
     Cmov(sum.X, acc.X, keep);
     Cmov(sum.Y, acc.Y, keep);
@@ -230,8 +235,10 @@ void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint
   Proj T[17];
   Multiples17<C>(c, T, P);
   const bool avx2 = NXVT_CpuFeatures().avx2;
-  Proj acc = O::Infinity(), e;
-  for (int i = kDigits - 1; i >= 0; --i) {
+  // The top digit's entry starts the sum: no doublings of infinity.
+  Proj acc, e;
+  Select17<C>(acc, T, d[kDigits - 1], 0, avx2);
+  for (int i = kDigits - 2; i >= 0; --i) {
     for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
     Select17<C>(e, T, d[i], 0, avx2);
     O::Add(c, acc, acc, e);
@@ -269,8 +276,12 @@ void MulGlvT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const u
     T2[j].Z = T1[j].Z;
   }
   const bool avx2 = NXVT_CpuFeatures().avx2;
-  Proj acc = O::Infinity(), e;
-  for (int i = kHalfDigits - 1; i >= 0; --i) {
+  // The top digits' entries start the sum: no doublings of infinity.
+  Proj acc, e;
+  Select17<C>(acc, T1, e1[kHalfDigits - 1], neg1, avx2);
+  Select17<C>(e, T2, e2[kHalfDigits - 1], neg2, avx2);
+  O::Add(c, acc, acc, e);
+  for (int i = kHalfDigits - 2; i >= 0; --i) {
     for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
     Select17<C>(e, T1, e1[i], neg1, avx2);
     O::Add(c, acc, acc, e);
