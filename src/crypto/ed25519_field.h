@@ -1,7 +1,7 @@
 // GF(2^255 - 19) in five 51-bit limbs, the field under Ed25519's point
 // arithmetic. Limbs may run over 51 bits between carries; each operation
 // says what it accepts and returns. Nothing here branches on or indexes by
-// a value: secrets may pass through every function.
+// a value: secrets may pass through every function but InvertVartime.
 #ifndef TOLVARIS_CRYPTO_ED25519_FIELD_H
 #define TOLVARIS_CRYPTO_ED25519_FIELD_H
 
