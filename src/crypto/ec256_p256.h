@@ -1,6 +1,7 @@
-// P-256's own field and scalar arithmetic: Montgomery residues (R = 2^256)
-// reduced by the shape of the two moduli instead of the generic word-by-word
-// reduction. Internal to the curve code (ec256*.cpp).
+// P-256's own field arithmetic: Montgomery residues (R = 2^256) reduced by
+// the shape of p instead of the generic word-by-word reduction. Internal to
+// the curve code (ec256*.cpp). The scalars modulo n keep the generic
+// MontField<kP256N>: signing spends under 1% of its time there.
 #ifndef TOLVARIS_CRYPTO_EC256_P256_H
 #define TOLVARIS_CRYPTO_EC256_P256_H
 
@@ -13,8 +14,8 @@ namespace ec256 {
 // Constant time throughout: no branch or index depends on an operand, and
 // the carries run through the flag register (add/sub with carry), never
 // through a comparison. Results are fully reduced (below the modulus), the
-// same residues the generic MontField<kP256P> and MontField<kP256N> give, so
-// tables and intermediate values are interchangeable with them.
+// same residues the generic MontField<kP256P> gives, so tables and
+// intermediate values are interchangeable with it.
 namespace p256 {
 
 using Carry = unsigned char;
