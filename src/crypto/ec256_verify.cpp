@@ -29,8 +29,8 @@ constexpr Fe kMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd
 
 constexpr int kPWindow = 5;                        // digits of b: odd, |d| <= 15
 constexpr int kPEntries = 1 << (kPWindow - 2);     // P, 3P, ..., 15P
-constexpr int kGWindow = 10;                       // digits of a: odd, |d| <= 511
-constexpr int kGEntries = 1 << (kGWindow - 2);     // G, 3G, ..., 511G
+constexpr int kGWindow = 12;                       // digits of a: odd, |d| <= 2047
+constexpr int kGEntries = 1 << (kGWindow - 2);     // G, 3G, ..., 2047G
 constexpr int kMaxDigits = 257;                    // of a value below 2^256
 
 // round(a * g / 2^384) for a, g below 2^256.
@@ -225,8 +225,8 @@ struct Var {
   // curve scaled by its own Z, and each entry is then brought to the last
   // one's Z through the ratios of the chain. P must be a finite point of
   // the curve (its multiples below 2n are then never exceptional).
-  template <int kCap>
-  static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg) {
+  // e and h are scratch for count points and ratios.
+  static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg, Jac* e, Fe* h) {
     if (count <= 1) {
       out[0] = P;
       *zg = F::kOne;
@@ -238,8 +238,6 @@ struct Var {
     F::Sqr(zd2, d.Z);
     F::Mul(zd3, zd2, d.Z);
     const Aff dA{d.X, d.Y};
-    Jac e[kCap];  // count <= kCap
-    Fe h[kCap];
     F::Mul(e[0].X, P.x, zd2);
     F::Mul(e[0].Y, P.y, zd3);
     e[0].Z = F::kOne;
@@ -294,23 +292,35 @@ const GenTables* BuildGenTables(const Ec256Curve& c) {
       V::Unscale(t, 1, j.Z);
       base = t[0];
     }
+    // Scratch of this curve's one-time build (too large for a small thread
+    // stack; the build runs under its initialisation lock).
+    static Jac e[kGEntries];
+    static Fe h[kGEntries];
     Fe zg;
-    V::template OddMultiples<kGEntries>(g.t[part], kGEntries, base, &zg);
+    V::OddMultiples(g.t[part], kGEntries, base, &zg, e, h);
     V::Unscale(g.t[part], kGEntries, zg);
   }
   return &g;
 }
 
 // The tables of a curve, built once by the first caller (the language makes
-// the others wait for it). Both field paths of a curve keep the same
-// residues, so they share one table, built by the portable code.
+// the others wait for it) with the processor's field code. Both field
+// paths of a curve keep the same residues, so they share one table.
 const GenTables& K1Tables(const Ec256Curve& c) {
-  static const GenTables* const g = BuildGenTables<K1>(c);
+  static const GenTables* const g = [&c] {
+    const GenTables* t = nullptr;
+    WithK1([&](auto k1) { t = BuildGenTables<decltype(k1)>(c); });
+    return t;
+  }();
   return *g;
 }
 
 const GenTables& P256Tables(const Ec256Curve& c) {
-  static const GenTables* const g = BuildGenTables<P256>(c);
+  static const GenTables* const g = [&c] {
+    const GenTables* t = nullptr;
+    WithP256([&](auto p2) { t = BuildGenTables<decltype(p2)>(c); });
+    return t;
+  }();
   return *g;
 }
 
@@ -368,7 +378,9 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   const int entries = (maxDigit + 1) / 2;
   zg = F::kOne;
   if (entries > 0) {
-    V::template OddMultiples<kPEntries>(pt[0], entries, P, &zg);
+    Jac e[kPEntries];
+    Fe h[kPEntries];
+    V::OddMultiples(pt[0], entries, P, &zg, e, h);
     if constexpr (C::kAMinus3) {
       // The doubling of a = -3 does not hold on the scaled curve (a changes
       // with the scale): make the entries affine.
