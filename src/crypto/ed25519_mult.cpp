@@ -368,6 +368,35 @@ bool DecodeVartime(const Consts& k, Ext& p, const unsigned char in[32]) {
 
 namespace {
 
+typedef u64 WordPair __attribute__((vector_size(16)));
+static_assert(sizeof(Niels) == 15 * sizeof(u64), "an entry is 15 words");
+
+// t = row[mag - 1], or the neutral element (1, 1, 0) for mag = 0, reading
+// every entry of the row whole, two words at a time under a mask. The
+// selection builds up in vector registers and is stored into t once.
+[[gnu::always_inline]] inline void SelectRow(Niels& t, const Niels* row, u64 mag) {
+  WordPair pairs[7] = {{1, 0}, {0, 0}, {0, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}};
+  u64 last = 0;
+#pragma GCC unroll 8
+  for (int j = 0; j < kCombEntries; ++j) {
+    const u64 m = EqMask(mag, static_cast<u64>(j + 1));
+    const WordPair mask = {m, m};
+    const auto* src = reinterpret_cast<const unsigned char*>(&row[j]);
+#pragma GCC unroll 7
+    for (int q = 0; q < 7; ++q) {
+      WordPair x;
+      std::memcpy(&x, src + 16 * q, 16);
+      pairs[q] ^= (pairs[q] ^ x) & mask;
+    }
+    u64 x;
+    std::memcpy(&x, src + 16 * 7, 8);
+    last ^= (last ^ x) & m;
+  }
+  auto* dst = reinterpret_cast<unsigned char*>(&t);
+  std::memcpy(dst, pairs, sizeof pairs);
+  std::memcpy(dst + sizeof pairs, &last, 8);
+}
+
 // acc = [s]B, all 256 bits of s, in constant time.
 void MulBase(Ext& acc, const unsigned char s[32]) {
   const Consts& k = K();
@@ -391,14 +420,7 @@ void MulBase(Ext& acc, const unsigned char s[32]) {
     // zero digit leaves the neutral element (1, 1, 0) selected.
     const u64 negative = static_cast<u64>(static_cast<uint8_t>(e[i]) >> 7);
     const u64 mag = static_cast<u64>(e[i] - ((-static_cast<int>(negative) & e[i]) * 2));
-    t = Niels{kOne, kOne, kZero};
-#pragma GCC unroll 8
-    for (int j = 0; j < kCombEntries; ++j) {
-      const u64 m = EqMask(mag, static_cast<u64>(j + 1));
-      Cmov(t.ypx, k.comb[i][j].ypx, m);
-      Cmov(t.ymx, k.comb[i][j].ymx, m);
-      Cmov(t.xy2d, k.comb[i][j].xy2d, m);
-    }
+    SelectRow(t, k.comb[i], mag);
     // -(x, y) = (-x, y): y + x and y - x trade places, 2dxy changes sign.
     neg.ypx = t.ymx;
     neg.ymx = t.ypx;
