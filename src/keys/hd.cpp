@@ -269,28 +269,22 @@ int CKD(const uint8_t* ppri, int32_t ppriLen, const uint8_t* ppub, int32_t ppubL
   // parent public key: one that does not belong to the private key would give
   // a child that matches no public derivation.
   uint8_t own[kHdPubLen];
-  if (index < kHdHardened) {
-    // A normal child hashes the given public key; it is checked against the
-    // private key together with the child's own key, both multiples of G
-    // sharing one inversion.
-    memcpy(parent.pub, ppub, kHdPubLen);
-    const int rc = CkdScalar(parent, index, pkc, &child);
-    bool ok[2] = {false, false};
-    if (rc == 0) {
-      CompressedPubPair(parent.pri, child.pri, pkc, own, child.pub, ok);
-    } else {
-      ok[0] = CompressedPub(parent.pri, pkc, own);
-    }
-    if (!ok[0] || memcmp(own, ppub, kHdPubLen) != 0) return TrailFail("CKD", 186);
-    if (rc != 0) return TrailFail("CKD", rc);
-    if (!ok[1]) {
-      int32_t pubLen = kHdPubLen;
-      if (DerivePub(child.pri, kHdPriLen, pkc, child.pub, &pubLen) != 0) return TrailFail("CKD", 256);
-    }
+  // The parent key is checked (for a normal child also against the given
+  // public key, which that child hashes) together with the child's own key:
+  // both multiples of G share one inversion.
+  if (index < kHdHardened) memcpy(parent.pub, ppub, kHdPubLen);
+  const int rc = CkdScalar(parent, index, pkc, &child);
+  bool ok[2] = {false, false};
+  if (rc == 0) {
+    CompressedPubPair(parent.pri, child.pri, pkc, own, child.pub, ok);
   } else {
-    if (!CompressedPub(parent.pri, pkc, own)) return TrailFail("CKD", 186);
-    memcpy(parent.pub, own, kHdPubLen);
-    if (int rc = CkdStep(parent, index, pkc, &child)) return TrailFail("CKD", rc);
+    ok[0] = CompressedPub(parent.pri, pkc, own);
+  }
+  if (!ok[0] || (index < kHdHardened && memcmp(own, ppub, kHdPubLen) != 0)) return TrailFail("CKD", 186);
+  if (rc != 0) return TrailFail("CKD", rc);
+  if (!ok[1]) {
+    int32_t pubLen = kHdPubLen;
+    if (DerivePub(child.pri, kHdPriLen, pkc, child.pub, &pubLen) != 0) return TrailFail("CKD", 256);
   }
   WriteNode(child, kHdPubLen, cpri, cpriLen, cpub, cpubLen, cchain, cchainLen);
   return 0;
