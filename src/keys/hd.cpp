@@ -146,8 +146,14 @@ int CkdScalar(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child
 
 // One private derivation step from a parent whose pub belongs to its pri.
 // 0, 223 (HMAC or scalar arithmetic) or 256 (public key); the caller records its own entry.
-int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child) {
+// Without withPub the child's pub is left zero (for a child whose own
+// children are all hardened, which hash its pri instead).
+int CkdStep(const HDNode& parent, uint32_t index, NXVT_PKC* pkc, HDNode* child, bool withPub = true) {
   if (int rc = CkdScalar(parent, index, pkc, child)) return rc;
+  if (!withPub) {
+    memset(child->pub, 0, sizeof child->pub);
+    return 0;
+  }
   int32_t pubLen = kHdPubLen;
   if (DerivePub(child->pri, kHdPriLen, pkc, child->pub, &pubLen) != 0) return 256;
   return 0;
@@ -363,8 +369,11 @@ int GeneratePathLeafNodeFromSeed(const uint8_t* seed, uint32_t seedLen, uint32_t
   if (GenerateMasterNodeFromSeed(seed, seedLen, pkc, node.pri, &l1, node.pub, &l2, node.chain, &l3) != 0)
     return TrailFail(kFn, 54);
   const uint32_t path[5] = {purpose + kHdHardened, coin + kHdHardened, account + kHdHardened, change, index};
-  for (uint32_t level : path) {
-    if (int rc = CkdStep(node, level, pkc, &next)) {
+  for (int i = 0; i < 5; ++i) {
+    // A level's public key is needed only by a normal child below it, and
+    // for the leaf itself.
+    const bool withPub = i == 4 || path[i + 1] < kHdHardened;
+    if (int rc = CkdStep(node, path[i], pkc, &next, withPub)) {
       TrailFail("CKD", rc);
       return TrailFail(kFn, 67);
     }
