@@ -221,6 +221,31 @@ int DerivePub_ED(const uint8_t* pri, int32_t priLen, uint8_t* pub, int32_t* pubL
   return 0;
 }
 
+namespace {
+
+// The master node's private key and chain code (its pub left as it is):
+// 0, or 135 when the HMAC fails.
+int MasterScalar(const uint8_t* seed, uint32_t seedLen, const NXVT_EC_CURVE* curve, HDNode* node) {
+  const bool p256 = curve->id == NXVT_EC_CURVE_P256;
+  const uint8_t* key = reinterpret_cast<const uint8_t*>(p256 ? kSeedKeyP256 : kSeedKeySecp256k1);
+  const size_t keyLen = p256 ? sizeof kSeedKeyP256 - 1 : sizeof kSeedKeySecp256k1 - 1;
+  uint8_t I[kHmacLen];
+  uint8_t prev[kHmacLen];
+  ScopedWipe wipeI(I, sizeof I);
+  ScopedWipe wipePrev(prev, sizeof prev);
+  if (!Hmac512(key, keyLen, seed, seedLen, I)) return 135;
+  // SLIP-10: an IL of zero or at least n hashes I again.
+  while (!IsValidScalar(I, curve)) {
+    memcpy(prev, I, sizeof I);
+    if (!Hmac512(key, keyLen, prev, sizeof prev, I)) return 135;
+  }
+  memcpy(node->pri, I, kHdPriLen);
+  memcpy(node->chain, I + 32, kHdChainLen);
+  return 0;
+}
+
+}  // namespace
+
 int GenerateMasterNodeFromSeed(const uint8_t* seed, uint32_t seedLen, NXVT_PKC* pkc, uint8_t* pri,
                                int32_t* priLen, uint8_t* pub, int32_t* pubLen, uint8_t* chain,
                                int32_t* chainLen) {
@@ -231,24 +256,9 @@ int GenerateMasterNodeFromSeed(const uint8_t* seed, uint32_t seedLen, NXVT_PKC* 
   if (HdNodeSizeQuery(pri, priLen, pub, pubLen, chain, chainLen, kHdPubLen)) return 0;
   if (HdNodeCapacityShort(priLen, pubLen, chainLen, kHdPubLen)) return TrailFail(kFn, 123);
 
-  const bool p256 = curve->id == NXVT_EC_CURVE_P256;
-  const uint8_t* key = reinterpret_cast<const uint8_t*>(p256 ? kSeedKeyP256 : kSeedKeySecp256k1);
-  const size_t keyLen = p256 ? sizeof kSeedKeyP256 - 1 : sizeof kSeedKeySecp256k1 - 1;
-
-  uint8_t I[kHmacLen];
-  uint8_t prev[kHmacLen];
   HDNode node;
-  ScopedWipe wipeI(I, sizeof I);
-  ScopedWipe wipePrev(prev, sizeof prev);
   ScopedWipe wipeNode(node);
-  if (!Hmac512(key, keyLen, seed, seedLen, I)) return TrailFail(kFn, 135);
-  // SLIP-10: an IL of zero or at least n hashes I again.
-  while (!IsValidScalar(I, curve)) {
-    memcpy(prev, I, sizeof I);
-    if (!Hmac512(key, keyLen, prev, sizeof prev, I)) return TrailFail(kFn, 135);
-  }
-  memcpy(node.pri, I, kHdPriLen);
-  memcpy(node.chain, I + 32, kHdChainLen);
+  if (int rc = MasterScalar(seed, seedLen, curve, &node)) return TrailFail(kFn, rc);
   int32_t len = kHdPubLen;
   if (DerivePub(node.pri, kHdPriLen, pkc, node.pub, &len) != 0) return TrailFail(kFn, 152);
   WriteNode(node, kHdPubLen, pri, priLen, pub, pubLen, chain, chainLen);
@@ -365,10 +375,20 @@ int GeneratePathLeafNodeFromSeed(const uint8_t* seed, uint32_t seedLen, uint32_t
   HDNode node, next;
   ScopedWipe wipeNode(node);
   ScopedWipe wipeNext(next);
-  int32_t l1 = kHdPriLen, l2 = kHdPubLen, l3 = kHdChainLen;
-  if (GenerateMasterNodeFromSeed(seed, seedLen, pkc, node.pri, &l1, node.pub, &l2, node.chain, &l3) != 0)
-    return TrailFail(kFn, 54);
   const uint32_t path[5] = {purpose + kHdHardened, coin + kHdHardened, account + kHdHardened, change, index};
+  // The master node; its public key only when its child is a normal one.
+  memset(node.pub, 0, sizeof node.pub);
+  if (int rc = MasterScalar(seed, seedLen, UsableCurve(pkc), &node)) {
+    TrailFail("GenerateMasterNodeFromSeed", rc);
+    return TrailFail(kFn, 54);
+  }
+  if (path[0] < kHdHardened) {
+    int32_t len = kHdPubLen;
+    if (DerivePub(node.pri, kHdPriLen, pkc, node.pub, &len) != 0) {
+      TrailFail("GenerateMasterNodeFromSeed", 152);
+      return TrailFail(kFn, 54);
+    }
+  }
   for (int i = 0; i < 5; ++i) {
     // A level's public key is needed only by a normal child below it, and
     // for the leaf itself.
