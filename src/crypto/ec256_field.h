@@ -26,10 +26,18 @@
 #define EC_UNROLL _Pragma("GCC unroll 8")
 #define EC_INLINE [[gnu::always_inline]] inline
 
-// The MULX/ADX field code holds most general registers in one asm block; an
-// unoptimised build (the sanitizer build) keeps registers for its frame and
-// cannot compile it, so it runs the portable code alone.
-#if defined(__x86_64__) && defined(__OPTIMIZE__)
+// The MULX/ADX field code holds most general registers in one asm block. An
+// unoptimised build keeps registers for its frame, and AddressSanitizer's
+// instrumented frames keep one more (clang), so those builds cannot compile
+// it and run the portable code alone.
+#if defined(__SANITIZE_ADDRESS__)
+#define EC256_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define EC256_ASAN 1
+#endif
+#endif
+#if defined(__x86_64__) && defined(__OPTIMIZE__) && !defined(EC256_ASAN)
 #define EC256_MULX 1
 #else
 #define EC256_MULX 0
