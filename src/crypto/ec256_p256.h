@@ -84,14 +84,14 @@ namespace p256 {
 inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
 
 // One reduction step of the product (see P256Field::Step): q = w0, the
-// window w1..w4 gets q << 32, q >> 32 and q * kTopWord, w5 the carry.
+// window w1..w4 gets q << 32, q >> 32 and q * kTopWord, w5 the carry. MULX
+// leaves q in rdx, where it is shifted in place.
 #define P256_STEP(w0, w1, w2, w3, w4, w5) \
   "movq %[" #w0 "], %%rdx\n\t"            \
   "mulxq %[ktop], %[lo], %[hi]\n\t"       \
-  "movq %[" #w0 "], %[t]\n\t"             \
-  "shlq $32, %[t]\n\t"                    \
+  "shlq $32, %%rdx\n\t"                   \
   "shrq $32, %[" #w0 "]\n\t"              \
-  "addq %[t], %[" #w1 "]\n\t"             \
+  "addq %%rdx, %[" #w1 "]\n\t"            \
   "adcq %[" #w0 "], %[" #w2 "]\n\t"       \
   "adcq %[lo], %[" #w3 "]\n\t"            \
   "adcq %[hi], %[" #w4 "]\n\t"            \
@@ -122,10 +122,9 @@ inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
 #define P256_SQR_STEP(w0, w1, w2, w3) \
   "movq %[" #w0 "], %%rdx\n\t"        \
   "mulxq %[ktop], %[lo], %[hi]\n\t"   \
-  "movq %[" #w0 "], %[t]\n\t"         \
-  "shlq $32, %[t]\n\t"                \
+  "shlq $32, %%rdx\n\t"               \
   "shrq $32, %[" #w0 "]\n\t"          \
-  "addq %[t], %[" #w1 "]\n\t"         \
+  "addq %%rdx, %[" #w1 "]\n\t"        \
   "adcq %[" #w0 "], %[" #w2 "]\n\t"   \
   "adcq %[lo], %[" #w3 "]\n\t"        \
   "adcq $0, %[hi]\n\t"                \
