@@ -84,8 +84,8 @@ namespace p256 {
 inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
 
 // One reduction step of the product (see P256Field::Step): q = w0, the
-// window w1..w4 gets q << 32, q >> 32 and q * kTopWord, w5 the carry. MULX
-// leaves q in rdx, where it is shifted in place.
+// window w1..w4 gets q << 32, q >> 32 and q * kTopWord, w5 (zero before)
+// the carry. MULX leaves q in rdx, where it is shifted in place.
 #define P256_STEP(w0, w1, w2, w3, w4, w5) \
   "movq %[" #w0 "], %%rdx\n\t"            \
   "mulxq %[ktop], %[lo], %[hi]\n\t"       \
@@ -95,14 +95,14 @@ inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
   "adcq %[" #w0 "], %[" #w2 "]\n\t"       \
   "adcq %[lo], %[" #w3 "]\n\t"            \
   "adcq %[hi], %[" #w4 "]\n\t"            \
-  "movl $0, %k[" #w5 "]\n\t"              \
   "adcq $0, %[" #w5 "]\n\t"
 
 // Row i of the product added to the window x0..x4: low words on the CF
-// chain, high words on the OF chain.
-#define P256_ROW(off, x0, x1, x2, x3, x4)                                 \
+// chain, high words on the OF chain. The XOR that clears both flags zeroes
+// z, the free register that takes the carry of the step after the row.
+#define P256_ROW(off, x0, x1, x2, x3, x4, z)                              \
   "movq " #off "(%[b]), %%rdx\n\t"                                        \
-  "xorl %k[lo], %k[lo]\n\t"                                               \
+  "xorl %k[" #z "], %k[" #z "]\n\t"                                       \
   "mulxq 0(%[a]), %[lo], %[hi]\n\t"                                       \
   "adcxq %[lo], %[" #x0 "]\n\t"                                           \
   "adoxq %[hi], %[" #x1 "]\n\t"                                           \
@@ -153,6 +153,7 @@ inline constexpr u64 kTopWord = 0xffffffff00000001ULL;
 EC_INLINE void MulMulx(Fe& r, const Fe& a, const Fe& b) {
   u64 x0, x1, x2, x3, x4, x5, lo, hi, t, dx;
   __asm__(
+      "xorl %k[x5], %k[x5]\n\t"
       "movq 0(%[b]), %%rdx\n\t"
       "mulxq 0(%[a]), %[x0], %[x1]\n\t"
       "mulxq 8(%[a]), %[lo], %[x2]\n\t"
@@ -163,11 +164,11 @@ EC_INLINE void MulMulx(Fe& r, const Fe& a, const Fe& b) {
       "adcq %[lo], %[x3]\n\t"
       "adcq $0, %[x4]\n\t"
       P256_STEP(x0, x1, x2, x3, x4, x5)
-      P256_ROW(8, x1, x2, x3, x4, x5)
+      P256_ROW(8, x1, x2, x3, x4, x5, x0)
       P256_STEP(x1, x2, x3, x4, x5, x0)
-      P256_ROW(16, x2, x3, x4, x5, x0)
+      P256_ROW(16, x2, x3, x4, x5, x0, x1)
       P256_STEP(x2, x3, x4, x5, x0, x1)
-      P256_ROW(24, x3, x4, x5, x0, x1)
+      P256_ROW(24, x3, x4, x5, x0, x1, x2)
       P256_STEP(x3, x4, x5, x0, x1, x2)
       P256_FINAL_SUB(x4, x5, x0, x1, x2, x3)
       : [x0] "=&r"(x0), [x1] "=&r"(x1), [x2] "=&r"(x2), [x3] "=&r"(x3), [x4] "=&r"(x4), [x5] "=&r"(x5),
