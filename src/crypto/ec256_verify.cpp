@@ -245,8 +245,8 @@ struct Var {
   // curve scaled by its own Z, and each entry is then brought to the last
   // one's Z through the ratios of the chain. P must be a finite point of
   // the curve (its multiples below 2n are then never exceptional).
-  // e and h are scratch for count points and ratios.
-  static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg, Jac* e, Fe* h) {
+  // h is scratch for count ratios.
+  static void OddMultiples(Aff* out, int count, const Aff& P, Fe* zg, Fe* h) {
     if (count <= 1) {
       out[0] = P;
       *zg = F::kOne;
@@ -258,21 +258,23 @@ struct Var {
     F::Sqr(zd2, d.Z);
     F::Mul(zd3, zd2, d.Z);
     const Aff dA{d.X, d.Y};
-    F::Mul(e[0].X, P.x, zd2);
-    F::Mul(e[0].Y, P.y, zd3);
-    e[0].Z = F::kOne;
-    e[0].inf = false;
-    for (int k = 1; k < count; ++k) AddAff(e[k], e[k - 1], dA, &h[k]);
-    out[count - 1] = Aff{e[count - 1].X, e[count - 1].Y};
+    Jac e{kZeroFe, kZeroFe, F::kOne, false};
+    F::Mul(e.X, P.x, zd2);
+    F::Mul(e.Y, P.y, zd3);
+    out[0] = Aff{e.X, e.Y};
+    for (int k = 1; k < count; ++k) {
+      AddAff(e, e, dA, &h[k]);
+      out[k] = Aff{e.X, e.Y};  // on its own Z for now
+    }
     Fe s = F::kOne, s2, s3;
     for (int k = count - 2; k >= 0; --k) {
-      F::Mul(s, s, h[k + 1]);  // Z(e[count - 1]) / Z(e[k])
+      F::Mul(s, s, h[k + 1]);  // Z of the last entry / Z of entry k
       F::Sqr(s2, s);
       F::Mul(s3, s2, s);
-      F::Mul(out[k].x, e[k].X, s2);
-      F::Mul(out[k].y, e[k].Y, s3);
+      F::Mul(out[k].x, out[k].x, s2);
+      F::Mul(out[k].y, out[k].y, s3);
     }
-    F::Mul(*zg, d.Z, e[count - 1].Z);
+    F::Mul(*zg, d.Z, e.Z);
   }
 
   // Entries on the curve scaled by zg made affine on the curve itself.
@@ -312,12 +314,11 @@ const GenTables* BuildGenTables(const Ec256Curve& c) {
       V::Unscale(t, 1, j.Z);
       base = t[0];
     }
-    // Scratch of this curve's one-time build (too large for a small thread
+    // Scratch of this curve's one-time build (large for a small thread
     // stack; the build runs under its initialisation lock).
-    static Jac e[kGEntries];
     static Fe h[kGEntries];
     Fe zg;
-    V::OddMultiples(g.t[part], kGEntries, base, &zg, e, h);
+    V::OddMultiples(g.t[part], kGEntries, base, &zg, h);
     V::Unscale(g.t[part], kGEntries, zg);
   }
   return &g;
@@ -398,9 +399,8 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   const int entries = (maxDigit + 1) / 2;
   zg = F::kOne;
   if (entries > 0) {
-    Jac e[kPEntries];
     Fe h[kPEntries];
-    V::OddMultiples(pt[0], entries, P, &zg, e, h);
+    V::OddMultiples(pt[0], entries, P, &zg, h);
     if constexpr (C::kAMinus3) {
       // The doubling of a = -3 does not hold on the scaled curve (a changes
       // with the scale): make the entries affine.
