@@ -113,16 +113,6 @@ void MulGen2T(const Ec256Curve& c, Ec256Point out[2], const Ec256Scalar k[2]) {
   Wipe(P, sizeof P);
 }
 
-// secp256k1's endomorphism lambda (x, y) = (beta x, y), lambda^3 = 1 mod n,
-// and the constants of the split k = k1 + k2 lambda (mod n) with k1, k2
-// below 2^128 in absolute value: g1, g2 are 2^384 b2 / n and 2^384 (-b1) / n
-// rounded, of the short lattice basis (a1, b1), (a2, b2).
-constexpr Fe kBeta = HexFe("7ae96a2b657c07106e64479eac3434e99cf0497512f58995c1396c28719501ee");
-constexpr Fe kLambda = HexFe("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");
-constexpr Fe kSplitG1 = HexFe("3086d221a7d46bcde86c90e49284eb153daa8a1471e8ca7fe893209a45dbb031");
-constexpr Fe kSplitG2 = HexFe("e4437ed6010e88286f547fa90abfe4c4221208ac9df506c61571b4ae8ac47f71");
-constexpr Fe kSplitMinusB1 = HexFe("00000000000000000000000000000000e4437ed6010e88286f547fa90abfe4c3");
-constexpr Fe kSplitMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd765cda83db1562c");
 constexpr int kHalfDigits = 26;  // signed 5-bit digits of a value below 2^129
 
 // The split of a secret k: k = (-1)^neg1 h1 + (-1)^neg2 h2 lambda (mod n)

@@ -64,6 +64,18 @@ void WithK1(Fn fn) {
   fn(K1{});
 }
 
+// secp256k1's endomorphism lambda (x, y) = (beta x, y), lambda^3 = 1 mod n,
+// and the constants of the split k = k1 + k2 lambda (mod n) with k1, k2
+// below 2^128 in absolute value: g1, g2 are 2^384 b2 / n and 2^384 (-b1) / n
+// rounded, and -b1, -b2 modulo n, of the short lattice basis (a1, b1),
+// (a2, b2).
+inline constexpr Fe kBeta = HexFe("7ae96a2b657c07106e64479eac3434e99cf0497512f58995c1396c28719501ee");
+inline constexpr Fe kLambda = HexFe("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");
+inline constexpr Fe kSplitG1 = HexFe("3086d221a7d46bcde86c90e49284eb153daa8a1471e8ca7fe893209a45dbb031");
+inline constexpr Fe kSplitG2 = HexFe("e4437ed6010e88286f547fa90abfe4c4221208ac9df506c61571b4ae8ac47f71");
+inline constexpr Fe kSplitMinusB1 = HexFe("00000000000000000000000000000000e4437ed6010e88286f547fa90abfe4c3");
+inline constexpr Fe kSplitMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd765cda83db1562c");
+
 struct P256 {
   using F = P256Field;
   using S = MontField<kP256N>;

@@ -17,35 +17,6 @@ namespace {
 
 using namespace ec256;
 
-// clang's AddressSanitizer build cannot give secp256k1's MULX field code the
-// registers its asm blocks need inside this file's loops (the sanitizer
-// addresses the operands through extra registers), so there the
-// verification runs the portable field code; every other build dispatches
-// as the rest of the curve code does.
-#if defined(__clang__) && defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define EC_VERIFY_K1_PORTABLE 1
-#endif
-#endif
-
-template <class Fn>
-void WithK1Verify(Fn fn) {
-#ifdef EC_VERIFY_K1_PORTABLE
-  fn(K1{});
-#else
-  WithK1(fn);
-#endif
-}
-
-// secp256k1's endomorphism: lambda (x, y) = (beta x, y), lambda^3 = 1 mod n.
-constexpr Fe kBeta = HexFe("7ae96a2b657c07106e64479eac3434e99cf0497512f58995c1396c28719501ee");
-constexpr Fe kLambda = HexFe("5363ad4cc05c30e0a5261c028812645a122e22ea20816678df02967c1b23bd72");
-// Rounded 2^384 b2 / n and 2^384 (-b1) / n, and -b1, -b2 modulo n, of the
-// short lattice basis (a1, b1), (a2, b2) of k = k1 + k2 lambda.
-constexpr Fe kG1 = HexFe("3086d221a7d46bcde86c90e49284eb153daa8a1471e8ca7fe893209a45dbb031");
-constexpr Fe kG2 = HexFe("e4437ed6010e88286f547fa90abfe4c4221208ac9df506c61571b4ae8ac47f71");
-constexpr Fe kMinusB1 = HexFe("00000000000000000000000000000000e4437ed6010e88286f547fa90abfe4c3");
-constexpr Fe kMinusB2 = HexFe("fffffffffffffffffffffffffffffffe8a280ac50774346dd765cda83db1562c");
 
 constexpr int kPWindow = 5;                        // digits of b: odd, |d| <= 15
 constexpr int kPEntries = 1 << (kPWindow - 2);     // P, 3P, ..., 15P
@@ -71,10 +42,10 @@ void SplitLambda(const Ec256Scalar* k, Ec256Scalar* b1, bool* neg1, Ec256Scalar*
     S::ToRepr(r, r);
   };
   const Fe kf = {{k->v[0], k->v[1], k->v[2], k->v[3]}};
-  const Fe c1 = MulShift384(kf, kG1), c2 = MulShift384(kf, kG2);
+  const Fe c1 = MulShift384(kf, kSplitG1), c2 = MulShift384(kf, kSplitG2);
   Fe r1, r2, t;
-  mul(r2, c1, kMinusB1);
-  mul(t, c2, kMinusB2);
+  mul(r2, c1, kSplitMinusB1);
+  mul(t, c2, kSplitMinusB2);
   S::Add(r2, r2, t);
   mul(t, r2, kLambda);
   S::Sub(r1, kf, t);
@@ -330,7 +301,7 @@ const GenTables* BuildGenTables(const Ec256Curve& c) {
 const GenTables& K1Tables(const Ec256Curve& c) {
   static const GenTables* const g = [&c] {
     const GenTables* t = nullptr;
-    WithK1Verify([&](auto k1) { t = BuildGenTables<decltype(k1)>(c); });
+    WithK1([&](auto k1) { t = BuildGenTables<decltype(k1)>(c); });
     return t;
   }();
   return *g;
@@ -609,7 +580,7 @@ void Ec256_MulGenAddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Sca
   if (c->p256) {
     WithP256([&](auto p2) { MulGenAddVartimeT<decltype(p2)>(*c, out, a, b, px, py); });
   } else {
-    WithK1Verify([&](auto k1) { MulGenAddVartimeT<decltype(k1)>(*c, out, a, b, px, py); });
+    WithK1([&](auto k1) { MulGenAddVartimeT<decltype(k1)>(*c, out, a, b, px, py); });
   }
 }
 
@@ -617,7 +588,7 @@ void Ec256_AddVartime(const Ec256Curve* c, Ec256Point* out, const Ec256Point* a,
   if (c->p256) {
     WithP256([&](auto p2) { AddVartimeT<decltype(p2)>(out, a, b); });
   } else {
-    WithK1Verify([&](auto k1) { AddVartimeT<decltype(k1)>(out, a, b); });
+    WithK1([&](auto k1) { AddVartimeT<decltype(k1)>(out, a, b); });
   }
 }
 
@@ -627,7 +598,7 @@ bool Ec256_VerifyXVartime(const Ec256Curve* c, const Ec256Scalar* a, const Ec256
   if (c->p256) {
     WithP256([&](auto p2) { ok = VerifyXT<decltype(p2)>(*c, a, b, px, py, r); });
   } else {
-    WithK1Verify([&](auto k1) { ok = VerifyXT<decltype(k1)>(*c, a, b, px, py, r); });
+    WithK1([&](auto k1) { ok = VerifyXT<decltype(k1)>(*c, a, b, px, py, r); });
   }
   return ok;
 }
@@ -637,7 +608,7 @@ bool Ec256_DecompressVartime(const Ec256Curve* c, uint8_t y[32], const uint8_t x
   if (c->p256) {
     WithP256([&](auto p2) { ok = DecompressT<decltype(p2)>(*c, y, x, parity); });
   } else {
-    WithK1Verify([&](auto k1) { ok = DecompressT<decltype(k1)>(*c, y, x, parity); });
+    WithK1([&](auto k1) { ok = DecompressT<decltype(k1)>(*c, y, x, parity); });
   }
   return ok;
 }
