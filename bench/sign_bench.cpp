@@ -4,6 +4,7 @@
 // "<op>/ours" and "<op>/ref" with repetitions; the closing table gives the
 // median CPU time per call of each side, its spread over the repetitions
 // (lowest..highest), and the ratio of the medians (ours / ref).
+// TOLVARIS_BENCH_PORTABLE=1 measures our portable paths.
 #include <benchmark/benchmark.h>
 #include <openssl/ec.h>
 #include <openssl/ecdsa.h>
@@ -17,11 +18,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "crypto/cpu_features.h"
 #include "tolvaris/bcm_ecies.h"
 #include "tolvaris/bcm_hd.h"
 #include "tolvaris/bcm_sign.h"
@@ -411,6 +414,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   if (sodium_init() < 0) return 1;
+  // TOLVARIS_BENCH_PORTABLE=1 runs our portable field and table code instead
+  // of the MULX/AVX2 paths the processor offers.
+  const char* portable = std::getenv("TOLVARIS_BENCH_PORTABLE");
+  if (portable != nullptr && std::strcmp(portable, "1") == 0) NXVT_ForcePortableForTest(true);
+  const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+  std::printf("our paths: mulx %d avx2 %d\n", f.mulx, f.avx2);
   struct Row {
     const char* name;
     void (*ours)(benchmark::State&);
