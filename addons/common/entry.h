@@ -90,10 +90,10 @@ void AppendEchoedRequest(std::string& out, std::string_view request);
 // 1 for a null text; otherwise the text is wiped, released and 0 returned.
 int FreeAddonText(char* text);
 
-#define QUENMOD_EXPORTS(TAG, SPEC, ACTIONS)                                                        \
+#define QUENMOD_EXPORTS(TAG, ENTRY, ACTIONS)                                                       \
   extern "C" __attribute__((visibility("default"))) int RunModule_##TAG(                          \
       const char* action, const char* addon, const char* request, char** out) {                   \
-    return RunAddonEntry(SPEC, ACTIONS, action, addon, request, out);                              \
+    return RunAddonEntry(ENTRY, ACTIONS, action, addon, request, out);                             \
   }                                                                                                \
   extern "C" __attribute__((visibility("default"))) int FreeMem_##TAG(char* text) {               \
     return FreeAddonText(text);                                                                    \

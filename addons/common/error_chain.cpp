@@ -20,16 +20,16 @@ struct Chain {
 // Per thread: two threads that each run a request read their own failures.
 thread_local Chain chain;
 
-void Append(std::string_view piece) {
+void Append(std::string_view chunk) {
   std::string& text = chain.text;
-  if (text.size() + piece.size() > text.capacity()) {
+  if (text.size() + chunk.size() > text.capacity()) {
     std::string grown;
-    grown.reserve(std::max(2 * text.capacity(), text.size() + piece.size()));
+    grown.reserve(std::max(2 * text.capacity(), text.size() + chunk.size()));
     grown.append(text);
     WipeString(text);
     text.swap(grown);
   }
-  text.append(piece);
+  text.append(chunk);
 }
 
 }  // namespace
