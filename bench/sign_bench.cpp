@@ -209,20 +209,29 @@ void Hmac512(const uint8_t* data, size_t len, uint8_t I[64]) {
   HMAC(EVP_sha512(), kChain, 32, data, len, I, &il);
 }
 
-void K1PrivChild(benchmark::State& st) {
-  uint8_t data[37], I[64], child[32], pub[33];
+// data[0..32] = the compressed public key of kPriv.
+void ParentPub(uint8_t data[37]) {
   secp256k1_pubkey pk;
   secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
   size_t pl = 33;
   secp256k1_ec_pubkey_serialize(K1(), data, &pl, &pk, SECP256K1_EC_COMPRESSED);
+}
+
+// I of a normal child: the index after the parent key, then the HMAC.
+void ChildHmac(uint8_t data[37], uint32_t i, uint8_t I[64]) {
+  data[33] = static_cast<uint8_t>(i >> 24);
+  data[34] = static_cast<uint8_t>(i >> 16);
+  data[35] = static_cast<uint8_t>(i >> 8);
+  data[36] = static_cast<uint8_t>(i);
+  Hmac512(data, 37, I);
+}
+
+void K1PrivChild(benchmark::State& st) {
+  uint8_t data[37], I[64], child[32], pub[33];
+  ParentPub(data);
   uint32_t index = 0;
   for (auto _ : st) {
-    const uint32_t i = index++ & 0x7fffffff;
-    data[33] = static_cast<uint8_t>(i >> 24);
-    data[34] = static_cast<uint8_t>(i >> 16);
-    data[35] = static_cast<uint8_t>(i >> 8);
-    data[36] = static_cast<uint8_t>(i);
-    Hmac512(data, sizeof data, I);
+    ChildHmac(data, index++ & 0x7fffffff, I);
     std::memcpy(child, kPriv, 32);
     secp256k1_ec_seckey_tweak_add(K1(), child, I);
     secp256k1_pubkey cpk;
@@ -235,18 +244,10 @@ void K1PrivChild(benchmark::State& st) {
 
 void K1PubChild(benchmark::State& st) {
   uint8_t data[37], I[64], pub[33];
-  secp256k1_pubkey pk;
-  secp256k1_ec_pubkey_create(K1(), &pk, kPriv);
-  size_t pl = 33;
-  secp256k1_ec_pubkey_serialize(K1(), data, &pl, &pk, SECP256K1_EC_COMPRESSED);
+  ParentPub(data);
   uint32_t index = 0;
   for (auto _ : st) {
-    const uint32_t i = index++ & 0x7fffffff;
-    data[33] = static_cast<uint8_t>(i >> 24);
-    data[34] = static_cast<uint8_t>(i >> 16);
-    data[35] = static_cast<uint8_t>(i >> 8);
-    data[36] = static_cast<uint8_t>(i);
-    Hmac512(data, sizeof data, I);
+    ChildHmac(data, index++ & 0x7fffffff, I);
     secp256k1_pubkey cpk;
     secp256k1_ec_pubkey_parse(K1(), &cpk, data, 33);
     secp256k1_ec_pubkey_tweak_add(K1(), &cpk, I);
