@@ -98,8 +98,6 @@ struct NXVT_ED_SIGN_WORK {
   unsigned char sum[32];   // r + (k s mod L)
   unsigned char diff[32];  // sum - L
   NXVT_DIGEST_CTX dctx;
-  NXVT_ED_POINT pt;
-  NXVT_ED_MULT_WORK mult;
 };
 
 int NXVT_Ed25519_GetPubWork(NXVT_ED_SIGN_WORK* w, const unsigned char* priv, unsigned char* pub);

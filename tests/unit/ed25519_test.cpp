@@ -399,8 +399,8 @@ bool AllZero(const void* p, size_t n) {
   return std::all_of(b, b + n, [](unsigned char c) { return c == 0; });
 }
 
-// The work area holds the expanded secret, the nonce, the digest state and
-// the ladder points; it must be zero on return on success and failure paths.
+// The work area holds the expanded secret, the nonce and the digest state;
+// it must be zero on return on success and failure paths.
 TEST(Ed25519, WorkAreasAreWiped) {
   tvt::TestRng rng(13);
   Bytes sk = rng.RandBytes(32), msg = rng.RandBytes(50), pk = Pub(sk), ctx = rng.RandBytes(5);
