@@ -443,7 +443,7 @@ void Ec256_MulGen(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k) {
 
 void Ec256_MulGen2(const Ec256Curve* c, Ec256Point out[2], const Ec256Scalar k[2]) {
   if (c->p256) {
-    MulGen2T<P256>(*c, out, k);
+    WithP256([&](auto p2) { MulGen2T<decltype(p2)>(*c, out, k); });
   } else {
     WithK1([&](auto k1) { MulGen2T<decltype(k1)>(*c, out, k); });
   }
@@ -459,9 +459,12 @@ void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const
 }
 
 int Ec256_IsOnCurve(const Ec256Curve* c, const uint8_t X[32], const uint8_t Y[32], const uint8_t Z[32]) {
-  if (c->p256) return IsOnCurveT<P256>(*c, X, Y, Z);
   int on = 0;
-  WithK1([&](auto k1) { on = IsOnCurveT<decltype(k1)>(*c, X, Y, Z); });
+  if (c->p256) {
+    WithP256([&](auto p2) { on = IsOnCurveT<decltype(p2)>(*c, X, Y, Z); });
+  } else {
+    WithK1([&](auto k1) { on = IsOnCurveT<decltype(k1)>(*c, X, Y, Z); });
+  }
   return on;
 }
 

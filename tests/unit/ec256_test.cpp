@@ -504,7 +504,11 @@ TEST_P(Ec256Both, OnCurveCheckMatchesTheGeneralCode) {
     ASSERT_EQ(NXVT_BN_FromHex(P.get()->X, cs.X.c_str()), 0);
     ASSERT_EQ(NXVT_BN_FromHex(P.get()->Y, cs.Y.c_str()), 0);
     ASSERT_EQ(NXVT_BN_FromHex(P.get()->Z, cs.Z.c_str()), 0);
-    EXPECT_EQ(NXVT_EC_Point_IsOnCurve(P.get(), c), cs.want) << cs.X << " " << cs.Y << " " << cs.Z;
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      EXPECT_EQ(NXVT_EC_Point_IsOnCurve(P.get(), c), cs.want)
+          << cs.X << " " << cs.Y << " " << cs.Z << (portable ? " portable" : "");
+    }
     g_add = c->fieldAdd;
     g_sub = c->fieldSub;
     g_mul = c->fieldMul;
