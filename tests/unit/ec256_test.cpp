@@ -275,6 +275,25 @@ TEST_P(Ec256Both, DoubleMultiplicationMatchesTheGeneralCode) {
   BN_CTX_free(ctx);
 }
 
+// A sum whose x lies in [n, p): r = x - n must match (x itself does not fit
+// a scalar), its neighbour must not.
+TEST_P(Ec256Both, VerificationMatchesXAboveTheOrder) {
+  const Ec256Scalar zero = Scalar(ec(), std::string(64, '0')), one = Scalar(ec(), Offset(std::string(64, '0'), 1));
+  int t = 0;
+  Bytes x, y(32);
+  for (;; ++t) {
+    x = tvt::Unhex(Offset(n(), t));
+    if (Ec256_DecompressVartime(ec(), y.data(), x.data(), 0)) break;
+  }
+  const Ec256Scalar r = Scalar(ec(), Offset(std::string(64, '0'), t));
+  const Ec256Scalar r2 = Scalar(ec(), Offset(std::string(64, '0'), t + 1));
+  for (bool portable : {false, true}) {
+    cput::ForcedPath path(portable);
+    EXPECT_TRUE(Ec256_VerifyXVartime(ec(), &zero, &one, x.data(), y.data(), &r)) << t << (portable ? " portable" : "");
+    EXPECT_FALSE(Ec256_VerifyXVartime(ec(), &zero, &one, x.data(), y.data(), &r2)) << t;
+  }
+}
+
 // Sums of public points against the general code: distinct points, a point
 // and itself (doubling), a point and its negation (infinity), infinity on
 // either side, on every field path.
