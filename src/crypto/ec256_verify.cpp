@@ -443,14 +443,7 @@ bool VerifyXT(const Ec256Curve& c, const Ec256Scalar* a, const Ec256Scalar* b, c
     rn.v[i] = static_cast<u64>(s);
     carry = static_cast<u64>(s >> 64);
   }
-  if (carry != 0) return false;
-  for (int i = 3; i >= 0; --i) {
-    if (rn.v[i] != F::kMod.v[i]) {
-      if (rn.v[i] > F::kMod.v[i]) return false;
-      break;
-    }
-    if (i == 0) return false;  // r + n = p
-  }
+  if (carry != 0 || ReduceOnce(t, rn, F::kMod) == 0) return false;
   F::ToRepr(rf, rn);
   F::Mul(t, rf, z2);
   return FeEqual(t, R.X);
