@@ -11,6 +11,7 @@
 // Hash ids of the core: 1 SHA-256, 2 SHA-512, 3 RIPEMD-160, 10-13 Keccak.
 inline constexpr uint32_t kHashSha256 = 1;
 inline constexpr uint32_t kHashRipemd160 = 3;
+inline constexpr uint32_t kHashKeccak256 = 11;
 
 // Runs the digests in order, each over the previous output (no ids: `data`
 // itself). 0, or 1 with "GenerateLoopHash:384" recorded (`out` unchanged).

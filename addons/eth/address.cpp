@@ -4,13 +4,13 @@
 
 #include "command/text/text.h"
 #include "common/error_chain.h"
+#include "common/hashing.h"
 #include "tolvaris/bcm_core.h"
 #include "tolvaris/bcm_hd.h"
 
 namespace {
 
 constexpr size_t kCompressedSize = 33;
-constexpr uint32_t kKeccak256 = 11;
 
 int Fail(uint32_t line, const char* message) { return Refuse("GenerateETHAddress", line, message); }
 
@@ -28,7 +28,7 @@ int GenerateETHAddress(const Bytes& pub, std::string& address) {
   std::copy(y, y + 32, xy + 32);
   unsigned char digest[64] = {};
   int digestLen = sizeof digest;
-  if (BCMGenHashMessage(kKeccak256, xy, sizeof xy, digest, &digestLen) != 0 || digestLen != 32)
+  if (BCMGenHashMessage(kHashKeccak256, xy, sizeof xy, digest, &digestLen) != 0 || digestLen != 32)
     return Fail(211, "BCMGenHashMessage is Error !!");
   address = BytesToHex(digest + 32 - kEthAddressSize, kEthAddressSize);
   return 0;

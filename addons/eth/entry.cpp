@@ -8,6 +8,7 @@
 #include "common/bytes.h"
 #include "common/entry.h"
 #include "common/error_chain.h"
+#include "common/hashing.h"
 #include "common/json_io.h"
 #include "common/network.h"
 #include "eth/address.h"
@@ -16,8 +17,6 @@
 #include "tolvaris/bcm_core.h"
 
 namespace {
-
-constexpr uint32_t kKeccak256 = 11;
 
 // A lookup in "args" itself adds an absent member as null, and the reply
 // shows it; the documents below it are read without changing them.
@@ -45,7 +44,7 @@ int GenTxID_ETH(Json::Value& args, const std::string&) {
   if (raw.empty()) return Refuse(kFunction, 509, "txinfo is invalid(rawtx) !!");
   unsigned char digest[32] = {};
   int digestLen = sizeof digest;
-  if (BCMGenHashMessage(kKeccak256, raw.data(), static_cast<uint32_t>(raw.size()), digest, &digestLen) != 0)
+  if (BCMGenHashMessage(kHashKeccak256, raw.data(), static_cast<uint32_t>(raw.size()), digest, &digestLen) != 0)
     return Refuse(kFunction, 520, "BCMGenHashMessage Error !!", 2000);
   args["txid"] = BytesToHex(digest, static_cast<size_t>(digestLen));
   return 0;

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kSecp256k1 = 1;  // algorithm id of the wallet
 constexpr uint32_t kCurveSecp256k1 = 0;
 constexpr size_t kScalarSize = 32;
 constexpr int kMaxComponent = 33;
@@ -99,7 +98,7 @@ int GenerateETHSignInfos(const Json::Value& txinfo, uint64_t chainId, Json::Valu
   uint32_t algo = 0;
   Bytes pub;
   if (!txinfo.isObject() || !txinfo["wallet"].isObject() || GetSignerPub(txinfo["wallet"], algo, pub) != 0 ||
-      algo != kSecp256k1 || !IsCompressedKey(pub))
+      algo != kAlgoSecp256k1 || !IsCompressedKey(pub))
     return Refuse(kFunction, 343, "wallet is invalid !!");
   Bytes payload;
   if (GenerateETHUnsignedTx(txinfo, payload) != 0) return Refuse(kFunction, 350, "GenerateETHUnsignedTx Error !!");
@@ -123,7 +122,7 @@ int GenerateETHSignature(const Json::Value& txinfo, Json::Value& signInfos) {
   if (!txinfo.isObject() || GetSignerPri(txinfo["wallet"], algo, pri) != 0)
     return Refuse(kFunction, 378, "GetSignerPri Error !!");
   const ScopedWipe wipePri(pri.data(), pri.size());
-  if (algo != kSecp256k1) return Refuse(kFunction, 378, "GetSignerPri Error !!");
+  if (algo != kAlgoSecp256k1) return Refuse(kFunction, 378, "GetSignerPri Error !!");
   if (!signInfos.isArray() || !signInfos[0].isObject() || !signInfos[0]["signaturehash"].isString())
     return Refuse(kFunction, 384, "signatureinfo is not exist !!");
   const Bytes hash = HexToBytes(GetJsonStr(signInfos[0]["signaturehash"], "signaturehash"));
@@ -146,7 +145,7 @@ int GenerateETHSignedTx(const Json::Value& txinfo, uint64_t chainId, const Bytes
   uint32_t algo = 0;
   Bytes pub;
   if (!txinfo.isObject() || !txinfo["wallet"].isObject() || GetSignerPub(txinfo["wallet"], algo, pub) != 0 ||
-      algo != kSecp256k1)
+      algo != kAlgoSecp256k1)
     return Refuse(kFunction, 422, "txInfo is invalid !!");
   const Json::Value& info = signInfos.isArray() ? signInfos[0] : Json::Value::nullSingleton();
   if (!info.isObject() || !info["pubkey"].isString() || !info["signaturehash"].isString() ||

@@ -5,6 +5,7 @@
 
 #include "command/text/text.h"
 #include "common/error_chain.h"
+#include "common/hashing.h"
 #include "common/json_io.h"
 #include "eth/address.h"
 #include "tolvaris/bcm_core.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr char kUnsignedTx[] = "GenerateETHUnsignedTx";
-constexpr uint32_t kKeccak256 = 11;
 constexpr size_t kWordSize = 32;
 constexpr unsigned char kTransferSelector[4] = {0xa9, 0x05, 0x9c, 0xbb};
 
@@ -121,7 +121,7 @@ int GenerateETHSignatrueHash(const Bytes& payload, uint64_t chainId, Bytes& hash
   if (AppendRLPBytes(preimage, 1, list) != 0) return Refuse(kFunction, 319, "convert to rlp[unsignedtx] error !!");
   unsigned char digest[64] = {};
   int digestLen = sizeof digest;
-  if (BCMGenHashMessage(kKeccak256, list.data(), static_cast<uint32_t>(list.size()), digest, &digestLen) != 0)
+  if (BCMGenHashMessage(kHashKeccak256, list.data(), static_cast<uint32_t>(list.size()), digest, &digestLen) != 0)
     return Refuse(kFunction, 328, "BCMGenHashMessage Error !!", 2000);
   hash.assign(digest, digest + digestLen);
   return 0;
