@@ -11,8 +11,6 @@
 namespace {
 
 constexpr char kUnknown[] = "ToDo Add Detail Error Message!!";
-constexpr uint32_t kSecp256k1 = 1;
-constexpr uint32_t kEd25519 = 3;
 
 // Amino prefixes of the two key types the chain knows.
 constexpr char kSecpAmino[] = "0xEB5AE987";
@@ -20,8 +18,8 @@ constexpr char kEdAmino[] = "0x1624DE64";
 
 // A key the chain can use: a 33-byte secp256k1 point or 32 Ed25519 bytes.
 bool IsUsableKey(uint32_t algo, const Bytes& pub) {
-  if (algo == kEd25519) return pub.size() == 32;
-  if (algo != kSecp256k1 || pub.size() != 33) return false;
+  if (algo == kAlgoEd25519) return pub.size() == 32;
+  if (algo != kAlgoSecp256k1 || pub.size() != 33) return false;
   unsigned char y[33];
   int yLen = sizeof y;
   return BCMGetPubYFromCompPub(0, pub.data(), static_cast<int>(pub.size()), y, &yLen) == 0;
@@ -35,7 +33,7 @@ int GenerateATOMAddress(uint32_t algo, const std::string& prefix, const Bytes& p
     return 1;
   }
   Bytes payload;
-  if (GenerateHash(pub, algo == kEd25519 ? 0 : 1, payload) != 0) return 1;
+  if (GenerateHash(pub, algo == kAlgoEd25519 ? 0 : 1, payload) != 0) return 1;
   payload.resize(20);
   if (GenerateATOMBech32Encode(prefix, payload, out) != 0) {
     AddErrTrail("GenerateATOMAddress", 226, 1000, kUnknown);
@@ -49,7 +47,7 @@ int GenerateATOMPubEncode(uint32_t algo, const std::string& prefix, const Bytes&
     AddErrTrail("GenerateATOMPubEncode", 255, 1000, kUnknown);
     return 1;
   }
-  Bytes payload = HexToBytes(algo == kEd25519 ? kEdAmino : kSecpAmino);
+  Bytes payload = HexToBytes(algo == kAlgoEd25519 ? kEdAmino : kSecpAmino);
   payload.push_back(static_cast<unsigned char>(pub.size()));
   payload.insert(payload.end(), pub.begin(), pub.end());
   if (GenerateATOMBech32Encode(prefix, payload, out) != 0) {

@@ -11,8 +11,6 @@
 namespace {
 
 constexpr char kUnknown[] = "ToDo Add Detail Error Message!!";
-constexpr uint32_t kSecp256k1 = 1;
-constexpr uint32_t kEd25519 = 3;
 
 // R and S of a low-S secp256k1 signature over SHA-256 of the bytes, 32 bytes
 // each, checked against the public key. 0, or the failing step's line.
@@ -75,18 +73,18 @@ int GenerateATOMMSGSignature(const Json::Value& wallet, const std::string& chain
   Bytes pri;
   if (GetSignerPri(wallet, algo, pri) != 0) return Refuse(kName, 292, kUnknown);
   const ScopedWipe wipePri(pri.data(), pri.size());
-  if (pri.size() != 32 || (algo != kSecp256k1 && algo != kEd25519)) return Refuse(kName, 292, kUnknown);
+  if (pri.size() != 32 || (algo != kAlgoSecp256k1 && algo != kAlgoEd25519)) return Refuse(kName, 292, kUnknown);
   Bytes pub;
   if (GetPubFromPri(pri, algo, pub) != 0) return Refuse(kName, 299, kUnknown);
   const std::string bytes = MakeATOMSignBytes(accnum, chainid, fee, memo, msgs, seq);
   Bytes sig;
-  const uint32_t line = algo == kEd25519 ? SignEd25519(pri, pub, bytes, sig) : SignSecp256k1(pri, pub, bytes, sig);
+  const uint32_t line = algo == kAlgoEd25519 ? SignEd25519(pri, pub, bytes, sig) : SignSecp256k1(pri, pub, bytes, sig);
   if (line == 364) return Refuse(kName, line, "signature does not verify !!");
   if (line != 0) return Refuse(kName, line, kUnknown);
   std::string pub64, sig64;
   if (EncodeBase64(pub.data(), pub.size(), pub64) != 0 || EncodeBase64(sig.data(), sig.size(), sig64) != 0)
     return Refuse(kName, 370, kUnknown);
-  const char* type = algo == kEd25519 ? "tendermint/PubKeyEd25519" : "tendermint/PubKeySecp256k1";
+  const char* type = algo == kAlgoEd25519 ? "tendermint/PubKeyEd25519" : "tendermint/PubKeySecp256k1";
   out = AminoValue::Object()
             .Add("pub_key",
                  AminoValue::Object().Add("type", AminoValue::Text(type)).Add("value", AminoValue::Text(pub64)))
