@@ -115,6 +115,59 @@ void MulGen2T(const Ec256Curve& c, Ec256Point out[2], const Ec256Scalar k[2]) {
 
 constexpr int kHalfDigits = 26;  // signed 5-bit digits of a value below 2^129
 
+// The split of a secret k: k = (-1)^neg1 h1 + (-1)^neg2 h2 lambda (mod n)
+// with h1, h2 below 2^128; neg1, neg2 are masks. Constant time.
+void SplitSecret(const Ec256Scalar* k, Ec256Scalar* h1, u64* neg1, Ec256Scalar* h2, u64* neg2) {
+  using S = K1::S;
+  const Fe& n = S::kMod;
+  auto mulN = [](Fe& r, const Fe& x, const Fe& y) {
+    S::Mul(r, x, y);  // x y / R
+    S::ToRepr(r, r);  // x y
+  };
+  // round(k g / 2^384): bit 383 of the product rounds.
+  auto mulShift = [](Fe& r, const Fe& x, const Fe& g) {
+    u64 t[8];
+    Mul512(t, x, g);
+    const u128 lo = static_cast<u128>(t[6]) + (t[5] >> 63);
+    r = Fe{{static_cast<u64>(lo), t[7] + static_cast<u64>(lo >> 64), 0, 0}};
+    Wipe(t, sizeof t);
+  };
+  const Fe kf = {{k->v[0], k->v[1], k->v[2], k->v[3]}};
+  Fe c1, c2, r1, r2, t;
+  mulShift(c1, kf, kSplitG1);
+  mulShift(c2, kf, kSplitG2);
+  mulN(r2, c1, kSplitMinusB1);
+  mulN(t, c2, kSplitMinusB2);
+  S::Add(r2, r2, t);
+  mulN(t, r2, kLambda);
+  S::Sub(r1, kf, t);
+  // Each half, or n minus it, is short: the one below n / 2, by mask.
+  const Fe half = {{(n.v[0] >> 1) | (n.v[1] << 63), (n.v[1] >> 1) | (n.v[2] << 63), (n.v[2] >> 1) | (n.v[3] << 63),
+                    n.v[3] >> 1}};
+  auto shorten = [&](Fe& r, u64* neg) {
+    u64 borrow = 0;  // half - r borrows exactly when r > half
+    EC_UNROLL
+    for (int i = 0; i < 4; ++i) {
+      const u128 x = static_cast<u128>(half.v[i]) - r.v[i] - borrow;
+      borrow = static_cast<u64>(x >> 64) & 1;
+    }
+    *neg = 0 - borrow;
+    Fe m;
+    S::Sub(m, kZeroFe, r);
+    Cmov(r, m, *neg);
+    Wipe(&m, sizeof m);
+  };
+  shorten(r1, neg1);
+  shorten(r2, neg2);
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    h1->v[i] = r1.v[i];
+    h2->v[i] = r2.v[i];
+  }
+  Fe* all[] = {&c1, &c2, &r1, &r2, &t};
+  for (Fe* f : all) Wipe(f, sizeof *f);
+}
+
 // T[j] = j P for j = 0..16 (T[0] the point at infinity).
 template <class C>
 void Multiples17(const Ec256Curve& c, Proj T[17], const Aff& P) {
@@ -201,7 +254,7 @@ void MulGlvT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const u
   O::LoadAff(P, px, py);
   Ec256Scalar h1, h2;
   u64 neg1, neg2;
-  SplitByLambda(k, &h1, &neg1, &h2, &neg2);
+  SplitSecret(k, &h1, &neg1, &h2, &neg2);
   int e1[kHalfDigits], e2[kHalfDigits];
   RecodeSigned<5>(e1, &h1, kHalfDigits);
   RecodeSigned<5>(e2, &h2, kHalfDigits);

@@ -24,6 +24,53 @@ constexpr int kGWindow = 12;                       // digits of a: odd, |d| <= 2
 constexpr int kGEntries = 1 << (kGWindow - 2);     // G, 3G, ..., 2047G
 constexpr int kMaxDigits = 257;                    // of a value below 2^256
 
+// round(a * g / 2^384) for a, g below 2^256.
+Fe MulShift384(const Fe& a, const Fe& g) {
+  u64 t[8];
+  Mul512(t, a, g);
+  const u64 round = t[5] >> 63;
+  const u128 lo = static_cast<u128>(t[6]) + round;
+  return Fe{{static_cast<u64>(lo), t[7] + static_cast<u64>(lo >> 64), 0, 0}};
+}
+
+// k = k1 + k2 lambda (mod n) with k1 = (neg1 ? -1 : 1) * b1 and likewise k2,
+// b1 and b2 below 2^128. Public scalars only (it branches on them).
+void SplitLambda(const Ec256Scalar* k, Ec256Scalar* b1, bool* neg1, Ec256Scalar* b2, bool* neg2) {
+  using S = K1::S;
+  auto mul = [](Fe& r, const Fe& x, const Fe& y) {
+    S::Mul(r, x, y);
+    S::ToRepr(r, r);
+  };
+  const Fe kf = {{k->v[0], k->v[1], k->v[2], k->v[3]}};
+  const Fe c1 = MulShift384(kf, kSplitG1), c2 = MulShift384(kf, kSplitG2);
+  Fe r1, r2, t;
+  mul(r2, c1, kSplitMinusB1);
+  mul(t, c2, kSplitMinusB2);
+  S::Add(r2, r2, t);
+  mul(t, r2, kLambda);
+  S::Sub(r1, kf, t);
+  // Each half or its negation is short; take the short one.
+  const Fe& n = S::kMod;
+  const Fe half = {{(n.v[0] >> 1) | (n.v[1] << 63), (n.v[1] >> 1) | (n.v[2] << 63), (n.v[2] >> 1) | (n.v[3] << 63),
+                    n.v[3] >> 1}};
+  auto shorten = [&](Fe& r, bool* neg) {
+    *neg = false;  // r > (n - 1) / 2, compared from the top limb
+    for (int i = 3; i >= 0; --i) {
+      if (r.v[i] != half.v[i]) {
+        *neg = r.v[i] > half.v[i];
+        break;
+      }
+    }
+    if (*neg) S::Sub(r, kZeroFe, r);
+  };
+  shorten(r1, neg1);
+  shorten(r2, neg2);
+  for (int i = 0; i < 4; ++i) {
+    b1->v[i] = r1.v[i];
+    b2->v[i] = r2.v[i];
+  }
+}
+
 bool FeEqual(const Fe& a, const Fe& b) {
   return ((a.v[0] ^ b.v[0]) | (a.v[1] ^ b.v[1]) | (a.v[2] ^ b.v[2]) | (a.v[3] ^ b.v[3])) == 0;
 }
@@ -292,8 +339,8 @@ void MulGenAddJac(const Ec256Curve& c, Jac* acc, const Ec256Scalar* a, const Ec2
   int rows = 1;
   if constexpr (!C::kAMinus3) {
     Ec256Scalar b1, b2;
-    u64 neg1, neg2;
-    SplitByLambda(b, &b1, &neg1, &b2, &neg2);
+    bool neg1, neg2;
+    SplitLambda(b, &b1, &neg1, &b2, &neg2);
     bLen[0] = Wnaf(bd[0], b1.v, kPWindow);
     bLen[1] = Wnaf(bd[1], b2.v, kPWindow);
     rows = 2;
