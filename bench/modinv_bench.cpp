@@ -5,8 +5,8 @@
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>
 
-#include "crypto/ec256_field.h"
-#include "crypto/modinv.h"
+#include "crypto/ec/ec256_field.h"
+#include "crypto/ec/modinv.h"
 
 namespace {
 

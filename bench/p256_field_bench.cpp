@@ -9,7 +9,7 @@
 #include <x86intrin.h>
 
 #include "crypto/cpu_features.h"
-#include "crypto/ec256_p256.h"
+#include "crypto/ec/ec256_p256.h"
 
 namespace {
 

@@ -24,13 +24,13 @@
 #include <string>
 #include <vector>
 
-#include "crypto/cipher.h"
+#include "crypto/aes/cipher.h"
 #include "crypto/cpu_features.h"
-#include "crypto/digest.h"
-#include "crypto/hmac.h"
-#include "crypto/keccak.h"
-#include "crypto/pbkdf2.h"
-#include "crypto/scrypt.h"
+#include "crypto/hash/digest.h"
+#include "crypto/hash/hmac.h"
+#include "crypto/hash/keccak.h"
+#include "crypto/kdf/pbkdf2.h"
+#include "crypto/kdf/scrypt.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/signer.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_sign.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "common/network.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 namespace {
 

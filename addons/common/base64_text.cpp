@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_codec.h"
 
 int EncodeBase64(const unsigned char* data, size_t len, std::string& out) {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "crypto/memory.h"  // Wipe, WipeVector, WipeString: wipe key bytes you hold
+#include "platform/memory.h"  // Wipe, WipeVector, WipeString: wipe key bytes you hold
 
 // Raw bytes inside the add-ons; "0x" hex only in the JSON documents.
 using Bytes = std::vector<unsigned char>;

@@ -10,7 +10,7 @@
 #include "command/text/text.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 namespace {
 

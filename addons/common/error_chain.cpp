@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 namespace {
 

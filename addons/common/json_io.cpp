@@ -6,7 +6,7 @@
 
 #include "command/text/text.h"
 #include "common/error_chain.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 
 std::string GetJsonStr(const Json::Value& value, std::string_view name) {

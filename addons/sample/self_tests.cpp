@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "command/text/text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "sample_hex.h"
 #include "test_vectors.h"
 #include "tolvaris/bcm_codec.h"

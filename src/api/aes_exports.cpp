@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "api/frame.h"
-#include "crypto/cipher.h"
+#include "crypto/aes/cipher.h"
 #include "tolvaris/bcm_aes.h"
 
 namespace {

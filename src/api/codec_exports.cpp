@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "api/frame.h"
-#include "crypto/base32.h"
-#include "crypto/base58.h"
-#include "crypto/base64.h"
-#include "crypto/hex_convert.h"
+#include "crypto/codec/base32.h"
+#include "crypto/codec/base58.h"
+#include "crypto/codec/base64.h"
+#include "crypto/codec/hex_convert.h"
 #include "tolvaris/bcm_codec.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "api/frame.h"
-#include "crypto/digest.h"
-#include "crypto/memory.h"
+#include "crypto/hash/digest.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 #include "tolvaris/unprefixed.h"
 

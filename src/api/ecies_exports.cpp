@@ -2,11 +2,11 @@
 #include <cstring>
 
 #include "api/frame.h"
-#include "crypto/bignum.h"
-#include "crypto/ec256.h"
-#include "crypto/eccurve.h"
-#include "crypto/ecpoint.h"
-#include "crypto/memory.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/ec/ec256.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecpoint.h"
+#include "platform/memory.h"
 #include "keys/ecies.h"
 #include "tolvaris/bcm_ecies.h"
 #include "tolvaris/bcm_kdf.h"

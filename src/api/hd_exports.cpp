@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "api/frame.h"
-#include "crypto/eccurve.h"
+#include "crypto/ec/general/eccurve.h"
 #include "keys/hd.h"
 #include "tolvaris/bcm_hd.h"
 

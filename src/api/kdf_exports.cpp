@@ -2,10 +2,10 @@
 #include <climits>
 
 #include "api/frame.h"
-#include "crypto/digest.h"
-#include "crypto/hmac.h"
-#include "crypto/pbkdf2.h"
-#include "crypto/scrypt.h"
+#include "crypto/hash/digest.h"
+#include "crypto/hash/hmac.h"
+#include "crypto/kdf/pbkdf2.h"
+#include "crypto/kdf/scrypt.h"
 #include "keys/bip39.h"
 #include "tolvaris/bcm_kdf.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "api/frame.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "keys/bip39.h"
 #include "keys/shamir.h"
 #include "tolvaris/bcm_mnemonic.h"

@@ -15,7 +15,7 @@
 #include "command/json_check.h"
 #include "command/json_tree.h"
 #include "command/secure_text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_aes.h"
 #include "tolvaris/bcm_codec.h"
 #include "tolvaris/bcm_core.h"

@@ -17,7 +17,7 @@
 #include <stdexcept>
 
 #include "command/actions.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 class ActionOutput {
  public:

@@ -28,7 +28,7 @@
 #include "command/reply.h"
 #include "command/request_args.h"
 #include "command/secure_text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 // The length an export wrote into a buffer of `size` bytes, kept within it.
 inline size_t WrittenLen(int len, size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 namespace {
 

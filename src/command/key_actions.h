@@ -12,7 +12,7 @@
 
 #include "command/actions.h"
 #include "command/secure_text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 // The shared failure text of the key-length checks.
 inline constexpr char kParentKeyLenText[] = "parent's pri/pub/chain len is different 32/33/32byte";

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "command/secure_text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 // The value of the first member of `args` named exactly `key` (byte for
 // byte); the parser's none value when `args` is no object or lacks the key.

@@ -13,7 +13,7 @@
 #include "command/reply.h"
 #include "command/request_args.h"
 #include "command/text/text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 #include "tolvaris/runmodule.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 // An allocator that wipes every block before it goes back to the heap, so
 // texts that carry keys, seeds or mnemonics leave no copy behind when they

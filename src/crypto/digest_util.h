@@ -5,7 +5,7 @@
 // algorithms' byte order directly, so the results do not depend on the host.
 #include <cstdint>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 inline uint32_t LoadBe32(const unsigned char* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};

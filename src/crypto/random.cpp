@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "platform/entropy.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <sys/types.h>
 
-#include "crypto/digest.h"
+#include "crypto/hash/digest.h"
 
 // The process-wide random source: a Hash_DRBG (SP 800-90A 10.1.1) over
 // SHA-256, seeded from an entropy pool gathered from the operating system.

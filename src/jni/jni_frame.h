@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "command/secure_text.h"
-#include "crypto/memory.h"
+#include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 
 // ---- The binding's support functions ----------------------------------------

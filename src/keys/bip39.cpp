@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "trail/trail.h"
-#include "crypto/digest.h"
-#include "crypto/memory.h"
-#include "crypto/pbkdf2.h"
+#include "crypto/hash/digest.h"
+#include "platform/memory.h"
+#include "crypto/kdf/pbkdf2.h"
 #include "crypto/random.h"
 
 namespace {

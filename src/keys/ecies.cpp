@@ -7,13 +7,13 @@
 #include <functional>
 
 #include "trail/trail.h"
-#include "crypto/bignum.h"
-#include "crypto/block_modes.h"
-#include "crypto/cipher.h"
-#include "crypto/digest.h"
-#include "crypto/ecpoint.h"
-#include "crypto/hmac.h"
-#include "crypto/memory.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/aes/block_modes.h"
+#include "crypto/aes/cipher.h"
+#include "crypto/hash/digest.h"
+#include "crypto/ec/general/ecpoint.h"
+#include "crypto/hash/hmac.h"
+#include "platform/memory.h"
 #include "keys/bip39.h"
 
 namespace {

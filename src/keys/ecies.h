@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecpoint.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecpoint.h"
 
 // ECIES on secp256k1 and P-256: ECDH between a one-time scalar and the
 // recipient's key, key material = SHA-512(04 || X || Y) of the shared point

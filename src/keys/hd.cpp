@@ -6,15 +6,15 @@
 #include <cstring>
 
 #include "trail/trail.h"
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 #include "crypto/ct_check.h"
-#include "crypto/ec256.h"
-#include "crypto/digest.h"
-#include "crypto/ecdsa.h"
-#include "crypto/ecpoint.h"
-#include "crypto/ed25519.h"
-#include "crypto/hmac.h"
-#include "crypto/memory.h"
+#include "crypto/ec/ec256.h"
+#include "crypto/hash/digest.h"
+#include "crypto/ec/ecdsa.h"
+#include "crypto/ec/general/ecpoint.h"
+#include "crypto/ed25519/ed25519.h"
+#include "crypto/hash/hmac.h"
+#include "platform/memory.h"
 
 namespace {
 

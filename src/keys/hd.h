@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "crypto/eccurve.h"
+#include "crypto/ec/general/eccurve.h"
 
 // Hierarchical deterministic keys. secp256k1 and P-256 follow BIP32 with the
 // SLIP-10 retry rule (an HMAC half at or above n, or a zero child, derives

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "trail/trail.h"
-#include "crypto/digest.h"
-#include "crypto/memory.h"
+#include "crypto/hash/digest.h"
+#include "platform/memory.h"
 #include "keys/bip39.h"
 
 namespace {

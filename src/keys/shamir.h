@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 
 // Shamir share mnemonics: the entropy behind a 12- to 24-word BIP39 mnemonic
 // is split over GF(p), p one of 15 primes just below 2^(8L) for the entropy

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "trail/trail.h"
-#include "crypto/ecdsa.h"
-#include "crypto/ed25519.h"
-#include "crypto/memory.h"
+#include "crypto/ec/ecdsa.h"
+#include "crypto/ed25519/ed25519.h"
+#include "platform/memory.h"
 
 namespace {
 

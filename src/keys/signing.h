@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "crypto/digest.h"
-#include "crypto/eccurve.h"
+#include "crypto/hash/digest.h"
+#include "crypto/ec/general/eccurve.h"
 
 // Signing front ends: reduce a message to a hash value by hash id and call
 // deterministic ECDSA on the signing object's curve, or check the arguments

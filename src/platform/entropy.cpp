@@ -39,7 +39,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "crypto/memory.h"
+#include "platform/memory.h"
 
 void EntropyPoolAppend(unsigned char* pool, int32_t* pos, const void* item, size_t len) {
   if (pool == nullptr || pos == nullptr || item == nullptr || len == 0) return;

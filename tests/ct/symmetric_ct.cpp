@@ -10,12 +10,12 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "crypto/cipher.h"
+#include "crypto/aes/cipher.h"
 #include "crypto/cpu_features.h"
 #include "crypto/ct_check.h"
-#include "crypto/ghash.h"
-#include "crypto/hmac.h"
-#include "crypto/pbkdf2.h"
+#include "crypto/aes/ghash.h"
+#include "crypto/hash/hmac.h"
+#include "crypto/kdf/pbkdf2.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/bignum.h"
-#include "crypto/modexp.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/bignum/modexp.h"
 
 namespace {
 

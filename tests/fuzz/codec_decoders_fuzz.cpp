@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "crypto/base32.h"
-#include "crypto/base58.h"
-#include "crypto/base64.h"
-#include "crypto/hex_convert.h"
+#include "crypto/codec/base32.h"
+#include "crypto/codec/base58.h"
+#include "crypto/codec/base64.h"
+#include "crypto/codec/hex_convert.h"
 #include "tolvaris/bcm_codec.h"
 
 namespace {

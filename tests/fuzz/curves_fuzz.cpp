@@ -13,11 +13,11 @@
 #include <cstring>
 
 #include "crypto/cpu_features.h"
-#include "crypto/ec256.h"
-#include "crypto/eccurve.h"
-#include "crypto/ecpoint.h"
-#include "crypto/ed25519.h"
-#include "crypto/ed25519_mult.h"
+#include "crypto/ec/ec256.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecpoint.h"
+#include "crypto/ed25519/ed25519.h"
+#include "crypto/ed25519/ed25519_mult.h"
 
 namespace {
 

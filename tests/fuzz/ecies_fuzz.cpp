@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecdsa.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/ecdsa.h"
 #include "tolvaris/bcm_ecies.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecpoint.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecpoint.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto/ed25519.h"
-#include "crypto/ed25519_mult.h"
+#include "crypto/ed25519/ed25519.h"
+#include "crypto/ed25519/ed25519_mult.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/eccurve.h"
+#include "crypto/ec/general/eccurve.h"
 #include "keys/hd.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/bignum.h"
-#include "crypto/modinv.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/ec/modinv.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecdsa.h"
-#include "crypto/ed25519.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/ecdsa.h"
+#include "crypto/ed25519/ed25519.h"
 #include "tolvaris/bcm_sign.h"
 
 namespace {

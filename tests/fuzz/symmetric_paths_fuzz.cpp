@@ -10,13 +10,13 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto/cipher.h"
+#include "crypto/aes/cipher.h"
 #include "crypto/cpu_features.h"
-#include "crypto/digest.h"
-#include "crypto/ghash.h"
-#include "crypto/hmac.h"
-#include "crypto/pbkdf2.h"
-#include "crypto/scrypt.h"
+#include "crypto/hash/digest.h"
+#include "crypto/aes/ghash.h"
+#include "crypto/hash/hmac.h"
+#include "crypto/kdf/pbkdf2.h"
+#include "crypto/kdf/scrypt.h"
 
 namespace {
 

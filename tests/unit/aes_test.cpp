@@ -1,6 +1,6 @@
 // AES block cipher: FIPS 197 examples, the schedule layout, and random
 // blocks and batches against OpenSSL on the hardware and portable paths.
-#include "crypto/aes.h"
+#include "crypto/aes/aes.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

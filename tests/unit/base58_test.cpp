@@ -1,5 +1,5 @@
 // Base58 and Base58Check with the Bitcoin and XRP alphabets.
-#include "crypto/base58.h"
+#include "crypto/codec/base58.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Base64 (standard alphabet, "=" padding) and the one-character-per-value
 // Base32 over the bech32 set.
-#include "crypto/base64.h"
+#include "crypto/codec/base64.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "trail/trail.h"
-#include "crypto/base32.h"
+#include "crypto/codec/base32.h"
 #include "tv_test.h"
 
 namespace {

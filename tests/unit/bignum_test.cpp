@@ -1,4 +1,4 @@
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 
 #include <gtest/gtest.h>
 

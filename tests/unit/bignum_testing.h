@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 #include "tv_test.h"
 
 namespace bnt {

@@ -1,6 +1,6 @@
 // Block-cipher modes at the routine level: SP 800-38A, 38C and 38D examples,
 // counter arithmetic, CCM formatting and the parameter rules.
-#include "crypto/block_modes.h"
+#include "crypto/aes/block_modes.h"
 
 #include <gtest/gtest.h>
 

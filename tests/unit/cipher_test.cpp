@@ -1,7 +1,7 @@
 // Cipher context, mode dispatch and AES front ends: whole outputs against
 // OpenSSL for every mode, the front ends' codes, capacities, tag rules, and
 // the Wycheproof AES-GCM, AES-CCM and AES-CBC-PKCS5 files.
-#include "crypto/cipher.h"
+#include "crypto/aes/cipher.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -12,7 +12,7 @@
 
 #include "aes_testing.h"
 #include "cpu_paths_testing.h"
-#include "crypto/block_modes.h"
+#include "crypto/aes/block_modes.h"
 #include "trail/trail.h"
 #include "tv_test.h"
 

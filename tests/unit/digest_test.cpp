@@ -9,7 +9,7 @@
 #include <string>
 
 #include "trail/trail.h"
-#include "crypto/digest.h"
+#include "crypto/hash/digest.h"
 #include "cpu_paths_testing.h"
 #include "tv_test.h"
 

@@ -2,7 +2,7 @@
 // products, sums and differences at the carry and reduction edges, products
 // that land just above or below p before the last subtraction, and random
 // ones.
-#include "crypto/ec256_field.h"
+#include "crypto/ec/ec256_field.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>

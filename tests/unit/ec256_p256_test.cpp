@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "crypto/cpu_features.h"
-#include "crypto/ec256.h"
-#include "crypto/ec256_p256.h"
+#include "crypto/ec/ec256.h"
+#include "crypto/ec/ec256_p256.h"
 #include "tv_test.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "crypto/cpu_features.h"
-#include "crypto/ec256_point.h"
+#include "crypto/ec/ec256_point.h"
 #include "tv_test.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The constant-time curve arithmetic against the general big-number code it
 // replaced (the public-scalar window-NAF multiplication stays as the
 // reference) and against OpenSSL's BIGNUM for scalars modulo n.
-#include "crypto/ec256.h"
+#include "crypto/ec/ec256.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cpu_paths_testing.h"
-#include "crypto/ecdsa.h"
+#include "crypto/ec/ecdsa.h"
 #include "ec_testing.h"
 #include "tv_test.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "bignum_testing.h"
-#include "crypto/bignum.h"
-#include "crypto/eccurve.h"
-#include "crypto/ecpoint.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecpoint.h"
 #include "tv_test.h"
 
 namespace ect {

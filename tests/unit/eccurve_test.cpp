@@ -1,11 +1,11 @@
-#include "crypto/eccurve.h"
+#include "crypto/ec/general/eccurve.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <secp256k1.h>
 
-#include "crypto/ecfield.h"
+#include "crypto/ec/general/ecfield.h"
 #include "crypto/random.h"
 #include "platform/entropy.h"
 #include "ec_testing.h"

@@ -1,4 +1,4 @@
-#include "crypto/ecdsa.h"
+#include "crypto/ec/ecdsa.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>

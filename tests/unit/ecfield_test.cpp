@@ -1,4 +1,4 @@
-#include "crypto/ecfield.h"
+#include "crypto/ec/general/ecfield.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "trail/trail.h"
-#include "crypto/eccurve.h"
+#include "crypto/ec/general/eccurve.h"
 #include "ecies_testing.h"
 #include "tv_test.h"
 

@@ -1,12 +1,12 @@
-#include "crypto/ecpoint.h"
+#include "crypto/ec/general/ecpoint.h"
 
 #include <gtest/gtest.h>
 #include <secp256k1.h>
 
 #include <functional>
 
-#include "crypto/eccurve.h"
-#include "crypto/ecfield.h"
+#include "crypto/ec/general/eccurve.h"
+#include "crypto/ec/general/ecfield.h"
 #include "ec_testing.h"
 
 namespace {

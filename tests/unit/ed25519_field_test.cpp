@@ -2,7 +2,7 @@
 // where lazy carries break: limbs at 2^51 and at the top of what each
 // operation accepts, values p - 1, p, 2p - 1 and 2^255 - 1 written in more
 // than one way, plus random elements at every accepted size.
-#include "crypto/ed25519_field.h"
+#include "crypto/ed25519/ed25519_field.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>

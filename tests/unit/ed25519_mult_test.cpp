@@ -2,14 +2,14 @@
 // ed25519.h, which stay as the reference: [s]B for edge and random scalars,
 // [a]B - [b]P for random, small-order and base points, and the decoder's
 // verdicts on valid and invalid encodings.
-#include "crypto/ed25519_mult.h"
+#include "crypto/ed25519/ed25519_mult.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "crypto/ed25519.h"
+#include "crypto/ed25519/ed25519.h"
 #include "tv_test.h"
 
 namespace {

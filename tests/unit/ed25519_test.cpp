@@ -1,7 +1,7 @@
 // Ed25519 / Ed25519ctx / Ed25519ph: RFC 8032 vectors, libsodium and a Python
 // reference on random inputs, Wycheproof, scalar arithmetic against OpenSSL
 // big numbers, and the argument and key rules.
-#include "crypto/ed25519.h"
+#include "crypto/ed25519/ed25519.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>

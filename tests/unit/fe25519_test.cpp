@@ -1,6 +1,6 @@
 // Field arithmetic mod 2^255-19, checked against Python's integers on random
 // and edge values, including non-canonical inputs (256-bit values >= p).
-#include "crypto/fe25519.h"
+#include "crypto/ed25519/fe25519.h"
 
 #include <gtest/gtest.h>
 

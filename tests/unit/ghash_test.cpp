@@ -2,7 +2,7 @@
 // reduction, and the portable one) against a bit-at-a-time model of the
 // field multiplication, on random keys and runs that cross the four-block
 // groups, fed in one call or in pieces.
-#include "crypto/ghash.h"
+#include "crypto/aes/ghash.h"
 
 #include <gtest/gtest.h>
 

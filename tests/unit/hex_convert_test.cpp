@@ -1,5 +1,5 @@
 // Field extraction, hex text <-> bytes and bit-width regrouping.
-#include "crypto/hex_convert.h"
+#include "crypto/codec/hex_convert.h"
 
 #include <gtest/gtest.h>
 

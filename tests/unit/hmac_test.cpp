@@ -10,7 +10,7 @@
 #include <string>
 
 #include "trail/trail.h"
-#include "crypto/hmac.h"
+#include "crypto/hash/hmac.h"
 #include "cpu_paths_testing.h"
 #include "tv_test.h"
 

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "crypto/digest.h"
-#include "crypto/keccak.h"
+#include "crypto/hash/digest.h"
+#include "crypto/hash/keccak.h"
 #include "tv_test.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "crypto/modexp.h"
+#include "crypto/bignum/modexp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Inversion by divsteps against OpenSSL's BN_mod_inverse, for the four
 // moduli of the curve code, with and without the Montgomery factor, in the
 // constant-time and the variable-time variant alike.
-#include "crypto/modinv.h"
+#include "crypto/ec/modinv.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "crypto/ec256.h"
-#include "crypto/ec256_field.h"
+#include "crypto/ec/ec256.h"
+#include "crypto/ec/ec256_field.h"
 #include "tv_test.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "trail/trail.h"
-#include "crypto/pbkdf2.h"
+#include "crypto/kdf/pbkdf2.h"
 #include "cpu_paths_testing.h"
 #include "tv_test.h"
 

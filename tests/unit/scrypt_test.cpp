@@ -8,7 +8,7 @@
 #include <string>
 
 #include "trail/trail.h"
-#include "crypto/scrypt.h"
+#include "crypto/kdf/scrypt.h"
 #include "cpu_paths_testing.h"
 #include "tv_test.h"
 

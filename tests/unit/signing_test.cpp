@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "trail/trail.h"
-#include "crypto/ecdsa.h"
-#include "crypto/ed25519.h"
+#include "crypto/ec/ecdsa.h"
+#include "crypto/ed25519/ed25519.h"
 #include "tv_test.h"
 
 namespace {

@@ -1,0 +1,248 @@
+// AES with the AES-NI instructions: the independent blocks of ECB, CTR and
+// CBC decryption run eight at a time so the pipelined units stay busy.
+#include "crypto/aes/aes_hw.h"
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "crypto/digest_util.h"
+#include "platform/memory.h"
+
+#define NXVT_AESNI_TARGET __attribute__((target("aes,sse4.1,ssse3")))
+
+namespace {
+
+constexpr int kWide = 8;
+
+// Round keys are read from the schedule in every round rather than held in
+// registers: eight blocks in flight need the registers, and no copy of the
+// keys is left on the stack.
+template <int R>
+struct RoundKeys {
+  const unsigned char* keys;
+  explicit RoundKeys(const unsigned char* p) : keys(p) {}
+  NXVT_AESNI_TARGET __m128i operator[](int i) const {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + 16 * i));
+  }
+};
+
+template <int R>
+NXVT_AESNI_TARGET inline __m128i Enc1(__m128i b, const RoundKeys<R>& rk) {
+  b = _mm_xor_si128(b, rk[0]);
+  #pragma GCC unroll 16
+  for (int r = 1; r < R; ++r) b = _mm_aesenc_si128(b, rk[r]);
+  return _mm_aesenclast_si128(b, rk[R]);
+}
+
+// The inverse-cipher keys are stored dk[0] first and used from dk[Nr] down.
+template <int R>
+NXVT_AESNI_TARGET inline __m128i Dec1(__m128i b, const RoundKeys<R>& dk) {
+  b = _mm_xor_si128(b, dk[R]);
+  #pragma GCC unroll 16
+  for (int r = R - 1; r > 0; --r) b = _mm_aesdec_si128(b, dk[r]);
+  return _mm_aesdeclast_si128(b, dk[0]);
+}
+
+template <int R>
+NXVT_AESNI_TARGET inline void Enc8(__m128i* b, const RoundKeys<R>& rk) {
+  #pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_xor_si128(b[j], rk[0]);
+  #pragma GCC unroll 16
+  for (int r = 1; r < R; ++r) {
+    const __m128i k = rk[r];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenc_si128(b[j], k);
+  }
+  const __m128i k = rk[R];
+  #pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenclast_si128(b[j], k);
+}
+
+template <int R>
+NXVT_AESNI_TARGET inline void Dec8(__m128i* b, const RoundKeys<R>& dk) {
+  #pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_xor_si128(b[j], dk[R]);
+  #pragma GCC unroll 16
+  for (int r = R - 1; r > 0; --r) {
+    const __m128i k = dk[r];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = _mm_aesdec_si128(b[j], k);
+  }
+  const __m128i k = dk[0];
+  #pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_aesdeclast_si128(b[j], k);
+}
+
+NXVT_AESNI_TARGET inline __m128i Load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+NXVT_AESNI_TARGET inline void Store(unsigned char* p, __m128i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <int Rounds>
+NXVT_AESNI_TARGET void EncryptBlocksT(unsigned char* blocks, size_t count, const unsigned char* schedule) {
+  const RoundKeys<Rounds> rk(schedule);
+  size_t i = 0;
+  for (; i + kWide <= count; i += kWide) {
+    __m128i b[kWide];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = Load(blocks + 16 * (i + j));
+    Enc8(b, rk);
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) Store(blocks + 16 * (i + j), b[j]);
+  }
+  for (; i < count; ++i) Store(blocks + 16 * i, Enc1(Load(blocks + 16 * i), rk));
+}
+
+template <int Rounds>
+NXVT_AESNI_TARGET void DecryptBlocksT(unsigned char* blocks, size_t count, const unsigned char* schedule) {
+  const RoundKeys<Rounds> dk(schedule + 16 * (Rounds + 1));
+  size_t i = 0;
+  for (; i + kWide <= count; i += kWide) {
+    __m128i b[kWide];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = Load(blocks + 16 * (i + j));
+    Dec8(b, dk);
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) Store(blocks + 16 * (i + j), b[j]);
+  }
+  for (; i < count; ++i) Store(blocks + 16 * i, Dec1(Load(blocks + 16 * i), dk));
+}
+
+template <int Rounds>
+NXVT_AESNI_TARGET void CbcEncryptT(unsigned char* data, size_t count, const unsigned char* schedule,
+                                   unsigned char* iv) {
+  const RoundKeys<Rounds> rk(schedule);
+  __m128i chain = Load(iv);
+  for (size_t i = 0; i < count; ++i) {
+    chain = Enc1(_mm_xor_si128(Load(data + 16 * i), chain), rk);
+    Store(data + 16 * i, chain);
+  }
+  Store(iv, chain);
+}
+
+template <int Rounds>
+NXVT_AESNI_TARGET void CbcDecryptT(unsigned char* data, size_t count, const unsigned char* schedule,
+                                   unsigned char* iv) {
+  const RoundKeys<Rounds> dk(schedule + 16 * (Rounds + 1));
+  __m128i chain = Load(iv);
+  size_t i = 0;
+  for (; i + kWide <= count; i += kWide) {
+    __m128i c[kWide], b[kWide];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = c[j] = Load(data + 16 * (i + j));
+    Dec8(b, dk);
+    Store(data + 16 * i, _mm_xor_si128(b[0], chain));
+#pragma GCC unroll 16
+    for (int j = 1; j < kWide; ++j) Store(data + 16 * (i + j), _mm_xor_si128(b[j], c[j - 1]));
+    chain = c[kWide - 1];
+  }
+  for (; i < count; ++i) {
+    const __m128i c = Load(data + 16 * i);
+    Store(data + 16 * i, _mm_xor_si128(Dec1(c, dk), chain));
+    chain = c;
+  }
+  Store(iv, chain);
+}
+
+// The counter as two host words (big-endian halves); counterBytes 4 wraps
+// the low 32 bits only.
+struct Counter {
+  uint64_t hi, lo;
+  bool inc32;
+
+  NXVT_AESNI_TARGET __m128i Block() const {
+    // Byte-swapped halves: the block reads hi then lo in big-endian order.
+    const __m128i v = _mm_set_epi64x(static_cast<long long>(lo), static_cast<long long>(hi));
+    return _mm_shuffle_epi8(v, _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7));
+  }
+  // Branch-free: GCM's first counter can be derived from the key. The mode
+  // (inc32) is public.
+  void Next() {
+    if (inc32) {
+      lo = (lo & 0xFFFFFFFF00000000ull) | ((lo + 1) & 0xFFFFFFFFull);
+    } else {
+      const uint64_t next = lo + 1;
+      hi += 1 ^ ((next | (0 - next)) >> 63);
+      lo = next;
+    }
+  }
+};
+
+template <int Rounds>
+NXVT_AESNI_TARGET void CtrT(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter,
+                            int counterBytes) {
+  const RoundKeys<Rounds> rk(schedule);
+  Counter ctr{LoadBe64(counter), LoadBe64(counter + 8), counterBytes == 4};
+  size_t i = 0;
+  for (; i + 16 * kWide <= len; i += 16 * kWide) {
+    __m128i b[kWide];
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) {
+      b[j] = ctr.Block();
+      ctr.Next();
+    }
+    Enc8(b, rk);
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) {
+      unsigned char* p = data + i + 16 * j;
+      Store(p, _mm_xor_si128(Load(p), b[j]));
+    }
+  }
+  for (; i < len; i += 16) {
+    const __m128i ks = Enc1(ctr.Block(), rk);
+    ctr.Next();
+    if (len - i >= 16) {
+      Store(data + i, _mm_xor_si128(Load(data + i), ks));
+    } else {
+      unsigned char k[16];
+      Store(k, ks);
+      for (size_t b = 0; b < len - i; ++b) data[i + b] ^= k[b];
+      Wipe(k, sizeof k);
+    }
+  }
+  StoreBe64(counter, ctr.hi);
+  StoreBe64(counter + 8, ctr.lo);
+}
+
+}  // namespace
+
+void NXVT_AesNi_EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds) {
+  rounds == 14 ? EncryptBlocksT<14>(blocks, count, schedule) : EncryptBlocksT<10>(blocks, count, schedule);
+}
+
+void NXVT_AesNi_DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds) {
+  rounds == 14 ? DecryptBlocksT<14>(blocks, count, schedule) : DecryptBlocksT<10>(blocks, count, schedule);
+}
+
+void NXVT_AesNi_CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv) {
+  rounds == 14 ? CbcEncryptT<14>(data, count, schedule, iv) : CbcEncryptT<10>(data, count, schedule, iv);
+}
+
+void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv) {
+  rounds == 14 ? CbcDecryptT<14>(data, count, schedule, iv) : CbcDecryptT<10>(data, count, schedule, iv);
+}
+
+void NXVT_AesNi_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
+                    unsigned char* counter, int counterBytes) {
+  rounds == 14 ? CtrT<14>(data, len, schedule, counter, counterBytes)
+               : CtrT<10>(data, len, schedule, counter, counterBytes);
+}
+
+NXVT_AESNI_TARGET void NXVT_AesNi_SubWord(unsigned char* word) {
+  // AESKEYGENASSIST puts SubWord of its second word into its first.
+  uint32_t w;
+  memcpy(&w, word, 4);
+  const __m128i v = _mm_aeskeygenassist_si128(_mm_set_epi32(0, 0, static_cast<int>(w), 0), 0);
+  w = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+  memcpy(word, &w, 4);
+}
+
+NXVT_AESNI_TARGET void NXVT_AesNi_InvMixColumns(unsigned char* out, const unsigned char* in, size_t count) {
+  for (size_t i = 0; i < count; ++i) Store(out + 16 * i, _mm_aesimc_si128(Load(in + 16 * i)));
+}

@@ -1,0 +1,26 @@
+#ifndef TOLVARIS_CRYPTO_AES_AES_HW_H
+#define TOLVARIS_CRYPTO_AES_AES_HW_H
+
+#include <cstddef>
+
+// AES-NI routines over the byte schedule of crypto/aes/aes.h (encryption round
+// keys, then those of the equivalent inverse cipher, exactly what the
+// instructions take). Callers check NXVT_CpuFeatures().aesni first.
+// `rounds` is 10 or 14; data is transformed in place.
+void NXVT_AesNi_EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds);
+void NXVT_AesNi_DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds);
+void NXVT_AesNi_CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv);
+void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
+                           unsigned char* iv);
+// data ^= E(ctr), E(ctr + 1), ... over `len` bytes; the counter is the whole
+// block as a big-endian number (counterBytes 16) or its last four bytes
+// (counterBytes 4, GCM), and is advanced by one per block used.
+void NXVT_AesNi_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
+                    unsigned char* counter, int counterBytes);
+// Key expansion steps: SubBytes of four bytes in place, and InvMixColumns
+// of `count` round keys.
+void NXVT_AesNi_SubWord(unsigned char* word);
+void NXVT_AesNi_InvMixColumns(unsigned char* out, const unsigned char* in, size_t count);
+
+#endif

@@ -1,0 +1,26 @@
+#ifndef TOLVARIS_CRYPTO_AES_GHASH_H
+#define TOLVARIS_CRYPTO_AES_GHASH_H
+
+#include <cstddef>
+#include <cstdint>
+
+// GHASH (SP 800-38D) under one hash subkey H: Y = (Y ^ X) * H in GF(2^128)
+// for each 16-byte block X. With PCLMULQDQ four blocks share one reduction
+// (H, H^2, H^3, H^4 precomputed); the portable path multiplies with integer
+// multiplications on spaced-out bits, so neither path has a table or branch
+// indexed by H or the data.
+struct NXVT_GHASH {
+  alignas(16) unsigned char key[64];  // hardware: H^1..H^4 byte-reversed; portable: H
+  unsigned char y[16];                // running value, in the standard's byte order
+  bool clmul;                         // path chosen when the key was set
+};
+
+void NXVT_GHash_Init(NXVT_GHASH* g, const unsigned char* h);
+// Absorbs `blocks` whole blocks.
+void NXVT_GHash_Blocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks);
+// Absorbs `len` bytes: the whole blocks, then the rest zero-padded to a block.
+void NXVT_GHash_Padded(NXVT_GHASH* g, const unsigned char* data, size_t len);
+// Wipes key powers and running value.
+void NXVT_GHash_Wipe(NXVT_GHASH* g);
+
+#endif
