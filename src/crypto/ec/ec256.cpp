@@ -6,7 +6,6 @@
 
 #include "crypto/ct_check.h"
 #include "crypto/ec/ec256_point.h"
-#include "crypto/ec/general/eccurve.h"
 #include "platform/memory.h"
 
 namespace {
@@ -390,13 +389,6 @@ const Ec256Curve* Ec256_Secp256k1() {
 const Ec256Curve* Ec256_P256() {
   static const Ec256Curve* const c = MakeCurve(true);
   return c;
-}
-
-const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve) {
-  if (curve == nullptr) return nullptr;
-  if (curve->id == NXVT_EC_CURVE_SECP256K1) return Ec256_Secp256k1();
-  if (curve->id == NXVT_EC_CURVE_P256) return Ec256_P256();
-  return nullptr;
 }
 
 uint64_t Ec256_ScalarFromBytes(const Ec256Curve* c, Ec256Scalar* s, const uint8_t in[32]) {

@@ -15,14 +15,10 @@
 
 #include <cstdint>
 
-struct NXVT_EC_CURVE;
-
 // One of the two curves with dedicated arithmetic; immutable, shared by all
 // threads.
 struct Ec256Curve;
 
-// The dedicated arithmetic of a loaded curve object, or null (unknown id).
-const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve);
 const Ec256Curve* Ec256_Secp256k1();
 const Ec256Curve* Ec256_P256();
 

@@ -106,17 +106,6 @@ NXVT_EC_CURVE* NXVT_EC_Curve_New() {
   return c;
 }
 
-void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve) {
-  if (!curve) return;
-  for (int i = 0; i < kEcTableSlots; ++i) {
-    NXVT_EC_Point_Free(curve->gPos[i]);
-    NXVT_EC_Point_Free(curve->gNeg[i]);
-    curve->gPos[i] = nullptr;
-    curve->gNeg[i] = nullptr;
-  }
-  curve->cachePresent = 0;
-}
-
 void NXVT_EC_Curve_Free(NXVT_EC_CURVE* curve) {
   if (!curve) return;
   delete curve->p;

@@ -4,52 +4,8 @@
 #include <cstdint>
 
 #include "crypto/bignum/bignum.h"
+#include "crypto/ec/general/ec_types.h"
 #include "crypto/ec/general/ecpoint.h"
-
-inline constexpr int32_t NXVT_EC_CURVE_SECP256K1 = 0x03210100;
-inline constexpr int32_t NXVT_EC_CURVE_P256 = 0x07110100;
-
-// Curve code of the flat API: 1 selects P-256, every other value secp256k1.
-using BCMCurveCode = uint32_t;
-
-inline constexpr int kEcTableSlots = 16;
-
-using NXVT_EC_FieldBinFn = int32_t (*)(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* b);
-using NXVT_EC_FieldSqrFn = int32_t (*)(NXVT_BN* r, const NXVT_BN* a);
-
-// Domain parameters of one curve, its point and field methods, and a cache of
-// odd multiples of the generator built on first use. Serves one thread at a
-// time.
-struct NXVT_EC_CURVE {
-  int32_t id;         // NXVT_EC_CURVE_SECP256K1, NXVT_EC_CURVE_P256, -1 after an unknown id
-  uint32_t cofactor;  // 1 for both curves
-  NXVT_BN* p;
-  NXVT_BN* a;
-  NXVT_BN* b;
-  NXVT_BN* n;
-  NXVT_EC_POINT* G;   // affine once loaded
-  int32_t aKind;      // -3 when a = p - 3, 0 for a = 0, -1 while not loaded
-
-  int32_t (*isOnCurve)(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve);
-  int32_t (*pointAdd)(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q,
-                      const NXVT_EC_CURVE* curve);
-  int32_t (*pointDbl)(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve);
-  int32_t (*pointNeg)(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve);
-  int32_t (*yParity)(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* curve);
-  int32_t (*decompress)(NXVT_EC_POINT* P, uint32_t parity, const NXVT_EC_CURVE* curve);
-
-  NXVT_EC_FieldBinFn fieldAdd;
-  NXVT_EC_FieldBinFn fieldSub;
-  NXVT_EC_FieldBinFn fieldMul;
-  NXVT_EC_FieldSqrFn fieldSqr;
-  int32_t (*fieldInv)(NXVT_BN* r, const NXVT_BN* a, const NXVT_EC_CURVE* curve);  // null: NXVT_BN_ModInv
-
-  // Generator cache: slots 1, 3, 5, 7 hold G, 3G, 5G, 7G (and negations),
-  // slot 2 holds 2G; other slots are null.
-  NXVT_EC_POINT* gPos[kEcTableSlots];
-  NXVT_EC_POINT* gNeg[kEcTableSlots];
-  uint32_t cachePresent;
-};
 
 NXVT_EC_CURVE* NXVT_EC_Curve_New();
 void NXVT_EC_Curve_Free(NXVT_EC_CURVE* curve);
@@ -57,10 +13,6 @@ void NXVT_EC_Curve_Free(NXVT_EC_CURVE* curve);
 // unknown id (then id = -1 and the object is unusable).
 int32_t NXVT_EC_SetCurve(NXVT_EC_CURVE* curve, int32_t id);
 int32_t NXVT_ECDSA_SetCurve(NXVT_EC_CURVE* curve, uint32_t id);
-// Drops the generator cache (frees its points, flag 0).
-void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve);
-// Builds the generator cache now if it is not there (0, or -1).
-int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve);
 
 struct NXVT_ECDSA_SIG;
 struct NXVT_EC_PUBKEY;

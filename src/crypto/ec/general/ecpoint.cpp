@@ -4,7 +4,6 @@
 
 #include "crypto/ct_check.h"
 #include "crypto/ec/ec256.h"
-#include "crypto/ec/general/eccurve.h"
 #include "crypto/ec/general/ecfield.h"
 #include "platform/memory.h"
 #include "crypto/bignum/modexp.h"
@@ -297,6 +296,17 @@ int32_t EnsureGeneratorCache(NXVT_EC_CURVE* curve) {
 }
 
 }  // namespace
+
+void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve) {
+  if (!curve) return;
+  for (int i = 0; i < kEcTableSlots; ++i) {
+    NXVT_EC_Point_Free(curve->gPos[i]);
+    NXVT_EC_Point_Free(curve->gNeg[i]);
+    curve->gPos[i] = nullptr;
+    curve->gNeg[i] = nullptr;
+  }
+  curve->cachePresent = 0;
+}
 
 int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve) {
   if (curve == nullptr || curve->G == nullptr) return -1;
@@ -851,4 +861,11 @@ int32_t NXVT_EC_Point_DualMult(NXVT_EC_POINT* R, const NXVT_BN* u1, const NXVT_E
     if (i < n2 && d2[i] != 0 && AddDigit(acc.get(), d2[i], curve->gPos, curve->gNeg, curve) != 0) return -1;
   }
   return NXVT_EC_Point_Copy(R, acc.get());
+}
+
+const Ec256Curve* Ec256_Of(const NXVT_EC_CURVE* curve) {
+  if (curve == nullptr) return nullptr;
+  if (curve->id == NXVT_EC_CURVE_SECP256K1) return Ec256_Secp256k1();
+  if (curve->id == NXVT_EC_CURVE_P256) return Ec256_P256();
+  return nullptr;
 }

@@ -4,17 +4,7 @@
 #include <cstdint>
 
 #include "crypto/bignum/bignum.h"
-
-struct NXVT_EC_CURVE;
-
-// A point in Jacobian coordinates: affine (X / Z^2, Y / Z^3) modulo p. Z = 1
-// is affine; Z = 0 is the point at infinity whatever X and Y hold. The point
-// owns its three records. A new point is X = 0, Y = 1, Z = 0.
-struct NXVT_EC_POINT {
-  NXVT_BN* X;
-  NXVT_BN* Y;
-  NXVT_BN* Z;
-};
+#include "crypto/ec/general/ec_types.h"
 
 // Window NAF recoding of width 4: one digit per bit, least significant first,
 // each 0 or odd in -7..7. Scalars of up to kEcMaxScalarBits bits recode into
@@ -100,6 +90,10 @@ int32_t NXVT_EC_ScalarToWNAF(int32_t* digits, const NXVT_BN* k);
 // slot 1 affine. 0, or -1 when a point operation fails.
 int32_t NXVT_EC_PrecompOddMultiples(NXVT_EC_POINT** pos, NXVT_EC_POINT** neg, const NXVT_EC_POINT* P,
                                     const NXVT_EC_CURVE* curve);
+// Drops the generator cache (frees its points, flag 0).
+void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve);
+// Builds the generator cache now if it is not there (0, or -1).
+int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve);
 
 // R = k * P for a SECRET scalar k. Every multiplication by a private key,
 // nonce or ephemeral scalar goes through here (k*G and k*P alike), so that a
