@@ -1,7 +1,7 @@
 // Signature exports: deterministic ECDSA on secp256k1 / P-256 and Ed25519.
 #include "api/frame.h"
 #include "crypto/ec/general/eccurve.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ed25519/ed25519.h"
 #include "keys/signing.h"
 #include "tolvaris/bcm_sign.h"

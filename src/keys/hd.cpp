@@ -10,7 +10,7 @@
 #include "crypto/ct_check.h"
 #include "crypto/ec/ec256.h"
 #include "crypto/hash/digest.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ec/general/ecpoint.h"
 #include "crypto/ed25519/ed25519.h"
 #include "crypto/hash/hmac.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "trail/trail.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ed25519/ed25519.h"
 #include "platform/memory.h"
 

@@ -11,7 +11,7 @@
 #include "crypto/ct_check.h"
 #include "crypto/ec/ec256.h"
 #include "crypto/ec/general/eccurve.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ed25519/ed25519.h"
 #include "keys/ecies.h"
 #include "keys/hd.h"

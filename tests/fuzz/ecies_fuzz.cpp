@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "crypto/ec/general/eccurve.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "tolvaris/bcm_ecies.h"
 
 namespace {

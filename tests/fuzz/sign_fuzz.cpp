@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "crypto/ec/general/eccurve.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ed25519/ed25519.h"
 #include "tolvaris/bcm_sign.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cpu_paths_testing.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "ec_testing.h"
 #include "tv_test.h"
 

@@ -1,4 +1,4 @@
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>

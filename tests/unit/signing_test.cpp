@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "trail/trail.h"
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 #include "crypto/ed25519/ed25519.h"
 #include "tv_test.h"
 

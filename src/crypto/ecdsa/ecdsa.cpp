@@ -1,4 +1,4 @@
-#include "crypto/ec/ecdsa.h"
+#include "crypto/ecdsa/ecdsa.h"
 
 #include <cstring>
 #include <new>
