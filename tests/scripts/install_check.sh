@@ -2,8 +2,8 @@
 # Installs a build into a new prefix and uses it as a program outside this
 # tree would: (a) a C program built with pkg-config, (b) a CMake project with
 # find_package(tolvaris), (c) the installed tolvaris-run loading an installed
-# add-on. Also: the library's SONAME, no build path in any installed binary,
-# nothing written outside the prefix.
+# add-on. Also: the library's SONAME, no build path and no empty entry in
+# the run path of any installed binary, nothing written outside the prefix.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
@@ -27,6 +27,8 @@ for f in "$lib" "$prefix"/bin/tolvaris-run "$libdir"/quenmod-*.so; do
     fail "$f names the build folder"
   fi
 done
+bash "$(dirname "$0")/check_runpath.sh" "$prefix" >"$top/runpath.log" ||
+  fail "empty run path entry: $(grep 'empty' "$top/runpath.log" || tail -n 1 "$top/runpath.log")"
 
 # (a) pkg-config and a C program.
 cat >"$top/prog.c" <<'C'
