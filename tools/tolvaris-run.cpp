@@ -2,14 +2,51 @@
 // envelope on a line of its own. With an argument it sends that one request;
 // otherwise it sends every non-blank line of standard input, in one process,
 // so add-ons registered by "AddModule" stay registered for later lines.
-// Exits 1 when any request failed, 2 when a result could not be had.
+// Exits 1 when any request failed, 2 when a result could not be had or the
+// command line is wrong. "-h" and "--help" print the usage; any other
+// argument beginning with "-" is refused, since no request begins with one.
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "tolvaris/runmodule.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: tolvaris-run [REQUEST]\n"
+    "       tolvaris-run -h | --help\n"
+    "\n"
+    "Sends JSON requests to the tolvaris command interface and prints each\n"
+    "result envelope on a line of its own.\n"
+    "  REQUEST  one request, the only argument\n"
+    "  (none)   one request per line of standard input, all in one process, so\n"
+    "           an add-on loaded by an earlier line serves the later ones;\n"
+    "           blank lines are skipped\n"
+    "\n"
+    "Add-ons (quenmod-<tag>.so, built and installed beside libtolvaris.so) are\n"
+    "loaded only by a request:\n"
+    "  {\"action\":\"AddModule\",\"args\":{\"addon\":\"<tag>\",\"libpath\":\"<folder>\"}}\n"
+    "loads <folder>/quenmod-<tag>.so; when the folder holds no such file, the\n"
+    "system's library search looks for it by name (LD_LIBRARY_PATH, the folder\n"
+    "of libtolvaris.so, the system's folders).\n"
+    "\n"
+    "Exit status: 0 when every request succeeded, 1 when a request failed (its\n"
+    "envelope says why), 2 for a wrong command line or a request that gave no\n"
+    "result envelope.\n";
+
+// 0 after the usage on standard output (asked for), 2 after a refusal and the
+// usage on standard error.
+int Usage(bool asked, const char* refused = nullptr) {
+  if (asked) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (refused != nullptr) std::fprintf(stderr, "tolvaris-run: unknown option %s\n", refused);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
 
 // Runs one request; returns its RunModule code, or -1 without an envelope.
 int Send(const std::string& request) {
@@ -36,9 +73,11 @@ bool Blank(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2) {
-    std::fprintf(stderr, "usage: %s [request]   (without an argument: one request per input line)\n", argv[0]);
-    return 2;
+  if (argc > 2) return Usage(false);
+  if (argc == 2 && argv[1][0] == '-') {
+    const std::string_view option(argv[1]);
+    if (option == "-h" || option == "--help") return Usage(true);
+    return Usage(false, argv[1]);
   }
   int status = 0;
   auto note = [&status](int rc) {
