@@ -17,10 +17,11 @@ const char* JniExceptionClass(int code);
 SecureText JniExceptionMessage(std::string_view message, std::string_view lastError);
 
 // Throws the class of `code` with that text; the last-error text is the one
-// the calling thread's last library call left (BCMGetLastErr). Must not be
-// called with an exception pending. When the class cannot be found or the
-// exception cannot be made, the exception that says so (NoClassDefFoundError,
-// OutOfMemoryError) is left pending instead.
+// the calling thread's trail holds (BCMGetLastErr), which every native
+// empties when it starts (JniFrame). Must not be called with an exception
+// pending. When the class cannot be found or the exception cannot be made,
+// the exception that says so (NoClassDefFoundError, OutOfMemoryError) is left
+// pending instead.
 void ThrowJniException(JNIEnv* env, int code, std::string_view message);
 
 #endif

@@ -3,6 +3,7 @@
 #include "jni/jni_exceptions.h"
 #include "jni/jni_local_ref.h"
 #include "jni/jni_text.h"
+#include "trail/trail.h"
 
 namespace {
 
@@ -113,6 +114,8 @@ int NewRawTransaction(JNIEnv* env, const unsigned char* bytes, size_t len, uint3
 }
 
 // ---- Frame -------------------------------------------------------------------
+
+JniFrame::JniFrame(JNIEnv* env, int code) : env_(env), code_(code) { SetErrFunc(nullptr); }
 
 bool JniFrame::Fail(std::string_view message) { return Fail(code_, message); }
 

@@ -61,9 +61,15 @@ inline constexpr char kInternal[] = "Native internal failure.";
 // native's code, unless a Java exception is already pending (an
 // OutOfMemoryError from the VM, say): then no further JNI call is made and
 // that exception is what Java sees.
+//
+// A frame starts by emptying the calling thread's error trail, so the trail
+// an exception quotes is always this native's own: empty when the native
+// failed before it reached the library (a null argument, an overlong AES key,
+// an unknown mode name) or when its library call opens no trail (the address
+// and raw transaction drivers), never the text an earlier call left.
 class JniFrame {
  public:
-  JniFrame(JNIEnv* env, int code) : env_(env), code_(code) {}
+  JniFrame(JNIEnv* env, int code);
   JNIEnv* env() const { return env_; }
 
   // Records a failure (the first one wins) and returns false.

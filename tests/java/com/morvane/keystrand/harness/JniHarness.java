@@ -111,6 +111,28 @@ public final class JniHarness {
         }
     }
 
+    /** The export whose failure expectOwnThrow leaves on the trail first. */
+    static final String EARLIER_EXPORT = "BCMGenBase58CheckDecode";
+
+    /** Leaves the trail of a failed call of another export on this thread. */
+    static void leaveEarlierTrail() {
+        expectLibraryThrow("an earlier failure", DecryptionErrorException.class, "Base58check decoding failed.",
+                EARLIER_EXPORT, () -> JniWrapper.GenBase58CheckDecode("1"));
+    }
+
+    /**
+     * As expectThrow, for a failure before the call reaches the library (or
+     * in a driver that opens no trail): right after another export failed,
+     * the exception quotes an empty trail, not the one that failure left.
+     */
+    static void expectOwnThrow(String what, Class<?> cls, String message, Call call) {
+        leaveEarlierTrail();
+        String trail = expectThrow(what, cls, message, call);
+        if (trail != null) {
+            checkEquals(trail, "[][][]", what + ": trail");
+        }
+    }
+
     static String describe(Object r) {
         if (r instanceof byte[]) {
             return hex((byte[]) r);
@@ -147,7 +169,7 @@ public final class JniHarness {
         check(a.length == 16 && b.length == 16 && !Arrays.equals(a, b), "GenEntropy(128): two fresh 16-byte draws");
         check(JniWrapper.GenEntropy(256).length == 32, "GenEntropy(256) gives 32 bytes");
         for (int bits : new int[] {127, -8, 1, Integer.MIN_VALUE}) {
-            expectThrow("GenEntropy(" + bits + ")", GenerateEntropyFailException.class,
+            expectOwnThrow("GenEntropy(" + bits + ")", GenerateEntropyFailException.class,
                     "Invalid length for making entropy.", () -> JniWrapper.GenEntropy(bits));
         }
         expectLibraryThrow("GenEntropy above the generator's limit", GenerateEntropyFailException.class,
@@ -165,7 +187,7 @@ public final class JniHarness {
         // The library refuses the length already when asked for the output's size.
         expectLibraryThrow("GenMnemonic of 15 bytes", GenerateMnemonicFailException.class,
                 "Buffer length setting failed.", "BCMGenMnemonic", () -> JniWrapper.GenMnemonic(new byte[15]));
-        expectThrow("GenMnemonic(null)", GenerateMnemonicFailException.class, "Parameter is null.",
+        expectOwnThrow("GenMnemonic(null)", GenerateMnemonicFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenMnemonic(null));
 
         String valid = bip39.get(1).get(1);
@@ -173,17 +195,17 @@ public final class JniHarness {
         expectLibraryThrow("CheckMnemonicValid of a bad checksum", InvalidMnemonicException.class,
                 "Mnemonic validate check failed.", "BCMChkMnemonicValid",
                 () -> JniWrapper.CheckMnemonicValid(badChecksum));
-        expectThrow("CheckMnemonicValid(null)", InvalidMnemonicException.class, "Parameter is null.",
+        expectOwnThrow("CheckMnemonicValid(null)", InvalidMnemonicException.class, "Parameter is null.",
                 () -> JniWrapper.CheckMnemonicValid(null));
         // A NUL would end the text early: the valid part must not pass for the whole.
-        expectThrow("CheckMnemonicValid with U+0000 after a valid mnemonic", InvalidMnemonicException.class,
+        expectOwnThrow("CheckMnemonicValid with U+0000 after a valid mnemonic", InvalidMnemonicException.class,
                 "Parameter is null.", () -> JniWrapper.CheckMnemonicValid(valid + "\u0000 zoo"));
 
         check(JniWrapper.CheckMnemonicWordValid("abandon"), "CheckMnemonicWordValid(abandon)");
         expectLibraryThrow("CheckMnemonicWordValid(abandonx)", InvalidMnemonicException.class,
                 "Mnemonic word validate check failed.", "BCMChkMnemonicWordValid",
                 () -> JniWrapper.CheckMnemonicWordValid("abandonx"));
-        expectThrow("CheckMnemonicWordValid(null)", InvalidMnemonicException.class, "Parameter is null.",
+        expectOwnThrow("CheckMnemonicWordValid(null)", InvalidMnemonicException.class, "Parameter is null.",
                 () -> JniWrapper.CheckMnemonicWordValid(null));
     }
 
@@ -206,13 +228,13 @@ public final class JniHarness {
         }
         String[] unreadable = {"pass\u0000word", "\ud83d", "x\ude00y", "\ude00\ud83d"};
         for (String p : unreadable) {
-            expectThrow("ConvertMnemonicToSeed, passphrase with U+0000 or an unpaired surrogate",
+            expectOwnThrow("ConvertMnemonicToSeed, passphrase with U+0000 or an unpaired surrogate",
                     ConvertMnemonicToSeedFailException.class, "Parameter is null.",
                     () -> JniWrapper.ConvertMnemonicToSeed(mnemonic, p));
         }
-        expectThrow("ConvertMnemonicToSeed(null, ...)", ConvertMnemonicToSeedFailException.class,
+        expectOwnThrow("ConvertMnemonicToSeed(null, ...)", ConvertMnemonicToSeedFailException.class,
                 "Parameter is null.", () -> JniWrapper.ConvertMnemonicToSeed(null, ""));
-        expectThrow("ConvertMnemonicToSeed(..., null)", ConvertMnemonicToSeedFailException.class,
+        expectOwnThrow("ConvertMnemonicToSeed(..., null)", ConvertMnemonicToSeedFailException.class,
                 "Parameter is null.", () -> JniWrapper.ConvertMnemonicToSeed(mnemonic, null));
     }
 
@@ -252,16 +274,16 @@ public final class JniHarness {
                 check(ok, "counts " + c[0] + ", " + c[1] + ": " + t);
             }
         }
-        expectThrow("ConvMasterMnemonicToSSSMnemonic(null)", GenerateMnemonicFailException.class,
+        expectOwnThrow("ConvMasterMnemonicToSSSMnemonic(null)", GenerateMnemonicFailException.class,
                 "Parameter is null.", () -> JniWrapper.ConvMasterMnemonicToSSSMnemonic(null, 3, 2));
 
         expectLibraryThrow("ConvSSSMnemonicToMasterMnemonic of one share of two", GenerateMnemonicFailException.class,
                 "Shamir secret sharing mnemonic to master mnemonic converting failed.",
                 "BCMConvSSSMnemonicToMasterMnemonic",
                 () -> JniWrapper.ConvSSSMnemonicToMasterMnemonic(new String[] {s[0]}, 0));
-        expectThrow("ConvSSSMnemonicToMasterMnemonic with a null share", GenerateMnemonicFailException.class,
+        expectOwnThrow("ConvSSSMnemonicToMasterMnemonic with a null share", GenerateMnemonicFailException.class,
                 "Parameter is null.", () -> JniWrapper.ConvSSSMnemonicToMasterMnemonic(new String[] {s[0], null}, 0));
-        expectThrow("ConvSSSMnemonicToMasterMnemonic(null)", GenerateMnemonicFailException.class,
+        expectOwnThrow("ConvSSSMnemonicToMasterMnemonic(null)", GenerateMnemonicFailException.class,
                 "Parameter is null.", () -> JniWrapper.ConvSSSMnemonicToMasterMnemonic(null, 0));
     }
 
@@ -334,14 +356,14 @@ public final class JniHarness {
             {m.getPrivateKey(), m.getPublicKey(), new byte[33]},
         };
         for (byte[][] p : badParts) {
-            expectThrow("GenCKD of a parent with a wrong part", KeyDerivationFailException.class,
+            expectOwnThrow("GenCKD of a parent with a wrong part", KeyDerivationFailException.class,
                     "Java keypair to native C keypair converting failed.",
                     () -> JniWrapper.GenCKD(new HDKeyPair(p[0], p[1], p[2]), 0));
         }
-        expectThrow("GenCKD(null)", KeyDerivationFailException.class, "Parameter is null.",
+        expectOwnThrow("GenCKD(null)", KeyDerivationFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenCKD(null, 0));
 
-        expectThrow("GenMasterNode(null)", GenerateMasterNodeFailException.class, "Parameter is null.",
+        expectOwnThrow("GenMasterNode(null)", GenerateMasterNodeFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenMasterNode(null));
 
         // The leaf is the master node and five derivations.
@@ -358,7 +380,7 @@ public final class JniHarness {
         expectLibraryThrow("GenLeafNode of a 32-byte seed", KeyDerivationFailException.class,
                 "Leaf node generating failed.", "BCMGenPathLeafNode",
                 () -> JniWrapper.GenLeafNode(0, new byte[32], 0));
-        expectThrow("GenLeafNode(null)", KeyDerivationFailException.class, "Parameter is null.",
+        expectOwnThrow("GenLeafNode(null)", KeyDerivationFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenLeafNode(0, null, 0));
 
         for (int len : new int[] {0, 31, 33}) {
@@ -366,7 +388,7 @@ public final class JniHarness {
                     "Public key derivation from private key failed.", "BCMGenPubkeyFromPriKey",
                     () -> JniWrapper.GenPubkeyFromPrikey(new byte[len]));
         }
-        expectThrow("GenPubkeyFromPrikey(null)", KeyDerivationFailException.class,
+        expectOwnThrow("GenPubkeyFromPrikey(null)", KeyDerivationFailException.class,
                 "Java bytes to native C unsigned chars converting failed.",
                 () -> JniWrapper.GenPubkeyFromPrikey(null));
     }
@@ -390,9 +412,9 @@ public final class JniHarness {
                     "Base58check decoding failed.", "BCMGenBase58CheckDecode",
                     () -> JniWrapper.GenBase58CheckDecode(bad));
         }
-        expectThrow("GenBase58CheckEncode(null)", EncryptionErrorException.class, "Parameter is null.",
+        expectOwnThrow("GenBase58CheckEncode(null)", EncryptionErrorException.class, "Parameter is null.",
                 () -> JniWrapper.GenBase58CheckEncode(null));
-        expectThrow("GenBase58CheckDecode(null)", DecryptionErrorException.class, "Parameter is null.",
+        expectOwnThrow("GenBase58CheckDecode(null)", DecryptionErrorException.class, "Parameter is null.",
                 () -> JniWrapper.GenBase58CheckDecode(null));
 
         for (int n = 0; n < 50; n++) {
@@ -407,9 +429,9 @@ public final class JniHarness {
             expectLibraryThrow("GenBase64Decode(" + bad + ")", DecryptionErrorException.class,
                     "Base64 decoding failed.", "BCMGenBase64Decode", () -> JniWrapper.GenBase64Decode(bad));
         }
-        expectThrow("GenBase64Encode(null)", EncryptionErrorException.class, "Parameter is null.",
+        expectOwnThrow("GenBase64Encode(null)", EncryptionErrorException.class, "Parameter is null.",
                 () -> JniWrapper.GenBase64Encode(null));
-        expectThrow("GenBase64Decode(null)", DecryptionErrorException.class, "Parameter is null.",
+        expectOwnThrow("GenBase64Decode(null)", DecryptionErrorException.class, "Parameter is null.",
                 () -> JniWrapper.GenBase64Decode(null));
     }
 
@@ -431,12 +453,12 @@ public final class JniHarness {
                     k[0] + " of \"" + k[1] + "\"");
         }
         for (String name : new String[] {"SHA3-KECCAK512", "SHA256", "algo_sha256", "ALGO_SHA256 ", ""}) {
-            expectThrow("GenHashMessage(" + name + ")", MessageDigestFailException.class, "Not provided algorithm.",
+            expectOwnThrow("GenHashMessage(" + name + ")", MessageDigestFailException.class, "Not provided algorithm.",
                     () -> JniWrapper.GenHashMessage(name, abc));
         }
-        expectThrow("GenHashMessage(null, ...)", MessageDigestFailException.class, "Parameter is null.",
+        expectOwnThrow("GenHashMessage(null, ...)", MessageDigestFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenHashMessage(null, abc));
-        expectThrow("GenHashMessage(..., null)", MessageDigestFailException.class, "Parameter is null.",
+        expectOwnThrow("GenHashMessage(..., null)", MessageDigestFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenHashMessage("ALGO_SHA256", null));
     }
 
@@ -469,18 +491,18 @@ public final class JniHarness {
         byte[] iv = randomBytes(16);
         byte[] data = randomBytes(20);
         for (String mode : new String[] {"BC_CTR", "bc_ecb", "BC_GCM", "", "BC_ECB\u00e9"}) {
-            expectThrow("GenAESEncrypt mode " + mode, EncryptionErrorException.class, "Not provided mode.",
+            expectOwnThrow("GenAESEncrypt mode " + mode, EncryptionErrorException.class, "Not provided mode.",
                     () -> JniWrapper.GenAESEncrypt(mode, data, key, iv));
-            expectThrow("GenAESDecrypt mode " + mode, DecryptionErrorException.class, "Not provided mode.",
+            expectOwnThrow("GenAESDecrypt mode " + mode, DecryptionErrorException.class, "Not provided mode.",
                     () -> JniWrapper.GenAESDecrypt(mode, data, key, iv));
         }
         String overlong = "jni_aes.cpp: key and IV may hold at most 16 bytes.";
-        expectThrow("GenAESEncrypt with a 32-byte key", Error.class, overlong,
+        expectOwnThrow("GenAESEncrypt with a 32-byte key", Error.class, overlong,
                 () -> JniWrapper.GenAESEncrypt("BC_ECB", data, randomBytes(32), iv));
-        expectThrow("GenAESDecrypt with a 17-byte IV", Error.class, overlong,
+        expectOwnThrow("GenAESDecrypt with a 17-byte IV", Error.class, overlong,
                 () -> JniWrapper.GenAESDecrypt("BC_CBC", data, key, randomBytes(17)));
         // Key and IV are judged before the mode.
-        expectThrow("GenAESEncrypt, long key and unknown mode", Error.class, overlong,
+        expectOwnThrow("GenAESEncrypt, long key and unknown mode", Error.class, overlong,
                 () -> JniWrapper.GenAESEncrypt("BC_CTR", data, randomBytes(32), iv));
         expectLibraryThrow("GenAESEncrypt with a 15-byte key", EncryptionErrorException.class,
                 "Buffer length setting failed.", "BCMGenAESEncrypt",
@@ -495,9 +517,9 @@ public final class JniHarness {
         Object[][] nulls = {{null, data, key, iv}, {"BC_ECB", null, key, iv}, {"BC_ECB", data, null, iv},
             {"BC_ECB", data, key, null}};
         for (Object[] a : nulls) {
-            expectThrow("GenAESEncrypt with a null argument", EncryptionErrorException.class, "Parameter is null.",
+            expectOwnThrow("GenAESEncrypt with a null argument", EncryptionErrorException.class, "Parameter is null.",
                     () -> JniWrapper.GenAESEncrypt((String) a[0], (byte[]) a[1], (byte[]) a[2], (byte[]) a[3]));
-            expectThrow("GenAESDecrypt with a null argument", DecryptionErrorException.class, "Parameter is null.",
+            expectOwnThrow("GenAESDecrypt with a null argument", DecryptionErrorException.class, "Parameter is null.",
                     () -> JniWrapper.GenAESDecrypt((String) a[0], (byte[]) a[1], (byte[]) a[2], (byte[]) a[3]));
         }
     }
@@ -529,16 +551,16 @@ public final class JniHarness {
         byte[] aad = new byte[0];
         byte[] data = randomBytes(10);
         String overlong = "jni_aes.cpp: key and IV may hold at most 16 bytes.";
-        expectThrow("GenAESEncryptAuth with a 32-byte key", Error.class, overlong,
+        expectOwnThrow("GenAESEncryptAuth with a 32-byte key", Error.class, overlong,
                 () -> JniWrapper.GenAESEncryptAuth(data, randomBytes(32), iv, aad, 16));
-        expectThrow("GenAESDecryptAuth with a 17-byte IV", Error.class, overlong,
+        expectOwnThrow("GenAESDecryptAuth with a 17-byte IV", Error.class, overlong,
                 () -> JniWrapper.GenAESDecryptAuth(data, key, randomBytes(17), aad, 16));
         // Every failure of the encrypting one raises java.lang.Error.
         expectLibraryThrow("GenAESEncryptAuth with a 12-byte IV", Error.class, "Buffer length setting failed.",
                 "BCMGenAESEncryptAuth", () -> JniWrapper.GenAESEncryptAuth(data, key, randomBytes(12), aad, 16));
-        expectThrow("GenAESEncryptAuth with a null additional data", Error.class, "Parameter is null.",
+        expectOwnThrow("GenAESEncryptAuth with a null additional data", Error.class, "Parameter is null.",
                 () -> JniWrapper.GenAESEncryptAuth(data, key, iv, null, 16));
-        expectThrow("GenAESDecryptAuth with a null key", DecryptionErrorException.class, "Parameter is null.",
+        expectOwnThrow("GenAESDecryptAuth with a null key", DecryptionErrorException.class, "Parameter is null.",
                 () -> JniWrapper.GenAESDecryptAuth(data, null, iv, aad, 16));
     }
 
@@ -552,10 +574,12 @@ public final class JniHarness {
         String md = "0x" + hex(jdkDigest("SHA-256", data.getBytes(StandardCharsets.UTF_8)));
         check(reply.contains("\"md\":\"" + md + "\""), "RunModule hashes the UTF-8 bytes: " + reply);
 
+        leaveEarlierTrail();
         String trail = expectThrow("RunModule of an unknown action", RunModuleException.class,
                 "runmodule error return", () -> JniWrapper.RunModule("{\"action\":\"NoSuchAction\",\"args\":{}}"));
         check(trail != null && trail.startsWith("{\"action\":\"NoSuchAction\",\"result\":\"fail\""),
                 "RunModuleException carries the reply: " + trail);
+        check(trail != null && !trail.contains(EARLIER_EXPORT), "RunModuleException names no earlier call: " + trail);
         // The failure reply echoes the caller's text; the exception carries it intact.
         String emojis = "\ud83d\ude00\ud83d\ude00\ud83d\ude00";
         trail = expectThrow("RunModule of a failing request that echoes an emoji", RunModuleException.class,
@@ -563,9 +587,9 @@ public final class JniHarness {
                 () -> JniWrapper.RunModule("{\"action\":\"GenMNemonic\",\"args\":{\"entropy\":\"" + emojis + "\"}}"));
         check(trail != null && trail.contains("\"entropy\":\"" + emojis + "\""),
                 "RunModuleException keeps the emoji of the reply: " + trail);
-        expectThrow("RunModule of a request with U+0000", RunModuleException.class, "Parameter is null.",
+        expectOwnThrow("RunModule of a request with U+0000", RunModuleException.class, "Parameter is null.",
                 () -> JniWrapper.RunModule("{\"action\":\"GenEntropy\u0000\",\"args\":{}}"));
-        expectThrow("RunModule(null)", RunModuleException.class, "Parameter is null.",
+        expectOwnThrow("RunModule(null)", RunModuleException.class, "Parameter is null.",
                 () -> JniWrapper.RunModule(null));
     }
 
@@ -578,12 +602,12 @@ public final class JniHarness {
         checkEquals(JniWrapper.GenAddr(0, info), "main:p2pkh:0x02ab", "GenAddr on the main network");
         checkEquals(JniWrapper.GenAddr(0x0F000000, info), "test:p2pkh:0x02ab", "GenAddr on the test network");
         for (int code : new int[] {1, 4, 0x0F000007}) {
-            expectThrow("GenAddr for coin code " + code, GenerateAddressFailException.class,
+            expectOwnThrow("GenAddr for coin code " + code, GenerateAddressFailException.class,
                     "Generating address failed.", () -> JniWrapper.GenAddr(code, info));
         }
-        expectThrow("GenAddr of a failing request", GenerateAddressFailException.class, "Generating address failed.",
+        expectOwnThrow("GenAddr of a failing request", GenerateAddressFailException.class, "Generating address failed.",
                 () -> JniWrapper.GenAddr(0, "{\"fail\":true}"));
-        expectThrow("GenAddr(..., null)", GenerateAddressFailException.class, "Parameter is null.",
+        expectOwnThrow("GenAddr(..., null)", GenerateAddressFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenAddr(0, null));
 
         RawTransaction raw = JniWrapper.GenRawTransaction(0, "{\"rawtx\":\"0x0100ff\"}");
@@ -596,11 +620,11 @@ public final class JniHarness {
         String t = new String(text.getBytes(), StandardCharsets.UTF_8);
         check(text.getKind() == RawTransaction.TEXT && t.startsWith("{\"action\":\"GenTx\"")
                 && t.contains("\"result\":\"success\""), "GenRawTransaction without a raw transaction: " + t);
-        expectThrow("GenRawTransaction of a failing request", GenerateTransactionFailException.class,
+        expectOwnThrow("GenRawTransaction of a failing request", GenerateTransactionFailException.class,
                 "Buffer length setting failed.", () -> JniWrapper.GenRawTransaction(0, "{\"fail\":true}"));
-        expectThrow("GenRawTransaction for coin code 1", GenerateTransactionFailException.class,
+        expectOwnThrow("GenRawTransaction for coin code 1", GenerateTransactionFailException.class,
                 "Buffer length setting failed.", () -> JniWrapper.GenRawTransaction(1, "{\"rawtx\":\"0x01\"}"));
-        expectThrow("GenRawTransaction(..., null)", GenerateTransactionFailException.class, "Parameter is null.",
+        expectOwnThrow("GenRawTransaction(..., null)", GenerateTransactionFailException.class, "Parameter is null.",
                 () -> JniWrapper.GenRawTransaction(0, null));
 
         int[][] slip = {{0, 0}, {1, 60}, {2, 145}, {3, 61}, {4, 2}, {5, 144}, {6, 194}, {7, 236}, {8, 156},
@@ -624,23 +648,23 @@ public final class JniHarness {
 
         String n = "Parameter is null.";
         String conv = "Java bytes to native C unsigned chars converting failed.";
-        expectThrow("GetVorlekTxInputCount(null)", MultisigErrorException.class, n,
+        expectOwnThrow("GetVorlekTxInputCount(null)", MultisigErrorException.class, n,
                 () -> JniWrapper.GetVorlekTxInputCount(0, null));
-        expectThrow("GetVorlekTxInputSigInfo(null, b)", MultisigErrorException.class, n,
+        expectOwnThrow("GetVorlekTxInputSigInfo(null, b)", MultisigErrorException.class, n,
                 () -> JniWrapper.GetVorlekTxInputSigInfo(0, null, b));
-        expectThrow("GetVorlekTxInputSigInfo(b, null)", MultisigErrorException.class, conv,
+        expectOwnThrow("GetVorlekTxInputSigInfo(b, null)", MultisigErrorException.class, conv,
                 () -> JniWrapper.GetVorlekTxInputSigInfo(0, b, null));
-        expectThrow("GenAddSigData(null, b)", MultisigErrorException.class, n,
+        expectOwnThrow("GenAddSigData(null, b)", MultisigErrorException.class, n,
                 () -> JniWrapper.GenAddSigData(0, null, b));
-        expectThrow("GenAddSigData(b, null)", MultisigErrorException.class, conv,
+        expectOwnThrow("GenAddSigData(b, null)", MultisigErrorException.class, conv,
                 () -> JniWrapper.GenAddSigData(0, b, null));
-        expectThrow("ConvVorlekTxToRawTx(null)", MultisigErrorException.class, n,
+        expectOwnThrow("ConvVorlekTxToRawTx(null)", MultisigErrorException.class, n,
                 () -> JniWrapper.ConvVorlekTxToRawTx(0, null));
-        expectThrow("GetTxID(null)", Error.class, n, () -> JniWrapper.GetTxID(0, null));
-        expectThrow("GenRedeems(null)", MultisigErrorException.class, n, () -> JniWrapper.GenRedeems(0, null));
-        expectThrow("MergeVorlekTx(null, x)", MultisigErrorException.class, n,
+        expectOwnThrow("GetTxID(null)", Error.class, n, () -> JniWrapper.GetTxID(0, null));
+        expectOwnThrow("GenRedeems(null)", MultisigErrorException.class, n, () -> JniWrapper.GenRedeems(0, null));
+        expectOwnThrow("MergeVorlekTx(null, x)", MultisigErrorException.class, n,
                 () -> JniWrapper.MergeVorlekTx(0, null, "x"));
-        expectThrow("MergeVorlekTx(b, null)", MultisigErrorException.class, n,
+        expectOwnThrow("MergeVorlekTx(b, null)", MultisigErrorException.class, n,
                 () -> JniWrapper.MergeVorlekTx(0, b, null));
     }
 
