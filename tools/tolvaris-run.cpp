@@ -5,6 +5,11 @@
 // Exits 1 when any request failed, 2 when a result could not be had or the
 // command line is wrong. "-h" and "--help" print the usage; any other
 // argument beginning with "-" is refused, since no request begins with one.
+// Standard output carries the envelopes alone: what the library or an add-on
+// prints while a request runs (the sample add-on's self-test report) goes to
+// standard error.
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -48,6 +53,25 @@ int Usage(bool asked, const char* refused = nullptr) {
   return 2;
 }
 
+// Where the envelopes go: the standard output the program was started with.
+FILE* envelopes = stdout;
+
+// Points file descriptor 1 at standard error and keeps the original standard
+// output for the envelopes alone. Without a spare descriptor both stay as
+// they are.
+void SeparateEnvelopes() {
+  std::fflush(stdout);
+  const int fd = dup(STDOUT_FILENO);
+  if (fd < 0) return;
+  FILE* f = fdopen(fd, "w");
+  if (f == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    if (f != nullptr) std::fclose(f);
+    else close(fd);
+    return;
+  }
+  envelopes = f;
+}
+
 // Runs one request; returns its RunModule code, or -1 without an envelope.
 int Send(const std::string& request) {
   char* result = nullptr;
@@ -59,8 +83,10 @@ int Send(const std::string& request) {
   // An envelope is JSON, so a raw line break in it (an add-on's indented
   // reply) is only layout: leave it out to keep one envelope per line.
   for (const char* p = result; *p; ++p)
-    if (*p != '\n' && *p != '\r') std::fputc(*p, stdout);
-  std::fputc('\n', stdout);
+    if (*p != '\n' && *p != '\r') std::fputc(*p, envelopes);
+  std::fputc('\n', envelopes);
+  std::fflush(envelopes);
+  // A report printed during the request is written out before the next one.
   std::fflush(stdout);
   FreeMem(result);
   return rc;
@@ -79,6 +105,7 @@ int main(int argc, char** argv) {
     if (option == "-h" || option == "--help") return Usage(true);
     return Usage(false, argv[1]);
   }
+  SeparateEnvelopes();
   int status = 0;
   auto note = [&status](int rc) {
     if (rc < 0) status = 2;

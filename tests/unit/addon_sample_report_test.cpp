@@ -1,13 +1,18 @@
 // The self-tests as a host runs them: "AddModule" sample, then each
-// "TestBCModule" through tolvaris-run, its report on standard output checked
-// line by line. A preloaded shim that spoils one export family's results
-// makes the matching self-test fail at that step: the lines before it are
-// printed, none after, and the reply carries the error object.
+// "TestBCModule" through tolvaris-run, its report checked line by line: the
+// add-on prints it to standard output, which tolvaris-run points at standard
+// error so that its own standard output holds the envelopes alone. A
+// preloaded shim that spoils one export family's results makes the matching
+// self-test fail at that step: the lines before it are printed, none after,
+// and the reply carries the error object.
 #include <gtest/gtest.h>
 #include <json/json.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,8 +36,12 @@ Outcome RunSelfTest(const std::string& name, const std::string& fault = "") {
                             "\"}}\n";
   std::string cmd = "printf '%s' '" + input + "' | ";
   if (!fault.empty()) cmd += "TV_FAULT=" + fault + " LD_PRELOAD=" + kShim + " ";
-  cmd += kTool;
+  char errPath[] = "/tmp/tv-sample-report-XXXXXX";
+  const int errFd = mkstemp(errPath);
   Outcome r{-1, {}, {}};
+  if (errFd < 0) return r;
+  close(errFd);
+  cmd += kTool + " 2>" + errPath;
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return r;
   std::string out;
@@ -43,15 +52,15 @@ Outcome RunSelfTest(const std::string& name, const std::string& fault = "") {
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("{\"action\":", 0) == 0) {
-      Json::CharReaderBuilder b;
-      std::string errs;
-      std::istringstream s(line);
-      EXPECT_TRUE(Json::parseFromStream(b, s, &r.last, &errs)) << line;
-    } else {
-      r.report.push_back(line);
-    }
+    EXPECT_EQ(line.rfind("{\"action\":", 0), 0u) << "not an envelope on standard output: " << line;
+    Json::CharReaderBuilder b;
+    std::string errs;
+    std::istringstream s(line);
+    EXPECT_TRUE(Json::parseFromStream(b, s, &r.last, &errs)) << line;
   }
+  std::ifstream err(errPath);
+  for (std::string line; std::getline(err, line);) r.report.push_back(line);
+  unlink(errPath);
   return r;
 }
 
