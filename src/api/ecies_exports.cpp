@@ -30,8 +30,8 @@ int MsgFail(int code, const char* fmt, A... args) {
 
 bool IsPubLen(int len) { return len == kCompPubLen || len == kUncompPubLen; }
 
-// Compressed form of a finite point: 02/03 by the parity of the affine Y,
-// then X. The point is made affine in place.
+// Compressed form of a finite public point: 02/03 by the parity of the
+// affine Y, then X. The point is made affine in place.
 bool Compress(NXVT_EC_POINT* P, NXVT_EC_CURVE* curve, uint8_t* out) {
   if (NXVT_EC_Point_ToAffine(P, P, curve) != 0 || NXVT_EC_Point_IsInfinity(P)) return false;
   uint32_t len = kCompPubLen;
@@ -149,8 +149,8 @@ int BCMGenECDHComputeShareKey(uint32_t curve, const unsigned char* pri, int priL
     NXVT_EC_CURVE* c = pkc.curve();
     if (c == nullptr) return MsgFail(2191, "bc-vantrel get pkcparam error");
 
-    OwnedPoint P, S;
-    if (!P.ok() || !S.ok()) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
+    OwnedPoint P;
+    if (!P.ok()) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
     if (NXVT_EC_Point_Decode(P.get(), pub, static_cast<uint64_t>(pubLen), c) != 0) {
       // The decoder refuses an uncompressed (or hybrid) point off the curve;
       // that is an invalid peer key rather than a malformed one.
@@ -171,15 +171,14 @@ int BCMGenECDHComputeShareKey(uint32_t curve, const unsigned char* pri, int priL
       h.words[0] = c->cofactor;
       if (NXVT_BN_Mul(&d, &d, &h) != 0) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
     }
-    if (NXVT_EC_Point_MultSecret(S.get(), &d, P.get(), c) != 0 || NXVT_EC_Point_ToAffine(S.get(), S.get(), c) != 0)
-      return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
-    // Only the point at infinity is refused: a finite shared point with X = 0
-    // exists on P-256 and is a valid result.
-    if (NXVT_EC_Point_IsInfinity(S.get())) return MsgFail(2213, "share point is zero error");
-    uint8_t s[kCompPubLen];
-    ScopedWipe wipeS(s, sizeof s);
-    if (!Compress(S.get(), c, s)) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
-    std::memcpy(out, s, kCompPubLen);
+    // The shared point is secret: it is compressed inside the constant-time
+    // code and written only on success. Only the point at infinity is
+    // refused: a finite shared point with X = 0 exists on P-256 and is a
+    // valid result.
+    uint32_t len = kCompPubLen;
+    const int32_t rc = NXVT_EC_Point_MultShared(&d, P.get(), kEcFormCompressed, out, &len, c);
+    if (rc == 1) return MsgFail(2213, "share point is zero error");
+    if (rc != 0 || len != kCompPubLen) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
     *outLen = kCompPubLen;
     return 0;
   });

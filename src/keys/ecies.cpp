@@ -97,19 +97,18 @@ int ECIES_KDF(const uint8_t* priv, int32_t privLen, const uint8_t* pub, int32_t 
     NXVT_DIGEST_CTX sha;
   } w;
   ScopedWipe wipeW(w);
-  OwnedPoint P, S;
-  if (!P.ok() || !S.ok() || !LoadScalar(&w.r, priv, curve)) return TrailFail("ECIES_KDF", 166);
+  OwnedPoint P;
+  if (!P.ok() || !LoadScalar(&w.r, priv, curve)) return TrailFail("ECIES_KDF", 166);
   // The peer key must be a finite curve point; the shared point must not be
   // the point at infinity (a scalar of 0 modulo n), whose key material anyone
   // could compute.
   if (NXVT_EC_Point_Decode(P.get(), pub, static_cast<uint64_t>(pubLen), curve) != 0 ||
       !FiniteOnCurve(P.get(), curve))
     return TrailFail("ECIES_KDF", 166);
-  if (NXVT_EC_Point_MultSecret(S.get(), &w.r, P.get(), curve) != 0 ||
-      NXVT_EC_Point_ToAffine(S.get(), S.get(), curve) != 0 || !FiniteOnCurve(S.get(), curve))
-    return TrailFail("ECIES_KDF", 166);
+  // 04 || X || Y of the shared point, from the constant-time code: the
+  // point is secret and never becomes a big-number point.
   uint32_t encLen = kUncompressedLen;
-  if (NXVT_EC_Point_ToOctets(S.get(), kEcFormUncompressed, w.shared, &encLen, curve) != 0 ||
+  if (NXVT_EC_Point_MultShared(&w.r, P.get(), kEcFormUncompressed, w.shared, &encLen, curve) != 0 ||
       encLen != static_cast<uint32_t>(kUncompressedLen))
     return TrailFail("ECIES_KDF", 166);
 

@@ -1,6 +1,7 @@
 // The constant-time curve code against the general big-number code on
 // arbitrary inputs: for a key given as 33 bytes (02/03 and X) and two
-// 32-byte scalars, k*P, k*G and the double multiplication of verification
+// 32-byte scalars, k*P, k*G (also as the encoded shared point of a key
+// agreement) and the double multiplication of verification
 // (and its comparison of x with r, and the public sum P + k*P) agree with
 // the window-NAF reference on both curves, and Ed25519's fast
 // double multiplication agrees with the reference ladders, including on
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "crypto/cpu_features.h"
 #include "crypto/ec/ec256.h"
@@ -69,6 +71,22 @@ void VerifyX(NXVT_EC_CURVE* c, const NXVT_EC_POINT* R, const NXVT_EC_POINT* P, c
   if (!Ec256_ScalarIsZero(&r) && Ec256_VerifyXVartime(ec, &a, &b, p.x, p.y, &r)) Fail("verification takes x + 1");
 }
 
+// The shared point k*P in both forms against the reference product R
+// encoded by the general code (1 for the point at infinity).
+void SharedPoint(NXVT_EC_CURVE* c, const NXVT_BN* k, const NXVT_EC_POINT* P, const NXVT_EC_POINT* R) {
+  for (int32_t form : {kEcFormCompressed, kEcFormUncompressed}) {
+    uint8_t got[65], want[65];
+    uint32_t len = sizeof got, wantLen = sizeof want;
+    const int32_t rc = NXVT_EC_Point_MultShared(k, P, form, got, &len, c);
+    if (NXVT_EC_Point_IsInfinity(R)) {
+      if (rc != 1) Fail("shared point at infinity not refused");
+      continue;
+    }
+    if (rc != 0 || NXVT_EC_Point_ToOctets(R, form, want, &wantLen, c) != 0) Fail("shared point failed");
+    if (len != wantLen || std::memcmp(got, want, len) != 0) Fail("shared point differs from the reference");
+  }
+}
+
 // P + Q for public points against the general sum.
 void PublicSum(NXVT_EC_CURVE* c, const NXVT_EC_POINT* P, const NXVT_EC_POINT* Q) {
   Pt R;
@@ -92,6 +110,7 @@ void Weierstrass(uint32_t code, const uint8_t* key, const uint8_t* k, const uint
     if (NXVT_EC_Point_MultSecret(A.p, &kb, P.p, c) != 0 || NXVT_EC_Point_MultVartime(B.p, &kb, P.p, c) != 0)
       Fail("k*P failed");
     if (!Same(A.p, B.p, c)) Fail("k*P differs from the reference");
+    SharedPoint(c, &kb, P.p, B.p);
     // m*G + k*P
     if (NXVT_EC_Point_MultVartime(R.p, &mb, c->G, c) != 0 || NXVT_EC_Point_Add(R.p, R.p, B.p, c) != 0)
       Fail("reference sum failed");
@@ -103,6 +122,7 @@ void Weierstrass(uint32_t code, const uint8_t* key, const uint8_t* k, const uint
   if (NXVT_EC_Point_MultSecret(A.p, &kb, c->G, c) != 0 || NXVT_EC_Point_MultVartime(B.p, &kb, c->G, c) != 0)
     Fail("k*G failed");
   if (!Same(A.p, B.p, c)) Fail("k*G differs from the reference");
+  SharedPoint(c, &kb, c->G, B.p);
   NXVT_PKC_Free(pkc);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <secp256k1.h>
 
+#include <cstring>
 #include <functional>
 
 #include "crypto/ec/general/eccurve.h"
@@ -42,6 +43,19 @@ std::vector<std::string> Scalars(uint32_t code, tvt::TestRng& rng, int randomCou
   ks.push_back("7777777777777777777777777777777777777777777777777777777777777777");
   for (int i = 0; i < randomCount; ++i) ks.push_back(Hex(rng.RandBytes(32)));
   return ks;
+}
+
+// P from uncompressed hex, in Jacobian form with a random Z: (X l^2, Y l^3,
+// l), to exercise the general formulas.
+void SetScaled(NXVT_EC_POINT* P, const std::string& hex, NXVT_EC_CURVE* c, tvt::TestRng& rng) {
+  ect::SetFromHex(P, hex, c);
+  NXVT_BN l = Bn(Hex(rng.RandBytes(32))), t;
+  if (l.count == 0) l = Bn("1");
+  c->fieldSqr(&t, &l);
+  c->fieldMul(P->X, P->X, &t);
+  c->fieldMul(&t, &t, &l);
+  c->fieldMul(P->Y, P->Y, &t);
+  *P->Z = l;
 }
 
 class EcPointBoth : public ::testing::TestWithParam<uint32_t> {};
@@ -97,15 +111,7 @@ TEST_P(EcPointBoth, MultRandomPointMatchesOpenSSL) {
     Bytes j = rng.RandBytes(32);
     const std::string pHex = Ossl(C.nid(), j);
     Point P;
-    ect::SetFromHex(P.get(), pHex, C.c());
-    // Scale to (X l^2, Y l^3, l).
-    NXVT_BN l = Bn(Hex(rng.RandBytes(32))), t;
-    if (l.count == 0) l = Bn("1");
-    C.c()->fieldSqr(&t, &l);
-    C.c()->fieldMul(P->X, P->X, &t);
-    C.c()->fieldMul(&t, &t, &l);
-    C.c()->fieldMul(P->Y, P->Y, &t);
-    *P->Z = l;
+    SetScaled(P.get(), pHex, C.c(), rng);
     NXVT_BN k = Bn(kh);
     Point R;
     ASSERT_EQ(NXVT_EC_Point_MultSecret(R.get(), &k, P.get(), C.c()), 0);
@@ -114,6 +120,110 @@ TEST_P(EcPointBoth, MultRandomPointMatchesOpenSSL) {
     ASSERT_EQ(NXVT_EC_Point_MultVartime(P.get(), &k, P.get(), C.c()), 0);
     EXPECT_EQ(Enc(P.get(), C.c()), Enc(R.get(), C.c()));
   }
+}
+
+// The shared point of a key agreement, both forms, against the window-NAF
+// product encoded by the general code and against OpenSSL: random points
+// with a random Z, the generator, scalars at and above n, and a scalar
+// record longer than 32 bytes. A product at infinity gives 1 and writes
+// nothing.
+TEST_P(EcPointBoth, MultSharedMatchesTheGeneralProduct) {
+  Curve C(GetParam());
+  NXVT_EC_CURVE* c = C.c();
+  tvt::TestRng rng(0x5A4E + GetParam());
+  std::vector<std::string> ks = Scalars(GetParam(), rng, 20);
+  NXVT_BN n = Bn(OrderHex(GetParam())), t;
+  NXVT_BN_AddWord(&t, &n, 1);
+  ks.insert(ks.end(), {"0", OrderHex(GetParam()), ect::Hex64(t), Hex(Bytes(32, 0xFF)), Hex(rng.RandBytes(40))});
+  for (const std::string& kh : ks) {
+    for (bool onG : {false, true}) {
+      const NXVT_BN k = Bn(kh);
+      Point P;
+      if (onG) {
+        NXVT_EC_Point_Copy(P.get(), c->G);
+      } else {
+        SetScaled(P.get(), Ossl(C.nid(), rng.RandBytes(32)), c, rng);
+      }
+      Point R;
+      ASSERT_EQ(NXVT_EC_Point_MultVartime(R.get(), &k, P.get(), c), 0) << kh;
+      uint8_t pOct[65];
+      uint32_t pLen = sizeof pOct;
+      ASSERT_EQ(NXVT_EC_Point_ToOctets(P.get(), kEcFormUncompressed, pOct, &pLen, c), 0);
+      EXPECT_EQ(Enc(R.get(), c), Ossl(C.nid(), {}, Bytes(pOct, pOct + pLen), Unhex(ect::Hex64(k)))) << kh;
+      for (int32_t form : {kEcFormCompressed, kEcFormUncompressed}) {
+        SCOPED_TRACE(C.name() + " k=" + kh + " form " + std::to_string(form) + (onG ? " on G" : ""));
+        uint8_t want[65], got[66];
+        uint32_t wantLen = sizeof want, len = sizeof got;
+        std::memset(got, 0xAB, sizeof got);
+        const int32_t rc = NXVT_EC_Point_MultShared(&k, P.get(), form, got, &len, c);
+        if (NXVT_EC_Point_IsInfinity(R.get())) {
+          EXPECT_EQ(rc, 1);
+          EXPECT_EQ(len, sizeof got);
+          EXPECT_EQ(Hex(got, sizeof got), Hex(Bytes(sizeof got, 0xAB)));
+          continue;
+        }
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(NXVT_EC_Point_ToOctets(R.get(), form, want, &wantLen, c), 0);
+        EXPECT_EQ(Hex(got, len), Hex(want, wantLen));
+        EXPECT_EQ(got[len], 0xAB);
+      }
+    }
+  }
+  // The point at infinity as P.
+  Point inf;
+  NXVT_BN k = Bn(Hex(rng.RandBytes(32)));
+  uint8_t out[65];
+  uint32_t len = sizeof out;
+  EXPECT_EQ(NXVT_EC_Point_MultShared(&k, inf.get(), kEcFormUncompressed, out, &len, c), 1);
+}
+
+// Refusals write nothing: another form, too small a capacity, a missing
+// argument, a point off the curve, a scalar above the limit, a curve
+// without the dedicated arithmetic.
+TEST(EcPoint, MultSharedRefusals) {
+  Curve C(0);
+  NXVT_EC_CURVE* c = C.c();
+  NXVT_BN k = Bn("1234567890abcdef"), huge;
+  huge.count = NXVT_BN_MAX_WORDS;
+  for (uint32_t i = 0; i < huge.count; ++i) huge.words[i] = 0xFFFFFFFFu;
+  Point off;
+  NXVT_EC_Point_Copy(off.get(), c->G);
+  NXVT_BN_AddWord(off->Y, off->Y, 1);
+  NXVT_EC_CURVE other = *c;
+  other.id = 0x01020304;
+  uint8_t out[65];
+  struct Case {
+    const char* what;
+    const NXVT_BN* k;
+    const NXVT_EC_POINT* P;
+    int32_t form;
+    uint8_t* out;
+    uint32_t cap;
+    NXVT_EC_CURVE* curve;
+  };
+  const Case cases[] = {
+      {"X form", &k, c->G, kEcFormX, out, 65, c},
+      {"form 2", &k, c->G, 2, out, 65, c},
+      {"compressed in 32", &k, c->G, kEcFormCompressed, out, 32, c},
+      {"uncompressed in 64", &k, c->G, kEcFormUncompressed, out, 64, c},
+      {"no scalar", nullptr, c->G, kEcFormCompressed, out, 65, c},
+      {"no point", &k, nullptr, kEcFormCompressed, out, 65, c},
+      {"no output", &k, c->G, kEcFormCompressed, nullptr, 65, c},
+      {"point off the curve", &k, off.get(), kEcFormCompressed, out, 65, c},
+      {"scalar above the limit", &huge, c->G, kEcFormCompressed, out, 65, c},
+      {"no curve", &k, c->G, kEcFormCompressed, out, 65, nullptr},
+      {"another curve", &k, c->G, kEcFormCompressed, out, 65, &other},
+  };
+  for (const Case& cs : cases) {
+    std::memset(out, 0xAB, sizeof out);
+    uint32_t len = cs.cap;
+    EXPECT_EQ(NXVT_EC_Point_MultShared(cs.k, cs.P, cs.form, cs.out, &len, cs.curve), -1) << cs.what;
+    EXPECT_EQ(len, cs.cap) << cs.what;
+    EXPECT_EQ(Hex(out, sizeof out), Hex(Bytes(sizeof out, 0xAB))) << cs.what;
+  }
+  uint32_t len = 65;
+  EXPECT_EQ(NXVT_EC_Point_MultShared(&k, c->G, kEcFormCompressed, out, nullptr, c), -1);
+  EXPECT_EQ(NXVT_EC_Point_MultShared(&k, c->G, kEcFormCompressed, out, &len, c), 0);
 }
 
 TEST_P(EcPointBoth, DualMultMatchesOpenSSL) {
@@ -593,6 +703,10 @@ TEST(EcPoint, WycheproofEcdhP256Points) {
       uint32_t xl = sizeof x;
       ASSERT_EQ(NXVT_EC_Point_ToOctets(R.get(), kEcFormX, x, &xl, C.c()), 0) << id;
       EXPECT_EQ(Hex(x, xl), t["shared"].asString()) << id;
+      uint8_t s[33];
+      uint32_t sl = sizeof s;
+      ASSERT_EQ(NXVT_EC_Point_MultShared(&d, P.get(), kEcFormCompressed, s, &sl, C.c()), 0) << id;
+      EXPECT_EQ(Hex(s + 1, 32), t["shared"].asString()) << id;
       ++valid;
     }
   }
@@ -639,6 +753,10 @@ TEST(EcPoint, WycheproofEcdhSecp256k1Points) {
       uint32_t xl = sizeof x;
       ASSERT_EQ(NXVT_EC_Point_ToOctets(R.get(), kEcFormX, x, &xl, C.c()), 0) << id;
       EXPECT_EQ(Hex(x, xl), t["shared"].asString()) << id;
+      uint8_t s[33];
+      uint32_t sl = sizeof s;
+      ASSERT_EQ(NXVT_EC_Point_MultShared(&d, P.get(), kEcFormCompressed, s, &sl, C.c()), 0) << id;
+      EXPECT_EQ(Hex(s + 1, 32), t["shared"].asString()) << id;
       ++valid;
     }
   }

@@ -1,5 +1,6 @@
 #include "crypto/ec/general/ecpoint.h"
 
+#include <cstring>
 #include <new>
 
 #include "crypto/ct_check.h"
@@ -406,34 +407,40 @@ void StorePoint(NXVT_EC_POINT* R, const Ec256Point& p) {
   SetWord(R->Z, 1);
 }
 
-// k * P in constant time through the dedicated arithmetic of the curve.
-int32_t MultConstTime(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve,
+// out = k * P in constant time through the dedicated arithmetic of the
+// curve, the product left as that code gives it: secret when k is.
+int32_t MultDedicated(Ec256Point* out, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve,
                       const Ec256Curve* c) {
-  if (!PointOk(R) || !k || !PointOk(P) || !CurveReady(curve)) return -1;
+  if (!k || !PointOk(P) || !CurveReady(curve)) return -1;
   if (k->count > NXVT_BN_MAX_WORDS) return -1;
   if (!UsablePoint(P, curve)) return -1;
-  struct {
-    Ec256Scalar s;
-    Ec256Point out;
-  } w;
-  ScopedWipe wipeW(w);
-  if (!LoadScalar(&w.s, k, curve, c)) return -1;
+  Ec256Scalar s;
+  ScopedWipe wipeS(s);
+  if (!LoadScalar(&s, k, curve, c)) return -1;
   if (NXVT_BN_IsZero(P->Z)) {
-    NXVT_EC_Point_SetInfinity(R);
+    *out = Ec256Point{};
+    out->infinity = 1;
     return 0;
   }
   if (NXVT_EC_Point_Cmp(P, curve->G, curve) == 0) {
-    Ec256_MulGen(c, &w.out, &w.s);
+    Ec256_MulGen(c, out, &s);
   } else {
     uint8_t x[32], y[32];
     if (!AffineBytes(x, y, P, curve)) return -1;
-    Ec256_Mul(c, &w.out, &w.s, x, y);
+    Ec256_Mul(c, out, &s, x, y);
   }
-  // The product leaves the constant-time code here: the callers encode it
-  // with the general big-number code (a public key, a signature's R, or the
-  // shared point of a key agreement handed to its caller).
-  CtDeclassify(&w.out, sizeof w.out);
-  StorePoint(R, w.out);
+  return 0;
+}
+
+// R = k * P for a product that is public (NXVT_EC_Point_MultSecret).
+int32_t MultConstTime(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve,
+                      const Ec256Curve* c) {
+  if (!PointOk(R)) return -1;
+  Ec256Point out;
+  ScopedWipe wipeOut(out);
+  if (MultDedicated(&out, k, P, curve, c) != 0) return -1;
+  CtDeclassify(&out, sizeof out);  // a public key or a signature's R: public by this entry point's contract
+  StorePoint(R, out);
   return 0;
 }
 
@@ -520,7 +527,6 @@ int32_t NXVT_EC_Point_IsOnCurve(const NXVT_EC_POINT* P, const NXVT_EC_CURVE* cur
   }
   Field f(curve);
   NXVT_BN z2, z4, t, u;
-  // The point may be a shared secret (an ECDH product on its way out).
   TempWipe wipe(&z2, &z4, &t, &u);
   // t = Y^2 - X^3 - a X Z^4 - b Z^6
   f.Sqr(&z2, P->Z);
@@ -580,7 +586,7 @@ int32_t NXVT_EC_Point_ToAffine(NXVT_EC_POINT* R, const NXVT_EC_POINT* P, const N
     f.Canon(&z, P->Z);
     if (!f.ok() || NXVT_BN_IsZero(&z)) return -1;
     if (const Ec256Curve* c = Ec256_Of(curve); c != nullptr && !curve->fieldInv) {
-      // Constant time: the point may derive from a secret.
+      // The dedicated inversion of the curve's field.
       uint8_t b[32];
       if (NXVT_BN_ToFixedBytes(b, 32, &z) != 0) return -1;
       Ec256_FieldInv(c, b, b);
@@ -799,6 +805,36 @@ int32_t NXVT_EC_Point_MultSecret(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_
   const Ec256Curve* c = Ec256_Of(curve);
   if (c == nullptr) return MultWnaf(R, k, P, curve);
   return MultConstTime(R, k, P, curve, c);
+}
+
+int32_t NXVT_EC_Point_MultShared(const NXVT_BN* k, const NXVT_EC_POINT* P, int32_t form, uint8_t* out,
+                                 uint32_t* len, NXVT_EC_CURVE* curve) {
+  const Ec256Curve* c = Ec256_Of(curve);
+  if (c == nullptr || !out || !len) return -1;
+  const uint32_t needed = form == kEcFormCompressed ? 33 : form == kEcFormUncompressed ? 65 : 0;
+  if (needed == 0 || *len < needed) return -1;
+  Ec256Point S;
+  ScopedWipe wipeS(S);
+  if (MultDedicated(&S, k, P, curve, c) != 0) return -1;
+  CtDeclassify(&S.infinity, sizeof S.infinity);  // at infinity or not (k = 0 mod n): refused, the call's result
+  if (S.infinity) return 1;
+  // A product off the curve would be a fault; the test runs in constant time
+  // and only its verdict is public.
+  static const uint8_t kOne[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  if (Ec256_IsOnCurve(c, S.x, S.y, kOne) != 1) return -1;
+  // The coordinates are secret: the prefix takes Y's parity by arithmetic,
+  // and the copies do not depend on the values.
+  if (form == kEcFormCompressed) {
+    out[0] = static_cast<uint8_t>(0x02 | (S.y[31] & 1u));
+    std::memcpy(out + 1, S.x, 32);
+  } else {
+    out[0] = 0x04;
+    std::memcpy(out + 1, S.x, 32);
+    std::memcpy(out + 33, S.y, 32);
+  }
+  *len = needed;
+  return 0;
 }
 
 int32_t NXVT_EC_Point_Mult(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve) {

@@ -95,15 +95,30 @@ void NXVT_EC_Curve_DropCache(NXVT_EC_CURVE* curve);
 // Builds the generator cache now if it is not there (0, or -1).
 int32_t NXVT_EC_Curve_FillCache(NXVT_EC_CURVE* curve);
 
-// R = k * P for a SECRET scalar k. Every multiplication by a private key,
-// nonce or ephemeral scalar goes through here (k*G and k*P alike), so that a
-// constant-time implementation can replace this one body. R in Jacobian form.
-// 0, or -1 for a missing argument, a point P off the curve, a scalar above
-// kEcMaxScalarBits bits or a failed point operation.
+// R = k * P for a SECRET scalar k whose product is PUBLIC: a public key, the
+// R of a signature. The multiplication runs in constant time in k (on
+// secp256k1 and P-256, the dedicated arithmetic); the product then leaves it
+// as public data, in Jacobian form. A product that is itself secret takes
+// NXVT_EC_Point_MultShared instead. 0, or -1 for a missing argument, a point
+// P off the curve, a scalar above kEcMaxScalarBits bits or a failed point
+// operation.
 int32_t NXVT_EC_Point_MultSecret(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P,
                                  NXVT_EC_CURVE* curve);
-// R = k * P. Forwards to NXVT_EC_Point_MultSecret, so that callers that do not
-// know whether k is secret are safe.
+// The shared point k * P of a key agreement (ECDH, ECIES) for a SECRET scalar
+// k and a public point P, on secp256k1 or P-256: the product is secret too,
+// so it never leaves the constant-time code as a point. It is written in the
+// given form (kEcFormCompressed: 02/03 by the parity of Y, then X;
+// kEcFormUncompressed: 04 || X || Y) straight from the constant-time affine
+// coordinates; whether it is the point at infinity is all that becomes
+// public. *len holds the capacity on entry and the written length on return.
+// 0; 1 when the product is the point at infinity (k is 0 modulo n, or P is
+// the point at infinity), nothing written; -1 for a missing argument,
+// another curve, a point P off the curve, a scalar above kEcMaxScalarBits
+// bits, another form or too small a capacity (nothing written either).
+int32_t NXVT_EC_Point_MultShared(const NXVT_BN* k, const NXVT_EC_POINT* P, int32_t form, uint8_t* out,
+                                 uint32_t* len, NXVT_EC_CURVE* curve);
+// R = k * P. Forwards to NXVT_EC_Point_MultSecret: constant time in k, the
+// product public.
 int32_t NXVT_EC_Point_Mult(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P, NXVT_EC_CURVE* curve);
 // R = k * P for a PUBLIC scalar (the order check, tests): the variable-time
 // window-NAF multiplication. It is also the reference the secret entry point
