@@ -56,7 +56,7 @@ bool IsValidScalar(const uint8_t* bytes, const NXVT_EC_CURVE* curve) {
   Ec256Scalar k;
   uint64_t ok = Ec256_ScalarFromBytes(c, &k, bytes) & ~Ec256_ScalarIsZero(&k);
   Wipe(&k, sizeof k);
-  CtDeclassify(&ok, sizeof ok);
+  CtDeclassify(&ok, sizeof ok);  // a retry runs one more HMAC: SLIP-10 makes it visible
   return ok != 0;
 }
 
@@ -71,12 +71,12 @@ int AddScalars(const uint8_t* il, const uint8_t* parent, const NXVT_EC_CURVE* cu
   } w;
   ScopedWipe wipeW(w);
   uint64_t below = Ec256_ScalarFromBytes(c, &w.a, il);
-  CtDeclassify(&below, sizeof below);
+  CtDeclassify(&below, sizeof below);  // IL >= n derives again: a visible retry
   if (!below) return 1;
   Ec256_ScalarFromBytes(c, &w.b, parent);
   Ec256_ScalarAdd(c, &w.a, &w.a, &w.b);
   uint64_t zero = Ec256_ScalarIsZero(&w.a);
-  CtDeclassify(&zero, sizeof zero);
+  CtDeclassify(&zero, sizeof zero);  // a zero child derives again: a visible retry
   if (zero) return 1;
   Ec256_ScalarToBytes(child, &w.a);
   return 0;
@@ -105,8 +105,7 @@ void CompressedPubPair(const uint8_t* priA, const uint8_t* priB, const NXVT_PKC*
   Ec256_ScalarFromBytes(c, &w.k[0], priA);
   Ec256_ScalarFromBytes(c, &w.k[1], priB);
   Ec256_MulGen2(c, w.P, w.k);
-  // The public keys.
-  CtDeclassify(w.P, sizeof w.P);
+  CtDeclassify(w.P, sizeof w.P);  // the two public keys
   uint8_t* out[2] = {outA, outB};
   for (int i = 0; i < 2; ++i) {
     if (w.P[i].infinity) continue;

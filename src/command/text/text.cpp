@@ -23,7 +23,7 @@ int HexDigitValue(char ch) {
 // Whether a flag gathered over secret text is set; the answer itself is
 // public (the text is refused or not).
 bool Revealed(int flag) {
-  CtDeclassify(&flag, sizeof flag);
+  CtDeclassify(&flag, sizeof flag);  // the text is refused or not: the call's result
   return flag != 0;
 }
 

@@ -131,9 +131,8 @@ void CcmKeystream(SecureBytes& s, const unsigned char* nonce, uint32_t nonceLen,
 bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n) {
   volatile unsigned char diff = 0;
   for (size_t i = 0; i < n; ++i) diff = static_cast<unsigned char>(diff | (a[i] ^ b[i]));
-  // The verdict alone is public: callers act on it.
   unsigned char verdict = diff;
-  CtDeclassify(&verdict, 1);
+  CtDeclassify(&verdict, 1);  // equal or not: a tag check's result, which its caller returns
   return verdict == 0;
 }
 

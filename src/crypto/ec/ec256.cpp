@@ -331,7 +331,7 @@ int IsOnCurveT(const Ec256Curve& c, const uint8_t xb[32], const uint8_t yb[32], 
   F::Mul(u, u, c.b);
   F::Sub(t, t, u);
   u64 on = IsZeroMask(t);
-  CtDeclassify(&on, sizeof on);  // the verdict is public
+  CtDeclassify(&on, sizeof on);  // on the curve or not: a point off it is refused, the call's result
   Fe* all[] = {&x, &y, &z, &z2, &z4, &t, &u};
   for (Fe* f : all) Wipe(f, sizeof *f);
   return on != 0 ? 1 : 0;

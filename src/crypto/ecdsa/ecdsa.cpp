@@ -92,7 +92,7 @@ void SignatureS(const Ec256Curve* c, uint8_t s[32], const Ec256Scalar* k, const 
   Ec256_ScalarToBytes(s, &t);
   Wipe(&t, sizeof t);
   Wipe(&kinv, sizeof kinv);
-  CtDeclassify(s, 32);
+  CtDeclassify(s, 32);  // s is half of the signature
 }
 
 // s = k^-1 (z + r d) mod n for the records of the table signer.
@@ -290,7 +290,7 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
   std::memcpy(w.hash, hash, hashLen < 32 ? hashLen : 32);
   Ec256_ScalarFromBytes(c, &w.d, priv);
   uint64_t zeroKey = Ec256_ScalarIsZero(&w.d);
-  CtDeclassify(&zeroKey, sizeof zeroKey);  // a refusal is public
+  CtDeclassify(&zeroKey, sizeof zeroKey);  // a key 0 mod n is refused: the call's result
   if (zeroKey) return -1;
   // z = the hash as a 256-bit number; only z mod n enters s.
   Ec256_ScalarFromBytes(c, &w.z, w.hash);
@@ -305,8 +305,7 @@ int32_t NXVT_ECDSA_SignWithNonce(NXVT_ECDSA_NonceFn nonce, const uint8_t* hash, 
     // modulo n gives the point at infinity, which fails the signing.
     Ec256_ScalarFromBytes(c, &w.k, w.nonce);
     Ec256_MulGen(c, &w.kG, &w.k);
-    // R = k*G is the public half of the signature.
-    CtDeclassify(&w.kG, sizeof w.kG);
+    CtDeclassify(&w.kG, sizeof w.kG);  // R = k*G: its x is r, its y's parity the recovery id
     if (w.kG.infinity) return -1;
     StoreAffine(kG.get(), w.kG);
     if (NXVT_BN_IsZero(kG.get()->X) || NXVT_BN_IsZero(kG.get()->Y)) return -1;
@@ -360,11 +359,10 @@ int32_t NXVT_EC_GetCompPub(const uint8_t* priv, uint32_t privLen, const NXVT_PKC
   ScopedWipe wipeW(w);
   Ec256_ScalarFromBytes(c, &w.d, priv);
   uint64_t zeroKey = Ec256_ScalarIsZero(&w.d);
-  CtDeclassify(&zeroKey, sizeof zeroKey);  // a refusal is public
+  CtDeclassify(&zeroKey, sizeof zeroKey);  // a key 0 mod n is refused: the call's result
   if (zeroKey) return -1;
   Ec256_MulGen(c, &w.P, &w.d);
-  // The public key.
-  CtDeclassify(&w.P, sizeof w.P);
+  CtDeclassify(&w.P, sizeof w.P);  // d*G is the public key
   if (w.P.infinity) return -1;
   out[0] = static_cast<uint8_t>(0x02 | (w.P.y[31] & 1u));
   std::memcpy(out + 1, w.P.x, 32);

@@ -207,7 +207,7 @@ int32_t NXVT_EC_CheckPrivKey(const NXVT_BN* d, const NXVT_EC_CURVE* curve) {
     Ec256_ScalarFromWords(c, &k, d->words, d->count);
     uint64_t zero = Ec256_ScalarIsZero(&k);
     Wipe(&k, sizeof k);
-    CtDeclassify(&zero, sizeof zero);
+    CtDeclassify(&zero, sizeof zero);  // a key 0 mod n is refused: the call's result
     return zero ? -1 : 0;
   }
   NXVT_BN t = *d;
