@@ -1,6 +1,8 @@
 // The public curve exports against their reference libraries in the same
-// run: secp256k1 (libsecp256k1), P-256 (OpenSSL), Ed25519 (libsodium) and
-// BIP32 children (OpenSSL's HMAC plus libsecp256k1). Every operation runs as
+// run: secp256k1 (libsecp256k1), P-256 (OpenSSL), Ed25519 (libsodium),
+// BIP32 children (OpenSSL's HMAC plus libsecp256k1), ECDH on both curves, and
+// ECIES both ways (the key agreement of libsecp256k1 or OpenSSL, then
+// OpenSSL's SHA-512, AES-256-CBC and HMAC-SHA256). Every operation runs as
 // "<op>/ours" and "<op>/ref" with repetitions; the closing table gives the
 // median CPU time per call of each side, its spread over the repetitions
 // (lowest..highest), and the ratio of the medians (ours / ref).
@@ -10,7 +12,10 @@
 #include <openssl/ecdsa.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/crypto.h>
 #include <openssl/obj_mac.h>
+#include <openssl/rand.h>
+#include <openssl/sha.h>
 #include <secp256k1.h>
 #include <secp256k1_ecdh.h>
 #include <secp256k1_recovery.h>
@@ -114,15 +119,51 @@ void OursPubChild(benchmark::State& st) {
   }
 }
 
-void OursEcdh(benchmark::State& st) {
+void OursEcdh(benchmark::State& st, uint32_t curve) {
   uint8_t peer[33], out[33];
-  OurPub(0, peer);
+  OurPub(curve, peer);
   uint8_t priv[32];
   std::memcpy(priv, kPriv, 32);
   priv[0] ^= 0x55;
   for (auto _ : st) {
     int len = 33;
-    if (BCMGenECDHComputeShareKey(0, priv, 32, peer, 33, out, &len) != 0) st.SkipWithError("ecdh");
+    if (BCMGenECDHComputeShareKey(curve, priv, 32, peer, 33, out, &len) != 0) st.SkipWithError("ecdh");
+    benchmark::DoNotOptimize(out);
+  }
+}
+
+// ECIES of a 64-byte message to the public key of kPriv, with a one-time
+// scalar of its own: 64 + 16 + 81 bytes.
+constexpr int kEciesPlainLen = 64;
+constexpr int kEciesMsgLen = kEciesPlainLen + 16 + 81;
+
+void EphemeralScalar(uint8_t eph[32]) {
+  std::memcpy(eph, kPriv, 32);
+  eph[5] ^= 0xa5;
+}
+
+void OursEciesEncrypt(benchmark::State& st, uint32_t curve) {
+  uint8_t pub[33], eph[32], out[kEciesMsgLen + 32];
+  OurPub(curve, pub);
+  EphemeralScalar(eph);
+  for (auto _ : st) {
+    int len = sizeof out;
+    if (BCMGenECIESEncrypt(curve, kMsg, kEciesPlainLen, eph, 32, pub, 33, out, &len) != 0 || len != kEciesMsgLen)
+      st.SkipWithError("ecies encrypt");
+    benchmark::DoNotOptimize(out);
+  }
+}
+
+void OursEciesDecrypt(benchmark::State& st, uint32_t curve) {
+  uint8_t pub[33], eph[32], msg[kEciesMsgLen + 32], out[kEciesMsgLen];
+  OurPub(curve, pub);
+  EphemeralScalar(eph);
+  int len = sizeof msg;
+  BCMGenECIESEncrypt(curve, kMsg, kEciesPlainLen, eph, 32, pub, 33, msg, &len);
+  for (auto _ : st) {
+    int outLen = sizeof out;
+    if (BCMGenECIESDecrypt(curve, msg, kEciesMsgLen, kPriv, 32, out, &outLen) != 0 || outLen != kEciesPlainLen)
+      st.SkipWithError("ecies decrypt");
     benchmark::DoNotOptimize(out);
   }
 }
@@ -280,6 +321,131 @@ void K1Ecdh(benchmark::State& st) {
   }
 }
 
+// ---- ECIES from reference building blocks ----
+
+// Key material: SHA-512(04 || X || Y) of the shared point.
+int Sha512Point(unsigned char* out, const unsigned char* x, const unsigned char* y, void*) {
+  unsigned char p[65];
+  p[0] = 0x04;
+  std::memcpy(p + 1, x, 32);
+  std::memcpy(p + 33, y, 32);
+  SHA512(p, sizeof p, out);
+  return 1;
+}
+
+// Key material and, for encryption, the compressed public half of the scalar.
+struct EciesCurve {
+  virtual ~EciesCurve() = default;
+  virtual bool KeyMaterial(const uint8_t* scalar, const uint8_t peer[33], uint8_t km[64]) = 0;
+  virtual bool PublicHalf(const uint8_t* scalar, uint8_t pub[33]) = 0;
+};
+
+struct K1Ecies : EciesCurve {
+  bool KeyMaterial(const uint8_t* scalar, const uint8_t peer[33], uint8_t km[64]) override {
+    secp256k1_pubkey p;
+    return secp256k1_ec_pubkey_parse(K1(), &p, peer, 33) == 1 &&
+           secp256k1_ecdh(K1(), km, &p, scalar, Sha512Point, nullptr) == 1;
+  }
+  bool PublicHalf(const uint8_t* scalar, uint8_t pub[33]) override {
+    secp256k1_pubkey pk;
+    size_t len = 33;
+    return secp256k1_ec_pubkey_create(K1(), &pk, scalar) == 1 &&
+           secp256k1_ec_pubkey_serialize(K1(), pub, &len, &pk, SECP256K1_EC_COMPRESSED) == 1;
+  }
+};
+
+// OpenSSL's P-256 group with the work records of one multiplication.
+struct P256Work {
+  EC_GROUP* g = EC_GROUP_new_by_curve_name(NID_X9_62_prime256v1);
+  EC_POINT* P = EC_POINT_new(g);
+  EC_POINT* S = EC_POINT_new(g);
+  BIGNUM* d = BN_new();
+  BN_CTX* ctx = BN_CTX_new();
+  P256Work() = default;
+  P256Work(const P256Work&) = delete;
+  P256Work& operator=(const P256Work&) = delete;
+  ~P256Work() {
+    BN_CTX_free(ctx);
+    BN_free(d);
+    EC_POINT_free(S);
+    EC_POINT_free(P);
+    EC_GROUP_free(g);
+  }
+};
+
+struct OsslEcies : EciesCurve, P256Work {
+  bool KeyMaterial(const uint8_t* scalar, const uint8_t peer[33], uint8_t km[64]) override {
+    unsigned char s[65];
+    if (EC_POINT_oct2point(g, P, peer, 33, ctx) != 1 || BN_bin2bn(scalar, 32, d) == nullptr ||
+        EC_POINT_mul(g, S, nullptr, P, d, ctx) != 1 ||
+        EC_POINT_point2oct(g, S, POINT_CONVERSION_UNCOMPRESSED, s, sizeof s, ctx) != sizeof s)
+      return false;
+    SHA512(s, sizeof s, km);
+    return true;
+  }
+  bool PublicHalf(const uint8_t* scalar, uint8_t pub[33]) override {
+    return BN_bin2bn(scalar, 32, d) != nullptr && EC_POINT_mul(g, S, d, nullptr, nullptr, ctx) == 1 &&
+           EC_POINT_point2oct(g, S, POINT_CONVERSION_COMPRESSED, pub, 33, ctx) == 33;
+  }
+};
+
+bool AesCbc(bool enc, const uint8_t* key, const uint8_t* iv, const uint8_t* in, int len, uint8_t* out, int* outLen) {
+  EVP_CIPHER_CTX* c = EVP_CIPHER_CTX_new();
+  int n1 = 0, n2 = 0;
+  const bool ok = EVP_CipherInit_ex(c, EVP_aes_256_cbc(), nullptr, key, iv, enc ? 1 : 0) == 1 &&
+                  EVP_CipherUpdate(c, out, &n1, in, len) == 1 && EVP_CipherFinal_ex(c, out + n1, &n2) == 1;
+  EVP_CIPHER_CTX_free(c);
+  *outLen = n1 + n2;
+  return ok;
+}
+
+// IV || public half || AES-256-CBC || HMAC-SHA256, as ours writes it.
+bool RefEciesEncrypt(EciesCurve& ec, const uint8_t* eph, const uint8_t peer[33], uint8_t* out, int* outLen) {
+  uint8_t km[64];
+  int cLen = 0;
+  unsigned int tagLen = 32;
+  if (RAND_bytes(out, 16) != 1 || !ec.KeyMaterial(eph, peer, km) || !ec.PublicHalf(eph, out + 16) ||
+      !AesCbc(true, km, out, kMsg, kEciesPlainLen, out + 49, &cLen) ||
+      HMAC(EVP_sha256(), km + 32, 32, out, static_cast<size_t>(49 + cLen), out + 49 + cLen, &tagLen) == nullptr)
+    return false;
+  *outLen = 49 + cLen + 32;
+  return true;
+}
+
+bool RefEciesDecrypt(EciesCurve& ec, const uint8_t* priv, const uint8_t* msg, int len, uint8_t* out, int* outLen) {
+  uint8_t km[64], tag[32];
+  unsigned int tagLen = 32;
+  return ec.KeyMaterial(priv, msg + 16, km) &&
+         HMAC(EVP_sha256(), km + 32, 32, msg, static_cast<size_t>(len - 32), tag, &tagLen) != nullptr &&
+         CRYPTO_memcmp(tag, msg + len - 32, 32) == 0 && AesCbc(false, km, msg, msg + 49, len - 81, out, outLen);
+}
+
+// The reference's messages decrypt with ours and ours with the reference,
+// so both sides do the same work.
+void RefEcies(benchmark::State& st, uint32_t curve, bool encrypt) {
+  K1Ecies k1;
+  OsslEcies p256;
+  EciesCurve& ec = curve == 1 ? static_cast<EciesCurve&>(p256) : k1;
+  uint8_t pub[33], eph[32], msg[kEciesMsgLen + 32], out[kEciesMsgLen];
+  OurPub(curve, pub);
+  EphemeralScalar(eph);
+  int len = 0, outLen = sizeof out, ourLen = sizeof msg;
+  if (!RefEciesEncrypt(ec, eph, pub, msg, &len) || len != kEciesMsgLen ||
+      BCMGenECIESDecrypt(curve, msg, len, kPriv, 32, out, &outLen) != 0 || outLen != kEciesPlainLen ||
+      BCMGenECIESEncrypt(curve, kMsg, kEciesPlainLen, eph, 32, pub, 33, msg, &ourLen) != 0 ||
+      !RefEciesDecrypt(ec, kPriv, msg, ourLen, out, &outLen) || std::memcmp(out, kMsg, kEciesPlainLen) != 0) {
+    st.SkipWithError("the reference and ours disagree");
+    return;
+  }
+  for (auto _ : st) {
+    const bool ok = encrypt ? RefEciesEncrypt(ec, eph, pub, msg, &len)
+                            : RefEciesDecrypt(ec, kPriv, msg, kEciesMsgLen, out, &outLen);
+    if (!ok) st.SkipWithError("reference ecies");
+    benchmark::DoNotOptimize(msg);
+    benchmark::DoNotOptimize(out);
+  }
+}
+
 EC_KEY* P256Key() {
   EC_KEY* key = EC_KEY_new_by_curve_name(NID_X9_62_prime256v1);
   BIGNUM* d = BN_bin2bn(kPriv, 32, nullptr);
@@ -322,6 +488,22 @@ void OsslVerify(benchmark::State& st) {
   EC_KEY_free(vk);
   ECDSA_SIG_free(sig);
   EC_KEY_free(key);
+}
+
+// Decoding of the compressed peer key and the compressed result, as ours.
+void OsslEcdh(benchmark::State& st) {
+  P256Work w;
+  uint8_t peer[33], out[33], priv[32];
+  OurPub(1, peer);
+  std::memcpy(priv, kPriv, 32);
+  priv[0] ^= 0x55;
+  for (auto _ : st) {
+    BN_bin2bn(priv, 32, w.d);
+    EC_POINT_oct2point(w.g, w.P, peer, 33, w.ctx);
+    EC_POINT_mul(w.g, w.S, nullptr, w.P, w.d, w.ctx);
+    EC_POINT_point2oct(w.g, w.S, POINT_CONVERSION_COMPRESSED, out, 33, w.ctx);
+    benchmark::DoNotOptimize(out);
+  }
 }
 
 void OsslPub(benchmark::State& st) {
@@ -398,7 +580,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   static constexpr const char* kOps[] = {"secp256k1_sign", "secp256k1_verify", "secp256k1_pubkey",
                                          "p256_sign",      "p256_verify",      "p256_pubkey",
                                          "ed25519_sign",   "ed25519_verify",   "ed25519_keypair",
-                                         "bip32_priv_child", "bip32_pub_child", "secp256k1_ecdh"};
+                                         "bip32_priv_child", "bip32_pub_child", "secp256k1_ecdh",
+                                         "p256_ecdh",      "secp256k1_ecies_enc", "secp256k1_ecies_dec",
+                                         "p256_ecies_enc", "p256_ecies_dec"};
 
  private:
   static double Median(std::vector<double> v) {
@@ -438,7 +622,16 @@ int main(int argc, char** argv) {
       {"ed25519_keypair", OursEdPub, SodiumPub},
       {"bip32_priv_child", OursPrivChild, K1PrivChild},
       {"bip32_pub_child", OursPubChild, K1PubChild},
-      {"secp256k1_ecdh", OursEcdh, K1Ecdh},
+      {"secp256k1_ecdh", [](benchmark::State& s) { OursEcdh(s, 0); }, K1Ecdh},
+      {"p256_ecdh", [](benchmark::State& s) { OursEcdh(s, 1); }, OsslEcdh},
+      {"secp256k1_ecies_enc", [](benchmark::State& s) { OursEciesEncrypt(s, 0); },
+       [](benchmark::State& s) { RefEcies(s, 0, true); }},
+      {"secp256k1_ecies_dec", [](benchmark::State& s) { OursEciesDecrypt(s, 0); },
+       [](benchmark::State& s) { RefEcies(s, 0, false); }},
+      {"p256_ecies_enc", [](benchmark::State& s) { OursEciesEncrypt(s, 1); },
+       [](benchmark::State& s) { RefEcies(s, 1, true); }},
+      {"p256_ecies_dec", [](benchmark::State& s) { OursEciesDecrypt(s, 1); },
+       [](benchmark::State& s) { RefEcies(s, 1, false); }},
   };
   for (const Row& r : rows) {
     // Ours and the reference alternate, so a change of machine load hits both.
