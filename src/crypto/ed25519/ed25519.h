@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "crypto/ed25519/ed25519_point.h"
 #include "crypto/hash/digest.h"
-#include "crypto/ed25519/fe25519.h"
 
 // Ed25519 signatures (RFC 8032): plain Ed25519, Ed25519ctx and Ed25519ph.
 // Keys are 32 bytes, signatures R || S are 64 bytes; scalars and field
@@ -16,11 +16,6 @@ inline constexpr int NXVT_ED25519_FAIL = -500;
 inline constexpr size_t NXVT_ED25519_KEY_LEN = 32;
 inline constexpr size_t NXVT_ED25519_SIG_LEN = 64;
 inline constexpr size_t NXVT_ED25519_MAX_CTX_LEN = 255;
-
-// A point in extended coordinates: x = X/Z, y = Y/Z, x*y = T/Z.
-struct NXVT_ED_POINT {
-  NXVT_GF25519 X, Y, Z, T;
-};
 
 // Public key A = encode([s]B) of a 32-byte private key.
 int NXVT_Ed25519_GetPub(const unsigned char* priv, unsigned char* pub);
@@ -45,25 +40,6 @@ int NXVT_Ed25519_Verify(const unsigned char* sig, const unsigned char* pub, cons
 
 // ---- Building blocks ----
 
-// out = [scalar]P for a 32-byte little-endian scalar (all 256 bits are used);
-// the same operations run for every scalar. out may alias p.
-void NXVT_Ed25519_ScalarMult(NXVT_ED_POINT* out, const unsigned char* scalar, const NXVT_ED_POINT* p);
-// out = [scalar]B for the base point B.
-void NXVT_Ed25519_ScalarMultBase(NXVT_ED_POINT* out, const unsigned char* scalar);
-// out = p + q, out = 2p (complete formulas; out may alias the inputs).
-void NXVT_Ed25519_PointAdd(NXVT_ED_POINT* out, const NXVT_ED_POINT* p, const NXVT_ED_POINT* q);
-void NXVT_Ed25519_PointDbl(NXVT_ED_POINT* out, const NXVT_ED_POINT* p);
-// out = -p (x and T negated; the coordinates stay canonical).
-void NXVT_Ed25519_PointNeg(NXVT_ED_POINT* out, const NXVT_ED_POINT* p);
-// Normalises p in place to Z = 1, then writes its 32-byte encoding.
-void NXVT_Ed25519_PointEncode(unsigned char* out, NXVT_ED_POINT* p);
-// Decodes 32 bytes: 0 on success, nonzero for y >= p, no square root, or
-// x = 0 with the sign bit set.
-int NXVT_Ed25519_PointDecode(NXVT_ED_POINT* out, const unsigned char* in);
-// The neutral element (0, 1, 1, 0) and the base point B.
-void NXVT_Ed25519_PointZero(NXVT_ED_POINT* out);
-void NXVT_Ed25519_PointBase(NXVT_ED_POINT* out);
-
 // out (32 bytes) = in (64 bytes, little-endian) mod L. out may alias in.
 void NXVT_Ed25519_ReduceL(unsigned char* out, const unsigned char* in);
 // out = a + b over 32 bytes; returns the carry out of the top byte (0 or 1).
@@ -81,12 +57,6 @@ void NXVT_Ed25519_CondCopy(unsigned char* out, const unsigned char* a, const uns
 // areas; the entry points above fill one on their own stack and wipe it before
 // returning. The *Work variants take the area from the caller and leave it
 // zeroed on every path.
-
-struct NXVT_ED_MULT_WORK {
-  NXVT_ED_POINT p;  // copy of the input point
-  NXVT_ED_POINT q;  // accumulator
-  NXVT_ED_POINT t;  // q + p
-};
 
 struct NXVT_ED_SIGN_WORK {
   unsigned char h[64];     // SHA-512(private key): clamped scalar s || prefix
