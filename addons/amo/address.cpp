@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "command/text/text.h"
+#include "common/ed25519_key.h"
 #include "common/error_chain.h"
 #include "common/hashing.h"
 #include "common/json_io.h"
@@ -76,6 +77,12 @@ int GenerateAddrAMO(uint32_t algo, const Bytes& pub, std::string& addr) {
     if (pub.size() != kEd25519Pub) {
       AddErrTrail("GenerateAddrAMO", 48, 1000,
                   "Pub Format Error ( Cur Len[" + std::to_string(pub.size()) + "] is not [32]");
+      return 1;
+    }
+    // 32 bytes that are no point of the prime-order subgroup: nobody could
+    // sign for the address, and what is sent there is lost.
+    if (!IsEd25519PublicKey(pub)) {
+      AddErrTrail("GenerateAddrAMO", 52, 1000, kNotCurvePoint);
       return 1;
     }
     key = pub;

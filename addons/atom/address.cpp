@@ -2,6 +2,7 @@
 
 #include "atom/bech32.h"
 #include "command/text/text.h"
+#include "common/ed25519_key.h"
 #include "common/error_chain.h"
 #include "common/hashing.h"
 #include "common/json_io.h"
@@ -16,7 +17,8 @@ constexpr char kUnknown[] = "ToDo Add Detail Error Message!!";
 constexpr char kSecpAmino[] = "0xEB5AE987";
 constexpr char kEdAmino[] = "0x1624DE64";
 
-// A key the chain can use: a 33-byte secp256k1 point or 32 Ed25519 bytes.
+// A key the chain can use: a 33-byte secp256k1 point or 32 Ed25519 bytes
+// (which IsUnsignableEd25519Key checks further).
 bool IsUsableKey(uint32_t algo, const Bytes& pub) {
   if (algo == kAlgoEd25519) return pub.size() == 32;
   if (algo != kAlgoSecp256k1 || pub.size() != 33) return false;
@@ -25,11 +27,21 @@ bool IsUsableKey(uint32_t algo, const Bytes& pub) {
   return BCMGetPubYFromCompPub(0, pub.data(), static_cast<int>(pub.size()), y, &yLen) == 0;
 }
 
+// Ed25519 bytes that are no point of the prime-order subgroup: an address or
+// a consensus key of them could never sign, and what is sent there is lost.
+bool IsUnsignableEd25519Key(uint32_t algo, const Bytes& pub) {
+  return algo == kAlgoEd25519 && !IsEd25519PublicKey(pub);
+}
+
 }  // namespace
 
 int GenerateATOMAddress(uint32_t algo, const std::string& prefix, const Bytes& pub, std::string& out) {
   if (!IsAtomAddressPrefix(prefix) || !IsUsableKey(algo, pub)) {
     AddErrTrail("GenerateATOMAddress", 213, 1000, kUnknown);
+    return 1;
+  }
+  if (IsUnsignableEd25519Key(algo, pub)) {
+    AddErrTrail("GenerateATOMAddress", 217, 1000, kNotCurvePoint);
     return 1;
   }
   Bytes payload;
@@ -45,6 +57,10 @@ int GenerateATOMAddress(uint32_t algo, const std::string& prefix, const Bytes& p
 int GenerateATOMPubEncode(uint32_t algo, const std::string& prefix, const Bytes& pub, std::string& out) {
   if (!IsAtomPubPrefix(prefix) || !IsUsableKey(algo, pub)) {
     AddErrTrail("GenerateATOMPubEncode", 255, 1000, kUnknown);
+    return 1;
+  }
+  if (IsUnsignableEd25519Key(algo, pub)) {
+    AddErrTrail("GenerateATOMPubEncode", 259, 1000, kNotCurvePoint);
     return 1;
   }
   Bytes payload = HexToBytes(algo == kAlgoEd25519 ? kEdAmino : kSecpAmino);

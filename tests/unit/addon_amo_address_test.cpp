@@ -8,6 +8,7 @@
 #include "addon_amo_testing.h"
 #include "address.h"
 #include "common/signer.h"
+#include "ed25519_keys_testing.h"
 
 namespace {
 
@@ -131,6 +132,23 @@ TEST(AmoAddress, RefusedKeysAndTheirChains) {
   ASSERT_EQ(b.rc, 0) << b.text;
   EXPECT_EQ(amot::Action("GenAddr", AddrArgs("p256", "0x03" + kGx)).json["addr"], a.json["addr"]);
   EXPECT_NE(b.json["addr"], a.json["addr"]);
+}
+
+// A real Ed25519 key keeps its address (the first 20 bytes of its SHA-256,
+// computed apart); 32 bytes that are no key anyone can sign for give none.
+TEST(AmoAddress, Ed25519KeysMustBePointsOfTheSubgroup) {
+  const amot::Reply ok = amot::Action("GenAddr", AddrArgs("ED25519", edkeys::kKey));
+  ASSERT_EQ(ok.rc, 0) << ok.text;
+  EXPECT_EQ(ok.json["addr"].asString(), "21FE31DFA154A261626BF854046FD2271B7BED4B");
+  for (const edkeys::BadKey& bad : edkeys::BadKeys()) {
+    const amot::Reply r = amot::Action("GenAddr", AddrArgs("ed25519", bad.hex));
+    EXPECT_EQ(r.rc, 1) << bad.why;
+    EXPECT_EQ(amot::Chain(r),
+              "GenerateAddrAMO:52[pub is invalid(not a curve point)]<=GenAddr_AMO:109[ToDo Add Detail Error "
+              "Message!!]<=RunModule_AMO:1406[GenAddr Error]")
+        << bad.why;
+    EXPECT_FALSE(r.json.isMember("addr"));
+  }
 }
 
 TEST(AmoAddress, RequestShapes) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "addon_amo_testing.h"
+#include "ed25519_keys_testing.h"
 
 namespace {
 
@@ -463,6 +464,25 @@ TEST(AmoSigning, GenUnsignedTxRefusals) {
     const amot::Reply r = amot::Call(R"({"action":"GenUnsignedTx","args":)" + c.args + "}");
     EXPECT_EQ(r.rc, 1) << c.name;
     EXPECT_EQ(amot::Chain(r), c.chain) << c.name;
+  }
+  // A signer's Ed25519 "pub" that no private key has names a sender nobody
+  // can sign for, on either road.
+  const std::string inner =
+      "GenerateAddrAMO:52[pub is invalid(not a curve point)]<=GenerateAMOUnsignedTx:840[ToDo Add Detail Error "
+      "Message!!]<=GenerateAMOSignInfos:1049[GenerateAMOUnsignedTx Error !!]";
+  for (const edkeys::BadKey& bad : edkeys::BadKeys()) {
+    Json::Value args;
+    args["txinfo"] = TxInfo("withdraw", R"({"amount":"1"})", Wallet("pub", bad.hex, "ed25519"));
+    amot::Reply r = amot::Action("GenUnsignedTx", args);
+    EXPECT_EQ(r.rc, 1) << bad.why;
+    EXPECT_EQ(amot::Chain(r), inner + "<=GenUnsignedTx_AMO:1288[GenerateAMOSignInfos Error !!]" + tail) << bad.why;
+    Json::Value wallet = Wallet("pub", bad.hex, "ED25519");
+    wallet["pri"] = kPri;
+    r = GenTx(TxInfo("withdraw", R"({"amount":"1"})", wallet));
+    EXPECT_EQ(r.rc, 1) << bad.why;
+    EXPECT_EQ(amot::Chain(r),
+              inner + "<=GenTx_AMO:1246[GenerateAMOSignInfos Error !!]<=RunModule_AMO:1430[GenTx Error]")
+        << bad.why;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "atom/address.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
+#include "ed25519_keys_testing.h"
 #include "tv_test.h"
 
 namespace {
@@ -163,6 +164,46 @@ TEST(AtomAddress, GenPubEncodeRefusals) {
   }
 }
 
+// Ed25519 keys in each role, computed apart (SHA-256 cut to 20 bytes, and
+// the amino prefix 1624DE64 20 before the key, in bech32): unchanged by the
+// key check. Bytes that are no key anyone can sign for give nothing.
+TEST(AtomAddress, Ed25519KeysMustBePointsOfTheSubgroup) {
+  const struct {
+    const char* role;
+    const char* addr;
+    const char* encode;
+  } roles[] = {
+      {"account", "cosmos1y8lrrhap2j3xzcntlp2qgm7jyudhhm2tc7hkue",
+       "cosmospub1zcjduepq6adfsqvzky9t042tlmfujeq88g8wzuhnm2nzxfd0qgdx3ac82ydqhunc9n"},
+      {"valoper", "cosmosvaloper1y8lrrhap2j3xzcntlp2qgm7jyudhhm2ta2rrs2",
+       "cosmosvaloperpub1zcjduepq6adfsqvzky9t042tlmfujeq88g8wzuhnm2nzxfd0qgdx3ac82ydq8q34sf"},
+      {"valcons", "cosmosvalcons1y8lrrhap2j3xzcntlp2qgm7jyudhhm2tfeslut",
+       "cosmosvalconspub1zcjduepq6adfsqvzky9t042tlmfujeq88g8wzuhnm2nzxfd0qgdx3ac82ydq22knlp"},
+  };
+  for (const auto& r : roles) {
+    SCOPED_TRACE(r.role);
+    Outcome o = RunHandler(GenAddr_ATOM, AddrInfo(r.role, edkeys::kKey, "ED25519"));
+    ASSERT_EQ(o.rc, 0) << o.chain;
+    EXPECT_EQ(o.args["addr"].asString(), r.addr);
+    o = RunHandler(GenPubEncode_ATOM, PubInfo(r.role, edkeys::kKey, "ed25519"));
+    ASSERT_EQ(o.rc, 0) << o.chain;
+    EXPECT_EQ(o.args["encode"].asString(), r.encode);
+    for (const edkeys::BadKey& bad : edkeys::BadKeys()) {
+      SCOPED_TRACE(bad.why);
+      o = RunHandler(GenAddr_ATOM, AddrInfo(r.role, bad.hex, "ED25519"));
+      EXPECT_EQ(o.rc, 1);
+      EXPECT_EQ(o.chain,
+                "GenerateATOMAddress:217[pub is invalid(not a curve point)]<=GenAddr_ATOM:1115[GenerateAddress Error]");
+      EXPECT_FALSE(o.args.isMember("addr"));
+      o = RunHandler(GenPubEncode_ATOM, PubInfo(r.role, bad.hex, "ED25519"));
+      EXPECT_EQ(o.rc, 1);
+      EXPECT_EQ(o.chain, "GenerateATOMPubEncode:259[pub is invalid(not a curve point)]<=GenPubEncode_ATOM:1163["
+                         "GeneratePubEncode Error]");
+      EXPECT_FALSE(o.args.isMember("encode"));
+    }
+  }
+}
+
 TEST(AtomAddress, KeyTypePrefixes) {
   // The amino prefix of the key type and the key length stand before the
   // key: EB5AE987 21 for secp256k1, 1624DE64 20 for Ed25519. Bech32 of
@@ -172,7 +213,7 @@ TEST(AtomAddress, KeyTypePrefixes) {
   ASSERT_EQ(GenerateATOMPubEncode(1, "cosmosvalconspub1", tvt::Unhex(kG.substr(2)), enc), 0);
   EXPECT_EQ(enc.size(), std::string("cosmosvalconspub1").size() + 61 + 6);
   EXPECT_EQ(enc.substr(17, 8), "addwnpep");  // EB 5A E9 87 21 in 5-bit characters
-  ASSERT_EQ(GenerateATOMPubEncode(3, "cosmospub1", tvt::Bytes(32, 0xab), enc), 0);
+  ASSERT_EQ(GenerateATOMPubEncode(3, "cosmospub1", tvt::Unhex(edkeys::kKey.substr(2)), enc), 0);
   EXPECT_EQ(enc.size(), std::string("cosmospub1").size() + 60 + 6);
   EXPECT_EQ(enc.substr(10, 8), "zcjduepq");  // 16 24 DE 64 20
   // An address prefix is no key prefix, and the other way round.

@@ -9,6 +9,7 @@
 #include "atom/address.h"
 #include "atom/message.h"
 #include "common/error_chain.h"
+#include "ed25519_keys_testing.h"
 #include "tv_test.h"
 
 namespace {
@@ -18,7 +19,7 @@ const std::string kPri2 = "0x000000000000000000000000000000000000000000000000000
 const std::string kAcc1 = "cosmos1w508d6qejxtdg4y5r3zarvary0c5xw7k6ah60c";
 const std::string kVal1 = "cosmosvaloper1w508d6qejxtdg4y5r3zarvary0c5xw7klfr0rt";
 const std::string kG = "0x0279be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798";
-const std::string kConsKey = "0x" + std::string(64, 'c');
+const std::string kConsKey = edkeys::kKey;
 
 std::string Wallet(const std::string& pri, const std::string& extra = "") {
   return R"({"pri":")" + pri + R"(","seq":"7","accnum":"42")" + extra + "}";
@@ -320,6 +321,16 @@ TEST(AtomMessage, Refusals) {
     const Built b = Build("[" + c.msg + "]");
     EXPECT_EQ(b.rc, 1);
     EXPECT_EQ(b.chain, c.chain);
+  }
+  // A consensus key nobody can sign with: the validator could never sign a
+  // block, and its stake would be slashed.
+  for (const edkeys::BadKey& bad : edkeys::BadKeys()) {
+    SCOPED_TRACE(bad.why);
+    const Built b = Build("[" + Mutate("msgcreatevalidator", "wallet.valconspub", "\"" + bad.hex + "\"") + "]");
+    EXPECT_EQ(b.rc, 1);
+    EXPECT_EQ(b.chain,
+              "GenerateATOMPubEncode:259[pub is invalid(not a curve point)]<=MakeMsgCreateValitator:606["
+              "GenerateATOMPubEncode(stake) Error !! ]<=GenTxMsgs:939[msgcreatevalidator error]");
   }
   // The index in the format message is the failing message's.
   EXPECT_EQ(Build("[" + Send(kPri1) + ",1]").chain,

@@ -341,7 +341,7 @@ Json::Value RandomMessage(tvt::TestRng& rng, const std::vector<Key>& keys) {
     v["amount"][0] = Coin(rng);
     v["to_address"] = RandomText(rng);
   } else if (type == "msgcreatevalidator") {
-    m["wallet"]["valconspub"] = "0x" + tvt::Hex(rng.RandBytes(32));
+    m["wallet"]["valconspub"] = "0x" + tvt::Hex(MakeKey(rng, true).pub);
     v["commission"]["max_change_rate"] = RandomText(rng);
     v["commission"]["max_rate"] = "0.2";
     v["commission"]["rate"] = RandomText(rng);
