@@ -31,11 +31,16 @@ int ReadQuantity(const Json::Value& txinfo, const char* name, uint64_t& value) {
   return 0;
 }
 
-// A "0x" text with a character that is not a hex digit is refused rather
-// than read as no bytes (an amount of zero, a missing recipient).
+// Amounts and addresses are "0x" hex text (the empty text: no bytes). A text
+// without the prefix would stand for its own bytes, so "1" would sign 49 wei
+// and twenty letters would be taken for an address; a "0x" text with a
+// character that is not a hex digit would be read as no bytes. Both are
+// refused.
 int ReadBytes(const Json::Value& object, const char* key, const char* name, Bytes& bytes) {
   const std::string text = GetJsonStr(object[key], name);
-  if (!IsHexText(text)) return Refuse(kUnsignedTx, 265, std::string("txinfo[") + name + "] is not hex text !!");
+  const bool prefixed = text.size() >= 2 && text[0] == '0' && text[1] == 'x';
+  if ((!text.empty() && !prefixed) || !IsHexText(text))
+    return Refuse(kUnsignedTx, 265, std::string("txinfo[") + name + "] is not 0x hex text !!");
   bytes = HexToBytes(text);
   return 0;
 }

@@ -58,6 +58,11 @@ std::string TxInfo(const std::string& wallet, const std::string& extra = "") {
 }
 const std::string kPriWallet = R"({"pri":")" + kKey + R"("})";
 
+// The description with its amount written as decimal text, "1".
+std::string DecimalValue(const std::string& txinfo) {
+  return ReplaceAll(txinfo, R"("value":"0x0de0b6b3a7640000")", R"("value":"1")");
+}
+
 std::string PubOf(const std::string& pri) {
   const Bytes key = HexToBytes(pri);
   unsigned char pub[33];
@@ -113,6 +118,14 @@ TEST(AddonEthEntry, ErrorChainsOfTheActions) {
       {"nonce that is not a number", Request("GenTx", R"({"txinfo":)" + TxInfo(kPriWallet).replace(10, 1, "12a") + "}"),
        "GenerateETHUnsignedTx:247[txinfo[nonce] is not a number !!]<=GenerateETHSignInfos:350[GenerateETHUnsignedTx "
        "Error !!]<=GenTx_ETH:547[GenerateETHSignInfos Error !!]<=RunModule_ETH:712[GetTx Error]"},
+      {"decimal value", Request("GenTx", R"({"txinfo":)" + DecimalValue(TxInfo(kPriWallet)) + "}"),
+       "GenerateETHUnsignedTx:265[txinfo[value] is not 0x hex text !!]<=GenerateETHSignInfos:350["
+       "GenerateETHUnsignedTx Error !!]<=GenTx_ETH:547[GenerateETHSignInfos Error !!]<=RunModule_ETH:712[GetTx Error]"},
+      {"decimal value in the first step",
+       Request("GenUnsignedTx", R"({"txinfo":)" + DecimalValue(TxInfo(R"({"pub":")" + pub + R"("})")) + "}"),
+       "GenerateETHUnsignedTx:265[txinfo[value] is not 0x hex text !!]<=GenerateETHSignInfos:350["
+       "GenerateETHUnsignedTx Error !!]<=GenUnsignedTx_ETH:583[GenerateETHSignInfos Error !!]<=RunModule_ETH:696["
+       "GenUnsignedTx Error]"},
       {"P-256 wallet", Request("GenTx", R"({"txinfo":)" + TxInfo(R"({"algo":"P256","pri":")" + kKey + R"("})") + "}"),
        "GenerateETHSignInfos:343[wallet is invalid !!]<=GenTx_ETH:547[GenerateETHSignInfos Error !!]"
        "<=RunModule_ETH:712[GetTx Error]"},

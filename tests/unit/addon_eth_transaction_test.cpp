@@ -75,6 +75,9 @@ TEST(AddonEthTransaction, FieldsEncodeAsTheChainReadsThem) {
       {"ERC-20 transfer", R"({"contract":{"addr":")" + k11 + R"(","to":")" + k22 + R"(","value":"0x01"}})",
        kHead + "94" + k11.substr(2) + "80" + "b844a9059cbb" + std::string(24, '0') + k22.substr(2) +
            std::string(62, '0') + "01"},
+      {"ERC-20 amount with leading zeros", R"({"contract":{"addr":")" + k11 + R"(","to":")" + k22 + R"(","value":"0x0001"}})",
+       kHead + "94" + k11.substr(2) + "80" + "b844a9059cbb" + std::string(24, '0') + k22.substr(2) +
+           std::string(62, '0') + "01"},
       {"ERC-20 ignores the top-level to and value",
        R"({"to":"","value":"0xzz","contract":{"addr":")" + k11 + R"(","to":")" + k22 + R"(","value":"0x"}})",
        kHead + "94" + k11.substr(2) + "80" + "b844a9059cbb" + std::string(24, '0') + k22.substr(2) +
@@ -113,8 +116,22 @@ TEST(AddonEthTransaction, RefusalsNameTheField) {
       {"empty value", R"({"value":""})", F + "291[txinfo[to or value] is empty !!]"},
       {"value 0x", R"({"value":"0x"})", F + "291[txinfo[to or value] is empty !!]"},
       {"no to", R"({"to":null})", F + "291[txinfo[to or value] is empty !!]"},
-      {"to that is not hex", R"({"to":"0x35zz"})", F + "265[txinfo[to] is not hex text !!]"},
-      {"value that is not hex", R"({"value":"0x1g"})", F + "265[txinfo[value] is not hex text !!]"},
+      {"to that is not hex", R"({"to":"0x35zz"})", F + "265[txinfo[to] is not 0x hex text !!]"},
+      {"value that is not hex", R"({"value":"0x1g"})", F + "265[txinfo[value] is not 0x hex text !!]"},
+      // Without "0x" a text would stand for its own bytes: "1" would sign 49
+      // wei, twenty letters would be an address.
+      {"decimal value", R"({"value":"1"})", F + "265[txinfo[value] is not 0x hex text !!]"},
+      {"one ether in decimal", R"({"value":"1000000000000000000"})", F + "265[txinfo[value] is not 0x hex text !!]"},
+      {"hex value without 0x", R"({"value":"0de0b6b3a7640000"})", F + "265[txinfo[value] is not 0x hex text !!]"},
+      {"value 0X10", R"({"value":"0X10"})", F + "265[txinfo[value] is not 0x hex text !!]"},
+      {"twenty letters as to", R"({"to":"abcdefghijklmnopqrst"})", F + "265[txinfo[to] is not 0x hex text !!]"},
+      {"to without 0x", R"({"to":")" + k11.substr(2) + R"("})", F + "265[txinfo[to] is not 0x hex text !!]"},
+      {"token address of letters", R"({"contract":{"addr":"abcdefghijklmnopqrst","to":")" + k22 + R"(","value":"0x01"}})",
+       F + "265[txinfo[contract.addr] is not 0x hex text !!]"},
+      {"token recipient of letters", R"({"contract":{"addr":")" + k11 + R"(","to":"abcdefghijklmnopqrst","value":"0x01"}})",
+       F + "265[txinfo[contract.to] is not 0x hex text !!]"},
+      {"decimal token amount", R"({"contract":{"addr":")" + k11 + R"(","to":")" + k22 + R"(","value":"1"}})",
+       F + "265[txinfo[contract.value] is not 0x hex text !!]"},
       // A recipient of another length is no account.
       {"19-byte to", R"({"to":"0x)" + std::string(38, '3') + R"("})", F + "293[txinfo[to] is not 20 bytes !!]"},
       {"21-byte to", R"({"to":"0x)" + std::string(42, '3') + R"("})", F + "293[txinfo[to] is not 20 bytes !!]"},
@@ -133,7 +150,7 @@ TEST(AddonEthTransaction, RefusalsNameTheField) {
                                          std::string(66, '1') + R"("}})",
        F + "280[txinfo[contract.value] is over 32 bytes !!]"},
       {"token amount not hex", R"({"contract":{"addr":")" + k11 + R"(","to":")" + k22 + R"(","value":"0xq"}})",
-       F + "265[txinfo[contract.value] is not hex text !!]"},
+       F + "265[txinfo[contract.value] is not 0x hex text !!]"},
   };
   for (const Case& c : cases) {
     const Json::Value tx = c.changes == "null" ? Json::Value() : Tx(c.changes);
