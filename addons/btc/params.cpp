@@ -17,21 +17,27 @@ struct CoinRow {
   uint32_t hrpLine;      // IsHRPStr's line for the coin
   int hrpLen;
   int column;            // column of the address-type table
+  CoinLimits limits;
 };
+
+// The money supplies are the chains' consensus limit on an amount and on a
+// sum of amounts; the relay limits their nodes' standard transaction size.
+constexpr uint64_t kMaxMoney = 2100000000000000;  // 21 million coins of 10^8 units
+constexpr CoinLimits kWeightLimited = {kMaxMoney, 400000, true};
 
 const CoinRow kCoins[] = {
     {"btc", R"({"coin":"btc","hrplen":"3","bech32hrp":"bc1","bech32hrptest":"tb1","hashtype":"0x01000000"})",
-     "bc1", "tb1", 34, 3, 0},
+     "bc1", "tb1", 34, 3, 0, kWeightLimited},
     {"ltc", R"({"coin":"ltc","hrplen":5,"bech32hrp":"ltc1","bech32hrptest":"tltc1","hashtype":"0x01000000"})",
-     "ltc1", "tltc1", 39, 5, 1},
+     "ltc1", "tltc1", 39, 5, 1, {4 * kMaxMoney, 400000, true}},
     {"btg", R"({"coin":"btg","hrplen":5,"bech32hrp":"btg1","bech32hrptest":"tbtg1","hashtype":"0x414f0000"})",
-     "btg1", "tbtg1", 44, 5, 2},
+     "btg1", "tbtg1", 44, 5, 2, kWeightLimited},
     {"bch",
      R"({"coin":"bch","hrplen":12,"bech32hrp":"bitcoincash:","bech32hrptest":"bchtest:","hashtype":"0x41000000"})",
-     "bitcoincash:", "bchtest:", 49, 12, 3},
+     "bitcoincash:", "bchtest:", 49, 12, 3, {kMaxMoney, 100000, false}},
     {"bsv",
      R"({"coin":"bsv","hrplen":12,"bech32hrp":"bitcoincash:","bech32hrptest":"bchtest:","hashtype":"0x41000000"})",
-     "bitcoincash:", "bchtest:", 54, 12, 3},
+     "bitcoincash:", "bchtest:", 54, 12, 3, {kMaxMoney, 10000000, false}},
 };
 
 const CoinRow* FindCoin(const std::string& coin) {
@@ -89,6 +95,11 @@ int GetCoinSpec(Json::Value& coinSpec, const std::string& coin) {
     return 1;
   }
   return 0;
+}
+
+const CoinLimits* GetCoinLimits(const std::string& coin) {
+  const CoinRow* row = FindCoin(coin);
+  return row != nullptr ? &row->limits : nullptr;
 }
 
 int GetAddrTypeInfo(const std::string& coin, const std::string& network, const std::string& addrType,

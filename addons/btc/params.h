@@ -17,6 +17,18 @@
 // recorded for an unknown coin.
 int GetCoinSpec(Json::Value& coinSpec, const std::string& coin);
 
+// What the coin's nodes take: amounts and their sums up to the money supply
+// (in the smallest unit), and transactions up to the relay limit, a weight
+// (4 per byte outside the witnesses, 1 per witness byte) or a size in bytes.
+struct CoinLimits {
+  uint64_t maxMoney;
+  uint64_t relayLimit;
+  bool byWeight;
+};
+
+// The limits of a coin; null for an unknown coin.
+const CoinLimits* GetCoinLimits(const std::string& coin);
+
 // Address type codes.
 enum AddrTypeCode : int {
   kAddrUnsupported = 10,

@@ -1,6 +1,7 @@
 #include "btc/tx_inputs.h"
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "btc/params.h"
@@ -33,6 +34,32 @@ bool IsFourByteHex(const Json::Value& v) {
 
 std::string Indexed(const char* what, Json::ArrayIndex i, const std::string& rest) {
   return std::string(what) + "[" + std::to_string(i) + "]" + rest;
+}
+
+// The amounts of one side of the transaction: nodes refuse an amount above
+// the money supply, and a sum of the inputs' or of the outputs' above it.
+struct AmountSum {
+  const char* name;  // of the sum, for its refusal
+  uint32_t amountLine, sumLine;
+  uint64_t sum = 0;
+};
+
+// Adds the amount `text` (decimal digits of at most 2^64 - 1, or the empty
+// text for 0) named `label`. Each amount is at most the supply and the sum
+// before it too, so the sum cannot overflow. 0, or 1 with the entry recorded.
+int AddAmount(AmountSum& side, const std::string& text, const std::string& label, const CoinLimits& limits) {
+  const std::string over = " is over max money[" + std::to_string(limits.maxMoney) + "] !!";
+  const uint64_t amount = text.empty() ? 0 : StrToUInt64(text);
+  if (amount > limits.maxMoney) {
+    AddErrTrail("ReadyForUseJson", side.amountLine, kCode, label + over);
+    return 1;
+  }
+  side.sum += amount;
+  if (side.sum > limits.maxMoney) {
+    AddErrTrail("ReadyForUseJson", side.sumLine, kCode, std::string("sum of ") + side.name + over);
+    return 1;
+  }
+  return 0;
 }
 
 // One input kind: the output-script test that recognises it, and how it is
@@ -85,6 +112,15 @@ int ReadyForUseJson(Json::Value& txinfo) {
   ScopedJsonWipe wipeInputs(inputs);
   Json::Value outputs = txinfo["output"];
   const Json::Value coinSpec = txinfo["coinspec"];
+  const CoinLimits* limits = GetCoinLimits(GetJsonStr(coinSpec["coin"]));
+  if (limits == nullptr) {
+    AddErrTrail("ReadyForUseJson", 1360, kCode, "txinfo is invalid(format) !!");
+    return 1;
+  }
+  // Nodes refuse an outpoint spent twice: `spent` maps each one ("prehex"
+  // and "preidx" in wire form) to the input that spends it first.
+  AmountSum inputSum{"input prevalue", 1400, 1402}, outputSum{"output value", 1425, 1427};
+  std::map<std::string, Json::ArrayIndex> spent;
 
   if (!txinfo["version"].isString()) txinfo["version"] = "0x01000000";
   if (!txinfo["locktime"].isString()) txinfo["locktime"] = "0x00000000";
@@ -116,12 +152,20 @@ int ReadyForUseJson(Json::Value& txinfo) {
     }
     in["preidx"] = BytesToHex(MakeLEBytes(preidx, 4, "0x00000000"));
     in["preidxOri"] = preidx;
+    const auto first = spent.emplace(in["prehex"].asString() + in["preidx"].asString(), i);
+    if (!first.second) {
+      AddErrTrail("ReadyForUseJson", 1392, kCode,
+                  Indexed("input", i, " prehex[" + prehex + "] preidx[" + preidx + "] is already spent by ") +
+                      Indexed("input", first.first->second, " !!"));
+      return 1;
+    }
 
     const std::string prevalue = in["prevalue"].asString();
     if (!IsDecimalInRange(prevalue, 8)) {
       AddErrTrail("ReadyForUseJson", 1398, kCode, Indexed("input", i, " prevalue[" + prevalue + "] is invalid !!"));
       return 1;
     }
+    if (AddAmount(inputSum, prevalue, Indexed("input", i, " prevalue[" + prevalue + "]"), *limits) != 0) return 1;
     in["prevalue"] = BytesToHex(MakeLEBytes(prevalue, 8, "0x0000000000000000"));
     in["prevalueOri"] = prevalue;
 
@@ -142,6 +186,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
       AddErrTrail("ReadyForUseJson", 1423, kCode, Indexed("output", i, " value[" + value + "] is invalid !!"));
       return 1;
     }
+    if (AddAmount(outputSum, value, Indexed("output", i, " value[" + value + "]"), *limits) != 0) return 1;
     out["value"] = BytesToHex(MakeLEBytes(value, 8, "0x0000000000000000"));
     out["valueOri"] = value;
     if (MakeScriptPub(out, coinSpec) != 0) {

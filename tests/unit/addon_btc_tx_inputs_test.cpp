@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cctype>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "btc/params.h"
 #include "btc/tx_inputs.h"
 #include "command/text/text.h"
 #include "common/error_chain.h"
 #include "common/hashing.h"
+#include "common/json_io.h"
 #include "tv_test.h"
 
 namespace {
@@ -36,7 +40,9 @@ Json::Value TxInfo(const std::string& coin = "btc") {
   tx["input"].append(Input());
   Json::Value out(Json::objectValue);
   // The same key hash on each coin's legacy address.
-  out["dest"] = coin == "btg" ? "GUXByHDZLvU4DnVH9imSFckt3HEQ5cFgE5" : "1BgGZ9tcN4rm9KBzDn7KprQz87SZ26SAMH";
+  out["dest"] = coin == "btg"   ? "GUXByHDZLvU4DnVH9imSFckt3HEQ5cFgE5"
+                : coin == "ltc" ? "LVuDpNCSSj6pQ7t9Pv6d6sUkLKoqDEVUnJ"
+                                : "1BgGZ9tcN4rm9KBzDn7KprQz87SZ26SAMH";
   out["value"] = "90000";
   tx["output"].append(out);
   EXPECT_EQ(GetCoinSpec(tx["coinspec"], coin), 0);
@@ -92,7 +98,8 @@ TEST(BtcTxInputs, ReadyForUseRefusalTable) {
       {"preidx", "-1", "ReadyForUseJson:1390[input[0] preidx[-1] is invalid !!]"},
       {"preidx", "0x1", "ReadyForUseJson:1390[input[0] preidx[0x1] is invalid !!]"},
       {"preidx", " 1", "ReadyForUseJson:1390[input[0] preidx[ 1] is invalid !!]"},
-      {"prevalue", "18446744073709551615", ""},
+      {"prevalue", "18446744073709551615",
+       "ReadyForUseJson:1400[input[0] prevalue[18446744073709551615] is over max money[2100000000000000] !!]"},
       {"prevalue", "18446744073709551616", "ReadyForUseJson:1398[input[0] prevalue[18446744073709551616] is invalid !!]"},
       {"prevalue", "1.0", "ReadyForUseJson:1398[input[0] prevalue[1.0] is invalid !!]"},
       {"sequence", "0xfeffffff", ""},
@@ -130,6 +137,97 @@ TEST(BtcTxInputs, ReadyForUseRefusalTable) {
   tx["output"] = Json::Value(Json::objectValue);
   EXPECT_EQ(Ready(tx), 1);
   EXPECT_EQ(GetErrTrail(), "ReadyForUseJson:1360[txinfo is invalid(format) !!]");
+}
+
+// Amounts and their sums up to each coin's money supply: btc, btg, bch and
+// bsv 21 million coins of 10^8 units, ltc 84 million.
+TEST(BtcTxInputs, AmountsWithinTheMoneySupply) {
+  const std::string btcMax = "2100000000000000", ltcMax = "8400000000000000";
+  const std::string over = " is over max money[2100000000000000] !!]";
+  struct Case {
+    const char* coin;
+    std::vector<std::string> inputs, outputs;  // amounts; each input spends its own outpoint
+    std::string chain;                          // empty: accepted
+  };
+  const Case cases[] = {
+      {"btc", {btcMax}, {btcMax}, ""},
+      {"btc", {"000" + btcMax}, {"0" + btcMax}, ""},  // leading zeros
+      {"btc", {"1", btcMax.substr(1)}, {"1", "999", "0"}, ""},
+      {"btc", {"2100000000000001"}, {"1"},
+       "ReadyForUseJson:1400[input[0] prevalue[2100000000000001]" + over},
+      {"btc", {"1"}, {"2100000000000001"}, "ReadyForUseJson:1425[output[0] value[2100000000000001]" + over},
+      // Written as a negative amount if it were taken.
+      {"btc", {"1"}, {"18446744073709551615"}, "ReadyForUseJson:1425[output[0] value[18446744073709551615]" + over},
+      {"btc", {btcMax, "1"}, {"1"}, "ReadyForUseJson:1402[sum of input prevalue" + over},
+      {"btc", {"1"}, {"1", btcMax, "1"}, "ReadyForUseJson:1427[sum of output value" + over},
+      // Sums are taken without overflow: 2^64 - 1 in three pieces.
+      {"btc", {"1"}, {btcMax, btcMax, "18446744073709551615"},
+       "ReadyForUseJson:1427[sum of output value" + over},
+      {"ltc", {ltcMax}, {ltcMax}, ""},
+      {"ltc", {"8400000000000001"}, {"1"},
+       "ReadyForUseJson:1400[input[0] prevalue[8400000000000001] is over max money[8400000000000000] !!]"},
+      {"ltc", {"1"}, {ltcMax, "1"}, "ReadyForUseJson:1427[sum of output value is over max money[8400000000000000] !!]"},
+      {"btc", {ltcMax}, {"1"}, "ReadyForUseJson:1400[input[0] prevalue[8400000000000000]" + over},
+      {"btg", {btcMax}, {"2100000000000001"}, "ReadyForUseJson:1425[output[0] value[2100000000000001]" + over},
+      {"bch", {"2100000000000001"}, {"1"}, "ReadyForUseJson:1400[input[0] prevalue[2100000000000001]" + over},
+      {"bsv", {btcMax}, {btcMax, "1"}, "ReadyForUseJson:1427[sum of output value" + over},
+  };
+  for (const Case& c : cases) {
+    Json::Value tx = TxInfo(c.coin);
+    const Json::Value in = tx["input"][0], out = tx["output"][0];
+    tx["input"].clear();
+    tx["output"].clear();
+    for (size_t i = 0; i < c.inputs.size(); ++i) {
+      Json::Value one = in;
+      one["preidx"] = std::to_string(i);
+      one["prevalue"] = c.inputs[i];
+      tx["input"].append(one);
+    }
+    for (const std::string& v : c.outputs) {
+      Json::Value one = out;
+      one["value"] = v;
+      tx["output"].append(one);
+    }
+    SCOPED_TRACE(WriteJson(tx, ""));
+    EXPECT_EQ(Ready(tx), c.chain.empty() ? 0 : 1);
+    EXPECT_EQ(GetErrTrail(), c.chain);
+  }
+}
+
+// No outpoint may be spent twice: "prehex" and "preidx" are compared as the
+// bytes they stand for.
+TEST(BtcTxInputs, AnOutpointIsSpentOnce) {
+  const std::string hex = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+  std::string upper = hex;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  const std::string other = "ff" + hex.substr(2);
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> outpoints;  // prehex, preidx
+    std::string chain;
+  };
+  const Case cases[] = {
+      {{{"0x" + hex, "1"}, {"0x" + hex, "0"}, {"0x" + other, "1"}}, ""},
+      {{{"0x" + hex, "1"}, {"0x" + hex, "1"}},
+       "ReadyForUseJson:1392[input[1] prehex[0x" + hex + "] preidx[1] is already spent by input[0] !!]"},
+      {{{"0x" + hex, "0"}, {"0x" + other, "7"}, {"0x" + upper, "00"}},
+       "ReadyForUseJson:1392[input[2] prehex[0x" + upper + "] preidx[00] is already spent by input[0] !!]"},
+      {{{"0x" + hex, ""}, {"0x" + hex, "0"}},
+       "ReadyForUseJson:1392[input[1] prehex[0x" + hex + "] preidx[0] is already spent by input[0] !!]"},
+  };
+  for (const Case& c : cases) {
+    Json::Value tx = TxInfo();
+    const Json::Value in = tx["input"][0];
+    tx["input"].clear();
+    for (const auto& [prehex, preidx] : c.outpoints) {
+      Json::Value one = in;
+      one["prehex"] = prehex;
+      one["preidx"] = preidx;
+      tx["input"].append(one);
+    }
+    SCOPED_TRACE(WriteJson(tx, ""));
+    EXPECT_EQ(Ready(tx), c.chain.empty() ? 0 : 1);
+    EXPECT_EQ(GetErrTrail(), c.chain);
+  }
 }
 
 int Classify(Json::Value& in, Json::Value& entry, const std::string& coin = "btc") {
