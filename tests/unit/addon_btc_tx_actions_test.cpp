@@ -234,6 +234,98 @@ TEST(BtcTxActions, SegwitSpendsAreRefusedOnCashChains) {
   }
 }
 
+// `count` copies of the model's one input of `type` (`keys` keys, all
+// needed), each spending an outpoint of its own, paid to one P2PKH output.
+Json::Value Replicated(const std::string& coin, const char* type, int keys, int count) {
+  const Json::Value c = OracleJson(R"({"mode":"one","seed":5,"coin":")" + coin + R"(","type":")" + type +
+                                   R"(","n":)" + std::to_string(keys) + R"(,"m":)" + std::to_string(keys) + "}");
+  Json::Value tx = TxInfo(c, false);
+  const Json::Value in = tx["input"][0];
+  tx["input"] = Json::Value(Json::arrayValue);
+  for (int i = 0; i < count; ++i) {
+    Json::Value one = in;
+    const unsigned char id[32] = {static_cast<unsigned char>(i), static_cast<unsigned char>(i >> 8), 0xa5};
+    one["prehex"] = "0x" + tvt::Hex(id, sizeof id);
+    one["prevalue"] = "10000";
+    tx["input"].append(one);
+  }
+  tx["output"][0]["value"] = "5000";
+  tx["output"][0]["dest"] = coin == "ltc"   ? "LVuDpNCSSj6pQ7t9Pv6d6sUkLKoqDEVUnJ"
+                            : coin == "btg" ? "GUXByHDZLvU4DnVH9imSFckt3HEQ5cFgE5"
+                                            : "1BgGZ9tcN4rm9KBzDn7KprQz87SZ26SAMH";
+  return tx;
+}
+
+// Nodes relay transactions up to weight 400000 (btc, ltc, btg) or up to
+// 100000 bytes (bch) and 10000000 bytes (bsv). What a transaction takes once
+// signed is bounded from its inputs before any signature hash: a P2PKH input
+// at most 148 bytes, a P2WPKH input 41 bytes and 108 witness bytes, a P2SH
+// 15-of-15 input 1655 bytes. Beyond the limit the transaction is refused.
+TEST(BtcTxActions, TransactionsBeyondTheRelayLimitAreRefused) {
+  const std::string weight = "GenerateBTCUnsignedTx:1509[transaction is over the relay limit(weight[400000]) !!]";
+  const std::string bytes = "GenerateBTCUnsignedTx:1509[transaction is over the relay limit(size[100000]) !!]";
+  struct Case {
+    const char* coin;
+    const char* type;
+    int keys, count;
+    std::string chain;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"btc", "P2PKH", 1, 674, ""},
+      {"btc", "P2PKH", 1, 675, weight},
+      {"ltc", "P2PKH", 1, 675, weight},
+      {"btg", "P2PKH", 1, 674, ""},
+      {"btc", "P2WPKH", 1, 1469, ""},
+      {"btc", "P2WPKH", 1, 1470, weight},
+      {"btc", "P2SH", 15, 60, ""},
+      {"btc", "P2SH", 15, 61, weight},
+      {"bch", "P2PKH", 1, 675, ""},
+      {"bch", "P2PKH", 1, 676, bytes},
+      {"bsv", "P2PKH", 1, 676, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.coin) + " " + c.type + " x" + std::to_string(c.count));
+    Json::Value args(Json::objectValue);
+    args["txinfo"] = Replicated(c.coin, c.type, c.keys, c.count);
+    const int rc = UnsignedTx(args, c.coin);
+    if (c.chain.empty()) {
+      EXPECT_EQ(rc, 0) << GetErrTrail();
+      EXPECT_EQ(args["signinfos"].size(), static_cast<Json::ArrayIndex>(c.count));
+    } else {
+      // The chain ends with the refusal; before it stand the entries that the
+      // script tests tried on each input left (segwit inputs fail the P2PKH
+      // test first).
+      const std::string chain = GetErrTrail();
+      const std::string tail = c.chain + "<=GenUnsignedTx_BTC:1739[GenerateUnsignedTx error !!]";
+      EXPECT_EQ(rc, 1);
+      ASSERT_GE(chain.size(), tail.size());
+      EXPECT_EQ(chain.substr(chain.size() - tail.size()), tail);
+      EXPECT_FALSE(args.isMember("signinfos"));
+    }
+  }
+  // The counts alone: every input takes at least 41 bytes, every output 9.
+  // Such a transaction is refused before its inputs are even read.
+  struct Count {
+    const char* coin;
+    Json::ArrayIndex inputs;
+    std::string chain;
+  };
+  const Count counts[] = {
+      {"btc", 2438, "ReadyForUseJson:1375[input[0] is invalid(format) !!]<=GenerateBTCUnsignedTx:1490[ReadyForUseJson Error !!]"},
+      {"btc", 2439, "GenerateBTCUnsignedTx:1487[transaction is over the relay limit(weight[400000]) !!]"},
+      {"bsv", 243901, "ReadyForUseJson:1375[input[0] is invalid(format) !!]<=GenerateBTCUnsignedTx:1490[ReadyForUseJson Error !!]"},
+      {"bsv", 243902, "GenerateBTCUnsignedTx:1487[transaction is over the relay limit(size[10000000]) !!]"},
+  };
+  for (const Count& c : counts) {
+    Json::Value args(Json::objectValue);
+    Json::Value& tx = args["txinfo"];
+    for (Json::ArrayIndex i = 0; i < c.inputs; ++i) tx["input"].append(Json::Value(Json::objectValue));
+    tx["output"].append(Json::Value(Json::objectValue));
+    EXPECT_EQ(UnsignedTx(args, c.coin), 1);
+    EXPECT_EQ(GetErrTrail(), c.chain + "<=GenUnsignedTx_BTC:1739[GenerateUnsignedTx error !!]") << c.inputs;
+  }
+}
+
 // "version", "locktime" and "sequence" go into the transaction as their
 // bytes: each must be "0x" and exactly 8 hex digits.
 TEST(BtcTxActions, FixedWidthFieldsMustBeFourBytes) {

@@ -8,6 +8,8 @@
 // against the model's own digest, and (btc and ltc legacy inputs) pass the
 // model's script interpreter. Inputs are signed both by "GenTx" and, through
 // "GenUnsignedTx" and "GenSignedTx", by libsecp256k1 as an outside signer.
+// The bound of the signed size that the relay limit is checked against must
+// hold each transaction, and closely.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -15,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "btc/sighash.h"
+#include "btc/tx_size.h"
 #include "common/error_chain.h"
 #include "addon_btc_tx_testing.h"
 #include "tv_test.h"
@@ -71,6 +75,12 @@ TEST(BtcTxOracle, RandomTransactionsOfEveryKindAgreeWithAnIndependentModel) {
     Json::Value item(Json::objectValue);
     item["case"] = c;
     item["rawtx"] = raw;
+    Json::Value prepared = TxInfo(c, false), unused;
+    ASSERT_EQ(GenerateBTCUnsignedTx(prepared, "main", coin, unused), 0) << GetErrTrail();
+    TxSize bound = FrameTxSize(prepared);
+    for (const Json::Value& in : prepared["input"]) AddInputTxSize(in, bound);
+    item["bound"]["base"] = Json::UInt64(bound.base);
+    item["bound"]["witness"] = Json::UInt64(bound.witness);
     check.append(item);
     multisig += hasRedeem;
 
