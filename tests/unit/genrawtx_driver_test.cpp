@@ -100,6 +100,12 @@ GenRawTxFn GenRawTxDriver::genRawTx_ = nullptr;
 RunModuleFn GenRawTxDriver::runModule_ = nullptr;
 FreeMemFn GenRawTxDriver::freeMem_ = nullptr;
 
+std::string ReplaceFirst(std::string text, const std::string& what, const std::string& with) {
+  const size_t at = text.find(what);
+  EXPECT_NE(at, std::string::npos) << what;
+  return at == std::string::npos ? text : text.replace(at, what.size(), with);
+}
+
 TEST_F(GenRawTxDriver, ReturnsTheBytesOfGenTxOnBothNetworks) {
   struct Case {
     uint32_t code;
@@ -122,6 +128,25 @@ TEST_F(GenRawTxDriver, RefusedTransactionWritesNothing) {
   // Other coin codes are not served.
   EXPECT_EQ(Raw(2, kTxInfo).rc, 1);
   EXPECT_EQ(Raw(0x0F000002, kTxInfo).rc, 1);
+  // What no node accepts: an amount beyond the money supply, an outpoint
+  // spent twice. Outputs that add up to the supply itself are taken.
+  const std::string tx = kTxInfo;
+  const std::string input = tx.substr(tx.find("{\"prehex\""), tx.find("}}]") + 2 - tx.find("{\"prehex\""));
+  struct Case {
+    std::string txinfo;
+    int rc;
+  };
+  const Case cases[] = {
+      {ReplaceFirst(tx, "\"199996600\"", "\"2099999200000000\""), 0},
+      {ReplaceFirst(tx, "\"199996600\"", "\"2100000000000001\""), 1},
+      {ReplaceFirst(tx, "\"1000000000\"", "\"18446744073709551615\""), 1},
+      {ReplaceFirst(tx, input, input + "," + input), 1},
+  };
+  for (const Case& c : cases) {
+    const Out out = Raw(0, c.txinfo);
+    EXPECT_EQ(out.rc, c.rc) << c.txinfo;
+    EXPECT_EQ(out.bytes.empty(), c.rc != 0);
+  }
 }
 
 }  // namespace
