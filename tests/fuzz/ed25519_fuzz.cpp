@@ -3,7 +3,8 @@
 // from the input always yields a signature that verifies (and only under the
 // same variant). With flag bit 3 the fast multiplications are also compared
 // with the reference ladders: [a]B - [b]P for the input's two signature
-// halves and key, and [a]B alone.
+// halves and key, and [a]B alone. The check that a key is a point of order L
+// agrees with the fixed-schedule ladder and accepts every derived key.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -59,12 +60,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (flags & 8) CompareWithReference(sig + 32, sig, key);
 
   NXVT_ED_POINT pt;
+  const int primeOrder = NXVT_Ed25519_IsPrimeOrderPoint(key);
   if (NXVT_Ed25519_PointDecode(&pt, key) == 0) {
     // A decoded key re-encodes to the same bytes.
     unsigned char enc[32];
-    NXVT_Ed25519_PointEncode(enc, &pt);
+    NXVT_ED_POINT copy = pt;
+    NXVT_Ed25519_PointEncode(enc, &copy);
     Check(std::memcmp(enc, key, 32) == 0);
+    // The key check agrees with the fixed-schedule ladder: [L]A is the
+    // identity for A other than the identity.
+    NXVT_ED_POINT la;
+    NXVT_Ed25519_ScalarMult(&la, NXVT_ED25519_ORDER, &pt);
+    unsigned char lEnc[32];
+    NXVT_Ed25519_PointEncode(lEnc, &la);
+    static const unsigned char kIdentity[32] = {1};
+    const bool identity = std::memcmp(key, kIdentity, 32) == 0;
+    Check(primeOrder == ((std::memcmp(lEnc, kIdentity, 32) == 0 && !identity) ? 1 : 0));
+  } else {
+    Check(primeOrder == 0);
   }
+  // The key bytes as a private key: its public key is always accepted.
+  unsigned char derived[32];
+  Check(NXVT_Ed25519_GetPub(key, derived) == 0);
+  Check(NXVT_Ed25519_IsPrimeOrderPoint(derived) == 1);
   int rc = NXVT_Ed25519_Verify(sig, key, msg, msgLen, ctx, ctxLen, ph);
   Check(rc == 0 || rc == NXVT_ED25519_FAIL);
 

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <string>
 
+#include "btc/params.h"
+#include "btc/tx_size.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "addon_btc_testing.h"
@@ -313,8 +315,8 @@ TEST(BtcTxActions, TransactionsBeyondTheRelayLimitAreRefused) {
   const Count counts[] = {
       {"btc", 2438, "ReadyForUseJson:1375[input[0] is invalid(format) !!]<=GenerateBTCUnsignedTx:1490[ReadyForUseJson Error !!]"},
       {"btc", 2439, "GenerateBTCUnsignedTx:1487[transaction is over the relay limit(weight[400000]) !!]"},
-      {"bsv", 243901, "ReadyForUseJson:1375[input[0] is invalid(format) !!]<=GenerateBTCUnsignedTx:1490[ReadyForUseJson Error !!]"},
-      {"bsv", 243902, "GenerateBTCUnsignedTx:1487[transaction is over the relay limit(size[10000000]) !!]"},
+      {"bch", 2438, "ReadyForUseJson:1375[input[0] is invalid(format) !!]<=GenerateBTCUnsignedTx:1490[ReadyForUseJson Error !!]"},
+      {"bch", 2439, "GenerateBTCUnsignedTx:1487[transaction is over the relay limit(size[100000]) !!]"},
   };
   for (const Count& c : counts) {
     Json::Value args(Json::objectValue);
@@ -324,6 +326,11 @@ TEST(BtcTxActions, TransactionsBeyondTheRelayLimitAreRefused) {
     EXPECT_EQ(UnsignedTx(args, c.coin), 1);
     EXPECT_EQ(GetErrTrail(), c.chain + "<=GenUnsignedTx_BTC:1739[GenerateUnsignedTx error !!]") << c.inputs;
   }
+  // Bitcoin SV's ten million bytes take 243901 inputs by their counts.
+  const CoinLimits& bsv = *GetCoinLimits("bsv");
+  EXPECT_FALSE(IsOverRelayLimit(MinimalTxSize(243901, 1), bsv));
+  EXPECT_TRUE(IsOverRelayLimit(MinimalTxSize(243902, 1), bsv));
+  EXPECT_EQ(OverRelayLimitMessage(bsv), "transaction is over the relay limit(size[10000000]) !!");
 }
 
 // "version", "locktime" and "sequence" go into the transaction as their

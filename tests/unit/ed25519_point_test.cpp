@@ -70,7 +70,7 @@ TEST_F(Ed25519PointCheck, SmallOrderPointsDecodeAndAreRefused) {
 }
 
 TEST_F(Ed25519PointCheck, DerivedKeysAndMixedOrderKeys) {
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 64; ++i) {
     const Bytes key = DerivedKey();
     SCOPED_TRACE(Hex(key));
     ASSERT_TRUE(Ours(key));
@@ -90,7 +90,7 @@ TEST_F(Ed25519PointCheck, DerivedKeysAndMixedOrderKeys) {
 
 TEST_F(Ed25519PointCheck, RandomStringsGetLibsodiumsVerdict) {
   int accepted = 0, decoded = 0;
-  for (int i = 0; i < 8000; ++i) {
+  for (int i = 0; i < 3000; ++i) {
     const Bytes key = RandomKey();
     NXVT_ED_POINT p;
     if (NXVT_Ed25519_PointDecode(&p, key.data()) == 0) ++decoded;
@@ -100,8 +100,8 @@ TEST_F(Ed25519PointCheck, RandomStringsGetLibsodiumsVerdict) {
   }
   // About half the strings decode and an eighth of those lie in the subgroup:
   // both verdicts were seen many times.
-  EXPECT_GT(decoded, 3200);
-  EXPECT_GT(accepted, 300);
+  EXPECT_GT(decoded, 1200);
+  EXPECT_GT(accepted, 100);
   EXPECT_LT(accepted, decoded);
 }
 
