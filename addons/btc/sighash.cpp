@@ -184,7 +184,7 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
     AddErrTrail("GenerateBTCUnsignedTx", 1484, kCode, "txinfo is invalid(coninsecp) !!");
     return 1;
   }
-  // The coin is known once its spec is: its nodes' limits exist. A
+  // GetCoinSpec has found the coin, so its nodes' limits exist. A
   // transaction their relay limit refuses is refused here, before any
   // signature hash: by its counts alone, then by what its inputs need.
   const CoinLimits& limits = *GetCoinLimits(coin);

@@ -117,9 +117,9 @@ int ReadyForUseJson(Json::Value& txinfo) {
     AddErrTrail("ReadyForUseJson", 1360, kCode, "txinfo is invalid(format) !!");
     return 1;
   }
+  AmountSum inputSum{"input prevalue", 1400, 1402}, outputSum{"output value", 1425, 1427};
   // Nodes refuse an outpoint spent twice: `spent` maps each one ("prehex"
   // and "preidx" in wire form) to the input that spends it first.
-  AmountSum inputSum{"input prevalue", 1400, 1402}, outputSum{"output value", 1425, 1427};
   std::map<std::string, Json::ArrayIndex> spent;
 
   if (!txinfo["version"].isString()) txinfo["version"] = "0x01000000";
