@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "command/text/text.h"
+
 namespace {
 
 // A comparator of our own keeps the set's code inside the library instead of
@@ -159,6 +161,14 @@ class StrictChecker {
       const unsigned char c = static_cast<unsigned char>(t_[p_++]);
       if (c == '"') return true;
       if (c < 0x20) return false;
+      if (c >= 0x80) {
+        bool wellFormed = false;
+        const size_t len = Utf8SequenceLength(t_.substr(p_ - 1), wellFormed);
+        if (!wellFormed) return false;
+        if (out != nullptr) out->append(t_.substr(p_ - 1, len));
+        p_ += len - 1;
+        continue;
+      }
       if (c != '\\') {
         put(static_cast<char>(c));
         continue;
@@ -177,15 +187,15 @@ class StrictChecker {
         case 'u': {
           unsigned u = 0;
           if (!Hex4(&u)) return false;
-          if (u >= 0xD800 && u < 0xDC00 && t_.substr(p_, 2) == "\\u") {
-            const size_t save = p_;
-            p_ += 2;
+          // A surrogate stands only as the first half of a pair: alone it is
+          // no character, and no UTF-8 text holds it.
+          if (u >= 0xDC00 && u < 0xE000) return false;
+          if (u >= 0xD800 && u < 0xDC00) {
             unsigned lo = 0;
-            if (Hex4(&lo) && lo >= 0xDC00 && lo < 0xE000) {
-              u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
-            } else {
-              p_ = save;
-            }
+            if (t_.substr(p_, 2) != "\\u") return false;
+            p_ += 2;
+            if (!Hex4(&lo) || lo < 0xDC00 || lo >= 0xE000) return false;
+            u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
           }
           PutUtf8(out, u);
           break;

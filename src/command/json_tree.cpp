@@ -1,9 +1,13 @@
 #include "command/json_tree.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
+#include "command/text/text.h"
 #include "platform/memory.h"
 
 namespace {
@@ -29,6 +33,38 @@ void TreeFree(void* p, void*) {
   free(block);
 }
 
+std::string_view NameOf(const json_object_entry& e) { return std::string_view(e.name, e.name_length); }
+
+// Whether the tree reads the same to every reader: no object names a key
+// twice (the parser keeps both, and readers differ in which one they take),
+// and every text, member names included, is UTF-8 (readers differ in what
+// they make of the rest, and two names that differ only there would become
+// one). Iterative: the parser has no nesting limit.
+bool HasOneMeaning(const json_value& root) {
+  std::vector<const json_value*> pending{&root};
+  std::vector<std::string_view> names;
+  while (!pending.empty()) {
+    const json_value& v = *pending.back();
+    pending.pop_back();
+    if (v.type == json_string) {
+      if (!IsValidUtf8(std::string_view(v.u.string.ptr, v.u.string.length))) return false;
+    } else if (v.type == json_array) {
+      for (unsigned i = 0; i < v.u.array.length; ++i) pending.push_back(v.u.array.values[i]);
+    } else if (v.type == json_object) {
+      names.clear();
+      for (unsigned i = 0; i < v.u.object.length; ++i) {
+        const json_object_entry& e = v.u.object.values[i];
+        if (!IsValidUtf8(NameOf(e))) return false;
+        names.push_back(NameOf(e));
+        pending.push_back(e.value);
+      }
+      std::sort(names.begin(), names.end());
+      if (std::adjacent_find(names.begin(), names.end()) != names.end()) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ParsedJson::ParsedJson(const char* text, size_t len) {
@@ -39,6 +75,10 @@ ParsedJson::ParsedJson(const char* text, size_t len) {
   char error[json_error_max] = {0};
   ScopedWipe wipeError(error, sizeof error);
   root_ = json_parse_ex(&settings_, text, len, error);
+  if (root_ != nullptr && !HasOneMeaning(*root_)) {
+    json_value_free_ex(&settings_, root_);
+    root_ = nullptr;
+  }
 }
 
 ParsedJson::~ParsedJson() {

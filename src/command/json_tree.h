@@ -13,7 +13,9 @@ class ParsedJson {
   ~ParsedJson();
   ParsedJson(const ParsedJson&) = delete;
   ParsedJson& operator=(const ParsedJson&) = delete;
-  // The root value, or null when the text did not parse.
+  // The root value, or null when the text did not parse, when an object in it
+  // names a key twice (keys compared as decoded), or when a text in it (a
+  // member name included) is not UTF-8: such a request is unreadable.
   const json_value* root() const { return root_; }
 
  private:

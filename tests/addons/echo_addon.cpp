@@ -8,6 +8,8 @@
 //   EchoDupKeys   returns 0 with an object that repeats a key
 //   EchoArray     returns 0 with a JSON array
 //   EchoIndented  returns 0 with an object laid out over several lines
+//   EchoNotUtf8   returns 0 with an object whose string is not UTF-8
+//   EchoSurrogate returns 0 with an object whose string escapes a lone surrogate
 //   EchoCode      returns 42 with an echo
 #include <json/json.h>
 
@@ -38,6 +40,8 @@ extern "C" int RunModule_ECHO(const char* action, const char* addon, const char*
   if (a == "EchoDupKeys") { *reply = Copy(R"({"a":1,"a":2})"); return 0; }
   if (a == "EchoArray") { *reply = Copy("[1,2]"); return 0; }
   if (a == "EchoIndented") { *reply = Copy("{\n  \"a\" : 1\r\n}"); return 0; }
+  if (a == "EchoNotUtf8") { *reply = Copy("{\"a\":\"x\xff\"}"); return 0; }
+  if (a == "EchoSurrogate") { *reply = Copy(R"({"a":"\udc00"})"); return 0; }
   Json::Value v(Json::objectValue);
   v["action"] = action;
   v["addon"] = addon;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "broken_utf8_testing.h"
 #include "command/action_table.h"
 #include "command/actions.h"
 #include "command/json_check.h"
@@ -94,9 +95,9 @@ TEST(RunModule, FixedEnvelopes) {
       // Texts that need escaping are escaped, wherever they are inserted.
       {R"({"action":"Gen\"Addr","addon":"b\\c\nd"})", 1203,
        R"j({"action":"Gen\"Addr","addon":"b\\c\nd","result":"fail","return":{"add_module":"b\\c\nd","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
-      // The first member of a name counts; a key with a NUL is another key, and
-      // a name with a NUL is refused, not run under the part before it.
-      {R"({"action":"X","action":"Y","act\u0000ion":"Z","addon":"a"})", 1203,
+      // A key with a NUL is another key, and a name with a NUL is refused, not
+      // run under the part before it.
+      {R"({"action":"X","act\u0000ion":"Z","addon":"a"})", 1203,
        R"j({"action":"X","addon":"a","result":"fail","return":{"add_module":"a","err_code":"300","err_msg":"AddModule is not exist(not loaded)"}})j"},
       {R"({"action":"X","addon":"a\u0000b"})", 1203,
        R"j({"action":"X","result":"fail","return":{"err_code":"100","err_msg":"addon holds a NUL character"}})j"},
@@ -113,6 +114,73 @@ TEST(RunModule, FixedEnvelopes) {
     const Reply r = Send(c.request);
     EXPECT_EQ(r.rc, c.rc) << (c.request ? c.request : "(null)");
     EXPECT_EQ(r.envelope, c.envelope) << (c.request ? c.request : "(null)");
+  }
+}
+
+// The envelope of a request that does not parse, for a request whose echo
+// needs no escaping: '"' turned into '\''.
+std::string Unparsable(std::string echo) {
+  for (char& c : echo)
+    if (c == '"') c = '\'';
+  return R"j({"action":"json_parse","result":"fail","return":{"json":")j" + echo +
+         R"j(","err_code":"100","err_msg":"invalid json format"}})j";
+}
+
+// A request reads one way to every reader, or it is not read at all: a key
+// named twice (at any depth, compared as decoded) makes it unparsable, and so
+// does text that is not UTF-8. The echo of such a request is UTF-8 itself.
+TEST(RunModule, ARequestMeansOneThing) {
+  for (const char* request : {
+           R"({"action":"GenAddr","action":"GenTx","addon":"eth","args":{}})",
+           R"({"action":"GenAddr","addon":"btc","addon":"eth","args":{}})",
+           R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"a","data":"b"}})",
+           R"({"action":"GenTx","addon":"eth","args":{"txinfo":{"to":"0x01","value":"0x1","to":"0x02"}}})",
+           R"({"action":"GenAddr","addon":"btc","args":{"addrinfo":{"addr_type":"p2pkh","addr_type":"p2wpkh"}}})",
+           R"({"action":"GenTx","addon":"btc","args":{"txinfo":{"input":[{"prehex":"0x1"},{"preidx":"0","preidx":"1"}]}}})",
+           R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"a"},"args":{"hashalgo":"sha512"}})",
+           R"({"action":"X","a":{"k":"1"},"b":{"k":"1","k":"1"}})",
+           // Escapes are decoded before keys are compared.
+           R"({"action":"GenAddr","\u0061ction":"GenTx"})",
+           // An escape of a lone surrogate stands for no character.
+           R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"\udc00"}})",
+       }) {
+    const Reply r = Send(request);
+    EXPECT_EQ(r.rc, 1196) << request;
+    EXPECT_EQ(r.envelope, Unparsable(ReplaceAll(request, "\\", "\\\\"))) << request;
+  }
+  // The same key in two objects, and keys that differ by a NUL, are keys of
+  // their own.
+  EXPECT_EQ(Send(R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"abc"},"x":{"args":"y","data":"z"}})").rc, 0);
+  EXPECT_EQ(Send(R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"abc","data\u0000":"z"}})").rc, 0);
+
+  // Bytes that are not UTF-8, wherever they stand, and what the echo makes of
+  // them: each longest ill-formed part becomes one U+FFFD.
+  const char* const places[] = {
+      R"({"action":"Gen%","args":{}})",
+      R"({"action":"GenAddr","addon":"b%","args":{}})",
+      R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","da%ta":"a"}})",
+      R"({"action":"GenHashMessage","args":{"hashalgo":"sha256","data":"a%"}})",
+  };
+  for (const butt::Broken& b : butt::BrokenUtf8()) {
+    for (const std::string place : places) {
+      const size_t at = place.find('%');
+      const std::string request = place.substr(0, at) + b.bytes + place.substr(at + 1);
+      const Reply r = Send(request);
+      EXPECT_EQ(r.rc, 1196) << request;
+      EXPECT_EQ(r.envelope, Unparsable(place.substr(0, at) + b.echoed + place.substr(at + 1))) << request;
+    }
+  }
+  // Their well-formed neighbours are read and echoed as they are.
+  for (const char* bytes : {"\xc3\xa9", "\xed\x9f\xbf", "\xee\x80\x80", "\xef\xbf\xbd", "\xf0\x90\x80\x80",
+                            "\xf4\x8f\xbf\xbf"}) {
+    const Reply r = Send(std::string(R"({"action":"GenHashMessage","addon":"b)") + bytes +
+                         R"(","args":{"hashalgo":"sha256","data":")" + bytes + "\"}}");
+    EXPECT_EQ(r.rc, 0) << r.envelope;
+    EXPECT_EQ(r.envelope.rfind(std::string(R"({"action":"GenHashMessage","addon":"b)") + bytes +
+                                   R"(","result":"success","return":{"hashalgo":"sha256","data":")" + bytes + "\"",
+                               0),
+              0u)
+        << r.envelope;
   }
 }
 
@@ -303,6 +371,9 @@ TEST(AddonRegistry, ForwardingToEchoAddon) {
       {"EchoDupKeys", 0, R"j("{\"a\":1,\"a\":2}")j"},
       {"EchoArray", 0, "[1,2]"},
       {"EchoIndented", 0, "{\n  \"a\" : 1\r\n}"},
+      // A reply that is not UTF-8 text is handed on as a string, made UTF-8.
+      {"EchoNotUtf8", 0, "\"{\\\"a\\\":\\\"x\xef\xbf\xbd\\\"}\""},
+      {"EchoSurrogate", 0, R"j("{\"a\":\"\\udc00\"}")j"},
   };
   for (const auto& o : odd) {
     r = Send(std::string(R"({"action":")") + o.action + R"(","addon":"echo"})");

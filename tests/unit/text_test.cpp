@@ -10,6 +10,7 @@
 #include "command/arg_names.h"
 #include "command/json_check.h"
 #include "command/text/text.h"
+#include "tv_test.h"
 
 namespace {
 
@@ -136,6 +137,67 @@ TEST(Text, JsonEscape) {
   EXPECT_EQ(JsonEscape("plain text \xc3\xa9 ~"), "plain text \xc3\xa9 ~");
   EXPECT_EQ(JsonEscape("a\"b\\c"), "a\\\"b\\\\c");
   EXPECT_EQ(JsonEscape(std::string("\n\r\t\b\f\x01\x1f\0", 8)), "\\n\\r\\t\\b\\f\\u0001\\u001f\\u0000");
+  // What is not UTF-8 comes out as U+FFFD, one for each longest ill-formed
+  // part; a quote right after such a part is still escaped.
+  EXPECT_EQ(JsonEscape("a\x80\"\xc0 \xed\xa0\x80\xff\xf4\x90\x80\x80\xe1\x80"),
+            "a\xef\xbf\xbd\\\"\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"
+            "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(JsonEscape("\xef\xbf\xbd\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"), "\xef\xbf\xbd\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf");
+}
+
+// Which bytes are UTF-8, and what a repair makes of the rest, against
+// Python's decoder (which replaces the same longest ill-formed parts):
+// every sequence of up to three bytes drawn from the bytes that matter, and
+// random strings weighted towards bytes from 0x80 up.
+TEST(Text, Utf8RepairMatchesPython) {
+  const unsigned char kEdges[] = {0x00, 0x20, 0x7f, 0x80, 0x8f, 0x90, 0x9f, 0xa0, 0xbf, 0xc0, 0xc1, 0xc2,
+                                  0xdf, 0xe0, 0xe1, 0xec, 0xed, 0xee, 0xef, 0xf0, 0xf1, 0xf3, 0xf4, 0xf5, 0xff};
+  std::vector<std::string> texts;
+  for (unsigned char a : kEdges) {
+    texts.emplace_back(1, static_cast<char>(a));
+    for (unsigned char b : kEdges) {
+      texts.push_back({static_cast<char>(a), static_cast<char>(b)});
+      for (unsigned char c : kEdges) texts.push_back({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
+    }
+  }
+  tvt::TestRng rng(28);
+  for (int i = 0; i < 3000; ++i) {
+    std::string t(1 + rng.Below(12), '\0');
+    for (char& ch : t) ch = static_cast<char>(rng.Below(4) == 0 ? 'a' + rng.Below(26) : 0x80 + rng.Below(128));
+    texts.push_back(t);
+  }
+  std::string input;
+  for (const std::string& t : texts)
+    input += tvt::Hex(reinterpret_cast<const unsigned char*>(t.data()), t.size()) + "\n";
+  const std::string script = R"(
+import sys
+for line in sys.stdin:
+    b = bytes.fromhex(line.strip())
+    try:
+        b.decode("utf-8")
+        ok = 1
+    except UnicodeDecodeError:
+        ok = 0
+    print(ok, b.decode("utf-8", "replace").encode("utf-8").hex())
+)";
+  const std::string out = tvt::RunPython(script, input);
+  size_t pos = 0;
+  for (const std::string& t : texts) {
+    const size_t end = out.find('\n', pos);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = out.substr(pos, end - pos);
+    pos = end + 1;
+    std::string repaired;
+    AppendValidUtf8(repaired, t);
+    const std::string hex = tvt::Hex(reinterpret_cast<const unsigned char*>(t.data()), t.size());
+    EXPECT_EQ(line, std::string(IsValidUtf8(t) ? "1 " : "0 ") +
+                        tvt::Hex(reinterpret_cast<const unsigned char*>(repaired.data()), repaired.size()))
+        << hex;
+    // JSON escaping repairs the same way (of these bytes it escapes NUL only).
+    if (t.find('\0') == std::string::npos) {
+      EXPECT_EQ(JsonEscape(t), repaired) << hex;
+    }
+  }
 }
 
 TEST(ArgNames, Tables) {
@@ -176,8 +238,14 @@ TEST(JsonCheck, StrictValuesAndDuplicateKeys) {
     EXPECT_TRUE(IsStrictJson(good)) << good;
   for (const char* bad : {"", "{", "}", "[1,]", "{\"a\":1,}", "{\"a\"}", "{a:1}", "01", "1.", "-",
                           "[1] x", "'a'", "\"a\nb\"", "\"\\x\"", "\"\\u12\"", "{\"a\":1,\"a\":2}",
-                          R"({"a":1,"\u0061":2})", "[1 2]", "nul", "{\"a\":1}}", "[}"})
+                          R"({"a":1,"\u0061":2})", "[1 2]", "nul", "{\"a\":1}}", "[}", "\"\xff\"", "\"a\xc3\"",
+                          "\"\xed\xa0\x80\"", "{\"\xc0\x80\":1}", R"("\udc00")", R"("\ud800")", R"("\ud800x")",
+                          R"("\ud800\u0041")", R"("\ud800\ud800")"})
     EXPECT_FALSE(IsStrictJson(bad)) << bad;
+  // Unicode text, raw or escaped, surrogate pairs included.
+  for (const char* good : {"\"\xc3\xa9\xf0\x9f\x98\x80\xef\xbf\xbd\"", R"("\ud83d\ude00\uffff\u0000")",
+                           "{\"\xc3\xa9\":1,\"e\xcc\x81\":2}"})
+    EXPECT_TRUE(IsStrictJson(good)) << good;
 }
 
 }  // namespace

@@ -194,37 +194,63 @@ uint64_t ArgToUInt64(std::string_view name, std::string_view text) {
   return StrToUInt64(text);
 }
 
-bool IsValidUtf8(std::string_view text) {
+size_t Utf8SequenceLength(std::string_view text, bool& wellFormed) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
+  const unsigned char c = p[0];
+  wellFormed = c < 0x80;
+  if (wellFormed) return 1;
+  // The lead byte fixes the length and the range of the second byte (which
+  // shuts out overlong forms, surrogates and values above U+10FFFF); every
+  // later byte is 80..BF.
+  size_t len = 0;
+  unsigned char lo = 0x80, hi = 0xbf;
+  if (c >= 0xc2 && c <= 0xdf) {
+    len = 2;
+  } else if (c >= 0xe0 && c <= 0xef) {
+    len = 3;
+    if (c == 0xe0) lo = 0xa0;
+    if (c == 0xed) hi = 0x9f;
+  } else if (c >= 0xf0 && c <= 0xf4) {
+    len = 4;
+    if (c == 0xf0) lo = 0x90;
+    if (c == 0xf4) hi = 0x8f;
+  } else {
+    return 1;
+  }
+  size_t k = 1;
+  for (; k < len && k < text.size(); ++k) {
+    if (p[k] < lo || p[k] > hi) return k;
+    lo = 0x80;
+    hi = 0xbf;
+  }
+  wellFormed = k == len;
+  return k;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
       ++i;
       continue;
     }
-    size_t len;
-    unsigned code;
-    unsigned min;
-    if (c >= 0xc2 && c <= 0xdf) {
-      len = 2, code = c & 0x1f, min = 0x80;
-    } else if (c >= 0xe0 && c <= 0xef) {
-      len = 3, code = c & 0x0f, min = 0x800;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-      len = 4, code = c & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (n - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xc0) != 0x80) return false;
-      code = (code << 6) | (p[i + k] & 0x3f);
-    }
-    if (code < min || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return false;
-    i += len;
+    bool wellFormed = false;
+    i += Utf8SequenceLength(text.substr(i), wellFormed);
+    if (!wellFormed) return false;
   }
   return true;
+}
+
+void AppendValidUtf8(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    bool wellFormed = false;
+    const size_t len = Utf8SequenceLength(text.substr(i), wellFormed);
+    if (wellFormed) {
+      out.append(text.substr(i, len));
+    } else {
+      out.append(kReplacementChar);
+    }
+    i += len;
+  }
 }
 
 std::string JsonEscape(std::string_view text) {

@@ -86,16 +86,43 @@ uint64_t ArgToUInt64(std::string_view name, std::string_view text);
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
+// How many bytes the UTF-8 sequence at the start of `text` (not empty) takes:
+// a whole well-formed sequence (`wellFormed` true), or its longest ill-formed
+// start (at least one byte; `wellFormed` false), the part a reader replaces
+// by one U+FFFD. So C0 20 gives 1, ED A0 80 gives 1 three times, and F4 90 80
+// 80 gives 1 four times.
+size_t Utf8SequenceLength(std::string_view text, bool& wellFormed);
+
+// U+FFFD in UTF-8: what text that is not UTF-8 is written as.
+inline constexpr char kReplacementChar[] = "\xef\xbf\xbd";
+
+// Appends `text` to `out` with every ill-formed UTF-8 sequence replaced by
+// U+FFFD (Utf8SequenceLength); UTF-8 text is appended unchanged.
+void AppendValidUtf8(std::string& out, std::string_view text);
+
 // The text as the inside of a JSON string: '"' and '\' get a backslash, bytes
-// below 0x20 become \b \f \n \r \t or \u00XX. Every other byte is kept, so a
-// text that needs no escaping comes back unchanged.
+// below 0x20 become \b \f \n \r \t or \u00XX, and a sequence that is not
+// UTF-8 becomes U+FFFD, so the result is always UTF-8. Every other byte is
+// kept: a UTF-8 text that needs no escaping comes back unchanged.
 std::string JsonEscape(std::string_view text);
 // Appends the escaped text to `out` (any string-like container with push_back).
 template <class Out>
 void AppendJsonEscaped(Out& out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
-  for (char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x80) {
+      bool wellFormed = false;
+      const size_t len = Utf8SequenceLength(text.substr(i), wellFormed);
+      if (wellFormed) {
+        for (size_t k = 0; k < len; ++k) out.push_back(text[i + k]);
+      } else {
+        for (size_t k = 0; k < 3; ++k) out.push_back(kReplacementChar[k]);
+      }
+      i += len - 1;
+      continue;
+    }
     switch (c) {
       case '"': out.push_back('\\'); out.push_back('"'); break;
       case '\\': out.push_back('\\'); out.push_back('\\'); break;
