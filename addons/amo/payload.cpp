@@ -126,7 +126,10 @@ bool TypeOk(const Member& m, const Json::Value& v) {
     case Form::N:
       return v.isString() && IsJsonUnsigned(GetJsonStr(v, m.key));
     default:
-      return !m.required || v.isString();
+      if (m.required) return v.isString();
+      // An optional text may be absent, but not of another type.
+      IsJsonText(v, m.key);
+      return true;
   }
 }
 
@@ -195,7 +198,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
       if (!v.isArray()) return 0;
       std::string list;
       for (const Json::Value& e : v) {
-        if (!e.isString()) continue;
+        if (!IsJsonText(e, m.key)) continue;
         if (!list.empty()) list += ',';
         AppendQuoted(list, ToUpper(GetJsonStr(e, m.key)));
       }
@@ -209,7 +212,8 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
     case Form::Dealer: {
       // A dealer is paid its fee, so the two travel together or not at all.
       const Json::Value& fee = payload["dealer_fee"];
-      if (!v.isString() || !fee.isString()) return 0;
+      const bool feeIsText = IsJsonText(fee, "dealer_fee");
+      if (!IsJsonText(v, "dealer") || !feeIsText) return 0;
       const std::string dealer = GetJsonStr(v, "dealer"), dealerFee = GetJsonStr(fee, "dealer_fee");
       if (dealer.empty() || dealerFee.empty()) return 0;
       AppendKey(out, "dealer");

@@ -82,7 +82,7 @@ int GetSignerAddr(const Json::Value& wallet, const std::string& prefix, std::str
   }
   // A "pub" beside "pri" names the signer while "pri" signs: they must be
   // one key, or the transaction names one account and is signed by another.
-  if (wallet.isObject() && wallet["pub"].isString() && wallet["pri"].isString()) {
+  if (HasJsonStrs(wallet, {"pub", "pri"})) {
     uint32_t priAlgo = 0;
     Bytes pri;
     Bytes derived;

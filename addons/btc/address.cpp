@@ -295,7 +295,7 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
   int m = 1;
   std::string type;
   Json::Value& addrType = info["addr_type"];
-  if (addrType.isString()) {
+  if (IsJsonText(addrType, "addr_type")) {
     type = GetJsonStr(addrType, "addr_type");
     Json::Value& msig = info["msig"];
     if (msig.isArray()) {
@@ -303,7 +303,9 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
       if (first.isObject()) {
         Json::Value& total = first["totalsigcnt"];
         Json::Value& need = first["needsigcnt"];
-        if (total.isString() && need.isString()) {
+        // Both are looked at: a count of another type is refused, not skipped.
+        const bool totalIsText = IsJsonText(total, "totalsigcnt");
+        if (IsJsonText(need, "needsigcnt") && totalIsText) {
           const int count = static_cast<int>(pubs.size());
           int t = 0;
           if (!ReadCount(total, "totalsigcnt", t)) {

@@ -189,8 +189,8 @@ int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::V
         AddErrTrail("GenerateBTCSignedTx", 1606, kCode, "signinfos" + atj + " is invalid !!");
         return 1;
       }
-      const Bytes pub = HexToBytes(GetJsonStr(sList[j]["pubkey"]));
-      const Bytes sig = HexToBytes(GetJsonStr(sList[j]["signature"]));
+      const Bytes pub = HexToBytes(GetJsonStr(sList[j]["pubkey"], "pubkey"));
+      const Bytes sig = HexToBytes(GetJsonStr(sList[j]["signature"], "signature"));
       Bytes r, sv;
       if (!SplitDerSignature(sig, r, sv)) {
         // Not strict DER: the chains would refuse it, so it counts as absent.

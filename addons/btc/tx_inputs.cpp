@@ -122,8 +122,8 @@ int ReadyForUseJson(Json::Value& txinfo) {
   // and "preidx" in wire form) to the input that spends it first.
   std::map<std::string, Json::ArrayIndex> spent;
 
-  if (!txinfo["version"].isString()) txinfo["version"] = "0x01000000";
-  if (!txinfo["locktime"].isString()) txinfo["locktime"] = "0x00000000";
+  if (!IsJsonText(txinfo["version"], "version")) txinfo["version"] = "0x01000000";
+  if (!IsJsonText(txinfo["locktime"], "locktime")) txinfo["locktime"] = "0x00000000";
   if (!IsFourByteHex(txinfo["version"]) || !IsFourByteHex(txinfo["locktime"])) {
     AddErrTrail("ReadyForUseJson", 1360, kCode, "txinfo is invalid(format) !!");
     return 1;
@@ -133,7 +133,7 @@ int ReadyForUseJson(Json::Value& txinfo) {
     Json::Value in = inputs[i];
     ScopedJsonWipe wipeIn(in);
     if (!in.isObject() || !in["prehex"].isString() || !in["preidx"].isString() || !in["prevalue"].isString() ||
-        (in.isMember("sequence") && in["sequence"].isString() && !IsFourByteHex(in["sequence"]))) {
+        (in.isMember("sequence") && IsJsonText(in["sequence"], "sequence") && !IsFourByteHex(in["sequence"]))) {
       AddErrTrail("ReadyForUseJson", 1375, kCode, Indexed("input", i, " is invalid(format) !!"));
       return 1;
     }
@@ -210,7 +210,7 @@ int MakeUtxoType(Json::Value& input, Json::Value& signinfo, const std::string& c
   // name rather than read as no script at all.
   const Bytes spent = ArgHexToBytes("prespub", GetJsonStr(input["prespub"], "prespub"));
   Bytes redeem;
-  if (input["redeems"].isString()) {
+  if (IsJsonText(input["redeems"], "redeems")) {
     redeem = ArgHexToBytes("redeems", GetJsonStr(input["redeems"], "redeems"));
   } else {
     input["redeems"] = "";
@@ -292,7 +292,7 @@ int CheckInputsHavePri(const Json::Value& txinfo) {
 int HasRedeemInput(const Json::Value& txinfo) {
   if (!txinfo.isObject() || !txinfo["input"].isArray()) return 0;
   for (const Json::Value& in : txinfo["input"]) {
-    if (in.isObject() && in["redeems"].isString()) return 1;
+    if (in.isObject() && IsJsonText(in["redeems"], "redeems")) return 1;
   }
   return 0;
 }

@@ -22,7 +22,8 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
   ScopedJsonWipe wipeRoot(root);
   if (!ParseJson(request, root)) {
     std::string message;
-    message.reserve(request.size() + 32);
+    // Room for the echo at its longest (every byte a replacement).
+    message.reserve(3 * request.size() + 32);
     message += "json parse error(";
     AppendEchoedRequest(message, request);
     message += ')';
@@ -123,7 +124,17 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
 }
 
 void AppendEchoedRequest(std::string& out, std::string_view request) {
-  for (const char c : request) {
+  for (size_t i = 0; i < request.size();) {
+    // A run of bytes from 0x80 up: what is not UTF-8 in it becomes U+FFFD
+    // (a sequence never holds a byte below 0x80, so the run can be taken alone).
+    size_t end = i;
+    while (end < request.size() && static_cast<unsigned char>(request[end]) >= 0x80) ++end;
+    if (end > i) {
+      AppendValidUtf8(out, request.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    const char c = request[i++];
     if (c == '\n' || c == '\r' || c == '\t') continue;
     out.push_back(c == '"' ? '\'' : c);
   }

@@ -83,8 +83,10 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
                   const char* addon, const char* request, char** out);
 
 // Appends the request as a failure echoes it: '"' turned into '\'', line
-// feeds, carriage returns and tabs removed. The request can hold private
-// keys: reserve room in `out` first, so no copy is left behind, and wipe it.
+// feeds, carriage returns and tabs removed, and every sequence that is not
+// UTF-8 written as U+FFFD. The request can hold private keys: reserve room in
+// `out` first (a replacement takes three bytes), so no copy is left behind,
+// and wipe it.
 void AppendEchoedRequest(std::string& out, std::string_view request);
 
 // 1 for a null text; otherwise the text is wiped, released and 0 returned.

@@ -9,13 +9,52 @@
 #include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 
+bool IsJsonText(const Json::Value& value, std::string_view name) {
+  if (value.isString()) return true;
+  if (value.isNull()) return false;
+  throw ArgumentRefused(std::string(name) + " is not a JSON string");
+}
+
 std::string GetJsonStr(const Json::Value& value, std::string_view name) {
-  if (!value.isString()) return std::string();
+  if (!IsJsonText(value, name)) return std::string();
   const char* begin = nullptr;
   const char* end = nullptr;
   if (!value.getString(&begin, &end) || begin == nullptr) return std::string();
   return std::string(ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin))));
 }
+
+bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys) {
+  if (!object.isObject()) return false;
+  bool all = true;
+  for (const char* key : keys) all = IsJsonText(object[key], key) && all;
+  return all;
+}
+
+namespace {
+
+// Whether every string of the tree, member names included, is UTF-8. The
+// reader decodes an escaped lone low surrogate (\udc00) into bytes that
+// are not. Recursion is bounded by the reader's nesting limit.
+bool AllTextIsUtf8(const Json::Value& value) {
+  if (value.isString()) {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    return !value.getString(&begin, &end) || begin == nullptr ||
+           IsValidUtf8(std::string_view(begin, static_cast<size_t>(end - begin)));
+  }
+  if (!value.isArray() && !value.isObject()) return true;
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    if (value.isObject()) {
+      const char* end = nullptr;
+      const char* name = it.memberName(&end);
+      if (name != nullptr && !IsValidUtf8(std::string_view(name, static_cast<size_t>(end - name)))) return false;
+    }
+    if (!AllTextIsUtf8(*it)) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool ParseJson(std::string_view text, Json::Value& root) {
   // JSON text is UTF-8. The reader does not check it, and the writer turns
@@ -24,6 +63,8 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   if (!IsValidUtf8(text)) return false;
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
+  // A key named twice: readers differ in which value they take.
+  builder["rejectDupKeys"] = true;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value parsed;
   // What was read before a failure can hold keys.
@@ -34,6 +75,7 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   } catch (const Json::Exception&) {
     return false;
   }
+  if (!AllTextIsUtf8(parsed)) return false;
   root.swap(parsed);
   return true;
 }

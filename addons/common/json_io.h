@@ -5,20 +5,37 @@
 
 #include <json/json.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
-// The text of a JSON string value; any other value (null, a number, an
-// object, ...) gives the empty text. A text holding a NUL character is not
-// cut short: it throws ArgumentRefused ("<name> holds a NUL character"),
-// which fails the request (see entry.h).
+// Requests are read under one rule: a member that is read as text and is
+// present with another JSON type (a number, a boolean, an array, an object)
+// is refused with ArgumentRefused ("<name> is not a JSON string"), which
+// fails the request (see entry.h), rather than read as absent or empty.
+// Null, what a lookup of an absent member gives, reads as absent.
+
+// True for a JSON string, false for null; any other value is refused, named
+// `name`. For members whose absence the caller handles itself.
+bool IsJsonText(const Json::Value& value, std::string_view name);
+
+// The text of a JSON string value; null gives the empty text, any other value
+// is refused (IsJsonText). A text holding a NUL character is not cut short:
+// it throws ArgumentRefused ("<name> holds a NUL character") as well.
 std::string GetJsonStr(const Json::Value& value, std::string_view name = "text");
+
+// Whether every member `keys` of `object` is a string: each one is looked at
+// (and a member of another type refused) before the answer is given. False
+// for an `object` that is no object.
+bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys);
 
 // Parses `text` into `root`: comments allowed, any JSON value as the root,
 // text after the first complete value ignored. False when the text does not
-// parse, also when the reader gives up (nesting deeper than its limit) and
-// when the text is not valid UTF-8. Comments are not kept, so no reply ever
-// carries them.
+// parse, also when the reader gives up (nesting deeper than its limit), when
+// an object names a key twice (compared as decoded), and when the text or a
+// string in it (a member name included, escapes decoded) is not UTF-8: such
+// a request means different things to different readers. Comments are not
+// kept, so no reply ever carries them.
 bool ParseJson(std::string_view text, Json::Value& root);
 
 // Writes `value` with the given indentation: "" gives one line (success

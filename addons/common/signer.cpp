@@ -87,7 +87,7 @@ int GetPubFromPri(const Bytes& pri, uint32_t algo, Bytes& pub) {
 }
 
 int GetSignerPub(const Json::Value& wallet, uint32_t& algo, Bytes& pub, AlgoParser parse) {
-  if (wallet.isObject() && wallet["pub"].isString()) {
+  if (wallet.isObject() && IsJsonText(wallet["pub"], "pub")) {
     uint32_t pubSize = 33;
     parse(GetJsonStr(wallet["algo"], "algo"), algo, nullptr, &pubSize);
     Bytes key;

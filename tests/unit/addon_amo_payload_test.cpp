@@ -86,18 +86,18 @@ TEST(AmoPayload, MembersWithRulesOfTheirOwn) {
       {"vote", R"({"draft_id":"1","approve":"tRuE"})", R"({"draft_id":1,"approve":true})"},
       {"vote", R"({"draft_id":"1","approve":"no"})", R"({"draft_id":1,"approve":false})"},
       {"vote", R"({"draft_id":"1","approve":""})", R"({"draft_id":1,"approve":false})"},
-      // issue "operators": the strings only; none leaves the member out.
-      {"issue", R"({"udc":"1","operators":["ab",5,"cd",null],"amount":"2"})",
+      // issue "operators": the strings (nulls are skipped); none leaves the member out.
+      {"issue", R"({"udc":"1","operators":["ab",null,"cd",null],"amount":"2"})",
        R"({"udc":1,"operators":["AB","CD"],"amount":"2"})"},
-      {"issue", R"({"udc":"1","operators":[1,2],"amount":"2"})", R"({"udc":1,"amount":"2"})"},
+      {"issue", R"({"udc":"1","operators":[null],"amount":"2"})", R"({"udc":1,"amount":"2"})"},
       {"issue", R"({"udc":"1","operators":"ab","desc":"","amount":"2"})", R"({"udc":1,"amount":"2"})"},
       // request: a dealer travels with its fee or not at all.
       {"request", R"({"target":"t","payment":"9","dealer":"d"})", R"({"target":"T","payment":"9"})"},
       {"request", R"({"target":"t","payment":"9","dealer":"d","dealer_fee":""})", R"({"target":"T","payment":"9"})"},
       {"request", R"({"target":"t","payment":"9","dealer_fee":"1"})", R"({"target":"T","payment":"9"})"},
       {"request", R"({"target":"t","payment":"9","recipient":"","extra":"x"})", R"({"target":"T","payment":"9"})"},
-      // Optional members of another type count as absent; empty objects stay.
-      {"register", R"({"target":"t","custody":"c","proxy_account":5,"extra":{}})",
+      // Optional objects of another type count as absent; empty objects stay.
+      {"register", R"({"target":"t","custody":"c","proxy_account":null,"extra":{}})",
        R"({"target":"T","custody":"C","extra":{}})"},
       {"register", R"({"target":"t","custody":"c","proxy_account":"","extra":[1]})", R"({"target":"T","custody":"C"})"},
       {"claim", R"({"target":"t","document":{}})", R"({"target":"T","document":{}})"},
@@ -224,6 +224,46 @@ TEST(AmoPayload, TextsWithNulAreRefusedByName) {
   }
   // Inside an object member a NUL is written escaped, as JSON allows.
   RunTable({{"claim", R"({"target":"t","document":{"k":"a\u0000b"}})", R"({"target":"T","document":{"k":"a\u0000b"}})"}});
+}
+
+// An optional text of another JSON type is refused by name, not left out of
+// the signed payload as if it were absent.
+TEST(AmoPayload, OptionalTextsOfAnotherTypeAreRefusedByName) {
+  struct Optional {
+    const char* type;
+    const char* base;  // a valid payload without the member
+    const char* key;
+    bool inList;       // an element of the member's array
+  } cases[] = {
+      {"cancel", R"({"target":"t"})", "recipient", false},
+      {"register", R"({"target":"t","custody":"c"})", "proxy_account", false},
+      {"issue", R"({"udc":"1","amount":"1"})", "desc", false},
+      {"issue", R"({"udc":"1","amount":"1"})", "operators", true},
+      {"request", R"({"target":"t","payment":"1","dealer_fee":"1"})", "dealer", false},
+      {"request", R"({"target":"t","payment":"1","dealer":"d"})", "dealer_fee", false},
+  };
+  const Json::Value wrong[] = {5, true, Json::Value(Json::arrayValue), Json::Value(Json::objectValue)};
+  for (const Optional& c : cases) {
+    for (const Json::Value& v : wrong) {
+      Json::Value payload = tvt::ParseJson(c.base);
+      if (c.inList) {
+        payload[c.key].append("ab");
+        payload[c.key].append(v);
+      } else {
+        payload[c.key] = v;
+      }
+      const amo::TxType* t = amo::FindTxType(c.type);
+      ASSERT_NE(t, nullptr);
+      std::string out;
+      std::string refusal;
+      try {
+        t->build(payload, out);
+      } catch (const ArgumentRefused& e) {
+        refusal = e.what();
+      }
+      EXPECT_EQ(refusal, std::string(c.key) + " is not a JSON string") << c.type << " " << v.toStyledString();
+    }
+  }
 }
 
 TEST(AmoPayload, TypesAreMatchedExactly) {

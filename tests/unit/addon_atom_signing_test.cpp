@@ -156,7 +156,7 @@ TEST(AtomSigning, OneSignaturePerAccountInFirstAppearanceOrder) {
 }
 
 TEST(AtomSigning, EmptyTransactionAndFeeWithoutCoin) {
-  const TxOutcome o = GenTx(R"({"chainid":"c","memo":5,"fee":{"gas":"9","amount":"1"},"msgs":[]})");
+  const TxOutcome o = GenTx(R"({"chainid":"c","memo":null,"fee":{"gas":"9","amount":"1"},"msgs":[]})");
   ASSERT_EQ(o.rc, 0) << o.chain;
   EXPECT_EQ(o.args["tx"].asString(),
             "{'type':'auth/StdTx','value':{'msg':[],'fee':{'amount':[],'gas':'9'},'signatures':[],'memo':''}}");

@@ -85,11 +85,14 @@ TEST(BtcGenAddr, RequestEdgeCases) {
        "GenAddr_BTC:471[msig info is invalid !!]<=RunModule_BTC:1845[GenAddr Error]"},
       {R"({"pubs":)" + two + R"(,"addr_type":"p2sh","msig":[{"totalsigcnt":"3","needsigcnt":"2"}]})", "btc", "main",
        "GenAddr_BTC:464[msig info is invalid !!]<=RunModule_BTC:1845[GenAddr Error]"},
-      // "msig" that is not an array of an object with two strings is ignored.
+      // "msig" that is not an array of an object is ignored, and so is one that
+      // lacks a count; a count of another type is refused.
       {R"({"pubs":)" + two + R"(,"addr_type":"p2sh","msig":{"totalsigcnt":"2","needsigcnt":"1"}})", "btc", "main",
        "GetPubs:307[object is invalid(pubs)]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
-      {R"({"pubs":)" + two + R"(,"addr_type":"p2sh","msig":[{"totalsigcnt":2,"needsigcnt":1}]})", "btc", "main",
+      {R"({"pubs":)" + two + R"(,"addr_type":"p2sh","msig":[{"totalsigcnt":"2"}]})", "btc", "main",
        "GetPubs:307[object is invalid(pubs)]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
+      {R"({"pubs":)" + two + R"(,"addr_type":"p2sh","msig":[{"totalsigcnt":2,"needsigcnt":1}]})", "btc", "main",
+       "RunModule_BTC:1880[totalsigcnt is not a JSON string !!]"},
       {R"({"pubs":["0x)" + kG + R"("],"addr_type":"p2pkh"})", "btc", "main",
        "GetPubs:315[object is not exist(pub)]<=GenAddr_BTC:480[GetPubs Error]<=RunModule_BTC:1845[GenAddr Error]"},
       {R"({"pubs":[{"pub":")" + kG + R"("}],"addr_type":"p2pkh"})", "btc", "main",

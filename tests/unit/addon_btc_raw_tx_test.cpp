@@ -57,10 +57,17 @@ TEST(BtcRawTx, SignaturesThatAreNotStrictDerCountAsAbsent) {
     ASSERT_EQ(Signed(q, given), 0) << s << " " << GetErrTrail();
     EXPECT_EQ(q.tx["input"][0]["witness"].asString(), "0x00");
   }
-  // A number where the text should be counts as absent too.
+  // So does null; a number where the text should be is refused by name.
   Json::Value given = good;
-  given[0]["signinfo"][1]["signature"] = 7;
+  given[0]["signinfo"][1]["signature"] = Json::Value();
   EXPECT_EQ(Signed(p, given), 0) << GetErrTrail();
+  given[0]["signinfo"][1]["signature"] = 7;
+  try {
+    Signed(p, given);
+    ADD_FAILURE() << "a number signature was taken";
+  } catch (const ArgumentRefused& e) {
+    EXPECT_STREQ(e.what(), "signature is not a JSON string");
+  }
   // All three given: every one must verify, the first two are used.
   Json::Value three = good;
   three[0]["signinfo"][1]["signature"] =

@@ -9,6 +9,7 @@
 
 #include "btc/params.h"
 #include "btc/tx_size.h"
+#include "command/text/text.h"
 #include "common/error_chain.h"
 #include "common/json_io.h"
 #include "addon_btc_testing.h"
@@ -358,13 +359,25 @@ TEST(BtcTxActions, FixedWidthFieldsMustBeFourBytes) {
                                                                   : "ReadyForUseJson:1360[txinfo is invalid(format) !!]";
     EXPECT_EQ(GetErrTrail().find(entry), 0u) << GetErrTrail();
   }
-  // Numbers where text is expected fall back to the defaults.
+  // Null falls back to the default; a number where text is expected is
+  // refused by name, not signed as the default.
   Json::Value args = Bip143Args(true);
-  args["txinfo"]["version"] = 2;
-  args["txinfo"]["locktime"] = 1170;
+  args["txinfo"]["version"] = Json::Value();
+  args["txinfo"]["locktime"] = Json::Value();
   ASSERT_EQ(OneStepTx(args, "btc"), 0) << GetErrTrail();
   EXPECT_EQ(args["rawtx"].asString().substr(0, 10), "0x01000000");
   EXPECT_EQ(args["rawtx"].asString().substr(args["rawtx"].asString().size() - 8), "00000000");
+  for (const char* field : {"version", "locktime", "sequence"}) {
+    args = Bip143Args(true);
+    Json::Value& where = std::string(field) == "sequence" ? args["txinfo"]["input"][0] : args["txinfo"];
+    where[field] = 2;
+    try {
+      OneStepTx(args, "btc");
+      ADD_FAILURE() << field << " given as a number was taken";
+    } catch (const ArgumentRefused& e) {
+      EXPECT_EQ(std::string(e.what()), std::string(field) + " is not a JSON string");
+    }
+  }
 }
 
 // Refusals of the three actions, with the chain they leave.

@@ -56,7 +56,7 @@ int Ready(Json::Value& tx) {
 
 TEST(BtcTxInputs, ReadyForUseFillsDefaultsAndWireForms) {
   Json::Value tx = TxInfo("btg");
-  tx["version"] = 2;  // not a string: the default
+  tx["version"] = Json::Value();  // null: the default
   ASSERT_EQ(Ready(tx), 0) << GetErrTrail();
   EXPECT_EQ(tx["version"].asString(), "0x01000000");
   EXPECT_EQ(tx["locktime"].asString(), "0x00000000");

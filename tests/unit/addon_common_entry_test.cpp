@@ -126,6 +126,15 @@ TEST(AddonEntry, UnparsableRequestsEchoTheRequestEscaped) {
       // that differ only in broken bytes would otherwise be written as one key twice.
       {&kBtcEntry, "{\"action\":\"X\",\"args\":{\"\xff" "a\":\"1\",\"\xfe" "a\":\"2\"}}",
        "RunModule_BTC:1832[json parse error({'action':'X','args':{'\xef\xbf\xbd" "a':'1','\xef\xbf\xbd" "a':'2'}})]"},
+      // So is an escape that decodes to bytes that are not UTF-8, and a key
+      // named twice (compared as decoded): readers differ in which one counts.
+      {&kEthEntry, R"({"action":"Succeed","args":{"a":"\udc00"}})",
+       R"(RunModule_ETH:676[json parse error({'action':'Succeed','args':{'a':'\udc00'}})])"},
+      {&kAtomEntry, R"({"action":"Succeed","args":{"\udfff":"1"}})",
+       R"(RunModule_ATOM:1421[json parse error({'action':'Succeed','args':{'\udfff':'1'}})])"},
+      {&kAmoEntry, R"({"action":"Succeed","action":"Fail"})", "RunModule_AMO:1396[json parse error({'action':'Succeed','action':'Fail'})]"},
+      {&kBtcEntry, R"({"action":"Succeed","args":{"l":[{"k":"1","\u006b":"2"}]}})",
+       R"(RunModule_BTC:1832[json parse error({'action':'Succeed','args':{'l':[{'k':'1','\u006b':'2'}]}})])"},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.entrySpec, c.request);
@@ -158,10 +167,10 @@ TEST(AddonEntry, UnknownActionsPerAddon) {
     std::string chain;
   } cases[] = {
       {&kBtcEntry, R"({"action":"succeed","args":{}})", "RunModule_BTC:1875[not support action[succeed]]"},
-      {&kBtcEntry, R"({"action":7,"args":{}})", "RunModule_BTC:1875[not support action[]]"},
+      {&kBtcEntry, R"({"action":null,"args":{}})", "RunModule_BTC:1875[not support action[]]"},
       {&kEthEntry, R"({"args":{}})", "RunModule_ETH:726[not support action[]]"},
       {&kAtomEntry, R"({"action":"Succeed ","args":{}})", "RunModule_ATOM:1453[not support action]"},
-      {&kAmoEntry, R"({"action":["Succeed"],"args":{}})", "RunModule_AMO:1436[not support action]"},
+      {&kAmoEntry, R"({"action":"","args":{}})", "RunModule_AMO:1436[not support action]"},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.entrySpec, c.request);
@@ -187,7 +196,7 @@ TEST(AddonEntry, TheCoinComesFromWhereTheAddonSays) {
     std::string argsCoin;   // "coin" in the reply ("" when absent)
   } cases[] = {
       {&kBtcEntry, R"({"action":"Succeed","args":{"coin":"ltc"}})", "ltc", "ltc"},
-      {&kBtcEntry, R"({"action":"Succeed","args":{"coin":5}})", "btc", "btc"},
+      {&kBtcEntry, R"({"action":"Succeed","args":{"coin":null}})", "btc", "btc"},
       {&kBtcEntry, R"({"action":"Succeed","args":{"coin":""}})", "btc", "btc"},
       {&kBtcEntry, R"({"action":"Succeed","coin":"bch"})", "btc", "btc"},
       {&kBtcEntry, R"({"action":"NoCoin","args":{"coin":"ltc"}})", "", "ltc"},
@@ -279,6 +288,12 @@ TEST(AddonEntry, JsonAndNumberExceptionsFailTheCall) {
       // A NUL character is refused by name rather than cutting the text short.
       {&kAtomEntry, R"({"action":"Succeed\u0000x","args":{}})", "RunModule_ATOM:1459[action holds a NUL", false},
       {&kBtcEntry, R"({"action":"Succeed","args":{"coin":"btc\u0000"}})", "RunModule_BTC:1880[coin holds a NUL", true},
+      // A name or coin of another JSON type is refused by name, not read as
+      // absent (the unknown action, the add-on name as coin).
+      {&kBtcEntry, R"({"action":7,"args":{}})", "RunModule_BTC:1880[action is not a JSON string", false},
+      {&kAmoEntry, R"({"action":["Succeed"],"args":{}})", "RunModule_AMO:1442[action is not a JSON string", false},
+      {&kBtcEntry, R"({"action":"Succeed","args":{"coin":5}})", "RunModule_BTC:1880[coin is not a JSON string", true},
+      {&kEthEntry, R"({"action":"Succeed","coin":{},"args":{}})", "RunModule_ETH:732[coin is not a JSON string", true},
   };
   for (const auto& c : cases) {
     const Reply r = Call(*c.entrySpec, c.request);

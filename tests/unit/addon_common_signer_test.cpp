@@ -12,6 +12,7 @@
 #include "common/json_io.h"
 #include "common/network.h"
 #include "common/signer.h"
+#include "command/text/text.h"
 #include "tv_test.h"
 
 namespace {
@@ -117,7 +118,6 @@ TEST(AddonSigner, KeysFromWallets) {
       // 63 digits: a leading "0" is supplied.
       {R"({"pri":"0x000000000000000000000000000000000000000000000000000000000000001"})", false, 0, 1, kG},
       {R"({"pri":")" + kPri + R"(","pub":null})", false, 0, 1, kG},
-      {R"({"pri":")" + kPri + R"(","pub":5})", false, 0, 1, kG},
       // "pub" wins, unchecked against "pri".
       {R"({"pri":")" + kPri + R"(","pub":"0x)" + kGp256 + R"("})", false, 0, 1, kGp256},
       {R"({"pub":"0x)" + kEdPub + R"(","algo":"ED25519"})", false, 0, 3, kEdPub},
@@ -180,13 +180,46 @@ TEST(AddonSigner, PrivateKeys) {
   EXPECT_EQ(GetErrTrail(), "GetPubFromPri:472[private Size not 32byte !!]");
 }
 
+// What a call refuses by throwing ArgumentRefused: its message, or "" when
+// it returns.
+template <class F>
+std::string Refusal(F call) {
+  try {
+    call();
+  } catch (const ArgumentRefused& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// A key, an algorithm name or a network of another JSON type is refused by
+// name, not read as absent (a derived key, the default curve, "main").
+TEST(AddonSigner, MembersOfAnotherTypeAreRefusedByName) {
+  for (const char* wrong : {"5", "true", R"(["x"])", R"({"x":"y"})"}) {
+    const std::string w = wrong;
+    uint32_t algo = 0;
+    Bytes key;
+    EXPECT_EQ(Refusal([&] { GetSignerPub(Doc(R"({"pri":")" + kPri + R"(","pub":)" + w + "}"), algo, key); }),
+              "pub is not a JSON string")
+        << w;
+    EXPECT_EQ(Refusal([&] { GetSignerPub(Doc(R"({"pri":")" + kPri + R"(","algo":)" + w + "}"), algo, key); }),
+              "algo is not a JSON string")
+        << w;
+    EXPECT_EQ(Refusal([&] { GetSignerPri(Doc(R"({"pri":")" + kPri + R"(","algo":)" + w + "}"), algo, key); }),
+              "algo is not a JSON string")
+        << w;
+    Json::Value args = Doc(R"({"network":)" + w + "}");
+    EXPECT_EQ(Refusal([&] { GetNetwork(args); }), "network is not a JSON string") << w;
+  }
+}
+
 TEST(AddonNetwork, OnlyTestStaysEverythingElseBecomesMain) {
   const struct {
     const char* args;
     const char* network;
   } cases[] = {
       {R"({"network":"test"})", "test"}, {R"({"network":"TEST"})", "main"}, {R"({"network":"testnet"})", "main"},
-      {R"({})", "main"},                 {R"({"network":5})", "main"},      {R"(null)", "main"},
+      {R"({})", "main"},                 {R"({"network":null})", "main"},   {R"(null)", "main"},
       {R"({"network":"main"})", "main"},
   };
   for (const auto& c : cases) {

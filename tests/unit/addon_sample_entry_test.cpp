@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "broken_utf8_testing.h"
+#include "command/json_check.h"
 #include "sample_entry.h"
 
 namespace {
@@ -23,6 +25,7 @@ Reply Send(const char* request, const char* action = "X", const char* addon = "s
   if (out != nullptr) {
     EXPECT_EQ(std::strlen(out), r.text.size());
     EXPECT_EQ(FreeMem_SAMPLE(out), 0);
+    EXPECT_TRUE(IsStrictJson(r.text)) << "not strict UTF-8 JSON: " << r.text;
   }
   return r;
 }
@@ -73,6 +76,54 @@ TEST(SampleEntry, RepliesAndResults) {
     const Reply r = Send(c.request.c_str());
     EXPECT_EQ(r.rc, c.rc) << c.request;
     EXPECT_EQ(r.text, c.reply) << c.request;
+  }
+}
+
+// A request that reads two ways is no request: a key named twice, at any
+// depth, or text that is not UTF-8 is a parse failure, and its echo is
+// UTF-8 (U+FFFD for each longest ill-formed part). A text member of
+// another type fails as a missing one does.
+TEST(SampleEntry, ARequestMeansOneThing) {
+  const std::string kParseError = R"(","error":{"err_code":"1000","err_msg":"json parse error"}})";
+  for (const std::string request : {
+           R"({"action":"TestBCModule","action":"TestAction","args":{"arg1":"a","arg2":"b"}})",
+           R"({"action":"TestAction","addon":"sample","addon":"btc","args":{"arg1":"a","arg2":"b"}})",
+           R"({"action":"TestAction","args":{"arg1":"a","arg2":"b","arg1":"c"}})",
+           R"({"action":"TestAction","args":{"arg1":"a","arg2":"b","z":[{"k":"1","k":"1"}]}})",
+           R"({"action":"TestAction","args":{"arg1":"a","arg2":"b"},"args":{}})",
+       }) {
+    std::string echo = request;
+    for (char& c : echo)
+      if (c == '"') c = '\'';
+    const Reply r = Send(request.c_str());
+    EXPECT_EQ(r.rc, 1) << request;
+    EXPECT_EQ(r.text, R"({"json":")" + echo + kParseError) << request;
+  }
+  const char* const places[] = {
+      R"({'action':'Test%Action','args':{'arg1':'a','arg2':'b'}})",
+      R"({'action':'TestAction','addon':'s%','args':{'arg1':'a','arg2':'b'}})",
+      R"({'action':'TestAction','args':{'arg1':'a','arg2':'b','k%':'v'}})",
+      R"({'action':'TestAction','args':{'arg1':'a%','arg2':'b'}})",
+  };
+  for (const butt::Broken& b : butt::BrokenUtf8()) {
+    for (const std::string echo : places) {
+      const size_t at = echo.find('%');
+      std::string request = echo.substr(0, at) + b.bytes + echo.substr(at + 1);
+      for (char& c : request)
+        if (c == '\'') c = '"';
+      const Reply r = Send(request.c_str());
+      EXPECT_EQ(r.rc, 1) << echo;
+      EXPECT_EQ(r.text, R"({"json":")" + echo.substr(0, at) + b.echoed + echo.substr(at + 1) + kParseError) << echo;
+    }
+  }
+  for (const char* wrong : {"5", "true", R"(["x"])", R"({"x":"y"})"}) {
+    const std::string w = wrong;
+    EXPECT_EQ(Send((R"({"action":)" + w + R"(,"args":{"arg1":"a","arg2":"b"}})").c_str()).text,
+              R"({"error":{"err_code":"1000","err_msg":"request format error"}})");
+    EXPECT_EQ(Send((R"({"action":"TestAction","args":{"arg1":)" + w + R"(,"arg2":"b"}})").c_str()).text,
+              R"({"arg1":)" + w + R"(,"arg2":"b","error":{"err_code":"1000","err_msg":"TestAction Running Error"}})");
+    EXPECT_EQ(Send((R"({"action":"TestBCModule","args":{"bcmodule":)" + w + "}}").c_str()).text,
+              R"({"bcmodule":)" + w + "," + kTestBCModuleError + "}");
   }
 }
 
