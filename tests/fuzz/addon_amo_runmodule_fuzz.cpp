@@ -1,6 +1,7 @@
 // RunModule_AMO on arbitrary request texts: it never crashes, always
-// answers, returns 0 or 1, its reply is strict JSON, and every success that
-// carries "tx" carries the Base64 of a strict JSON text.
+// answers, returns 0 or 1, its reply is strict JSON in UTF-8 without
+// repeated keys, and every success that carries "tx" carries the Base64 of
+// such a text.
 #include <json/json.h>
 
 #include <cstdint>
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string reply = out;
   if (FreeMem_AMO(out) != 0) Fail("FreeMem_AMO", request, reply);
   if (rc != 0 && rc != 1) Fail("code neither 0 nor 1", request, reply);
-  if (!IsStrictJson(reply)) Fail("reply is not strict JSON", request, reply);
+  if (!IsStrictJson(reply)) Fail("reply is not strict UTF-8 JSON", request, reply);
   if (rc != 0) return 0;
 
   Json::Value v;

@@ -1,6 +1,7 @@
 // RunModule_ATOM on arbitrary request texts: it never crashes, always
-// answers with 0 or 1 and strict JSON, and every "tx" it writes reads back
-// as JSON once its apostrophes are turned into double quotes.
+// answers with 0 or 1 and strict JSON in UTF-8 without repeated keys, and
+// every "tx" it writes reads back as such JSON once its apostrophes are
+// turned into double quotes.
 #include <json/json.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "command/json_check.h"
 #include "command/text/text.h"
 
 extern "C" int RunModule_ATOM(const char* action, const char* addon, const char* request, char** out);
@@ -42,10 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (out == nullptr) Fail("no reply", request, out);
   if (rc != 0 && rc != 1) Fail("return code other than 0 and 1", request, out);
   Json::Value reply;
+  if (!IsStrictJson(out)) Fail("reply is not strict UTF-8 JSON", request, out);
   if (!StrictParse(out, reply)) Fail("reply is not JSON", request, out);
   if (rc == 0 && reply.isObject() && reply["tx"].isString()) {
     Json::Value tx;
-    if (!StrictParse(ReplaceAll(reply["tx"].asString(), "'", "\""), tx) || !tx.isObject())
+    const std::string text = ReplaceAll(reply["tx"].asString(), "'", "\"");
+    if (!IsStrictJson(text) || !StrictParse(text, tx) || !tx.isObject())
       Fail("tx does not read back as JSON", request, out);
   }
   FreeMem_ATOM(out);

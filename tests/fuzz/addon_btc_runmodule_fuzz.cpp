@@ -1,6 +1,7 @@
 // RunModule_BTC on arbitrary request texts: it never crashes, returns 0 or 1,
 // always answers, and its answer is strict JSON in plain ASCII (whatever bytes
-// the request held come back escaped).
+// the request held come back escaped) whose strings are Unicode text and
+// whose objects name no key twice.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // RunModule_ETH on arbitrary requests: it never crashes, always answers,
-// returns 0 or 1, and its reply is strict JSON.
+// returns 0 or 1, and its reply is strict JSON in UTF-8 without repeated
+// keys.
 //
 // An input that starts with the byte 0x01 is a second-step request instead:
 // the next byte is a length n, the n bytes after it the "signature" (sent as
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int rc = RunModule_ETH("x", "eth", request.c_str(), &reply);
   if (reply == nullptr) Fail("no reply", request, reply);
   if (rc != 0 && rc != 1) Fail("unexpected code", request, reply);
-  if (!IsStrictJson(reply)) Fail("not strict JSON", request, reply);
+  if (!IsStrictJson(reply)) Fail("not strict UTF-8 JSON", request, reply);
   if (FreeMem_ETH(reply) != 0) Fail("FreeMem_ETH", request, nullptr);
   return 0;
 }

@@ -1,5 +1,6 @@
 // RunModule_SAMPLE on arbitrary request texts: it never crashes, always
-// answers with 0 or 1, and its reply is strict JSON.
+// answers with 0 or 1, and its reply is strict JSON in UTF-8 without
+// repeated keys.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string reply = out;
   if (FreeMem_SAMPLE(out) != 0) std::abort();
   if (!IsStrictJson(reply)) {
-    std::fprintf(stderr, "reply is not strict JSON\nrequest: %s\nreply: %s\n", request.c_str(), reply.c_str());
+    std::fprintf(stderr, "reply is not strict UTF-8 JSON\nrequest: %s\nreply: %s\n", request.c_str(), reply.c_str());
     std::abort();
   }
   return 0;

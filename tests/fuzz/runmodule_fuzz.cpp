@@ -1,6 +1,6 @@
 // RunModule on arbitrary request texts: it never crashes, always answers,
 // returns one of its four codes, says "success" exactly for code 0, and its
-// reply is strict JSON without repeated keys.
+// reply is strict JSON in UTF-8 without repeated keys.
 #include <json/json.h>
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "command/actions.h"
+#include "command/json_check.h"
 #include "command/text/text.h"
 #include "tolvaris/runmodule.h"
 
@@ -72,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* p = reply; *p; ++p)
     if (static_cast<unsigned char>(*p) < 0x20) Fail("raw control character", request, reply);
 
+  // UTF-8 text in every string and no key twice in any object.
+  if (!IsStrictJson(reply)) Fail("not strict UTF-8 JSON", request, reply);
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
   builder.settings_["rejectDupKeys"] = true;
