@@ -23,10 +23,10 @@ std::string GetJsonStr(const Json::Value& value, std::string_view name) {
   return std::string(ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin))));
 }
 
-bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys) {
+bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys, std::string_view prefix) {
   if (!object.isObject()) return false;
   bool all = true;
-  for (const char* key : keys) all = IsJsonText(object[key], key) && all;
+  for (const char* key : keys) all = IsJsonText(object[key], std::string(prefix) + key) && all;
   return all;
 }
 

@@ -25,9 +25,9 @@ bool IsJsonText(const Json::Value& value, std::string_view name);
 std::string GetJsonStr(const Json::Value& value, std::string_view name = "text");
 
 // Whether every member `keys` of `object` is a string: each one is looked at
-// (and a member of another type refused) before the answer is given. False
-// for an `object` that is no object.
-bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys);
+// (and a member of another type refused, named `prefix` + key) before the
+// answer is given. False for an `object` that is no object.
+bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys, std::string_view prefix = "");
 
 // Parses `text` into `root`: comments allowed, any JSON value as the root,
 // text after the first complete value ignored. False when the text does not

@@ -85,7 +85,7 @@ int GenerateETHUnsignedTx(const Json::Value& txinfo, Bytes& payload) {
 
   Bytes to, value, data;
   const Json::Value& contract = txinfo["contract"];
-  if (HasJsonStrs(contract, {"addr", "to", "value"})) {
+  if (HasJsonStrs(contract, {"addr", "to", "value"}, "contract.")) {
     Bytes token, recipient, amount;
     if (ReadBytes(contract, "addr", "contract.addr", token) != 0 ||
         ReadBytes(contract, "to", "contract.to", recipient) != 0 ||

@@ -96,9 +96,9 @@ TEST(EthRequests, MembersReadAsTextMustBeText) {
   // A token transfer whose member is of another type is refused, not sent
   // as a plain transfer.
   reqt::ExpectTextMembersRefused(kEth, GenTx(kContract),
-                                 {{"args.txinfo.contract.addr", ""},
-                                  {"args.txinfo.contract.to", ""},
-                                  {"args.txinfo.contract.value", ""}});
+                                 {{"args.txinfo.contract.addr", "RunModule_ETH:732[contract.addr is not a JSON string !!]"},
+                                  {"args.txinfo.contract.to", "RunModule_ETH:732[contract.to is not a JSON string !!]"},
+                                  {"args.txinfo.contract.value", "RunModule_ETH:732[contract.value is not a JSON string !!]"}});
   reqt::ExpectTextMembersRefused(
       kEth,
       R"({"action":"GenUnsignedTx","addon":"eth","args":{"network":"test","txinfo":)" +
