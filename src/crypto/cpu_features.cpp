@@ -19,21 +19,27 @@ NXVT_CPU_FEATURES Detect() {
   f.pclmul = (c & bit_PCLMUL) != 0 && sse41 && f.ssse3;
   // AVX state must be enabled by the OS (OSXSAVE and XCR0 bits 1 and 2).
   bool ymm = false;
+  bool zmm = false;
   if ((c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
     unsigned lo = 0, hi = 0;
     __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
     ymm = (lo & 6u) == 6u;
+    // ZMM state: the opmask registers and both halves of the wide registers.
+    zmm = (lo & 0xE6u) == 0xE6u;
   }
   if (__get_cpuid_count(7, 0, &a, &b, &c, &d) != 0) {
     f.avx2 = ymm && (b & bit_AVX2) != 0;
     f.shani = (b & bit_SHA) != 0 && sse41 && f.ssse3;
     f.mulx = (b & bit_BMI2) != 0 && (b & bit_ADX) != 0;
+    f.bmi2 = (b & bit_BMI) != 0 && (b & bit_BMI2) != 0;
+    f.avx512 = zmm && f.avx2 && (b & bit_AVX512F) != 0 && (b & bit_AVX512VL) != 0;
   }
 #endif
   return f;
 }
 
-// 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing.
+// 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing; 3: all
+// but AVX-512.
 std::atomic<int> g_forced{0};
 
 }  // namespace
@@ -42,6 +48,11 @@ NXVT_CPU_FEATURES NXVT_CpuFeatures() {
   static const NXVT_CPU_FEATURES detected = Detect();
   const int forced = g_forced.load(std::memory_order_relaxed);
   if (forced == 0) return detected;
+  if (forced == 3) {
+    NXVT_CPU_FEATURES f = detected;
+    f.avx512 = false;
+    return f;
+  }
   NXVT_CPU_FEATURES f{};
   if (forced == 1) {
     f.sse2 = detected.sse2;
@@ -53,3 +64,5 @@ NXVT_CPU_FEATURES NXVT_CpuFeatures() {
 void NXVT_ForcePortableForTest(bool on) { g_forced.store(on ? 2 : 0, std::memory_order_relaxed); }
 
 void NXVT_ForceSsse3OnlyForTest(bool on) { g_forced.store(on ? 1 : 0, std::memory_order_relaxed); }
+
+void NXVT_ForceNoAvx512ForTest(bool on) { g_forced.store(on ? 3 : 0, std::memory_order_relaxed); }

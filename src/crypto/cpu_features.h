@@ -13,6 +13,9 @@ struct NXVT_CPU_FEATURES {
   bool avx2;    // 256-bit integer vectors (OS saves the YMM state)
   bool ssse3;   // byte shuffles
   bool mulx;    // MULX (BMI2) with the two carry chains ADCX/ADOX (ADX)
+  bool bmi2;    // BMI1 and BMI2: ANDN and the flag-free rotation RORX
+  bool avx512;  // AVX-512 F and VL (OS saves the ZMM state): rotations and
+                // three-input logic on 128- and 256-bit vectors
 };
 
 // The extensions in use: what the processor has, or none while the portable
@@ -28,5 +31,10 @@ void NXVT_ForcePortableForTest(bool on);
 // processor has them), as on a processor without AES-NI that has byte
 // shuffles. Either switch turned off returns to what the processor has.
 void NXVT_ForceSsse3OnlyForTest(bool on);
+
+// Test switch: while on, everything but AVX-512 is reported, as on a
+// processor with AVX2 alone. Turned off (or any switch turned off), the
+// processor's extensions are back.
+void NXVT_ForceNoAvx512ForTest(bool on);
 
 #endif

@@ -8,22 +8,37 @@
 
 #include "cpu_paths_testing.h"
 
+namespace {
+
+// Every extension of `a` as in `b`, AVX-512 included or not.
+void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b, bool withAvx512) {
+  EXPECT_EQ(a.sse2, b.sse2);
+  EXPECT_EQ(a.aesni, b.aesni);
+  EXPECT_EQ(a.pclmul, b.pclmul);
+  EXPECT_EQ(a.shani, b.shani);
+  EXPECT_EQ(a.avx2, b.avx2);
+  EXPECT_EQ(a.ssse3, b.ssse3);
+  EXPECT_EQ(a.mulx, b.mulx);
+  EXPECT_EQ(a.bmi2, b.bmi2);
+  if (withAvx512) {
+    EXPECT_EQ(a.avx512, b.avx512);
+  }
+}
+
+}  // namespace
+
 TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
   const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
   std::printf("sse2 %d aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", before.sse2, before.aesni, before.pclmul,
               before.shani, before.avx2, before.ssse3);
+  std::printf("bmi2 %d avx512 %d\n", before.bmi2, before.avx512);
   {
     cput::ForcedPath portable(true);
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
     EXPECT_FALSE(f.sse2 || f.aesni || f.pclmul || f.shani || f.avx2 || f.ssse3);
+    EXPECT_FALSE(f.mulx || f.bmi2 || f.avx512);
   }
-  const NXVT_CPU_FEATURES after = NXVT_CpuFeatures();
-  EXPECT_EQ(after.aesni, before.aesni);
-  EXPECT_EQ(after.pclmul, before.pclmul);
-  EXPECT_EQ(after.shani, before.shani);
-  EXPECT_EQ(after.avx2, before.avx2);
-  EXPECT_EQ(after.ssse3, before.ssse3);
-  EXPECT_EQ(after.sse2, before.sse2);
+  ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }
 
 TEST(CpuFeatures, ForcingSsse3OnlyKeepsTheByteShufflesAlone) {
@@ -31,9 +46,23 @@ TEST(CpuFeatures, ForcingSsse3OnlyKeepsTheByteShufflesAlone) {
   {
     cput::ForcedSsse3Only ssse3;
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-    EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2);
+    EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2 || f.bmi2 || f.avx512);
     EXPECT_EQ(f.ssse3, before.ssse3);
     EXPECT_EQ(f.sse2, before.sse2);
   }
   EXPECT_EQ(NXVT_CpuFeatures().aesni, before.aesni);
+}
+
+// Without AVX-512 every other extension stays as the processor has it, as
+// on a processor with AVX2 alone; AVX-512 is never reported without AVX2.
+TEST(CpuFeatures, ForcingNoAvx512KeepsEverythingElse) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  EXPECT_TRUE(!before.avx512 || before.avx2);
+  {
+    cput::ForcedNoAvx512 noAvx512;
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.avx512);
+    ExpectSameExtensions(f, before, false);
+  }
+  ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }

@@ -1,7 +1,8 @@
 // Runs a check on every implementation the machine has: the dispatched path
 // (hardware where the processor has the extension), the SSSE3-only path (as
-// on a processor without AES-NI) and the portable path, forced through the
-// library's test switches.
+// on a processor without AES-NI), the portable path and the path without
+// AVX-512 (as on a processor with AVX2 alone), forced through the library's
+// test switches.
 #ifndef TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 #define TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 
@@ -19,16 +20,21 @@ class ForcedPath {
   ForcedPath& operator=(const ForcedPath&) = delete;
 };
 
-class ForcedSsse3Only {
+// Holds one of the switches on for its scope.
+template <void (*kSwitch)(bool)>
+class ForcedSwitch {
  public:
-  ForcedSsse3Only() { NXVT_ForceSsse3OnlyForTest(true); }
-  ~ForcedSsse3Only() { NXVT_ForceSsse3OnlyForTest(false); }
-  ForcedSsse3Only(const ForcedSsse3Only&) = delete;
-  ForcedSsse3Only& operator=(const ForcedSsse3Only&) = delete;
+  ForcedSwitch() { kSwitch(true); }
+  ~ForcedSwitch() { kSwitch(false); }
+  ForcedSwitch(const ForcedSwitch&) = delete;
+  ForcedSwitch& operator=(const ForcedSwitch&) = delete;
 };
 
-// body() runs on the dispatched path, the SSSE3-only path and the portable
-// path, in that order.
+using ForcedSsse3Only = ForcedSwitch<NXVT_ForceSsse3OnlyForTest>;
+using ForcedNoAvx512 = ForcedSwitch<NXVT_ForceNoAvx512ForTest>;
+
+// body() runs on the dispatched path, the portable path, the SSSE3-only
+// path and the path without AVX-512, in that order.
 template <class F>
 void OnEveryPath(F body) {
   for (bool portable : {false, true}) {
@@ -36,8 +42,13 @@ void OnEveryPath(F body) {
     ForcedPath path(portable);
     body();
   }
-  SCOPED_TRACE("SSSE3-only path");
-  ForcedSsse3Only path;
+  {
+    SCOPED_TRACE("SSSE3-only path");
+    ForcedSsse3Only path;
+    body();
+  }
+  SCOPED_TRACE("path without AVX-512");
+  ForcedNoAvx512 path;
   body();
 }
 
