@@ -89,11 +89,15 @@ TEST(Digest, PublishedVectors) {
   });
 }
 
-// Every length 0..300 covers the one- and two-block final paths (55/56/63/64
-// and 111/112/127/128); the streamed run cuts the same message at random points.
+// Every length 0..4096 covers the one- and two-block final paths (55/56/63/64
+// and 111/112/127/128) and, for SHA-512, both the block-at-a-time and the
+// pipelined vector builds (from 32 blocks on); the message starts at every
+// offset mod 16 in turn. The streamed run cuts the same message at random
+// points.
 TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
   cput::OnEveryPath([&] {
     tvt::TestRng rng(101);
+    const Bytes buf = rng.RandBytes(4096 + 16);
     const struct {
       HashId id;
       const NXVT_DIGEST_DESC* desc;
@@ -103,11 +107,15 @@ TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
                  {3, &NXVT_RIPEMD160_DESC, EVP_ripemd160()}};
     for (const auto& a : algos) {
       ASSERT_NE(a.md, nullptr);
-      for (size_t n = 0; n <= 300; ++n) {
-        Bytes m = rng.RandBytes(n);
-        const std::string want = OpenSsl(a.md, m.data(), n);
-        ASSERT_EQ(Digest(a.id, m), want) << a.id << " len " << n;
-        ASSERT_EQ(Stream(a.desc, m.data(), n, rng), want) << a.id << " split len " << n;
+      for (size_t n = 0; n <= 4096; ++n) {
+        const unsigned char* m = buf.data() + n % 16;
+        const std::string want = OpenSsl(a.md, m, n);
+        ASSERT_EQ(Digest(a.id, Bytes(m, m + n)), want) << a.id << " len " << n;
+        unsigned char out[64];
+        int32_t len = sizeof out;
+        ASSERT_EQ(DoDigest(a.id, m, static_cast<uint32_t>(n), out, &len), 0);
+        ASSERT_EQ(tvt::Hex(out, static_cast<size_t>(len)), want) << a.id << " in place, len " << n;
+        ASSERT_EQ(Stream(a.desc, m, n, rng), want) << a.id << " split len " << n;
       }
       Bytes big = rng.RandBytes(5000);
       for (int i = 0; i < 20; ++i) EXPECT_EQ(Stream(a.desc, big.data(), big.size(), rng), OpenSsl(a.md, big.data(), big.size()));
@@ -117,7 +125,7 @@ TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
 
 // Runs of whole blocks handed over in one call, odd and even counts, from an
 // aligned and an unaligned address: the block functions read straight from
-// the caller's buffer.
+// the caller's buffer. SHA-512 takes its pipelined build from 32 blocks on.
 TEST(Digest, WholeBlockRunsMatchOpenSsl) {
   auto oneCall = [](const NXVT_DIGEST_DESC* desc, const unsigned char* p, size_t n) {
     NXVT_DIGEST_CTX ctx;
@@ -130,8 +138,8 @@ TEST(Digest, WholeBlockRunsMatchOpenSsl) {
   };
   cput::OnEveryPath([&] {
     tvt::TestRng rng(202);
-    const Bytes buf = rng.RandBytes(1 + 128 * 33);
-    for (size_t blocks : {1, 2, 3, 4, 5, 8, 9, 33}) {
+    const Bytes buf = rng.RandBytes(1 + 128 * 65);
+    for (size_t blocks : {1, 2, 3, 4, 5, 8, 9, 31, 32, 33, 64, 65}) {
       for (size_t offset : {0, 1}) {
         const unsigned char* p = buf.data() + offset;
         const size_t n = 128 * blocks;

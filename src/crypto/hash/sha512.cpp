@@ -100,87 +100,242 @@ inline void Rounds(uint64_t* st, const unsigned char* data, size_t blocks) {
 
 void PortableBlocks(uint64_t* st, const unsigned char* data, size_t blocks) { Rounds(st, data, blocks); }
 
-// The AVX2 build: the message schedule runs two words per vector register
-// beside the scalar rounds, which read W + K from a small buffer; the
-// rounds use BMI2 rotations.
-// The rounds need more registers than there are; with GCC, scheduling for
-// register pressure before allocation spills less of them.
+// The vector builds: the message schedule runs two words per 128-bit
+// register beside the scalar rounds, which use the BMI rotation RORX and
+// ANDN. The AVX2 and AVX-512 builds share their bodies (the macros below)
+// and are all compiled for AVX2: with AVX-512 the schedule's rotations are
+// single VPRORQs and its three-way XORs single VPTERNLOGQs, written as
+// one-instruction asm on the sixteen AVX2 registers. (Given the AVX-512
+// registers, GCC computes the whole schedule ahead of the rounds, which
+// then wait for it.) Whether GCC schedules for register pressure before
+// allocating is chosen per build by what measured faster on a Zen 5.
+#define NXVT_SHA512_VECTOR __attribute__((target("avx2,bmi,bmi2")))
 #if defined(__GNUC__) && !defined(__clang__)
-#define NXVT_SHA512_AVX2 __attribute__((target("avx2,bmi2"), optimize("schedule-insns,sched-pressure")))
+#define NXVT_SHA512_VECTOR_PRESSURE \
+  __attribute__((target("avx2,bmi,bmi2"), optimize("schedule-insns,sched-pressure")))
 #else
-#define NXVT_SHA512_AVX2 __attribute__((target("avx2,bmi2")))
+#define NXVT_SHA512_VECTOR_PRESSURE NXVT_SHA512_VECTOR
 #endif
 
-NXVT_SHA512_AVX2 inline __m128i Rotr2(__m128i x, int n) {
-  return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
+template <int N>
+NXVT_SHA512_VECTOR inline __m128i Ror2(__m128i x) {
+  return _mm_or_si128(_mm_srli_epi64(x, N), _mm_slli_epi64(x, 64 - N));
 }
-NXVT_SHA512_AVX2 inline __m128i SmallSigma0(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Rotr2(x, 1), Rotr2(x, 8)), _mm_srli_epi64(x, 7));
+template <int N>
+NXVT_SHA512_VECTOR inline __m128i Ror2Evex(__m128i x) {
+  __m128i r;
+  __asm__("vprorq %[n], %[x], %[r]" : [r] "=x"(r) : [x] "x"(x), [n] "i"(N));
+  return r;
 }
-NXVT_SHA512_AVX2 inline __m128i SmallSigma1(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Rotr2(x, 19), Rotr2(x, 61)), _mm_srli_epi64(x, 6));
+NXVT_SHA512_VECTOR inline __m128i Xor3Evex(__m128i x, __m128i y, __m128i z) {
+  __asm__("vpternlogq $0x96, %[y], %[x], %[z]" : [z] "+x"(z) : [x] "x"(x), [y] "x"(y));
+  return z;
 }
 
-// S1(e) is the long path of a round: the rest of the new e (d + h + W + K +
-// Ch) and of the new a is summed while it runs, so each ends one addition
-// after S1.
-#define SHA512_VROUND(a, b, c, d, e, f, g, h, j)                 \
-  do {                                                          \
-    const uint64_t t1 = (h + wk[j]) + (((f ^ g) & e) ^ g);      \
-    const uint64_t s1 = S1(e);                                  \
-    const uint64_t ab = a ^ b;                                  \
-    const uint64_t t2 = S0(a) + (b ^ (ab & bc));                \
-    bc = ab;                                                    \
-    d = (d + t1) + s1;                                          \
-    h = (t1 + t2) + s1;                                         \
+// The small sigmas on two words: ROTR^1 ^ ROTR^8 ^ SHR^7 and
+// ROTR^19 ^ ROTR^61 ^ SHR^6.
+NXVT_SHA512_VECTOR inline __m128i Avx2Sigma0(__m128i x) {
+  return _mm_xor_si128(_mm_xor_si128(Ror2<1>(x), Ror2<8>(x)), _mm_srli_epi64(x, 7));
+}
+NXVT_SHA512_VECTOR inline __m128i Avx2Sigma1(__m128i x) {
+  return _mm_xor_si128(_mm_xor_si128(Ror2<19>(x), Ror2<61>(x)), _mm_srli_epi64(x, 6));
+}
+NXVT_SHA512_VECTOR inline __m128i Avx512Sigma0(__m128i x) {
+  return Xor3Evex(Ror2Evex<1>(x), Ror2Evex<8>(x), _mm_srli_epi64(x, 7));
+}
+NXVT_SHA512_VECTOR inline __m128i Avx512Sigma1(__m128i x) {
+  return Xor3Evex(Ror2Evex<19>(x), Ror2Evex<61>(x), _mm_srli_epi64(x, 6));
+}
+
+#define SHA512_PLUS_K(w, i) _mm_add_epi64((w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + (i))))
+
+// x[k] holds W[i + 2k] and W[i + 2k + 1] of the sixteen-word window; the
+// pair moves sixteen words on. sigma1 of the pair before is the long path
+// (the pairs form one chain), so it is added last.
+#define SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k)                                                   \
+  do {                                                                                       \
+    const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], x[k], 8);                          \
+    const __m128i w7 = _mm_alignr_epi8(x[((k) + 5) & 7], x[((k) + 4) & 7], 8);               \
+    x[k] = _mm_add_epi64(_mm_add_epi64(_mm_add_epi64(x[k], SIGMA0(w15)), w7), SIGMA1(x[((k) + 7) & 7])); \
   } while (0)
 
-// Rounds i + 2k and i + 2k + 1, then the pair x[k] moves sixteen words on.
-#define SHA512_VPAIR(k, a, b, c, d, e, f, g, h)                                                              \
-  do {                                                                                                      \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, 2 * (k));                                                          \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, 2 * (k) + 1);                                                      \
-    if (expand) {                                                                                           \
-      const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], x[k], 8);                                       \
-      const __m128i w7 = _mm_alignr_epi8(x[((k) + 5) & 7], x[((k) + 4) & 7], 8);                            \
-      x[k] = _mm_add_epi64(_mm_add_epi64(x[k], SmallSigma0(w15)), _mm_add_epi64(w7, SmallSigma1(x[((k) + 7) & 7]))); \
-    }                                                                                                       \
+// One round, W + K in wk. S1(e) and S0(a) are the long paths: the new e is
+// summed as (d + h + W + K) + Ch + S1 and the new a as (new e - d) +
+// (b & c) + (a & (b ^ c)) + S0 (T1 is the new e less d; Maj's two parts
+// have no bit in common), so a single addition follows each sigma and T1
+// costs no addition of its own.
+#define SHA512_VROUND(a, b, c, d, e, f, g, h, wk)   \
+  do {                                             \
+    const uint64_t hk = h + (wk);                  \
+    const uint64_t ch = ((f ^ g) & e) ^ g;         \
+    const uint64_t e1 = S1(e);                     \
+    const uint64_t m = (b & c) - d;                \
+    d = ((d + hk) + ch) + e1;                      \
+    const uint64_t ab = a ^ b;                     \
+    h = ((d + m) + (a & bc)) + S0(a);              \
+    bc = ab;                                       \
   } while (0)
 
-NXVT_SHA512_AVX2 void Avx2Blocks(uint64_t* st, const unsigned char* data, size_t blocks) {
-  const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-  alignas(16) uint64_t wk[16];
-  __m128i x[8];
-  for (size_t n = 0; n < blocks; ++n, data += 128) {
-    for (int k = 0; k < 8; ++k) {
-      x[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k)), byteSwap);
-    }
-    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
-    uint64_t bc = b ^ c;
-#pragma GCC unroll 5
-    for (int i = 0; i < 80; i += 16) {
-      const bool expand = i < 64;
-      for (int k = 0; k < 8; ++k) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(wk + 2 * k),
-                        _mm_add_epi64(x[k], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + i + 2 * k))));
-      }
-      SHA512_VPAIR(0, a, b, c, d, e, f, g, h);
-      SHA512_VPAIR(1, g, h, a, b, c, d, e, f);
-      SHA512_VPAIR(2, e, f, g, h, a, b, c, d);
-      SHA512_VPAIR(3, c, d, e, f, g, h, a, b);
-      SHA512_VPAIR(4, a, b, c, d, e, f, g, h);
-      SHA512_VPAIR(5, g, h, a, b, c, d, e, f);
-      SHA512_VPAIR(6, e, f, g, h, a, b, c, d);
-      SHA512_VPAIR(7, c, d, e, f, g, h, a, b);
-    }
-    FeedForward(st, a, b, c, d, e, f, g, h);
+// Rounds i + 2k and i + 2k + 1 with W + K taken straight from x[k], then
+// the pair moves sixteen words on.
+#define SHA512_VPAIR(SIGMA0, SIGMA1, k, a, b, c, d, e, f, g, h)                                \
+  do {                                                                                        \
+    const __m128i wk = SHA512_PLUS_K(x[k], i + 2 * (k));                                      \
+    SHA512_VROUND(a, b, c, d, e, f, g, h, static_cast<uint64_t>(_mm_cvtsi128_si64(wk)));    \
+    SHA512_VROUND(h, a, b, c, d, e, f, g, static_cast<uint64_t>(_mm_extract_epi64(wk, 1))); \
+    if (i < 64) SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k);                                          \
+  } while (0)
+
+// Indexed by constants only, x stays in registers (loaded in a loop, it went
+// through the stack: 3 % slower for a block on its own on Zen 5).
+#define SHA512_LOAD_PAIR(k, from) \
+  x[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>((from) + 16 * (k))), byteSwap)
+#define SHA512_FOR_PAIRS(OP, arg) \
+  do {                            \
+    OP(0, arg);                   \
+    OP(1, arg);                   \
+    OP(2, arg);                   \
+    OP(3, arg);                   \
+    OP(4, arg);                   \
+    OP(5, arg);                   \
+    OP(6, arg);                   \
+    OP(7, arg);                   \
+  } while (0)
+
+// One block, the rounds taking each W + K from the schedule's registers
+// as soon as it is made: the shortest path for a block on its own (a trip
+// through memory would hold the rounds up by a store and a reload). The
+// caller loops over a few blocks.
+#define SHA512_INTERLEAVED_BODY(SIGMA0, SIGMA1)                                                         \
+  {                                                                                                    \
+    const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);       \
+    __m128i x[8];                                                                                      \
+    SHA512_FOR_PAIRS(SHA512_LOAD_PAIR, data);                                                          \
+    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];   \
+    uint64_t bc = b ^ c;                                                                               \
+    _Pragma("GCC unroll 5") for (int i = 0; i < 80; i += 16) {                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 0, a, b, c, d, e, f, g, h);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 1, g, h, a, b, c, d, e, f);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 2, e, f, g, h, a, b, c, d);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 3, c, d, e, f, g, h, a, b);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 4, a, b, c, d, e, f, g, h);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 5, g, h, a, b, c, d, e, f);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 6, e, f, g, h, a, b, c, d);                                         \
+      SHA512_VPAIR(SIGMA0, SIGMA1, 7, c, d, e, f, g, h, a, b);                                         \
+    }                                                                                                  \
+    FeedForward(st, a, b, c, d, e, f, g, h);                                                           \
+    /* The schedule registers hold message words; clear them. */                                      \
+    _mm256_zeroall();                                                                                  \
   }
-  Wipe(wk, sizeof wk);
-  // The schedule registers hold message words; clear them.
-  _mm256_zeroall();
-}
+
+// Loads block `from` into x and stores its first sixteen W + K at `to`. In
+// the pipelined body this stays a loop: written out, GCC placed the rounds
+// worse there (2 to 3 % slower on Zen 5).
+#define SHA512_LOAD_STORE_PAIR(k, from, to)                                                     \
+  do {                                                                                         \
+    SHA512_LOAD_PAIR(k, from);                                                                 \
+    _mm_store_si128(reinterpret_cast<__m128i*>((to) + 2 * (k)), SHA512_PLUS_K(x[k], 2 * (k))); \
+  } while (0)
+#define SHA512_LOAD_BLOCK(from, to) \
+  for (int k = 0; k < 8; ++k) SHA512_LOAD_STORE_PAIR(k, from, to)
+
+// Pair k of the block being scheduled moves sixteen words on; its W + K
+// goes to `to` for that block's rounds.
+#define SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, k, to)                                                    \
+  do {                                                                                                  \
+    SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k);                                                                \
+    _mm_store_si128(reinterpret_cast<__m128i*>((to) + i + 16 + 2 * (k)), SHA512_PLUS_K(x[k], i + 16 + 2 * (k))); \
+  } while (0)
+
+#define SHA512_8_ROUNDS(w)                              \
+  do {                                                  \
+    SHA512_VROUND(a, b, c, d, e, f, g, h, (w)[0]);      \
+    SHA512_VROUND(h, a, b, c, d, e, f, g, (w)[1]);      \
+    SHA512_VROUND(g, h, a, b, c, d, e, f, (w)[2]);      \
+    SHA512_VROUND(f, g, h, a, b, c, d, e, (w)[3]);      \
+    SHA512_VROUND(e, f, g, h, a, b, c, d, (w)[4]);      \
+    SHA512_VROUND(d, e, f, g, h, a, b, c, (w)[5]);      \
+    SHA512_VROUND(c, d, e, f, g, h, a, b, (w)[6]);      \
+    SHA512_VROUND(b, c, d, e, f, g, h, a, (w)[7]);      \
+  } while (0)
+
+// Many blocks: the schedule of block n + 1 runs beside the rounds of block
+// n, which read their W + K from memory written a block earlier. The rounds
+// then never wait for the schedule, whose chain of pairs is as long as the
+// rounds' own where vector operations take two cycles. The first block's
+// schedule runs alone; the last block schedules itself once more (its
+// words are in range, the result is not read).
+#define SHA512_PIPELINED_BODY(SIGMA0, SIGMA1)                                                    \
+  {                                                                                             \
+    const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7); \
+    alignas(16) uint64_t wk[2][80];                                                             \
+    __m128i x[8];                                                                               \
+    uint64_t* cur = wk[0];                                                                      \
+    uint64_t* nxt = wk[1];                                                                      \
+    SHA512_LOAD_BLOCK(data, cur);                                                               \
+    _Pragma("GCC unroll 4") for (int i = 0; i < 64; i += 16) {                                  \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 0, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 1, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 2, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 3, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 4, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 5, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 6, cur);                                           \
+      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 7, cur);                                           \
+    }                                                                                           \
+    for (size_t n = 0; n < blocks; ++n) {                                                       \
+      const unsigned char* next = n + 1 < blocks ? data + 128 : data;                           \
+      SHA512_LOAD_BLOCK(next, nxt);                                                             \
+      uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7]; \
+      uint64_t bc = b ^ c;                                                                      \
+      _Pragma("GCC unroll 4") for (int i = 0; i < 64; i += 16) {                                \
+        SHA512_8_ROUNDS(cur + i);                                                               \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 0, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 1, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 2, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 3, nxt);                                         \
+        SHA512_8_ROUNDS(cur + i + 8);                                                           \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 4, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 5, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 6, nxt);                                         \
+        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 7, nxt);                                         \
+      }                                                                                         \
+      SHA512_8_ROUNDS(cur + 64);                                                                \
+      SHA512_8_ROUNDS(cur + 72);                                                                \
+      FeedForward(st, a, b, c, d, e, f, g, h);                                                  \
+      uint64_t* const done = cur;                                                               \
+      cur = nxt;                                                                                \
+      nxt = done;                                                                               \
+      data = next;                                                                              \
+    }                                                                                           \
+    Wipe(wk, sizeof wk);                                                                        \
+    _mm256_zeroall();                                                                           \
+  }
+
+NXVT_SHA512_VECTOR void Avx2Interleaved(uint64_t* st, const unsigned char* data)
+    SHA512_INTERLEAVED_BODY(Avx2Sigma0, Avx2Sigma1)
+NXVT_SHA512_VECTOR_PRESSURE void Avx2Pipelined(uint64_t* st, const unsigned char* data, size_t blocks)
+    SHA512_PIPELINED_BODY(Avx2Sigma0, Avx2Sigma1)
+NXVT_SHA512_VECTOR_PRESSURE void Avx512Interleaved(uint64_t* st, const unsigned char* data)
+    SHA512_INTERLEAVED_BODY(Avx512Sigma0, Avx512Sigma1)
+NXVT_SHA512_VECTOR void Avx512Pipelined(uint64_t* st, const unsigned char* data, size_t blocks)
+    SHA512_PIPELINED_BODY(Avx512Sigma0, Avx512Sigma1)
+#undef SHA512_PIPELINED_BODY
+#undef SHA512_8_ROUNDS
+#undef SHA512_STORE_NEXT_PAIR
+#undef SHA512_LOAD_BLOCK
+#undef SHA512_LOAD_STORE_PAIR
+#undef SHA512_FOR_PAIRS
+#undef SHA512_LOAD_PAIR
+#undef SHA512_INTERLEAVED_BODY
 #undef SHA512_VPAIR
 #undef SHA512_VROUND
+#undef SHA512_NEXT_PAIR
+#undef SHA512_PLUS_K
+
+// From this many blocks (4 KiB) on, the pipelined builds pay for their
+// first block's schedule running alone.
+constexpr size_t kPipelineBlocks = 32;
 
 void Sha512Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_SHA512_Blocks(ctx->w64.state, block, 1); }
 
@@ -200,9 +355,13 @@ const NXVT_DIGEST_DESC NXVT_SHA512_DESC = {64, Sha512Init, Sha512Compress, Sha51
 
 void NXVT_SHA512_Blocks(uint64_t* state, const unsigned char* data, size_t blocks) {
   if (blocks == 0) return;
-  if (NXVT_CpuFeatures().avx2) {
-    Avx2Blocks(state, data, blocks);
-  } else {
+  const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+  if (!f.avx2 || !f.bmi2) {
     PortableBlocks(state, data, blocks);
+  } else if (blocks >= kPipelineBlocks) {
+    (f.avx512 ? Avx512Pipelined : Avx2Pipelined)(state, data, blocks);
+  } else {
+    const auto one = f.avx512 ? Avx512Interleaved : Avx2Interleaved;
+    for (size_t n = 0; n < blocks; ++n) one(state, data + 128 * n);
   }
 }
