@@ -2,8 +2,9 @@
 // plaintexts are marked secret, then AES-128 and AES-256 run through every
 // mode (key schedule, both directions, CBC with and without padding, GCM and
 // CCM with their tags), GHASH under a secret subkey, HMAC and PBKDF2 under
-// secret keys, on the dispatched path (AES-NI, PCLMULQDQ and AVX2 where the
-// processor and valgrind offer them; valgrind offers no SHA-NI) and on the
+// secret keys, SHA-512 and the Keccak digests of secret data, on the
+// dispatched path (AES-NI, PCLMULQDQ, AVX2 and BMI where the processor and
+// valgrind offer them; valgrind offers no SHA-NI and no AVX-512) and on the
 // forced portable path; then scrypt and the BIP39 seed of secret texts. Any
 // branch or memory index that depends on a secret is a memcheck error, and
 // so is a secret output (a plaintext, a MAC, a derived key) that comes back
@@ -17,6 +18,7 @@
 #include "crypto/ct_check.h"
 #include "crypto/aes/ghash.h"
 #include "crypto/hash/hmac.h"
+#include "crypto/hash/keccak.h"
 #include "crypto/kdf/pbkdf2.h"
 #include "crypto/kdf/scrypt.h"
 #include "keys/bip39.h"
@@ -196,6 +198,43 @@ int RunBip39Seed() {
   return SecretOnReturn(seed, sizeof seed, "BIP39 seed") ? 0 : 1;
 }
 
+// Digests of secret data: SHA-512 over a message long enough for its
+// pipelined build (36 blocks), the Keccak digests over one and several
+// blocks, HMAC over Keccak-256, and the permutation on a secret state.
+int RunHashes() {
+  static unsigned char msg[36 * 128 + 5];
+  unsigned char out[64];
+  for (size_t i = 0; i < sizeof msg; ++i) msg[i] = static_cast<unsigned char>(i * 7 + 3);
+  int failures = 0;
+  const struct {
+    HashId id;
+    uint32_t len;
+  } runs[] = {{kHashSha512, sizeof msg}, {kHashSha512, 200}, {kHashKeccak256, 32}, {kHashKeccak256, 136},
+              {kHashKeccak256, 1000}, {kHashKeccak512, 300}, {kHashKeccak224, 145}};
+  for (const auto& r : runs) {
+    CtMarkSecret(msg, sizeof msg);
+    int32_t len = sizeof out;
+    int rc = DoDigest(r.id, msg, r.len, out, &len);
+    Public(&rc, sizeof rc);
+    Public(out, sizeof out);
+    Public(msg, sizeof msg);
+    failures += rc != 0;
+  }
+  CtMarkSecret(msg, 64 + 100);
+  int32_t len = sizeof out;
+  int rc = DoHMAC(kHashKeccak256, msg, 64, msg + 64, 100, out, &len);
+  Public(&rc, sizeof rc);
+  Public(out, sizeof out);
+  Public(msg, sizeof msg);
+  failures += rc != 0;
+  unsigned char st[200];
+  memcpy(st, msg, sizeof st);
+  CtMarkSecret(st, sizeof st);
+  NXVT_Keccak_F1600(st);
+  Public(st, sizeof st);
+  return failures;
+}
+
 }  // namespace
 
 int main() {
@@ -212,6 +251,8 @@ int main() {
     failures += RunAes(32);
     failures += RunGhash();
     failures += RunMacs();
+    std::printf("%s path: bmi2 %d avx512 %d\n", kNames[path], f.bmi2, f.avx512);
+    failures += RunHashes();
   }
   NXVT_ForcePortableForTest(false);
   failures += RunScrypt();

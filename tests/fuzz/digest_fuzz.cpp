@@ -1,6 +1,8 @@
 // Drives the digests, HMAC, PBKDF2 and scrypt with arbitrary ids, lengths,
 // capacities and splits: one-shot and streamed results must agree, short
-// buffers must never be overrun, and no parameter may crash.
+// buffers must never be overrun, and no parameter may crash. Every build of
+// SHA-512 and of the Keccak permutation the processor can run must give the
+// portable code's bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/cpu_features.h"
 #include "crypto/hash/digest.h"
 #include "crypto/hash/hmac.h"
 #include "crypto/hash/keccak.h"
@@ -36,6 +39,36 @@ struct Reader {
     return *p++;
   }
 };
+
+// SHA-512, HMAC-SHA512 and the four Keccak digests of the message, SHA-512
+// of the message repeated to 32 blocks and more (SHA-512's pipelined build,
+// which the fuzzer's lengths reach late), and the permutation of a state
+// that starts with the message.
+std::vector<unsigned char> HashOutputs(const uint8_t* msg, size_t len, size_t keyLen) {
+  std::vector<unsigned char> out;
+  unsigned char d[64];
+  if (len > 0) {
+    std::vector<unsigned char> tiled(4096 + len % 1024);
+    for (size_t i = 0; i < tiled.size(); ++i) tiled[i] = msg[i % len];
+    int32_t n = sizeof d;
+    Check(DoDigest(kHashSha512, tiled.data(), static_cast<uint32_t>(tiled.size()), d, &n) == 0);
+    out.insert(out.end(), d, d + n);
+  }
+  for (HashId id : {kHashSha512, kHashKeccak224, kHashKeccak256, kHashKeccak384, kHashKeccak512}) {
+    int32_t n = sizeof d;
+    Check(DoDigest(id, msg, static_cast<uint32_t>(len), d, &n) == 0);
+    out.insert(out.end(), d, d + n);
+  }
+  int32_t n = sizeof d;
+  Check(DoHMAC(kHashSha512, msg, static_cast<int32_t>(keyLen), msg + keyLen, static_cast<uint32_t>(len - keyLen), d,
+               &n) == 0);
+  out.insert(out.end(), d, d + n);
+  unsigned char st[200] = {0};
+  memcpy(st, msg, len < sizeof st ? len : sizeof st);
+  NXVT_Keccak_F1600(st);
+  out.insert(out.end(), st, st + sizeof st);
+  return out;
+}
 
 // Output buffer of `cap` bytes with a guard region behind it.
 struct Guarded {
@@ -90,6 +123,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t sl = sizeof s;
     NXVT_HMAC_Final(s, &sl, &h);
     Check(sl == macLen && memcmp(s, mac.buf.data(), static_cast<size_t>(sl)) == 0);
+  }
+
+  // The portable code against the dispatched build, the one without
+  // AVX-512 and the SSSE3-only one (which takes the plain unrolled Keccak).
+  {
+    const size_t hmacKey = msgLen == 0 ? 0 : split % (msgLen + 1);
+    NXVT_ForcePortableForTest(true);
+    const std::vector<unsigned char> want = HashOutputs(msg, msgLen, hmacKey);
+    NXVT_ForcePortableForTest(false);
+    Check(HashOutputs(msg, msgLen, hmacKey) == want);
+    NXVT_ForceNoAvx512ForTest(true);
+    Check(HashOutputs(msg, msgLen, hmacKey) == want);
+    NXVT_ForceSsse3OnlyForTest(true);
+    Check(HashOutputs(msg, msgLen, hmacKey) == want);
+    NXVT_ForcePortableForTest(false);
   }
 
   // The sponge with an arbitrary capacity and output size (bounded output).
