@@ -1,5 +1,5 @@
 // Runs the same input through the dispatched symmetric code (AES-NI,
-// PCLMULQDQ, SHA-NI, the AVX2 SHA-512 and the SSE2 scrypt where the
+// PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
 // processor has them), through the SSSE3-only code (the byte-shuffle AES)
 // and through the forced portable code, and aborts when any output byte
 // differs: AES in every mode at any length and alignment, GHASH, the three

@@ -1,8 +1,10 @@
 // scrypt: RFC 7914 vectors for Salsa20/8, BlockMix, ROMix and the whole
-// function, OpenSSL on random parameters, parameter checks and sizes that do
-// not fit 32 bits.
+// function, OpenSSL and libsodium on random parameters and on work tables
+// either side of the huge-page size, parameter checks and sizes that do not
+// fit 32 bits.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+#include <sodium.h>
 
 #include <cstring>
 #include <string>
@@ -88,6 +90,43 @@ TEST(Scrypt, MatchesOpenSslOnRandomParameters) {
       ASSERT_EQ(Scrypt(pw.c_str(), salt, N, r, p, dkLen), tvt::Hex(want)) << N << " " << r << " " << p;
     }
   });
+}
+
+// Tables of 2 MiB and more are mapped apart from the heap, aligned to and
+// rounded up to whole huge pages; the sizes here fall just below, on and
+// between those bounds, with p > 1 reusing one work area. libsodium checks
+// the same derivations independently of OpenSSL.
+TEST(Scrypt, MatchesReferencesAcrossTableSizes) {
+  const struct {
+    int32_t N, r, p;
+  } cases[] = {
+      {1024, 15, 1},  // 1.875 MiB: from the heap
+      {2048, 8, 2},   // 2 MiB exactly
+      {4096, 5, 1},   // 2.5 MiB: the last huge page partly used
+      {8192, 3, 2},   // 3 MiB
+      {32768, 1, 1},  // 4 MiB of 128-byte blocks
+  };
+  ASSERT_GE(sodium_init(), 0);
+  tvt::TestRng rng(62);
+  for (const auto& c : cases) {
+    std::string pw;
+    for (uint32_t n = 1 + rng.Below(30); n > 0; --n) pw.push_back(static_cast<char>(1 + rng.Below(255)));
+    const Bytes saltBytes = rng.RandBytes(rng.Below(33));
+    const uint32_t dkLen = 1 + rng.Below(80);
+    Bytes want(dkLen), sodium(dkLen);
+    ASSERT_EQ(EVP_PBE_scrypt(pw.data(), pw.size(), saltBytes.data(), saltBytes.size(), static_cast<uint64_t>(c.N),
+                             static_cast<uint64_t>(c.r), static_cast<uint64_t>(c.p), 64ull << 20, want.data(), dkLen),
+              1);
+    ASSERT_EQ(crypto_pwhash_scryptsalsa208sha256_ll(reinterpret_cast<const uint8_t*>(pw.data()), pw.size(),
+                                                    saltBytes.data(), saltBytes.size(), static_cast<uint64_t>(c.N),
+                                                    static_cast<uint32_t>(c.r), static_cast<uint32_t>(c.p),
+                                                    sodium.data(), dkLen),
+              0);
+    ASSERT_EQ(want, sodium);
+    EXPECT_EQ(Scrypt(pw.c_str(), std::string(saltBytes.begin(), saltBytes.end()), c.N, c.r, c.p, dkLen),
+              tvt::Hex(want))
+        << c.N << " " << c.r << " " << c.p;
+  }
 }
 
 TEST(DoScrypt, ParameterChecks) {
