@@ -84,6 +84,22 @@ std::vector<std::string> EdgeScalars(const std::string& n, tvt::TestRng& rng, in
       "0820820820820820820820820820820820820820820820820820820820820820",
       "f7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df7df",
       "1861861861861861861861861861861861861861861861861861861861861861",
+      // 7-bit digits of the generator table at the same edge: 63, 64, 65,
+      // every digit 64 (each borrows), 63 (none does) or 65.
+      Offset(std::string(64, '0'), 63),
+      Offset(std::string(64, '0'), 64),
+      Offset(std::string(64, '0'), 65),
+      "0810204081020408102040810204081020408102040810204081020408102040",
+      "f7efdfbf7efdfbf7efdfbf7efdfbf7efdfbf7efdfbf7efdfbf7efdfbf7efdfbf",
+      "183060c183060c183060c183060c183060c183060c183060c183060c183060c1",
+      // The top row alone, the rows below it all ones, and long runs of
+      // zero and one bits.
+      "1000000000000000000000000000000000000000000000000000000000000000",
+      "0fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff",
+      "ffffffffffffffffffffffffffffffff00000000000000000000000000000000",
+      "ff000000000000000000000000000000000000000000000000000000000000ff",
+      "0000000fffffffffffffffffffffffffffffffffffffffffffffffff00000000",
+      "0000000000000000000000000000000000000000000000000000000000000080",
   };
   for (int i = 0; i < randoms; ++i) v.push_back(tvt::Hex(rng.RandBytes(32)));
   return v;
@@ -126,6 +142,23 @@ TEST_P(Ec256Both, GeneratorMultiplesMatchTheGeneralCode) {
       Ec256Point out;
       Ec256_MulGen(ec(), &out, &k);
       EXPECT_EQ(EncPoint(out), want) << C.name() << " k=" << kh << (portable ? " portable" : "");
+    }
+  }
+}
+
+// k*G against OpenSSL on both paths: the edge scalars above (1, n - 1,
+// the digit borrows, runs of zero and one bits) and random ones.
+TEST_P(Ec256Both, GeneratorMultiplesMatchOpenSSL) {
+  const int nid = GetParam() == 1 ? NID_X9_62_prime256v1 : NID_secp256k1;
+  tvt::TestRng rng(0x551 + GetParam());
+  for (const std::string& kh : EdgeScalars(n(), rng, 150)) {
+    const std::string want = ect::Ossl(nid, tvt::Unhex(kh));
+    const Ec256Scalar k = Scalar(ec(), kh);
+    for (bool portable : {false, true}) {
+      cput::ForcedPath path(portable);
+      Ec256Point out;
+      Ec256_MulGen(ec(), &out, &k);
+      EXPECT_EQ(EncPoint(out), want) << "k=" << kh << (portable ? " portable" : "");
     }
   }
 }

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cpu_paths_testing.h"
 #include "ec_testing.h"
 
 namespace {
@@ -761,6 +762,47 @@ TEST(Ecdsa, PublicKeysMatchReferences) {
     EXPECT_EQ(NXVT_EC_GetPubY(pub.data(), 33, c.pkc(), out, &yl), -1);
   }
   secp256k1_context_destroy(ctx);
+}
+
+// Keys at the edges of the generator table's signed 7-bit digits and its
+// top row, and with long runs of zero or one bits: their public keys equal
+// OpenSSL's and their signatures verify under OpenSSL, on both paths.
+TEST(Ecdsa, EdgeKeysAgreeWithOpenSSL) {
+  tvt::TestRng rng(506);
+  for (uint32_t code : {0u, 1u}) {
+    Curve c(code);
+    Bytes nm1 = Unhex(code == 1 ? kNP256 : kN256k1), nm2 = nm1;
+    nm1[31] -= 1;  // both orders end in a byte above 2
+    nm2[31] -= 2;
+    std::vector<Bytes> keys = {nm1, nm2};
+    for (const char* h : {"0000000000000000000000000000000000000000000000000000000000000001",
+                          "0000000000000000000000000000000000000000000000000000000000000002",
+                          "0000000000000000000000000000000000000000000000000000000000000040",
+                          "1000000000000000000000000000000000000000000000000000000000000000",
+                          "0fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff",
+                          "8000000000000000000000000000000000000000000000000000000000000000",
+                          "7fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff",
+                          "00000000000000000000000000000000ffffffffffffffffffffffffffffffff",
+                          "ff000000000000000000000000000000000000000000000000000000000000ff",
+                          "0000000fffffffffffffffffffffffffffffffffffffffffffffffff00000000",
+                          "0810204081020408102040810204081020408102040810204081020408102040"})
+      keys.push_back(Unhex(h));
+    for (const Bytes& priv : keys) {
+      const std::string u = ect::Ossl(c.nid(), priv);
+      Bytes want = Unhex(u.substr(0, 66));
+      want[0] = static_cast<uint8_t>(0x02 | (Unhex(u.substr(128, 2))[0] & 1));
+      for (bool portable : {false, true}) {
+        cput::ForcedPath path(portable);
+        const Bytes pub = CompPub(c, priv);
+        EXPECT_EQ(Hex(pub), Hex(want)) << c.name() << " " << Hex(priv) << (portable ? " portable" : "");
+        const Bytes hash = rng.RandBytes(32);
+        const Sig sig = SignWith(c, priv, hash, 0);
+        ASSERT_EQ(sig.rc, 0);
+        EXPECT_EQ(OsslVerify(c.nid(), want, hash, Value32(sig.R), Value32(sig.S)), 1)
+            << c.name() << " " << Hex(priv) << (portable ? " portable" : "");
+      }
+    }
+  }
 }
 
 // A public X that needs fewer than 32 bytes is zero-filled after the prefix

@@ -53,9 +53,53 @@ void SelectRowAvx2(Aff& t, const Aff* row, u64 mag) {
 }
 #endif
 
+// R = P + Q for P in Jacobian coordinates (x = X/Z^2, y = Y/Z^3) and an
+// affine Q, by the incomplete mixed addition (8M + 3S against the 13M of
+// the complete formulas). It is wrong when P is the point at infinity or
+// P = Q, and gives Z = 0 (infinity, the right sum) for P = -Q; the fixed-base
+// sum below masks the first case and never meets the second. R may alias P.
+template <class C>
+[[gnu::noinline]] void AddAffJacobian(Proj& R, const Proj& P, const Aff& Q) {
+  using F = typename C::F;
+  Fe zz, u2, s2, h, r, hh, hhh, v, t, X3, Y3, Z3;
+  F::Sqr(zz, P.Z);
+  F::Mul(u2, Q.x, zz);
+  F::Mul(s2, P.Z, zz);
+  F::Mul(s2, s2, Q.y);
+  F::Sub(h, u2, P.X);
+  F::Sub(r, s2, P.Y);
+  F::Mul(Z3, P.Z, h);
+  F::Sqr(hh, h);
+  F::Mul(hhh, hh, h);
+  F::Mul(v, P.X, hh);
+  F::Sqr(X3, r);
+  F::Sub(X3, X3, hhh);
+  F::Add(t, v, v);
+  F::Sub(X3, X3, t);
+  F::Sub(t, v, X3);
+  F::Mul(Y3, r, t);
+  F::Mul(t, P.Y, hhh);
+  F::Sub(Y3, Y3, t);
+  R.X = X3;
+  R.Y = Y3;
+  R.Z = Z3;
+}
+
+// k*G as a sum of one table entry per row: k = sum e[i] 128^i with signed
+// digits |e[i]| <= 64, row i holding 128^i G times 1..64.
+//
+// The sum is kept in Jacobian coordinates and grows by the incomplete mixed
+// addition, which is safe here for every k below 2^256: with S the sum of
+// the rows before row i (|S| < 0.504 * 128^i as an integer) and D = e[i]
+// 128^i (|D| >= 128^i), S = +-D modulo n would need |S -+ D| to be 0 or a
+// multiple of n. Below the top row |S| + |D| < 65 * 128^35 < n, so neither
+// can happen; in the top row (|e[36]| <= 16, D = e[36] 2^252) S - D = -n
+// forces e[36] = 16 and k = 2D - n = 2^257 - n, above 2^256, and S + D = 0
+// modulo n is k = 0 or n, where every digit is 0 or the sum is P + (-P),
+// which the formula gives as infinity. The sum is infinity exactly while all
+// earlier digits were 0, and then the entry itself is taken by mask.
 template <class C>
 void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
-  using O = Ops<C>;
   using F = typename C::F;
   int e[kGenRows];
   RecodeSigned<kGenWindow>(e, k, kGenRows);
@@ -63,23 +107,28 @@ void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
 #if defined(__x86_64__)
   if (NXVT_CpuFeatures().avx2) select = SelectRowAvx2;
 #endif
-  Proj acc = O::Infinity(), sum;
+  Proj acc, sum;
   Aff t;
   Fe ny;
   // Every row adds one table entry: |digit| picks it by mask from the whole
   // row, its sign negates y by mask, and a zero digit keeps the old sum by
-  // mask as well. The first row's entry is the sum itself (no addition to
-  // infinity).
+  // mask as well. The first row's entry is the sum itself.
   for (int i = 0; i < kGenRows; ++i) {
     const u64 negative = static_cast<u64>(static_cast<unsigned>(e[i]) >> 31);
     const u64 mag = static_cast<u64>(e[i] - 2 * (e[i] & -static_cast<int>(negative)));
     select(t, c.comb[i], mag);
     F::Sub(ny, kZeroFe, t.y);
     Cmov(t.y, ny, 0 - negative);
+    const Proj entry{t.x, t.y, F::kOne};
     if (i == 0) {
-      sum = Proj{t.x, t.y, F::kOne};
+      sum = entry;
+      acc = Proj{kZeroFe, kZeroFe, kZeroFe};
     } else {
-      O::AddAff(c, sum, acc, t);
+      AddAffJacobian<C>(sum, acc, t);
+      const u64 inf = IsZeroMask(acc.Z);
+      Cmov(sum.X, entry.X, inf);
+      Cmov(sum.Y, entry.Y, inf);
+      Cmov(sum.Z, entry.Z, inf);
     }
     const u64 keep = EqMask(mag, 0);
     Cmov(sum.X, acc.X, keep);
@@ -87,12 +136,19 @@ void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
     Cmov(sum.Z, acc.Z, keep);
     acc = sum;
   }
-  *out = acc;
+  // Projective (x = X/Z, y = Y/Z) for the callers: (X Z, Y, Z^3); Z = 0
+  // stays infinity.
+  Fe zz;
+  F::Sqr(zz, acc.Z);
+  F::Mul(out->X, acc.X, acc.Z);
+  out->Y = acc.Y;
+  F::Mul(out->Z, zz, acc.Z);
   Wipe(e, sizeof e);
   Wipe(&acc, sizeof acc);
   Wipe(&sum, sizeof sum);
   Wipe(&t, sizeof t);
   Wipe(&ny, sizeof ny);
+  Wipe(&zz, sizeof zz);
 }
 
 template <class C>

@@ -18,9 +18,9 @@ struct Aff {
   Fe x, y;
 };
 
-constexpr int kGenWindow = 6;     // bits per digit of k*G
-constexpr int kGenRows = 43;      // signed 6-bit digits of a scalar below 2^256
-constexpr int kGenEntries = 32;   // |digit| 1..32
+constexpr int kGenWindow = 7;     // bits per digit of k*G
+constexpr int kGenRows = 37;      // signed 7-bit digits of a scalar below 2^256
+constexpr int kGenEntries = 64;   // |digit| 1..64
 
 }  // namespace ec256
 
@@ -30,7 +30,8 @@ struct Ec256Curve {
   ec256::Fe b;       // b, field representation
   ec256::Fe b3;      // 3b, field representation
   ec256::Aff g;      // the generator, field representation
-  // comb[i][j] = (j + 1) * 64^i * G, affine, field representation.
+  // comb[i][j] = (j + 1) * 128^i * G, affine, field representation: 37
+  // rows of 64 points, 148 KiB.
   ec256::Aff comb[ec256::kGenRows][ec256::kGenEntries];
 };
 
@@ -318,39 +319,42 @@ struct Ops {
     F::ToRepr(P.y, y);
   }
 
-  // Fills the comb: projective multiples first, then one shared inversion
-  // (Montgomery's trick) turns all of them affine. Runs once per process on
-  // public data.
+  // Fills the comb one row at a time: the multiples of the row's affine base
+  // by mixed additions, then one shared inversion (Montgomery's trick) turns
+  // the row affine, and the next base is twice the row's last entry. Runs
+  // once per process on public data.
   static void BuildComb(Ec256Curve& c) {
-    constexpr int kAll = kGenRows * kGenEntries;
-    // Scratch of this curve's one-time build (each curve has its own copy of
-    // this function, and the build runs under its initialisation lock).
-    static Fe zs[kAll], prefix[kAll];
-    Proj base{c.g.x, c.g.y, F::kOne};
+    Aff base = c.g;
     for (int i = 0; i < kGenRows; ++i) {
-      Proj cur = base;
+      Aff* row = c.comb[i];
+      Fe zs[kGenEntries], prefix[kGenEntries];
+      Proj cur{base.x, base.y, F::kOne};
       for (int j = 0; j < kGenEntries; ++j) {
-        if (j > 0) Add(c, cur, cur, base);
-        c.comb[i][j] = Aff{cur.X, cur.Y};
-        zs[i * kGenEntries + j] = cur.Z;
+        if (j > 0) AddAff(c, cur, cur, base);
+        row[j] = Aff{cur.X, cur.Y};
+        zs[j] = cur.Z;
       }
-      Dbl(c, base, cur);  // 64 * base
-    }
-    prefix[0] = zs[0];
-    for (int k = 1; k < kAll; ++k) F::Mul(prefix[k], prefix[k - 1], zs[k]);
-    Fe inv;
-    F::InvVartime(inv, prefix[kAll - 1]);
-    for (int k = kAll - 1; k >= 0; --k) {
-      Fe zi;
-      if (k > 0) {
-        F::Mul(zi, inv, prefix[k - 1]);
-        F::Mul(inv, inv, zs[k]);
-      } else {
-        zi = inv;
+      prefix[0] = zs[0];
+      for (int j = 1; j < kGenEntries; ++j) F::Mul(prefix[j], prefix[j - 1], zs[j]);
+      Fe inv;
+      F::InvVartime(inv, prefix[kGenEntries - 1]);
+      for (int j = kGenEntries - 1; j >= 0; --j) {
+        Fe zi;
+        if (j > 0) {
+          F::Mul(zi, inv, prefix[j - 1]);
+          F::Mul(inv, inv, zs[j]);
+        } else {
+          zi = inv;
+        }
+        F::Mul(row[j].x, row[j].x, zi);
+        F::Mul(row[j].y, row[j].y, zi);
       }
-      Aff& e = c.comb[k / kGenEntries][k % kGenEntries];
-      F::Mul(e.x, e.x, zi);
-      F::Mul(e.y, e.y, zi);
+      // 128 * base = 2 * (64 * base), made affine.
+      Proj next;
+      Dbl(c, next, Proj{row[kGenEntries - 1].x, row[kGenEntries - 1].y, F::kOne});
+      F::InvVartime(inv, next.Z);
+      F::Mul(base.x, next.X, inv);
+      F::Mul(base.y, next.Y, inv);
     }
   }
 
