@@ -28,22 +28,40 @@ void SelectRowPortable(Aff& t, const Aff* row, u64 mag) {
 // out = table[index] for a table of count entries of kWords words, zeros
 // when index >= count, with 256-bit vectors: one compare makes the mask of
 // an entry, an AND/OR pair per four words keeps it. Every entry is read.
+// Even and odd entries go to two accumulators, ORed at the end (only one
+// can have kept an entry), so that the ORs (two cycles each on some
+// processors) do not all wait on one another.
 template <int kWords>
 __attribute__((target("avx2"))) void SelectWordsAvx2(u64* out, const u64* table, int count, u64 index) {
   static_assert(kWords % 4 == 0, "whole vectors");
-  const __m256i want = _mm256_set1_epi64x(static_cast<long long>(index));
-  const __m256i one = _mm256_set1_epi64x(1);
-  __m256i at = _mm256_setzero_si256(), acc[kWords / 4];
-  for (int w = 0; w < kWords / 4; ++w) acc[w] = _mm256_setzero_si256();
-  for (int e = 0; e < count; ++e) {
-    const __m256i m = _mm256_cmpeq_epi64(at, want);
-    for (int w = 0; w < kWords / 4; ++w) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + e * kWords + 4 * w));
-      acc[w] = _mm256_or_si256(acc[w], _mm256_and_si256(m, v));
+  constexpr int kVecs = kWords / 4;
+  const __m256i wantEven = _mm256_set1_epi64x(static_cast<long long>(index));
+  const __m256i wantOdd = _mm256_set1_epi64x(static_cast<long long>(index - 1));
+  const __m256i two = _mm256_set1_epi64x(2);
+  __m256i at = _mm256_setzero_si256(), even[kVecs], odd[kVecs];
+#pragma GCC unroll 4
+  for (int w = 0; w < kVecs; ++w) even[w] = odd[w] = _mm256_setzero_si256();
+  const __m256i* t = reinterpret_cast<const __m256i*>(table);  // kVecs vectors per entry
+  int e = 0;
+  for (; e + 1 < count; e += 2) {
+    // Entries e and e + 1 match when e = index and e = index - 1.
+    const __m256i me = _mm256_cmpeq_epi64(at, wantEven), mo = _mm256_cmpeq_epi64(at, wantOdd);
+#pragma GCC unroll 4
+    for (int w = 0; w < kVecs; ++w) {
+      even[w] = _mm256_or_si256(even[w], _mm256_and_si256(me, _mm256_loadu_si256(t + e * kVecs + w)));
+      odd[w] = _mm256_or_si256(odd[w], _mm256_and_si256(mo, _mm256_loadu_si256(t + (e + 1) * kVecs + w)));
     }
-    at = _mm256_add_epi64(at, one);
+    at = _mm256_add_epi64(at, two);
   }
-  for (int w = 0; w < kWords / 4; ++w) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * w), acc[w]);
+  if (e < count) {  // an odd count: the last entry
+    const __m256i me = _mm256_cmpeq_epi64(at, wantEven);
+#pragma GCC unroll 4
+    for (int w = 0; w < kVecs; ++w)
+      even[w] = _mm256_or_si256(even[w], _mm256_and_si256(me, _mm256_loadu_si256(t + e * kVecs + w)));
+  }
+#pragma GCC unroll 4
+  for (int w = 0; w < kVecs; ++w)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * w), _mm256_or_si256(even[w], odd[w]));
 }
 
 // SelectRowPortable with vectors (mag - 1 wraps above every index for 0).
