@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -19,17 +20,19 @@ namespace {
 // could not be had. Not zeroed: ROMix writes every word before reading it.
 //
 // An array of a huge page or more (the ROMix table: 16 MiB for N = 16384,
-// r = 8) is mapped on its own, aligned to 2 MiB, with transparent huge pages
-// asked for and the pages made present in one call: touched page by page,
-// its 4 KiB pages cost one fault each, which took longer than the
-// derivation itself on a virtual machine. A small one comes from the heap.
+// r = 8) is aligned to 2 MiB, asked for transparent huge pages and made
+// present in one call. Touched page by page, fresh 4 KiB pages cost one
+// fault each: on a virtual machine that took several times longer than the
+// derivation itself, for each of the first calls of a process. Memory the
+// heap hands out again is already present, and the calls cost next to
+// nothing then.
 class WipedWords {
  public:
   explicit WipedWords(uint64_t count) {
     if (count == 0 || count > SIZE_MAX / sizeof(uint32_t)) return;
     bytes_ = count * sizeof(uint32_t);
     if (bytes_ >= kHugePage) {
-      MapLarge();
+      AllocLarge();
     } else {
       p_ = new (std::nothrow) uint32_t[count];
     }
@@ -37,8 +40,8 @@ class WipedWords {
   ~WipedWords() {
     if (p_ == nullptr) return;
     Wipe(p_, bytes_);
-    if (mapLen_ != 0) {
-      munmap(map_, mapLen_);
+    if (large_) {
+      free(p_);
     } else {
       delete[] p_;
     }
@@ -51,31 +54,27 @@ class WipedWords {
  private:
   static constexpr size_t kHugePage = size_t{2} << 20;
 
-  void MapLarge() {
-    // Room to align the start, and the end rounded up to a whole huge page.
-    if (bytes_ > SIZE_MAX - 2 * kHugePage) return;
-    const size_t len = ((bytes_ + kHugePage - 1) & ~(kHugePage - 1)) + kHugePage;
-    void* m = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m == MAP_FAILED) return;
-    const uintptr_t at = (reinterpret_cast<uintptr_t>(m) + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
-    void* p = reinterpret_cast<void*>(at);
+  void AllocLarge() {
+    if (bytes_ > SIZE_MAX - kHugePage) return;
+    // Whole huge pages, as the alignment asks.
+    const size_t len = (bytes_ + kHugePage - 1) & ~(kHugePage - 1);
+    void* p = aligned_alloc(kHugePage, len);
+    if (p == nullptr) return;
     // Both are hints: without huge pages (or on an older kernel) the table
     // works as well, only slower to set up. A table whose pages cannot be
     // had is refused here rather than failing when first written.
-    madvise(p, len - kHugePage, MADV_HUGEPAGE);
+    madvise(p, len, MADV_HUGEPAGE);
     if (madvise(p, bytes_, MADV_POPULATE_WRITE) != 0 && errno == ENOMEM) {
-      munmap(m, len);
+      free(p);
       return;
     }
-    map_ = m;
-    mapLen_ = len;
     p_ = static_cast<uint32_t*>(p);
+    large_ = true;
   }
 
   uint32_t* p_ = nullptr;
   size_t bytes_ = 0;
-  void* map_ = nullptr;
-  size_t mapLen_ = 0;
+  bool large_ = false;
 };
 
 // Salsa20/8 on sixteen words held as named values: with every round
