@@ -436,19 +436,25 @@ struct ScalarOps {
   static void InvVartime(Ec256Scalar* r, const Ec256Scalar* a) { ModInv256Vartime(r->v, a->v, kInvPlain); }
 };
 
+// The table is built with the field code of this processor (the same
+// residues whichever it is).
 Ec256Curve* MakeCurve(bool p256) {
   static Ec256Curve k1, p2;  // filled once, read-only afterwards
   if (p256) {
-    Ops<P256>::Init(p2, true, "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551",
-                    "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b",
-                    "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296",
-                    "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5");
+    WithP256([&](auto f) {
+      Ops<decltype(f)>::Init(p2, true, "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551",
+                             "5ac635d8aa3a93e7b3ebbd55769886bc651d06b0cc53b0f63bce3c3e27d2604b",
+                             "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296",
+                             "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5");
+    });
     return &p2;
   }
-  Ops<K1>::Init(k1, false, "fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141",
-                "0000000000000000000000000000000000000000000000000000000000000007",
-                "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
-                "483ada7726a3c4655da4fbfc0e1108a8fd17b448a68554199c47d08ffb10d4b8");
+  WithK1([&](auto f) {
+    Ops<decltype(f)>::Init(k1, false, "fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141",
+                           "0000000000000000000000000000000000000000000000000000000000000007",
+                           "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
+                           "483ada7726a3c4655da4fbfc0e1108a8fd17b448a68554199c47d08ffb10d4b8");
+  });
   return &k1;
 }
 
