@@ -166,8 +166,8 @@ int RunMacs() {
 // scrypt of a secret password: only the secrecy of the key is checked. Its
 // second mixing loop reads the table at an index taken from the mixed
 // password (memory-hard by design, RFC 7914), which memcheck rightly
-// reports; the check run suppresses those reports inside ScryptROMix alone
-// (tests/ct/valgrind.supp).
+// reports; the check run suppresses those reports inside ROMix alone
+// (tests/ct/symmetric_ct.supp).
 int RunScrypt() {
   char password[] = "correct horse battery staple";
   const unsigned char salt[8] = {'N', 'a', 'C', 'l', 1, 2, 3, 4};
