@@ -17,14 +17,14 @@ NXVT_CPU_FEATURES Detect() {
   f.ssse3 = (c & bit_SSSE3) != 0;
   f.aesni = (c & bit_AES) != 0 && sse41 && f.ssse3;
   f.pclmul = (c & bit_PCLMUL) != 0 && sse41 && f.ssse3;
-  // AVX state must be enabled by the OS (OSXSAVE and XCR0 bits 1 and 2).
+  // AVX state must be enabled by the OS (OSXSAVE and XCR0 bits 1 and 2;
+  // for AVX-512 also bits 5 to 7, the mask registers and the ZMM state).
   bool ymm = false;
   bool zmm = false;
   if ((c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
     unsigned lo = 0, hi = 0;
     __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
     ymm = (lo & 6u) == 6u;
-    // ZMM state: the opmask registers and both halves of the wide registers.
     zmm = (lo & 0xE6u) == 0xE6u;
   }
   if (__get_cpuid_count(7, 0, &a, &b, &c, &d) != 0) {
@@ -33,13 +33,17 @@ NXVT_CPU_FEATURES Detect() {
     f.mulx = (b & bit_BMI2) != 0 && (b & bit_ADX) != 0;
     f.bmi2 = (b & bit_BMI) != 0 && (b & bit_BMI2) != 0;
     f.avx512 = zmm && f.avx2 && (b & bit_AVX512F) != 0 && (b & bit_AVX512VL) != 0;
+    f.vaes = f.avx2 && f.aesni && (c & bit_VAES) != 0;
+    f.vpclmul = f.avx2 && f.pclmul && (c & bit_VPCLMULQDQ) != 0;
+    f.vaes512 = f.vaes && f.vpclmul && zmm && (b & bit_AVX512F) != 0 && (b & bit_AVX512BW) != 0 &&
+                (b & bit_AVX512VL) != 0;
   }
 #endif
   return f;
 }
 
 // 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing; 3: all
-// but AVX-512.
+// but AVX-512; 4: all but the vector AES and carry-less extensions.
 std::atomic<int> g_forced{0};
 
 }  // namespace
@@ -51,6 +55,12 @@ NXVT_CPU_FEATURES NXVT_CpuFeatures() {
   if (forced == 3) {
     NXVT_CPU_FEATURES f = detected;
     f.avx512 = false;
+    f.vaes512 = false;
+    return f;
+  }
+  if (forced == 4) {
+    NXVT_CPU_FEATURES f = detected;
+    f.vaes = f.vpclmul = f.vaes512 = false;
     return f;
   }
   NXVT_CPU_FEATURES f{};
@@ -66,3 +76,5 @@ void NXVT_ForcePortableForTest(bool on) { g_forced.store(on ? 2 : 0, std::memory
 void NXVT_ForceSsse3OnlyForTest(bool on) { g_forced.store(on ? 1 : 0, std::memory_order_relaxed); }
 
 void NXVT_ForceNoAvx512ForTest(bool on) { g_forced.store(on ? 3 : 0, std::memory_order_relaxed); }
+
+void NXVT_ForceNoVectorAesForTest(bool on) { g_forced.store(on ? 4 : 0, std::memory_order_relaxed); }

@@ -16,6 +16,11 @@ struct NXVT_CPU_FEATURES {
   bool bmi2;    // BMI1 and BMI2: ANDN and the flag-free rotation RORX
   bool avx512;  // AVX-512 F and VL (OS saves the ZMM state): rotations and
                 // three-input logic on 128- and 256-bit vectors
+
+  // The vector forms of AES and carry-less multiplication.
+  bool vaes;     // VAES: AES rounds on every 128-bit lane of a 256-bit vector (with AVX2)
+  bool vpclmul;  // VPCLMULQDQ: carry-less products on every lane (with AVX2)
+  bool vaes512;  // both on 512-bit vectors: AVX-512 F, BW and VL, ZMM state saved by the OS
 };
 
 // The extensions in use: what the processor has, or none while the portable
@@ -36,5 +41,10 @@ void NXVT_ForceSsse3OnlyForTest(bool on);
 // processor with AVX2 alone. Turned off (or any switch turned off), the
 // processor's extensions are back.
 void NXVT_ForceNoAvx512ForTest(bool on);
+
+// Test switch: while on, VAES and VPCLMULQDQ are hidden and the rest is
+// reported as the processor has it, so AES and GHASH take their AES-NI and
+// PCLMULQDQ code. Any switch turned off returns to what the processor has.
+void NXVT_ForceNoVectorAesForTest(bool on);
 
 #endif

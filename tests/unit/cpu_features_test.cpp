@@ -1,5 +1,6 @@
-// The processor-extension switch: forcing the portable path masks every
-// extension, and lifting it restores what the processor reported.
+// The processor-extension switches: forcing the portable path masks every
+// extension, the others mask theirs alone, and lifting a switch restores
+// what the processor reported.
 #include "crypto/cpu_features.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 
 namespace {
 
-// Every extension of `a` as in `b`, AVX-512 included or not.
-void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b, bool withAvx512) {
+// Every extension of `a` as in `b`, AVX-512 (with the 512-bit vector AES)
+// and the vector AES included or not.
+void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b, bool withAvx512,
+                          bool withVectorAes = true) {
   EXPECT_EQ(a.sse2, b.sse2);
   EXPECT_EQ(a.aesni, b.aesni);
   EXPECT_EQ(a.pclmul, b.pclmul);
@@ -20,8 +23,13 @@ void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b
   EXPECT_EQ(a.ssse3, b.ssse3);
   EXPECT_EQ(a.mulx, b.mulx);
   EXPECT_EQ(a.bmi2, b.bmi2);
+  if (withVectorAes) {
+    EXPECT_EQ(a.vaes, b.vaes);
+    EXPECT_EQ(a.vpclmul, b.vpclmul);
+  }
   if (withAvx512) {
     EXPECT_EQ(a.avx512, b.avx512);
+    if (withVectorAes) EXPECT_EQ(a.vaes512, b.vaes512);
   }
 }
 
@@ -32,11 +40,13 @@ TEST(CpuFeatures, ForcingThePortablePathMasksEveryExtension) {
   std::printf("sse2 %d aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", before.sse2, before.aesni, before.pclmul,
               before.shani, before.avx2, before.ssse3);
   std::printf("bmi2 %d avx512 %d\n", before.bmi2, before.avx512);
+  std::printf("vaes %d vpclmul %d vaes512 %d\n", before.vaes, before.vpclmul, before.vaes512);
   {
     cput::ForcedPath portable(true);
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
     EXPECT_FALSE(f.sse2 || f.aesni || f.pclmul || f.shani || f.avx2 || f.ssse3);
     EXPECT_FALSE(f.mulx || f.bmi2 || f.avx512);
+    EXPECT_FALSE(f.vaes || f.vpclmul || f.vaes512);
   }
   ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }
@@ -47,6 +57,7 @@ TEST(CpuFeatures, ForcingSsse3OnlyKeepsTheByteShufflesAlone) {
     cput::ForcedSsse3Only ssse3;
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
     EXPECT_FALSE(f.aesni || f.pclmul || f.shani || f.avx2 || f.bmi2 || f.avx512);
+    EXPECT_FALSE(f.vaes || f.vpclmul || f.vaes512);
     EXPECT_EQ(f.ssse3, before.ssse3);
     EXPECT_EQ(f.sse2, before.sse2);
   }
@@ -54,15 +65,27 @@ TEST(CpuFeatures, ForcingSsse3OnlyKeepsTheByteShufflesAlone) {
 }
 
 // Without AVX-512 every other extension stays as the processor has it, as
-// on a processor with AVX2 alone; AVX-512 is never reported without AVX2.
+// on a processor with AVX2 alone; AVX-512 is never reported without AVX2,
+// and the 512-bit vector AES goes with it.
 TEST(CpuFeatures, ForcingNoAvx512KeepsEverythingElse) {
   const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
   EXPECT_TRUE(!before.avx512 || before.avx2);
   {
     cput::ForcedNoAvx512 noAvx512;
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-    EXPECT_FALSE(f.avx512);
+    EXPECT_FALSE(f.avx512 || f.vaes512);
     ExpectSameExtensions(f, before, false);
+  }
+  ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
+}
+
+TEST(CpuFeatures, HidingVectorAesKeepsTheRest) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  {
+    cput::ForcedNoVectorAes scalar;
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.vaes || f.vpclmul || f.vaes512);
+    ExpectSameExtensions(f, before, true, false);
   }
   ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }

@@ -2,7 +2,8 @@
 // (hardware where the processor has the extension), the SSSE3-only path (as
 // on a processor without AES-NI), the portable path and the path without
 // AVX-512 (as on a processor with AVX2 alone), forced through the library's
-// test switches.
+// test switches; for AES and GHASH also the AES-NI and PCLMULQDQ path of a
+// processor without their vector forms.
 #ifndef TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 #define TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 
@@ -32,6 +33,7 @@ class ForcedSwitch {
 
 using ForcedSsse3Only = ForcedSwitch<NXVT_ForceSsse3OnlyForTest>;
 using ForcedNoAvx512 = ForcedSwitch<NXVT_ForceNoAvx512ForTest>;
+using ForcedNoVectorAes = ForcedSwitch<NXVT_ForceNoVectorAesForTest>;
 
 // body() runs on the dispatched path, the portable path, the SSSE3-only
 // path and the path without AVX-512, in that order.
@@ -50,6 +52,17 @@ void OnEveryPath(F body) {
   SCOPED_TRACE("path without AVX-512");
   ForcedNoAvx512 path;
   body();
+}
+
+// The same, after a first run with VAES and VPCLMULQDQ hidden.
+template <class F>
+void OnEveryAesPath(F body) {
+  {
+    SCOPED_TRACE("AES-NI path");
+    ForcedNoVectorAes path;
+    body();
+  }
+  OnEveryPath(body);
 }
 
 }  // namespace cput
