@@ -43,8 +43,10 @@ void InvMixColumn(unsigned char* out, const unsigned char* a) {
 }
 
 void ExpandKey(unsigned char* schedule, const unsigned char* key, int nk, int nr) {
-  const bool hw = NXVT_CpuFeatures().aesni;
-  void (*subWord)(unsigned char*) = hw ? NXVT_AesNi_SubWord : NXVT_AesCt_SubWord;
+  if (HasAesNi()) {
+    NXVT_AesNi_ExpandKey(schedule, key, nr);
+    return;
+  }
   memcpy(schedule, key, static_cast<size_t>(4 * nk));
   unsigned char temp[4];
   unsigned char rcon = 1;
@@ -57,11 +59,11 @@ void ExpandKey(unsigned char* schedule, const unsigned char* key, int nk, int nr
       temp[1] = temp[2];
       temp[2] = temp[3];
       temp[3] = first;
-      subWord(temp);
+      NXVT_AesCt_SubWord(temp);
       temp[0] ^= rcon;
       rcon = XTime(rcon);
     } else if (nk > 6 && i % nk == 4) {
-      subWord(temp);
+      NXVT_AesCt_SubWord(temp);
     }
     for (int b = 0; b < 4; ++b) schedule[4 * i + b] = schedule[4 * (i - nk) + b] ^ temp[b];
   }
@@ -71,11 +73,7 @@ void ExpandKey(unsigned char* schedule, const unsigned char* key, int nk, int nr
   unsigned char* dk = schedule + 16 * (nr + 1);
   memcpy(dk, schedule, 16);
   memcpy(dk + 16 * nr, schedule + 16 * nr, 16);
-  if (hw) {
-    NXVT_AesNi_InvMixColumns(dk + 16, schedule + 16, static_cast<size_t>(nr - 1));
-  } else {
-    for (int w = 4; w < 4 * nr; ++w) InvMixColumn(dk + 4 * w, schedule + 4 * w);
-  }
+  for (int w = 4; w < 4 * nr; ++w) InvMixColumn(dk + 4 * w, schedule + 4 * w);
 }
 
 
@@ -104,7 +102,7 @@ void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* sch
 template <int Nr>
 void CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
   if (HasAesNi()) {
-    NXVT_AesNi_CbcEncrypt(data, count, schedule, Nr, iv);
+    NXVT_AesNi_CbcEncrypt(data, data, count, schedule, Nr, iv);
   } else if (HasSsse3()) {
     NXVT_AesVp_CbcEncrypt(data, count, schedule, Nr, iv);
   } else {
@@ -124,7 +122,7 @@ void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule
 template <int Nr>
 void Ctr(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter, int counterBytes) {
   if (HasAesNi()) {
-    NXVT_AesNi_Ctr(data, len, schedule, Nr, counter, counterBytes);
+    NXVT_AesNi_Ctr(data, data, len, schedule, Nr, counter, counterBytes);
   } else {
     NXVT_AesCt_Ctr(data, len, schedule, Nr, counter, counterBytes);
   }

@@ -112,16 +112,29 @@ NXVT_AESNI_TARGET void DecryptBlocksT(unsigned char* blocks, size_t count, const
   for (; i < count; ++i) Store(blocks + 16 * i, Dec1(Load(blocks + 16 * i), dk));
 }
 
+// CBC encryption is one chain of rounds through the whole message, so only
+// the rounds stay on it: the next plaintext block and round key 0 are folded
+// into the last round key (AESENCLAST adds its key last), which hands the
+// next block its first-round input directly; the ciphertext is recovered
+// beside the chain.
 template <int Rounds>
-NXVT_AESNI_TARGET void CbcEncryptT(unsigned char* data, size_t count, const unsigned char* schedule,
-                                   unsigned char* iv) {
+NXVT_AESNI_TARGET void CbcEncryptT(unsigned char* out, const unsigned char* in, size_t count,
+                                   const unsigned char* schedule, unsigned char* iv) {
+  if (count == 0) return;
   const RoundKeys<Rounds> rk(schedule);
-  __m128i chain = Load(iv);
-  for (size_t i = 0; i < count; ++i) {
-    chain = Enc1(_mm_xor_si128(Load(data + 16 * i), chain), rk);
-    Store(data + 16 * i, chain);
+  __m128i x = _mm_xor_si128(_mm_xor_si128(Load(in), rk[0]), Load(iv));
+  for (size_t i = 0; i + 1 < count; ++i) {
+#pragma GCC unroll 16
+    for (int r = 1; r < Rounds; ++r) x = _mm_aesenc_si128(x, rk[r]);
+    const __m128i next = _mm_xor_si128(Load(in + 16 * (i + 1)), rk[0]);
+    x = _mm_aesenclast_si128(x, _mm_xor_si128(rk[Rounds], next));
+    Store(out + 16 * i, _mm_xor_si128(x, next));
   }
-  Store(iv, chain);
+#pragma GCC unroll 16
+  for (int r = 1; r < Rounds; ++r) x = _mm_aesenc_si128(x, rk[r]);
+  x = _mm_aesenclast_si128(x, rk[Rounds]);
+  Store(out + 16 * (count - 1), x);
+  Store(iv, x);
 }
 
 template <int Rounds>
@@ -173,8 +186,8 @@ struct Counter {
 };
 
 template <int Rounds>
-NXVT_AESNI_TARGET void CtrT(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter,
-                            int counterBytes) {
+NXVT_AESNI_TARGET void CtrT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                            unsigned char* counter, int counterBytes) {
   const RoundKeys<Rounds> rk(schedule);
   Counter ctr{LoadBe64(counter), LoadBe64(counter + 8), counterBytes == 4};
   size_t i = 0;
@@ -187,20 +200,17 @@ NXVT_AESNI_TARGET void CtrT(unsigned char* data, size_t len, const unsigned char
     }
     Enc8(b, rk);
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) {
-      unsigned char* p = data + i + 16 * j;
-      Store(p, _mm_xor_si128(Load(p), b[j]));
-    }
+    for (int j = 0; j < kWide; ++j) Store(out + i + 16 * j, _mm_xor_si128(Load(in + i + 16 * j), b[j]));
   }
   for (; i < len; i += 16) {
     const __m128i ks = Enc1(ctr.Block(), rk);
     ctr.Next();
     if (len - i >= 16) {
-      Store(data + i, _mm_xor_si128(Load(data + i), ks));
+      Store(out + i, _mm_xor_si128(Load(in + i), ks));
     } else {
       unsigned char k[16];
       Store(k, ks);
-      for (size_t b = 0; b < len - i; ++b) data[i + b] ^= k[b];
+      for (size_t b = 0; b < len - i; ++b) out[i + b] = in[i + b] ^ k[b];
       Wipe(k, sizeof k);
     }
   }
@@ -218,9 +228,9 @@ void NXVT_AesNi_DecryptBlocks(unsigned char* blocks, size_t count, const unsigne
   rounds == 14 ? DecryptBlocksT<14>(blocks, count, schedule) : DecryptBlocksT<10>(blocks, count, schedule);
 }
 
-void NXVT_AesNi_CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
-                           unsigned char* iv) {
-  rounds == 14 ? CbcEncryptT<14>(data, count, schedule, iv) : CbcEncryptT<10>(data, count, schedule, iv);
+void NXVT_AesNi_CbcEncrypt(unsigned char* out, const unsigned char* in, size_t count, const unsigned char* schedule,
+                           int rounds, unsigned char* iv) {
+  rounds == 14 ? CbcEncryptT<14>(out, in, count, schedule, iv) : CbcEncryptT<10>(out, in, count, schedule, iv);
 }
 
 void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
@@ -228,21 +238,72 @@ void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned cha
   rounds == 14 ? CbcDecryptT<14>(data, count, schedule, iv) : CbcDecryptT<10>(data, count, schedule, iv);
 }
 
-void NXVT_AesNi_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
-                    unsigned char* counter, int counterBytes) {
-  rounds == 14 ? CtrT<14>(data, len, schedule, counter, counterBytes)
-               : CtrT<10>(data, len, schedule, counter, counterBytes);
+void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, int counterBytes) {
+  rounds == 14 ? CtrT<14>(out, in, len, schedule, counter, counterBytes)
+               : CtrT<10>(out, in, len, schedule, counter, counterBytes);
 }
 
-NXVT_AESNI_TARGET void NXVT_AesNi_SubWord(unsigned char* word) {
-  // AESKEYGENASSIST puts SubWord of its second word into its first.
-  uint32_t w;
-  memcpy(&w, word, 4);
-  const __m128i v = _mm_aeskeygenassist_si128(_mm_set_epi32(0, 0, static_cast<int>(w), 0), 0);
-  w = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
-  memcpy(word, &w, 4);
+namespace {
+
+// One step of the key expansion: each word of `prev` is added to all words
+// before it, then `assist` (one word of AESKEYGENASSIST's result, broadcast
+// by the shuffle) to all four.
+template <int Pick>
+NXVT_AESNI_TARGET inline __m128i ExpandStep(__m128i prev, __m128i assist) {
+  prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 4));
+  prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 8));
+  return _mm_xor_si128(prev, _mm_shuffle_epi32(assist, Pick));
 }
 
-NXVT_AESNI_TARGET void NXVT_AesNi_InvMixColumns(unsigned char* out, const unsigned char* in, size_t count) {
-  for (size_t i = 0; i < count; ++i) Store(out + 16 * i, _mm_aesimc_si128(Load(in + 16 * i)));
+// The round keys of AES-128: w[4i..4i+3] from the four before, with
+// RotWord, SubWord and the round constant from AESKEYGENASSIST.
+NXVT_AESNI_TARGET void Expand128(__m128i* k) {
+#define NXVT_AES128_STEP(i, rcon) k[i] = ExpandStep<0xFF>(k[i - 1], _mm_aeskeygenassist_si128(k[i - 1], rcon))
+  NXVT_AES128_STEP(1, 0x01);
+  NXVT_AES128_STEP(2, 0x02);
+  NXVT_AES128_STEP(3, 0x04);
+  NXVT_AES128_STEP(4, 0x08);
+  NXVT_AES128_STEP(5, 0x10);
+  NXVT_AES128_STEP(6, 0x20);
+  NXVT_AES128_STEP(7, 0x40);
+  NXVT_AES128_STEP(8, 0x80);
+  NXVT_AES128_STEP(9, 0x1b);
+  NXVT_AES128_STEP(10, 0x36);
+#undef NXVT_AES128_STEP
+}
+
+// AES-256: even round keys take RotWord, SubWord and the round constant of
+// the odd key before them; odd ones SubWord alone of the even key before.
+NXVT_AESNI_TARGET void Expand256(__m128i* k) {
+#define NXVT_AES256_STEP(i, rcon)                                                  \
+  k[i] = ExpandStep<0xFF>(k[i - 2], _mm_aeskeygenassist_si128(k[i - 1], rcon)); \
+  if (i < 14) k[i + 1] = ExpandStep<0xAA>(k[i - 1], _mm_aeskeygenassist_si128(k[i], 0))
+  NXVT_AES256_STEP(2, 0x01);
+  NXVT_AES256_STEP(4, 0x02);
+  NXVT_AES256_STEP(6, 0x04);
+  NXVT_AES256_STEP(8, 0x08);
+  NXVT_AES256_STEP(10, 0x10);
+  NXVT_AES256_STEP(12, 0x20);
+  NXVT_AES256_STEP(14, 0x40);
+#undef NXVT_AES256_STEP
+}
+
+}  // namespace
+
+NXVT_AESNI_TARGET void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds) {
+  __m128i k[15];
+  k[0] = Load(key);
+  if (rounds == 14) {
+    k[1] = Load(key + 16);
+    Expand256(k);
+  } else {
+    Expand128(k);
+  }
+  unsigned char* dk = schedule + 16 * (rounds + 1);
+  for (int i = 0; i <= rounds; ++i) Store(schedule + 16 * i, k[i]);
+  Store(dk, k[0]);
+  for (int i = 1; i < rounds; ++i) Store(dk + 16 * i, _mm_aesimc_si128(k[i]));
+  Store(dk + 16 * rounds, k[rounds]);
+  Wipe(k, sizeof k);
 }

@@ -9,18 +9,20 @@
 // `rounds` is 10 or 14; data is transformed in place.
 void NXVT_AesNi_EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds);
 void NXVT_AesNi_DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds);
-void NXVT_AesNi_CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
-                           unsigned char* iv);
+// CBC encryption from `in` to `out` (the same buffer, or buffers that do not
+// overlap); `iv` becomes the last ciphertext block.
+void NXVT_AesNi_CbcEncrypt(unsigned char* out, const unsigned char* in, size_t count, const unsigned char* schedule,
+                           int rounds, unsigned char* iv);
 void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, int rounds,
                            unsigned char* iv);
-// data ^= E(ctr), E(ctr + 1), ... over `len` bytes; the counter is the whole
-// block as a big-endian number (counterBytes 16) or its last four bytes
-// (counterBytes 4, GCM), and is advanced by one per block used.
-void NXVT_AesNi_Ctr(unsigned char* data, size_t len, const unsigned char* schedule, int rounds,
-                    unsigned char* counter, int counterBytes);
-// Key expansion steps: SubBytes of four bytes in place, and InvMixColumns
-// of `count` round keys.
-void NXVT_AesNi_SubWord(unsigned char* word);
-void NXVT_AesNi_InvMixColumns(unsigned char* out, const unsigned char* in, size_t count);
+// out = in ^ E(ctr), E(ctr + 1), ... over `len` bytes (the same buffer, or
+// buffers that do not overlap); the counter is the whole block as a
+// big-endian number (counterBytes 16) or its last four bytes (counterBytes
+// 4, GCM), and is advanced by one per block used.
+void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, int counterBytes);
+// The whole schedule of crypto/aes/aes.h (both halves) from a 16-byte key
+// (rounds 10) or a 32-byte key (rounds 14).
+void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds);
 
 #endif
