@@ -245,6 +245,46 @@ TEST(AesFrontEnds, InPlaceOperation) {
   EXPECT_EQ(Hex(buf.data(), 18), Hex(in));
 }
 
+// CTR and GCM read the input where it lies and write the output elsewhere;
+// buffers that overlap in part must still give the result of the input
+// copied over first, with the output before or after the input, at any
+// distance, across whole vector runs and a partial block.
+TEST(AesFrontEnds, PartlyOverlappingBuffersActAsIfCopiedFirst) {
+  cput::OnEveryAesPath([&] {
+    tvt::TestRng rng(1134);
+    const Bytes key = rng.RandBytes(32), iv = rng.RandBytes(16), aad = rng.RandBytes(9), plain = rng.RandBytes(700);
+    const Bytes ctr = OsslEncrypt(kAesModeCtr, key, iv, plain, false);
+    const Bytes gcm = OsslAead(kAesModeGcm, key, iv, aad, plain, 16);
+    const uint32_t n = U(plain.size());
+    for (long shift : {-517L, -64L, -17L, -16L, -1L, 1L, 15L, 16L, 63L, 300L}) {
+      SCOPED_TRACE("output at input + " + std::to_string(shift));
+      Bytes buf(plain.size() + 16 + 1200);
+      unsigned char* in = buf.data() + 600;
+      unsigned char* out = in + shift;
+      uint32_t len = n;
+      memcpy(in, plain.data(), n);
+      ASSERT_EQ(AESEncrypt(in, n, key.data(), 32, iv.data(), 16, kAesModeCtr, 0, out, &len), 0);
+      EXPECT_EQ(Hex(out, len), Hex(ctr));
+      memcpy(in, ctr.data(), n);
+      len = n;
+      ASSERT_EQ(AESDecrypt(in, n, key.data(), 32, iv.data(), 16, kAesModeCtr, 0, out, &len), 0);
+      EXPECT_EQ(Hex(out, len), Hex(plain));
+      memcpy(in, plain.data(), n);
+      len = n + 16;
+      ASSERT_EQ(AESEncryptAuth(in, n, key.data(), 32, iv.data(), 16, kAesModeGcm, aad.data(), U(aad.size()), 16, out,
+                               &len),
+                0);
+      EXPECT_EQ(Hex(out, len), Hex(gcm));
+      memcpy(in, gcm.data(), gcm.size());
+      len = U(gcm.size());
+      ASSERT_EQ(AESDecryptAuth(in, len, key.data(), 32, iv.data(), 16, kAesModeGcm, aad.data(), U(aad.size()), 16,
+                               out, &len),
+                0);
+      EXPECT_EQ(Hex(out, len), Hex(plain));
+    }
+  });
+}
+
 // ---- Codes of the front ends ------------------------------------------------
 
 TEST(AesFrontEnds, ArgumentCodesAndTrailEntries) {

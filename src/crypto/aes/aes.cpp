@@ -11,6 +11,7 @@
 #include "crypto/aes/aes_bitslice.h"
 #include "crypto/aes/aes_hw.h"
 #include "crypto/aes/aes_vperm.h"
+#include "crypto/aes/ghash.h"
 #include "crypto/cpu_features.h"
 #include "platform/memory.h"
 
@@ -18,6 +19,11 @@ namespace {
 
 bool HasAesNi() { return NXVT_CpuFeatures().aesni; }
 bool HasSsse3() { return NXVT_CpuFeatures().ssse3; }
+
+// The portable routines work in place.
+void CopyIn(unsigned char* out, const unsigned char* in, size_t len) {
+  if (out != in && len > 0) memcpy(out, in, len);
+}
 
 inline unsigned char XTime(unsigned char x) {
   // The reduction is selected with a mask, not a branch: x is key material.
@@ -100,13 +106,17 @@ void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* sch
 }
 
 template <int Nr>
-void CbcEncrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
+void CbcEncrypt(unsigned char* out, const unsigned char* in, size_t count, const unsigned char* schedule,
+                unsigned char* iv) {
   if (HasAesNi()) {
-    NXVT_AesNi_CbcEncrypt(data, data, count, schedule, Nr, iv);
-  } else if (HasSsse3()) {
-    NXVT_AesVp_CbcEncrypt(data, count, schedule, Nr, iv);
+    NXVT_AesNi_CbcEncrypt(out, in, count, schedule, Nr, iv);
+    return;
+  }
+  CopyIn(out, in, 16 * count);
+  if (HasSsse3()) {
+    NXVT_AesVp_CbcEncrypt(out, count, schedule, Nr, iv);
   } else {
-    NXVT_AesCt_CbcEncrypt(data, count, schedule, Nr, iv);
+    NXVT_AesCt_CbcEncrypt(out, count, schedule, Nr, iv);
   }
 }
 
@@ -120,12 +130,23 @@ void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule
 }
 
 template <int Nr>
-void Ctr(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter, int counterBytes) {
+void Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+         unsigned char* counter, int counterBytes) {
   if (HasAesNi()) {
-    NXVT_AesNi_Ctr(data, data, len, schedule, Nr, counter, counterBytes);
+    NXVT_AesNi_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
   } else {
-    NXVT_AesCt_Ctr(data, len, schedule, Nr, counter, counterBytes);
+    CopyIn(out, in, len);
+    NXVT_AesCt_Ctr(out, len, schedule, Nr, counter, counterBytes);
   }
+}
+
+template <int Nr>
+void Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+         unsigned char* counter, NXVT_GHASH* g, bool decrypt) {
+  // The hash takes the ciphertext: before decryption, after encryption.
+  if (decrypt) NXVT_GHash_Padded(g, in, len);
+  Ctr<Nr>(out, in, len, schedule, counter, 4);
+  if (!decrypt) NXVT_GHash_Padded(g, out, len);
 }
 
 template <int Nr>
@@ -139,7 +160,8 @@ void DecryptBlock(unsigned char* block, const unsigned char* schedule) {
 }
 
 template <int Nr>
-constexpr NXVT_BLOCK_BULK kBulk = {EncryptBlocks<Nr>, DecryptBlocks<Nr>, CbcEncrypt<Nr>, CbcDecrypt<Nr>, Ctr<Nr>};
+constexpr NXVT_BLOCK_BULK kBulk = {EncryptBlocks<Nr>, DecryptBlocks<Nr>, CbcEncrypt<Nr>, CbcDecrypt<Nr>,
+                                   Ctr<Nr>,           Gcm<Nr>};
 
 }  // namespace
 

@@ -36,22 +36,32 @@ void NXVT_AES128_DecryptBlock(unsigned char* block, const unsigned char* schedul
 void NXVT_AES256_EncryptBlock(unsigned char* block, const unsigned char* schedule);
 void NXVT_AES256_DecryptBlock(unsigned char* block, const unsigned char* schedule);
 
+struct NXVT_GHASH;
+
 // Several blocks per call, for the modes whose blocks are independent (or
 // whose key is used many times in a row). Each routine takes the hardware
 // path when the processor has AES-NI and the constant-time portable one
 // otherwise; the results are the same.
+// Where a routine takes `out` and `in`, they are the same buffer or do not
+// overlap.
 struct NXVT_BLOCK_BULK {
   // `count` independent blocks in place.
   void (*encryptBlocks)(unsigned char* blocks, size_t count, const unsigned char* schedule);
   void (*decryptBlocks)(unsigned char* blocks, size_t count, const unsigned char* schedule);
   // CBC over `count` whole blocks; `iv` becomes the next chaining value.
-  void (*cbcEncrypt)(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv);
+  void (*cbcEncrypt)(unsigned char* out, const unsigned char* in, size_t count, const unsigned char* schedule,
+                     unsigned char* iv);
   void (*cbcDecrypt)(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv);
-  // data ^= E(ctr), E(ctr + 1), ... over `len` bytes. The counter is the
+  // out = in ^ E(ctr), E(ctr + 1), ... over `len` bytes. The counter is the
   // whole block as one big-endian number (counterBytes 16) or its last four
   // bytes (4); it advances by one per block used, a partial last one included.
-  void (*ctr)(unsigned char* data, size_t len, const unsigned char* schedule, unsigned char* counter,
-              int counterBytes);
+  void (*ctr)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+              unsigned char* counter, int counterBytes);
+  // GCM's middle: the counter mode above with counterBytes 4, and the
+  // ciphertext (in when decrypting, out when encrypting) absorbed into `g`,
+  // zero-padded to whole blocks.
+  void (*gcm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+              unsigned char* counter, NXVT_GHASH* g, bool decrypt);
 };
 
 // The bulk routines behind a descriptor's encrypt or decrypt block function;

@@ -37,47 +37,56 @@ struct Ghash {
     NXVT_GHash_Blocks(&g, b, 1);
   }
   void Out(unsigned char* result) const { memcpy(result, g.y, 16); }
+  // Starts a new hash under the same key.
+  void Restart() { memset(g.y, 0, sizeof g.y); }
 };
 
-// Shared part of GCM encryption and decryption: H and J0.
-struct GcmKeys {
-  unsigned char h[16] = {0};
-  unsigned char j0[16] = {0};
-  ~GcmKeys() {
-    Wipe(h, sizeof h);
-    Wipe(j0, sizeof j0);
-  }
-};
-
-int32_t GcmSetup(GcmKeys& k, const unsigned char* schedule, const unsigned char* iv, uint32_t ivLen,
-                 uint32_t blockSize, NXVT_BlockFn encrypt) {
+// GCM in both directions: H and J0, the counter mode from inc32(J0) with the
+// hash of AAD and ciphertext, and tag = E(J0) xor GHASH(AAD, C, lengths).
+// One hash key serves J0 and the tag.
+int32_t GcmRun(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag,
+               const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule, const unsigned char* iv,
+               uint32_t ivLen, uint32_t blockSize, NXVT_BlockFn encrypt, bool decrypt) {
+  if (tag == nullptr || ((out == nullptr || in == nullptr) && len > 0) || (aad == nullptr && aadLen > 0)) return -1;
   if (blockSize != 16 || schedule == nullptr || encrypt == nullptr || iv == nullptr || ivLen == 0) return -1;
-  encrypt(k.h, schedule);
+  unsigned char h[16] = {0};
+  encrypt(h, schedule);
+  Ghash g(h);
+  Wipe(h, sizeof h);
+  unsigned char j0[16] = {0}, counter[16];
+  ScopedWipe j0Wipe(j0), counterWipe(counter);
   if (ivLen == 12) {
-    memcpy(k.j0, iv, 12);
-    k.j0[15] = 1;
+    memcpy(j0, iv, 12);
+    j0[15] = 1;
   } else {
-    Ghash g(k.h);
     g.Padded(iv, ivLen);
     g.Lengths(0, ivLen);
-    g.Out(k.j0);
+    g.Out(j0);
+    g.Restart();
   }
-  return 0;
-}
-
-// tag = E(J0) xor GHASH(AAD, C, lengths)
-void GcmTag(unsigned char* tag, const GcmKeys& k, const unsigned char* aad, uint32_t aadLen,
-            const unsigned char* cipherText, uint32_t len, const unsigned char* schedule, NXVT_BlockFn encrypt) {
-  Ghash g(k.h);
   if (aadLen > 0) g.Padded(aad, aadLen);
-  if (len > 0) g.Padded(cipherText, len);
+  if (len > 0) {
+    if (PartlyOverlapping(out, in, len)) {
+      memmove(out, in, len);
+      in = out;
+    }
+    memcpy(counter, j0, 16);
+    NXVT_GCM_Inc32(counter, 16);
+    const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
+    if (bulk != nullptr) {
+      bulk->gcm(out, in, len, schedule, counter, &g.g, decrypt);
+    } else {
+      if (decrypt) g.Padded(in, len);
+      NXVT_GCM_GCTR(out, counter, in, len, 16, schedule, encrypt);
+      if (!decrypt) g.Padded(out, len);
+    }
+  }
   g.Lengths(aadLen, len);
   unsigned char s[16];
+  ScopedWipe sWipe(s);
   g.Out(s);
-  unsigned char counter[16];
-  memcpy(counter, k.j0, 16);
-  NXVT_GCM_GCTR(tag, counter, s, 16, 16, schedule, encrypt);
-  Wipe(s, sizeof s);
+  NXVT_GCM_GCTR(tag, j0, s, 16, 16, schedule, encrypt);
+  return 0;
 }
 
 bool CcmParamsOk(uint32_t tagLen, uint32_t nonceLen, uint32_t payloadLen, uint32_t blockSize) {
@@ -101,7 +110,7 @@ void CcmMac(unsigned char* mac, const unsigned char* nonce, uint32_t nonceLen, c
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
   if (bulk != nullptr) {
     // CBC encryption of the formatted copy from a zero IV: y ends as the last block.
-    bulk->cbcEncrypt(formatted.data(), total / 16, schedule, y);
+    bulk->cbcEncrypt(formatted.data(), formatted.data(), total / 16, schedule, y);
   } else {
     for (size_t i = 0; i < total; i += 16) {
       XorInto(y, formatted.data() + i, 16);
@@ -136,6 +145,11 @@ bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n)
   return verdict == 0;
 }
 
+bool PartlyOverlapping(const unsigned char* a, const unsigned char* b, size_t n) {
+  const uintptr_t x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+  return x != y && (x < y ? y - x : x - y) < n;
+}
+
 uint32_t NXVT_PKCS7_Pad(unsigned char* out, const unsigned char* in, uint32_t len, uint32_t blockSize) {
   if (BadBlockSize(blockSize)) return len;
   const uint32_t pad = blockSize - (len % blockSize);
@@ -152,7 +166,7 @@ int32_t NXVT_CBC_Encrypt(unsigned char* data, uint32_t len, const unsigned char*
     // The caller's IV stays as it was; the chain runs on a copy.
     unsigned char chainCopy[16];
     memcpy(chainCopy, iv, 16);
-    bulk->cbcEncrypt(data, len / 16, schedule, chainCopy);
+    bulk->cbcEncrypt(data, data, len / 16, schedule, chainCopy);
     return static_cast<int32_t>(len % 16);
   }
   const unsigned char* chain = iv;
@@ -223,18 +237,28 @@ int32_t NXVT_OFB_Crypt(unsigned char* data, uint32_t len, const unsigned char* s
 
 int32_t NXVT_CTR_Crypt(unsigned char* data, uint32_t len, const unsigned char* schedule, unsigned char* counter,
                        uint32_t blockSize, NXVT_BlockFn encrypt) {
+  return NXVT_CTR_CryptTo(data, data, len, schedule, counter, blockSize, encrypt);
+}
+
+int32_t NXVT_CTR_CryptTo(unsigned char* out, const unsigned char* in, uint32_t len, const unsigned char* schedule,
+                         unsigned char* counter, uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (BadBlockSize(blockSize)) return -1;
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
   if (bulk != nullptr && blockSize == 16) {
-    bulk->ctr(data, len, schedule, counter, 16);
+    if (PartlyOverlapping(out, in, len)) {
+      memmove(out, in, len);
+      in = out;
+    }
+    bulk->ctr(out, in, len, schedule, counter, 16);
     return 0;
   }
+  if (out != in && len > 0) memmove(out, in, len);
   unsigned char ks[kMaxBlock];
   for (uint32_t i = 0, n = 0; i < len; i += n) {
     n = len - i < blockSize ? len - i : blockSize;
     memcpy(ks, counter, blockSize);
     encrypt(ks, schedule);
-    XorInto(data + i, ks, n);
+    XorInto(out + i, ks, n);
     // The whole block is one big-endian counter; a carry runs to the front.
     for (uint32_t b = blockSize; b-- > 0;) {
       if (++counter[b] != 0) break;
@@ -267,8 +291,11 @@ void NXVT_GCM_GCTR(unsigned char* out, unsigned char* counter, const unsigned ch
   if (blockSize != 16) return;
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
   if (bulk != nullptr) {
-    if (out != in && len > 0) memmove(out, in, len);
-    bulk->ctr(out, len, schedule, counter, 4);
+    if (PartlyOverlapping(out, in, len)) {
+      memmove(out, in, len);
+      in = out;
+    }
+    bulk->ctr(out, in, len, schedule, counter, 4);
     return;
   }
   unsigned char ks[16];
@@ -285,33 +312,25 @@ void NXVT_GCM_GCTR(unsigned char* out, unsigned char* counter, const unsigned ch
 int32_t NXVT_GCM_Encrypt(unsigned char* data, uint32_t len, unsigned char* tag, const unsigned char* aad,
                          uint32_t aadLen, const unsigned char* schedule, const unsigned char* iv, uint32_t ivLen,
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
-  if (tag == nullptr || (data == nullptr && len > 0) || (aad == nullptr && aadLen > 0)) return -1;
-  GcmKeys k;
-  if (GcmSetup(k, schedule, iv, ivLen, blockSize, encrypt) != 0) return -1;
-  if (len > 0) {
-    unsigned char counter[16];
-    memcpy(counter, k.j0, 16);
-    NXVT_GCM_Inc32(counter, 16);
-    NXVT_GCM_GCTR(data, counter, data, len, 16, schedule, encrypt);
-  }
-  GcmTag(tag, k, aad, aadLen, data, len, schedule, encrypt);
-  return 0;
+  return GcmRun(data, data, len, tag, aad, aadLen, schedule, iv, ivLen, blockSize, encrypt, false);
 }
 
 int32_t NXVT_GCM_Decrypt(unsigned char* data, uint32_t len, unsigned char* tag, const unsigned char* aad,
                          uint32_t aadLen, const unsigned char* schedule, const unsigned char* iv, uint32_t ivLen,
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
-  if (tag == nullptr || (data == nullptr && len > 0) || (aad == nullptr && aadLen > 0)) return -1;
-  GcmKeys k;
-  if (GcmSetup(k, schedule, iv, ivLen, blockSize, encrypt) != 0) return -1;
-  GcmTag(tag, k, aad, aadLen, data, len, schedule, encrypt);
-  if (len > 0) {
-    unsigned char counter[16];
-    memcpy(counter, k.j0, 16);
-    NXVT_GCM_Inc32(counter, 16);
-    NXVT_GCM_GCTR(data, counter, data, len, 16, schedule, encrypt);
-  }
-  return 0;
+  return GcmRun(data, data, len, tag, aad, aadLen, schedule, iv, ivLen, blockSize, encrypt, true);
+}
+
+int32_t NXVT_GCM_EncryptTo(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag,
+                           const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
+                           const unsigned char* iv, uint32_t ivLen, uint32_t blockSize, NXVT_BlockFn encrypt) {
+  return GcmRun(out, in, len, tag, aad, aadLen, schedule, iv, ivLen, blockSize, encrypt, false);
+}
+
+int32_t NXVT_GCM_DecryptTo(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag,
+                           const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
+                           const unsigned char* iv, uint32_t ivLen, uint32_t blockSize, NXVT_BlockFn encrypt) {
+  return GcmRun(out, in, len, tag, aad, aadLen, schedule, iv, ivLen, blockSize, encrypt, true);
 }
 
 size_t NXVT_CCM_FormattedLength(uint32_t aadLen, uint32_t payloadLen) {

@@ -33,6 +33,10 @@ int32_t NXVT_OFB_Crypt(unsigned char* data, uint32_t len, const unsigned char* s
                        uint32_t blockSize, NXVT_BlockFn encrypt);
 int32_t NXVT_CTR_Crypt(unsigned char* data, uint32_t len, const unsigned char* schedule, unsigned char* counter,
                        uint32_t blockSize, NXVT_BlockFn encrypt);
+// CTR from `in` to `out`, with the result of copying the input to `out`
+// first and running in place there (however the buffers overlap).
+int32_t NXVT_CTR_CryptTo(unsigned char* out, const unsigned char* in, uint32_t len, const unsigned char* schedule,
+                         unsigned char* counter, uint32_t blockSize, NXVT_BlockFn encrypt);
 
 // GHASH of the whole 16-byte blocks of `data` (trailing bytes ignored) under
 // the hash subkey `h`, from a zero start. No branch or index depends on data.
@@ -55,6 +59,14 @@ int32_t NXVT_GCM_Encrypt(unsigned char* data, uint32_t len, unsigned char* tag, 
 int32_t NXVT_GCM_Decrypt(unsigned char* data, uint32_t len, unsigned char* tag, const unsigned char* aad,
                          uint32_t aadLen, const unsigned char* schedule, const unsigned char* iv, uint32_t ivLen,
                          uint32_t blockSize, NXVT_BlockFn encrypt);
+// The same from `in` to `out`, with the result of copying the input to
+// `out` first and running in place there.
+int32_t NXVT_GCM_EncryptTo(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag,
+                           const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
+                           const unsigned char* iv, uint32_t ivLen, uint32_t blockSize, NXVT_BlockFn encrypt);
+int32_t NXVT_GCM_DecryptTo(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag,
+                           const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
+                           const unsigned char* iv, uint32_t ivLen, uint32_t blockSize, NXVT_BlockFn encrypt);
 
 // CCM formatting: the bytes B0, encoded AAD length, AAD, zero fill, payload,
 // zero fill. `out` must hold NXVT_CCM_FormattedLength bytes; the length
@@ -82,5 +94,10 @@ int32_t NXVT_CCM_Decrypt(unsigned char* data, uint32_t inLen, uint32_t tagLen, c
 
 // Compares n bytes in time independent of their contents; true when equal.
 bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n);
+
+// True when the n bytes at a and the n bytes at b share some addresses but
+// do not coincide: a routine that reads one and writes the other then needs
+// the input copied over first.
+bool PartlyOverlapping(const unsigned char* a, const unsigned char* b, size_t n);
 
 #endif

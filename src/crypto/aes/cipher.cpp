@@ -25,16 +25,19 @@ bool Usable(const unsigned char* out, const uint32_t* outLen, const unsigned cha
          ctx->desc == param->desc && ctx->schedule != nullptr && ctx->desc->blockSize == 16;
 }
 
-int RunStream(unsigned char* data, uint32_t len, NXVT_CIPHER_PARAM* param, const NXVT_CIPHER_CTX* ctx, bool enc) {
+// CTR reads `in` and writes `out` in one pass; the others run on a copy in `out`.
+int RunStream(unsigned char* data, const unsigned char* in, uint32_t len, NXVT_CIPHER_PARAM* param,
+              const NXVT_CIPHER_CTX* ctx, bool enc) {
   const NXVT_CIPHER_DESC* d = ctx->desc;
+  if (param->mode == kAesModeCtr)
+    return NXVT_CTR_CryptTo(data, in, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
+  if (data != in) memmove(data, in, len);
   switch (param->mode) {
     case kAesModeCfb:
       return enc ? NXVT_CFB_Encrypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock)
                  : NXVT_CFB_Decrypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
     case kAesModeOfb:
       return NXVT_OFB_Crypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
-    case kAesModeCtr:
-      return NXVT_CTR_Crypt(data, len, ctx->schedule, param->iv, d->blockSize, d->encryptBlock);
     default:
       return -1;
   }
@@ -153,8 +156,7 @@ int NXVT_Cipher_Encrypt(unsigned char* out, uint32_t* outLen, const unsigned cha
   }
   if (IsStreamMode(param->mode)) {
     if (capacity < inLen) return -1;
-    if (out != in) memmove(out, in, inLen);
-    if (RunStream(out, inLen, param, ctx, true) != 0) return -1;
+    if (RunStream(out, in, inLen, param, ctx, true) != 0) return -1;
     *outLen = inLen;
     return 0;
   }
@@ -167,8 +169,7 @@ int NXVT_Cipher_Decrypt(unsigned char* out, uint32_t* outLen, const unsigned cha
   if (*outLen < inLen) return -1;
   const NXVT_CIPHER_DESC* d = ctx->desc;
   if (IsStreamMode(param->mode)) {
-    if (out != in) memmove(out, in, inLen);
-    if (RunStream(out, inLen, param, ctx, false) != 0) return -1;
+    if (RunStream(out, in, inLen, param, ctx, false) != 0) return -1;
     *outLen = inLen;
     return 0;
   }
@@ -210,14 +211,16 @@ int NXVT_Cipher_EncryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
   const uint64_t needed = uint64_t{inLen} + tagLen;
   if (*outLen < needed || needed > UINT32_MAX) return -1;
   const NXVT_CIPHER_DESC* d = ctx->desc;
-  if (out != in) memmove(out, in, inLen);
   int rc;
   if (param->mode == kAesModeGcm) {
+    // GCM reads the plaintext where it is and writes the ciphertext to out.
     unsigned char tag[16];
-    rc = NXVT_GCM_Encrypt(out, inLen, tag, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize, d->encryptBlock);
+    rc = NXVT_GCM_EncryptTo(out, in, inLen, tag, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize,
+                            d->encryptBlock);
     if (rc == 0) memcpy(out + inLen, tag, tagLen);
     Wipe(tag, sizeof tag);
   } else {
+    if (out != in) memmove(out, in, inLen);
     rc = NXVT_CCM_Encrypt(out, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize, d->encryptBlock);
   }
   if (rc != 0) {
@@ -238,14 +241,21 @@ int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
   if (*outLen < inLen) return -1;
   const NXVT_CIPHER_DESC* d = ctx->desc;
   const uint32_t textLen = inLen - tagLen;
-  if (out != in) memmove(out, in, inLen);
+  // GCM reads the ciphertext where it is, unless the buffers overlap in
+  // part; out ends as it would with the whole input copied over first.
+  const unsigned char* src = in;
+  if (out != in && (param->mode != kAesModeGcm || PartlyOverlapping(out, in, inLen))) {
+    memmove(out, in, inLen);
+    src = out;
+  }
   if (param->mode == kAesModeGcm) {
     unsigned char received[16];
     unsigned char computed[16];
     ScopedWipe w1(received), w2(computed);
-    memcpy(received, out + textLen, tagLen);
-    if (NXVT_GCM_Decrypt(out, textLen, computed, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize,
-                         d->encryptBlock) != 0) {
+    memcpy(received, src + textLen, tagLen);
+    if (src != out) memcpy(out + textLen, src + textLen, tagLen);
+    if (NXVT_GCM_DecryptTo(out, src, textLen, computed, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize,
+                           d->encryptBlock) != 0) {
       return -1;
     }
     if (!ConstantTimeEqual(received, computed, tagLen)) {
