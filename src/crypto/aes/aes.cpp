@@ -1,6 +1,7 @@
 // AES-128 and AES-256 (FIPS 197): the key expansion with the round keys of
 // the equivalent inverse cipher, and the block and bulk routines, which take
-// AES-NI when the processor has it and constant-time code otherwise: the
+// VAES on 512-bit vectors for runs of independent blocks where the processor
+// has it, AES-NI when it has that, and constant-time code otherwise: the
 // SSSE3 shuffle code for serial single blocks (CBC encryption, one block at
 // a time) where the processor has SSSE3, the bitsliced code for the rest.
 // Nothing here indexes memory with key or data bytes.
@@ -10,6 +11,7 @@
 
 #include "crypto/aes/aes_bitslice.h"
 #include "crypto/aes/aes_hw.h"
+#include "crypto/aes/aes_vaes.h"
 #include "crypto/aes/aes_vperm.h"
 #include "crypto/aes/ghash.h"
 #include "crypto/cpu_features.h"
@@ -17,6 +19,7 @@
 
 namespace {
 
+bool HasVaes() { return NXVT_CpuFeatures().vaes512; }
 bool HasAesNi() { return NXVT_CpuFeatures().aesni; }
 bool HasSsse3() { return NXVT_CpuFeatures().ssse3; }
 
@@ -83,9 +86,14 @@ void ExpandKey(unsigned char* schedule, const unsigned char* key, int nk, int nr
 }
 
 
+// Vectors pay from a few blocks on; a single block stays on AES-NI.
+constexpr size_t kVaesMinBlocks = 2;
+
 template <int Nr>
 void EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
-  if (HasAesNi()) {
+  if (count >= kVaesMinBlocks && HasVaes()) {
+    NXVT_AesVaes_EncryptBlocks(blocks, count, schedule, Nr);
+  } else if (HasAesNi()) {
     NXVT_AesNi_EncryptBlocks(blocks, count, schedule, Nr);
   } else if (count == 1 && HasSsse3()) {
     NXVT_AesVp_EncryptBlocks(blocks, count, schedule, Nr);
@@ -96,7 +104,9 @@ void EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* sch
 
 template <int Nr>
 void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
-  if (HasAesNi()) {
+  if (count >= kVaesMinBlocks && HasVaes()) {
+    NXVT_AesVaes_DecryptBlocks(blocks, count, schedule, Nr);
+  } else if (HasAesNi()) {
     NXVT_AesNi_DecryptBlocks(blocks, count, schedule, Nr);
   } else if (count == 1 && HasSsse3()) {
     NXVT_AesVp_DecryptBlocks(blocks, count, schedule, Nr);
@@ -105,6 +115,7 @@ void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* sch
   }
 }
 
+// CBC encryption is serial: vectors would not help it.
 template <int Nr>
 void CbcEncrypt(unsigned char* out, const unsigned char* in, size_t count, const unsigned char* schedule,
                 unsigned char* iv) {
@@ -122,7 +133,9 @@ void CbcEncrypt(unsigned char* out, const unsigned char* in, size_t count, const
 
 template <int Nr>
 void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
-  if (HasAesNi()) {
+  if (count >= kVaesMinBlocks && HasVaes()) {
+    NXVT_AesVaes_CbcDecrypt(data, count, schedule, Nr, iv);
+  } else if (HasAesNi()) {
     NXVT_AesNi_CbcDecrypt(data, count, schedule, Nr, iv);
   } else {
     NXVT_AesCt_CbcDecrypt(data, count, schedule, Nr, iv);
@@ -132,7 +145,9 @@ void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule
 template <int Nr>
 void Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
          unsigned char* counter, int counterBytes) {
-  if (HasAesNi()) {
+  if (len > 16 * (kVaesMinBlocks - 1) && HasVaes()) {
+    NXVT_AesVaes_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
+  } else if (HasAesNi()) {
     NXVT_AesNi_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
   } else {
     CopyIn(out, in, len);
@@ -143,6 +158,10 @@ void Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned
 template <int Nr>
 void Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
          unsigned char* counter, NXVT_GHASH* g, bool decrypt) {
+  if (g->path == kGhashVector && HasVaes()) {
+    NXVT_AesVaes_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
+    return;
+  }
   // The hash takes the ciphertext: before decryption, after encryption.
   if (decrypt) NXVT_GHash_Padded(g, in, len);
   Ctr<Nr>(out, in, len, schedule, counter, 4);

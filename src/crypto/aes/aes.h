@@ -39,9 +39,9 @@ void NXVT_AES256_DecryptBlock(unsigned char* block, const unsigned char* schedul
 struct NXVT_GHASH;
 
 // Several blocks per call, for the modes whose blocks are independent (or
-// whose key is used many times in a row). Each routine takes the hardware
-// path when the processor has AES-NI and the constant-time portable one
-// otherwise; the results are the same.
+// whose key is used many times in a row). Each routine takes the VAES path
+// where the processor has it (512-bit vectors), AES-NI otherwise, and the
+// constant-time portable code without either; the results are the same.
 // Where a routine takes `out` and `in`, they are the same buffer or do not
 // overlap.
 struct NXVT_BLOCK_BULK {
@@ -59,7 +59,8 @@ struct NXVT_BLOCK_BULK {
               unsigned char* counter, int counterBytes);
   // GCM's middle: the counter mode above with counterBytes 4, and the
   // ciphertext (in when decrypting, out when encrypting) absorbed into `g`,
-  // zero-padded to whole blocks.
+  // zero-padded to whole blocks; in one pass where the processor has VAES
+  // and the hash its vector path.
   void (*gcm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
               unsigned char* counter, NXVT_GHASH* g, bool decrypt);
 };
