@@ -8,7 +8,9 @@
 //
 // TOLVARIS_BENCH_PORTABLE=1 forces our portable paths (the bench program
 // reads it, not the library); the row "aes256_cbc_enc_16k_ssse3" always runs
-// our SSSE3 shuffle AES, as on a processor without AES-NI; OPENSSL_ia32cap masks OpenSSL's extensions, e.g.
+// our SSSE3 shuffle AES, as on a processor without AES-NI, and the rows
+// "aes256_gcm_16k_aesni" and "aes256_ctr_16k_aesni" our AES-NI and PCLMULQDQ
+// code, as on a processor without VAES; OPENSSL_ia32cap masks OpenSSL's extensions, e.g.
 // OPENSSL_ia32cap="~0x200000200000000:~0x20000000" turns off its AES-NI,
 // PCLMULQDQ and SHA extensions.
 #include <benchmark/benchmark.h>
@@ -65,6 +67,13 @@ bool g_portable = false;
 void OursAesSsse3Only(benchmark::State& st) {
   NXVT_ForceSsse3OnlyForTest(true);
   OursAes(st, kAesModeCbc);
+  NXVT_ForcePortableForTest(g_portable);
+}
+
+// Our GCM or CTR with VAES and VPCLMULQDQ hidden, whatever the machine has.
+void OursAesNiOnly(benchmark::State& st, AESMode mode) {
+  NXVT_ForceNoVectorAesForTest(true);
+  OursAes(st, mode);
   NXVT_ForcePortableForTest(g_portable);
 }
 
@@ -231,7 +240,8 @@ int main(int argc, char** argv) {
   g_portable = portable != nullptr && std::strcmp(portable, "1") == 0;
   if (g_portable) NXVT_ForcePortableForTest(true);
   const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-  std::printf("our paths: aesni %d pclmul %d shani %d avx2 %d\n", f.aesni, f.pclmul, f.shani, f.avx2);
+  std::printf("our paths: aesni %d pclmul %d shani %d avx2 %d vaes512 %d\n", f.aesni, f.pclmul, f.shani, f.avx2,
+              f.vaes512);
   std::printf("our hash paths: bmi2 %d avx512 %d\n", f.bmi2, f.avx512);
 
   auto reg = [](const std::string& name, auto fn) {
@@ -249,6 +259,11 @@ int main(int argc, char** argv) {
   }
   reg("aes256_cbc_enc_16k_ssse3/ours", OursAesSsse3Only);
   reg("aes256_cbc_enc_16k_ssse3/ref", [](benchmark::State& st) { OsslAes(st, kAesModeCbc); });
+  for (const AesRow& r : {AesRow{"aes256_gcm_16k_aesni", kAesModeGcm}, AesRow{"aes256_ctr_16k_aesni", kAesModeCtr}}) {
+    const AESMode m = r.mode;
+    reg(std::string(r.name) + "/ours", [m](benchmark::State& st) { OursAesNiOnly(st, m); });
+    reg(std::string(r.name) + "/ref", [m](benchmark::State& st) { OsslAes(st, m); });
+  }
   struct DigestRow {
     const char* name;
     HashId id;

@@ -1,9 +1,11 @@
-// Runs the same input through the dispatched symmetric code (AES-NI,
-// PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
-// processor has them), through the SSSE3-only code (the byte-shuffle AES)
-// and through the forced portable code, and aborts when any output byte
-// differs: AES in every mode at any length and alignment, GHASH, the three
-// digests, HMAC, PBKDF2 and a small scrypt.
+// Runs the same input through the dispatched symmetric code (VAES and
+// VPCLMULQDQ, AES-NI, PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
+// processor has them), through the same with the vector AES and carry-less
+// extensions hidden (AES-NI and PCLMULQDQ), through the SSSE3-only code (the
+// byte-shuffle AES) and through the forced portable code, and aborts when
+// any output byte differs: AES in every mode at any length and alignment
+// (GCM and CCM both ways), GHASH, the three digests, HMAC, PBKDF2 and a
+// small scrypt.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -48,13 +50,18 @@ Bytes Run(uint8_t op, uint8_t param, const uint8_t* in, size_t size) {
       out.insert(out.end(), back.begin(), back.end());
       break;
     }
-    case 1: {  // GCM and CCM
+    case 1: {  // GCM and CCM: sealed, then opened again (all bytes of the buffer compared)
       const bool gcm = param & 0x10;
       const uint32_t aadLen = len < 40 ? len / 2 : 20;
+      const int32_t ivLen = gcm ? 16 : 7 + (param >> 5) % 7;
+      const AESMode mode = gcm ? kAesModeGcm : kAesModeCcm;
       out.resize(len + 16);
       uint32_t n = static_cast<uint32_t>(out.size());
-      code(AESEncryptAuth(msg, len, key, keyLen, iv, gcm ? 16 : 7 + (param >> 5) % 7, gcm ? kAesModeGcm : kAesModeCcm,
-                          msg, aadLen, 16, out.data(), &n));
+      code(AESEncryptAuth(msg, len, key, keyLen, iv, ivLen, mode, msg, aadLen, 16, out.data(), &n));
+      Bytes back(len + 16);
+      uint32_t m = static_cast<uint32_t>(back.size());
+      code(AESDecryptAuth(out.data(), n, key, keyLen, iv, ivLen, mode, msg, aadLen, 16, back.data(), &m));
+      out.insert(out.end(), back.begin(), back.end());
       break;
     }
     case 2: {  // GHASH under a key from the input
@@ -118,11 +125,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> in(data + 2, data + size);
   NXVT_ForcePortableForTest(false);
   const Bytes fast = Run(op, param, in.data(), in.size());
+  NXVT_ForceNoVectorAesForTest(true);
+  const Bytes scalar = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(true);
   const Bytes portable = Run(op, param, in.data(), in.size());
   NXVT_ForceSsse3OnlyForTest(true);
   const Bytes shuffles = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(false);
-  if (fast != portable || fast != shuffles) abort();
+  if (fast != scalar || fast != portable || fast != shuffles) abort();
   return 0;
 }
