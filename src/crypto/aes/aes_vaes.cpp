@@ -195,8 +195,11 @@ struct Counters {
 };
 
 // The counter as it stands after `blocks` blocks, with the same carry rule.
+// Inline in the vector code: as a call of its own it was reached after the
+// vector code's end without the VZEROUPPER, and every SSE instruction the
+// caller ran afterwards paid for the dirty upper halves.
 template <bool Inc32>
-void Advance(unsigned char* counter, size_t blocks) {
+NXVT_VEC512_INLINE void Advance(unsigned char* counter, size_t blocks) {
   if (Inc32) {
     StoreBe32(counter + 12, LoadBe32(counter + 12) + static_cast<uint32_t>(blocks));
     return;
