@@ -93,6 +93,11 @@ NXVT_VEC512_INLINE __m128i EncryptAndAbsorb(V* b, const unsigned char* rk, __m12
   return ghv::SumLanes(reduced);
 }
 
+// out = keystream XOR in, one vector.
+NXVT_VEC512_INLINE void XorStore(unsigned char* out, V keystream, const unsigned char* in) {
+  _mm512_storeu_si512(out, _mm512_xor_si512(keystream, _mm512_loadu_si512(in)));
+}
+
 // The bytes of vector j that hold one of the n bytes left, as a byte mask.
 NXVT_VEC512_INLINE __mmask64 ByteMask(size_t n, int j) {
   const size_t from = 64 * static_cast<size_t>(j);
@@ -204,7 +209,8 @@ NXVT_VEC512_INLINE void Advance(unsigned char* counter, size_t blocks) {
     StoreBe32(counter + 12, LoadBe32(counter + 12) + static_cast<uint32_t>(blocks));
     return;
   }
-  const unsigned __int128 v = ((static_cast<unsigned __int128>(LoadBe64(counter)) << 64) | LoadBe64(counter + 8)) + blocks;
+  const unsigned __int128 start = (static_cast<unsigned __int128>(LoadBe64(counter)) << 64) | LoadBe64(counter + 8);
+  const unsigned __int128 v = start + blocks;
   StoreBe64(counter, static_cast<uint64_t>(v >> 64));
   StoreBe64(counter + 8, static_cast<uint64_t>(v));
 }
@@ -221,7 +227,7 @@ NXVT_VEC512_TARGET void CtrT(unsigned char* out, const unsigned char* in, size_t
     ctr.template Take<N>(b);
     Encrypt<R, N>(b, rk);
 #pragma GCC unroll 8
-    for (int j = 0; j < N; ++j) _mm512_storeu_si512(out + 64 * j, _mm512_xor_si512(b[j], _mm512_loadu_si512(in + 64 * j)));
+    for (int j = 0; j < N; ++j) XorStore(out + 64 * j, b[j], in + 64 * j);
   }
   if (len > 0) {
     ctr.template Take<N>(b);
@@ -254,7 +260,7 @@ NXVT_VEC512_TARGET void GcmT(unsigned char* out, const unsigned char* in, size_t
       ctr.Take<N>(b);
       y = EncryptAndAbsorb<R>(b, rk, y, x, hk);
 #pragma GCC unroll 4
-      for (int j = 0; j < N; ++j) _mm512_storeu_si512(out + 64 * j, _mm512_xor_si512(b[j], _mm512_loadu_si512(in + 64 * j)));
+      for (int j = 0; j < N; ++j) XorStore(out + 64 * j, b[j], in + 64 * j);
     }
   } else if (len >= run) {
     // Each run's ciphertext is hashed during the rounds of the next one.

@@ -77,7 +77,8 @@ NXVT_VEC512_INLINE V ReduceLanes(const Product& p) {
 
 // The sum of the four lanes.
 NXVT_VEC512_INLINE __m128i SumLanes(V v) {
-  const __m256i h = _mm256_xor_si256(_mm512_maskz_extracti64x4_epi64(0xF, v, 0), _mm512_maskz_extracti64x4_epi64(0xF, v, 1));
+  const __m256i h =
+      _mm256_xor_si256(_mm512_maskz_extracti64x4_epi64(0xF, v, 0), _mm512_maskz_extracti64x4_epi64(0xF, v, 1));
   return _mm_xor_si128(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
 }
 
