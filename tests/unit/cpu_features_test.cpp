@@ -29,7 +29,9 @@ void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b
   }
   if (withAvx512) {
     EXPECT_EQ(a.avx512, b.avx512);
-    if (withVectorAes) EXPECT_EQ(a.vaes512, b.vaes512);
+    if (withVectorAes) {
+      EXPECT_EQ(a.vaes512, b.vaes512);
+    }
   }
 }
 
