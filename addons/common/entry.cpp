@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "command/text/text.h"
 #include "common/error_chain.h"
@@ -13,6 +14,12 @@
 #include "platform/memory.h"
 
 namespace {
+
+// The reply when no error reply can be built for lack of memory (the thread
+// has no error chain, or the chain and "args" cannot be written).
+constexpr char kNoMemoryReply[] = R"({"error":{"err_code":"1000","err_msg":"memory allocation failed"}})";
+// The entry's record when the call ran out of memory.
+constexpr char kNoMemoryMessage[] = "memory allocation failed !!";
 
 // Steps up to the handler; 0 when the action succeeded. `args` is left as
 // the reply is to be built from.
@@ -58,8 +65,14 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
   return 1;
 }
 
+// Records that the call ran out of memory.
+void RecordNoMemory(const EntrySpec& entrySpec) {
+  AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, kNoMemoryMessage);
+}
+
 // Runs the call; any exception ends it as a failed action. Returns the
-// result and leaves the reply text in `reply`.
+// result and leaves the reply text in `reply`. Throws std::bad_alloc only
+// when not even the error reply can be built.
 int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action, const char* addon,
             const char* request, std::string& reply) {
   Json::Value args;
@@ -68,8 +81,9 @@ int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, cons
   if (action == nullptr || addon == nullptr || request == nullptr) {
     AddErrTrail(entrySpec.name, entrySpec.nullLine, 1000, "param is null");
   } else {
-    std::string text(request);
+    std::string text;
     try {
+      text = request;
       result = Dispatch(entrySpec, actions, addon, text, args);
     } catch (const Json::Exception& e) {
       AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("json operation failed(") + e.what() + ") !!");
@@ -84,8 +98,8 @@ int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, cons
       AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("number out of range(") + e.what() + ") !!");
       result = 1;
     } catch (const std::bad_alloc&) {
-      WipeString(text);
-      throw;
+      RecordNoMemory(entrySpec);
+      result = 1;
     } catch (const std::exception& e) {
       AddErrTrail(entrySpec.name, entrySpec.exceptionLine, 1000, std::string("request failed(") + e.what() + ") !!");
       result = 1;
@@ -96,8 +110,16 @@ int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, cons
     // The request and the reply can hold private keys.
     WipeString(text);
   }
-  reply = result == 0 ? WriteJson(args, "") : MakeErrorJson(args);
-  return result;
+  if (result == 0) {
+    try {
+      reply = WriteJson(args, "");
+      return 0;
+    } catch (const std::bad_alloc&) {
+      RecordNoMemory(entrySpec);
+    }
+  }
+  reply = MakeErrorJson(args);
+  return 1;
 }
 
 }  // namespace
@@ -105,19 +127,22 @@ int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, cons
 int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action,
                   const char* addon, const char* request, char** out) {
   if (out == nullptr) return 1;
-  ResetErrTrail(entrySpec.fixedCode);
+  *out = nullptr;
   std::string reply;
   int result = 1;
-  try {
-    result = RunCall(entrySpec, actions, action, addon, request, reply);
-  } catch (...) {
-    // Out of memory even for the reply: no reply.
-    WipeString(reply);
-    *out = nullptr;
-    return 1;
+  std::string_view text = kNoMemoryReply;
+  if (ResetErrTrail(entrySpec.fixedCode)) {
+    try {
+      result = RunCall(entrySpec, actions, action, addon, request, reply);
+      text = reply;
+    } catch (...) {
+      // Not even the error reply could be built: the fixed one.
+      WipeString(reply);
+      result = 1;
+    }
   }
-  char* copy = static_cast<char*>(std::calloc(reply.size() + 1, 1));
-  if (copy != nullptr) std::memcpy(copy, reply.data(), reply.size());
+  char* copy = static_cast<char*>(std::calloc(text.size() + 1, 1));
+  if (copy != nullptr) std::memcpy(copy, text.data(), text.size());
   WipeString(reply);
   *out = copy;
   return copy == nullptr ? 1 : result;

@@ -26,8 +26,13 @@
 // does not fit), a number-conversion exception or an ArgumentRefused of the
 // text helpers ("<name> is not hex text", "<name> holds a NUL character") in
 // the entry or a handler fails the call the same way, with the entry's
-// exception-line. No exception leaves the export. Replies are allocated here and released (wiped first)
-// by FreeMem_<COIN>.
+// exception-line. So does running out of memory anywhere in the call, the
+// success reply's writing included ("memory allocation failed !!"); when not
+// even the error reply can be built, or the thread's error chain cannot be
+// allocated, the reply is {"error":{"err_code":"1000","err_msg":"memory
+// allocation failed"}}, and only when the reply buffer itself cannot be
+// allocated is `*out` null (result 1). No exception leaves the export.
+// Replies are allocated here and released (wiped first) by FreeMem_<COIN>.
 
 #include <json/json.h>
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/memory.h"
+#include "platform/per_thread.h"
 
 namespace {
 
@@ -18,10 +19,14 @@ struct Chain {
 };
 
 // Per thread: two threads that each run a request read their own failures.
-thread_local Chain chain;
+// Each thread's chain is a block of its own (see PerThread for why not a
+// thread_local object); a thread whose block cannot be had is told so.
+PerThread<Chain> g_chains;
 
-void Append(std::string_view chunk) {
-  std::string& text = chain.text;
+// What a thread without a chain reads.
+constexpr char kNoChain[] = "error chain memory allocation failed";
+
+void Append(std::string& text, std::string_view chunk) {
   if (text.size() + chunk.size() > text.capacity()) {
     std::string grown;
     grown.reserve(std::max(2 * text.capacity(), text.size() + chunk.size()));
@@ -35,23 +40,35 @@ void Append(std::string_view chunk) {
 }  // namespace
 
 void AddErrTrail(std::string_view function, uint32_t line, uint32_t code, std::string_view message) {
-  if (!chain.text.empty()) Append("<=");
-  Append(function);
-  Append(":");
-  Append(std::to_string(line));
-  Append("[");
-  Append(message);
-  Append("]");
-  chain.code = chain.fixedCode ? 1000 : code;
+  Chain* chain = g_chains.Get();
+  if (chain == nullptr) return;
+  std::string& text = chain->text;
+  if (!text.empty()) Append(text, "<=");
+  Append(text, function);
+  Append(text, ":");
+  Append(text, std::to_string(line));
+  Append(text, "[");
+  Append(text, message);
+  Append(text, "]");
+  chain->code = chain->fixedCode ? 1000 : code;
 }
 
-std::string GetErrTrail() { return chain.text; }
+std::string GetErrTrail() {
+  const Chain* chain = g_chains.Get();
+  return chain != nullptr ? chain->text : std::string(kNoChain);
+}
 
-uint32_t GetErrCode() { return chain.code; }
+uint32_t GetErrCode() {
+  const Chain* chain = g_chains.Get();
+  return chain != nullptr ? chain->code : 1000;
+}
 
-void ResetErrTrail(bool fixedCode) {
-  WipeString(chain.text);
-  chain.text.clear();
-  chain.code = 0;
-  chain.fixedCode = fixedCode;
+bool ResetErrTrail(bool fixedCode) {
+  Chain* chain = g_chains.Get();
+  if (chain == nullptr) return false;
+  WipeString(chain->text);
+  chain->text.clear();
+  chain->code = 0;
+  chain->fixedCode = fixedCode;
+  return true;
 }

@@ -9,7 +9,8 @@
 // numbers of this system (never __LINE__): callers see them in "err_msg".
 //
 // One chain per add-on library and per thread; RunModule_<COIN> empties it
-// when a call starts.
+// when a call starts, and refuses the call when the thread's chain cannot be
+// allocated.
 
 #include <cstdint>
 #include <string>
@@ -28,7 +29,9 @@ inline int Refuse(std::string_view function, uint32_t line, std::string_view mes
 }
 
 // Empties the chain. With `fixedCode` true every later entry stores 1000
-// whatever code it is given (the Cosmos and AMO add-ons).
-void ResetErrTrail(bool fixedCode = false);
+// whatever code it is given (the Cosmos and AMO add-ons). False when this
+// thread has no chain and none can be allocated: then nothing is recorded,
+// the chain reads "error chain memory allocation failed" and its code 1000.
+bool ResetErrTrail(bool fixedCode = false);
 
 #endif

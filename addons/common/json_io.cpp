@@ -1,7 +1,9 @@
 #include "common/json_io.h"
 
 #include <cstring>
+#include <ios>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "command/text/text.h"
@@ -83,7 +85,14 @@ bool ParseJson(std::string_view text, Json::Value& root) {
 std::string WriteJson(const Json::Value& value, std::string_view indentation) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = std::string(indentation);
-  return Json::writeString(builder, value);
+  const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
+  std::ostringstream text;
+  // A stream swallows the exception of a buffer that cannot grow and only
+  // marks itself bad, so the text would come back cut short (jsoncpp's own
+  // writeString does just that). Here the exception goes on to the caller.
+  text.exceptions(std::ios::badbit | std::ios::failbit);
+  writer->write(value, &text);
+  return std::move(text).str();
 }
 
 void WipeJson(Json::Value& value) {

@@ -40,7 +40,8 @@ bool ParseJson(std::string_view text, Json::Value& root);
 
 // Writes `value` with the given indentation: "" gives one line (success
 // replies), "  " two-space indentation (error replies). Object members come
-// out in key order.
+// out in key order. A text that cannot be written whole is no text: the
+// writer's std::bad_alloc (or std::ios_base::failure) is thrown.
 std::string WriteJson(const Json::Value& value, std::string_view indentation);
 
 // Overwrites every string value in the tree with zeros (keys echo through

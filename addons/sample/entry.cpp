@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,7 @@ namespace {
 
 constexpr char kParamIsNull[] = R"({"error":{"err_code":"1000","err_msg":"param is null"}})";
 constexpr char kFormatError[] = R"({"error":{"err_code":"1000","err_msg":"request format error"}})";
+constexpr char kNoMemory[] = R"({"error":{"err_code":"1000","err_msg":"memory allocation failed"}})";
 
 struct SelfTest {
   const char* name;  // matched exactly
@@ -110,9 +112,13 @@ extern "C" __attribute__((visibility("default"))) int RunModule_SAMPLE(const cha
       result = Answer(request, reply);
       answer = reply;
     }
+  } catch (const std::bad_alloc&) {
+    // Out of memory, the reply's writing included: a fixed error, which
+    // needs no allocation but the reply's own.
+    result = 1;
+    answer = kNoMemory;
   } catch (...) {
-    // A lookup the JSON library refuses, or no memory: the format error,
-    // which needs no allocation but the reply's own.
+    // A lookup the JSON library refuses: the format error.
     result = 1;
     answer = kFormatError;
   }
