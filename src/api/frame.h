@@ -41,14 +41,17 @@ class ExportFrame {
 };
 
 // Runs `body(frame)` inside the frame. An exception escaping the body is
-// reported as a failure of the export's library call (`callCode`).
+// reported as a failure of the export's library call (`callCode`); a lack
+// of memory is marked as such in the trail (ErrTrailNoMemory).
 template <class Body>
 int RunExport(const char* name, int callCode, Body&& body) noexcept {
   ExportFrame frame(name);
   try {
     return body(frame);
   } catch (const std::bad_alloc&) {
-    return frame.Fail(callCode, "bc-vantrel %s error", "memory allocation");
+    const int code = frame.Fail(callCode, "bc-vantrel %s error", "memory allocation");
+    SetErrNoMemory();
+    return code;
   } catch (...) {
     return frame.Fail(callCode, "bc-vantrel %s error", "internal");
   }

@@ -23,17 +23,27 @@
 #include <json.h>
 
 #include <cstdint>
+#include <new>
 
 #include "command/action_table.h"
 #include "command/reply.h"
 #include "command/request_args.h"
 #include "command/secure_text.h"
 #include "platform/memory.h"
+#include "trail/trail.h"
 
 // The length an export wrote into a buffer of `size` bytes, kept within it.
 inline size_t WrittenLen(int len, size_t size) {
   if (len <= 0) return 0;
   return static_cast<size_t>(len) < size ? static_cast<size_t>(len) : size;
+}
+
+// The verdict of a checking export (a signature, a mnemonic): true for 0.
+// A refusal for lack of memory says nothing about what was checked, so it
+// fails the action instead, as a std::bad_alloc.
+inline bool ExportVerdict(int rc) {
+  if (rc != 0 && ErrTrailNoMemory()) throw std::bad_alloc();
+  return rc == 0;
 }
 
 // A pointer an export accepts for the bytes, also when there are none (an

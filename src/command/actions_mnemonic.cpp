@@ -38,17 +38,19 @@ int32_t ActionGenMNemonic(InterfaceState&, const json_value& args, SecureText& o
   return 0;
 }
 
-// "ChkMNemonicValid": echoes "mnemonic", answers "valid"; never fails.
+// "ChkMNemonicValid": echoes "mnemonic", answers "valid"; fails only for
+// lack of memory.
 int32_t ActionChkMNemonicValid(InterfaceState&, const json_value& args, SecureText& out) {
   const SecureText mnemonic = EchoArg(args, "mnemonic", out);
-  AddPair(out, "valid", BCMChkMnemonicValid(mnemonic.c_str()) == 0 ? "true" : "false");
+  AddPair(out, "valid", ExportVerdict(BCMChkMnemonicValid(mnemonic.c_str())) ? "true" : "false");
   return 0;
 }
 
-// "ChkMNemonicWordValid": echoes "word", answers "valid"; never fails.
+// "ChkMNemonicWordValid": echoes "word", answers "valid"; fails only for
+// lack of memory.
 int32_t ActionChkMNemonicWordValid(InterfaceState&, const json_value& args, SecureText& out) {
   const SecureText word = EchoArg(args, "word", out);
-  AddPair(out, "valid", BCMChkMnemonicWordValid(word.c_str()) == 0 ? "true" : "false");
+  AddPair(out, "valid", ExportVerdict(BCMChkMnemonicWordValid(word.c_str())) ? "true" : "false");
   return 0;
 }
 

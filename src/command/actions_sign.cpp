@@ -77,7 +77,7 @@ int32_t ActionGenSignature(InterfaceState&, const json_value& args, SecureText& 
 // "sigs" (ECDSA) or "sig", "context", "useph" (Ed25519). Answers "verify"
 // "true" or "false"; once the public key has the algorithm's length the
 // action succeeds whatever the verdict, and any refusal of the export is a
-// "false".
+// "false", but for a lack of memory, which fails the action.
 int32_t ActionVerifySignature(InterfaceState&, const json_value& args, SecureText& out) {
   const KeyAlgo algo = EchoAlgo(args, out);
   SecureBytes pub, data;
@@ -100,8 +100,8 @@ int32_t ActionVerifySignature(InterfaceState&, const json_value& args, SecureTex
     int contextLen = 0;
     valid = dataFits && ExportInputLen(sig, "sig", ignored, sigLen) &&
             ExportInputLen(context, "context", ignored, contextLen) &&
-            BCMVerifySignature_ED(DataOrEmpty(sig), sigLen, pub.data(), pubLen, DataOrEmpty(data), dataLen,
-                                  DataOrEmpty(context), contextLen, prehash ? 1 : 0) == 0;
+            ExportVerdict(BCMVerifySignature_ED(DataOrEmpty(sig), sigLen, pub.data(), pubLen, DataOrEmpty(data),
+                                                dataLen, DataOrEmpty(context), contextLen, prehash ? 1 : 0));
   } else {
     const int32_t hashId = GetHashAlgoId(EchoArg(args, "hashalgo", out));
     SecureBytes r, s;
@@ -110,8 +110,8 @@ int32_t ActionVerifySignature(InterfaceState&, const json_value& args, SecureTex
     int rLen = 0;
     int sLen = 0;
     valid = dataFits && ExportInputLen(r, "sigr", ignored, rLen) && ExportInputLen(s, "sigs", ignored, sLen) &&
-            BCMVerifySignature(algo.Curve(), pub.data(), pubLen, DataOrEmpty(r), rLen, DataOrEmpty(s), sLen,
-                               static_cast<uint32_t>(hashId), DataOrEmpty(data), dataLen) == 0;
+            ExportVerdict(BCMVerifySignature(algo.Curve(), pub.data(), pubLen, DataOrEmpty(r), rLen, DataOrEmpty(s),
+                                             sLen, static_cast<uint32_t>(hashId), DataOrEmpty(data), dataLen));
   }
   AddPair(out, "verify", valid ? "true" : "false");
   return 0;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/per_thread.h"
+
 namespace {
 
 // One thread's trail. The lengths let a new call clear only the bytes the
@@ -17,9 +19,19 @@ struct Trail {
   size_t locLen;
   size_t msgLen;
   size_t lastLen;
+  bool noMemory;
+  // Messages can quote caller text (a mistyped mnemonic word).
+  ~Trail() { explicit_bzero(this, sizeof *this); }
 };
 
-thread_local Trail t_trail;
+// Each thread's trail is a block of its own (see PerThread for why not a
+// thread_local object). A thread whose block cannot be had works on: its
+// exports run as ever, they only record nothing, and the trail reads as the
+// out-of-memory text below.
+PerThread<Trail> g_trails;
+
+// What a thread without a trail reads.
+char g_noTrail[] = "[][][(error trail memory allocation failed)]";
 
 // Appends `entry` to `chain` (capacity `cap`, `used` bytes in use) only when
 // all of it fits.
@@ -38,7 +50,10 @@ void ClearText(char* text, size_t& len) {
 }  // namespace
 
 void SetErrFunc(const char* name) {
-  Trail& t = t_trail;
+  Trail* trail = g_trails.Get();
+  if (trail == nullptr) return;
+  Trail& t = *trail;
+  t.noMemory = false;
   ClearText(t.loc, t.locLen);
   ClearText(t.msg, t.msgLen);
   ClearText(t.func, t.funcLen);
@@ -49,7 +64,9 @@ void SetErrFunc(const char* name) {
 }
 
 void AddErrLocation(const char* file, const char* func, int line) {
-  Trail& t = t_trail;
+  Trail* trail = g_trails.Get();
+  if (trail == nullptr) return;
+  Trail& t = *trail;
   char work[256];
   size_t n = 0;
   work[0] = '\0';
@@ -76,7 +93,9 @@ void AddErrLocation(const char* file, const char* func, int line) {
 }
 
 void AddErrMsg(const char* fmt, ...) {
-  Trail& t = t_trail;
+  Trail* trail = g_trails.Get();
+  if (trail == nullptr) return;
+  Trail& t = *trail;
   char work[1024];
   size_t n = 0;
   if (t.msgLen != 0) {
@@ -101,12 +120,32 @@ void AddErrMsg(const char* fmt, ...) {
   explicit_bzero(work, sizeof work);
 }
 
-const char* ErrTrailFunc() { return t_trail.func; }
-const char* ErrTrailLocations() { return t_trail.loc; }
-const char* ErrTrailMessages() { return t_trail.msg; }
+void SetErrNoMemory() {
+  if (Trail* t = g_trails.Get()) t->noMemory = true;
+}
+
+bool ErrTrailNoMemory() {
+  const Trail* t = g_trails.Get();
+  return t == nullptr || t->noMemory;
+}
+
+const char* ErrTrailFunc() {
+  const Trail* t = g_trails.Get();
+  return t != nullptr ? t->func : "";
+}
+const char* ErrTrailLocations() {
+  const Trail* t = g_trails.Get();
+  return t != nullptr ? t->loc : "";
+}
+const char* ErrTrailMessages() {
+  const Trail* t = g_trails.Get();
+  return t != nullptr ? t->msg : "";
+}
 
 char* RenderLastErr() {
-  Trail& t = t_trail;
+  Trail* trail = g_trails.Get();
+  if (trail == nullptr) return g_noTrail;
+  Trail& t = *trail;
   ClearText(t.last, t.lastLen);
   // Bounded by the buffer: with all three parts full the text is cut at 3135 characters.
 #if defined(__GNUC__) && !defined(__clang__)

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/memory.h"
+#include "trail/trail.h"
 
 namespace {
 
@@ -610,7 +611,7 @@ int32_t NXVT_BN_ModInvCore(uint32_t* gcdCount, uint32_t* gcdWords, uint32_t* coe
 
   // x = m, y = a, each with the common factor 2^t removed.
   SignedWords* buf = new (std::nothrow) SignedWords[8];
-  if (buf == nullptr) return -1;
+  if (buf == nullptr) return NoMemory(-1);
   SignedWords& x = buf[0];
   SignedWords& y = buf[1];
   SignedWords& u = buf[2];
@@ -690,7 +691,7 @@ int32_t NXVT_BN_ModInv(NXVT_BN* r, const NXVT_BN* a, const NXVT_BN* m) {
   if (r == nullptr || Invalid(a) || Invalid(m) || m == a || m == r) return -1;
   if (Sig(m) == 0) return -1;
   NXVT_BN* work = new (std::nothrow) NXVT_BN[2];
-  if (work == nullptr) return -1;
+  if (work == nullptr) return NoMemory(-1);
   NXVT_BN& ar = work[0];
   NXVT_BN& coef = work[1];
   int32_t rc = -1;

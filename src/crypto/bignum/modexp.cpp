@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/memory.h"
+#include "trail/trail.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ class WorkRecords {
  public:
   explicit WorkRecords(size_t n) : n_(n), p_(new (std::nothrow) NXVT_BN[n]) {
     if (p_) std::memset(static_cast<void*>(p_), 0, n_ * sizeof(NXVT_BN));
+    else SetErrNoMemory();
   }
   ~WorkRecords() {
     if (p_) {

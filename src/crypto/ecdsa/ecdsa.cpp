@@ -8,6 +8,7 @@
 #include "crypto/ec/ec256.h"
 #include "crypto/hash/hmac.h"
 #include "platform/memory.h"
+#include "trail/trail.h"
 #include "crypto/random.h"
 
 // The table operations fit the slots of the signing object's method table.
@@ -472,7 +473,7 @@ int32_t NXVT_ECDSA_CheckKeyPair(const NXVT_BN* d, const NXVT_EC_PUBKEY* pub, NXV
 
 NXVT_EC_PUBKEY* NXVT_EC_PubKey_New() {
   NXVT_EC_PUBKEY* pub = new (std::nothrow) NXVT_EC_PUBKEY();
-  if (!pub) return nullptr;
+  if (!pub) return NoMemory<NXVT_EC_PUBKEY*>(nullptr);
   pub->Q = NXVT_EC_Point_New();
   if (!pub->Q) {
     delete pub;

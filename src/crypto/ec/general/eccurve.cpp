@@ -7,6 +7,7 @@
 #include "crypto/ec/ec256.h"
 #include "crypto/ec/general/ecfield.h"
 #include "platform/memory.h"
+#include "trail/trail.h"
 #include "crypto/random.h"
 
 namespace {
@@ -91,7 +92,7 @@ const NXVT_PKC_METHOD NXVT_ECDSA_METHOD = {nullptr, nullptr, NXVT_ECDSA_SetCurve
 
 NXVT_EC_CURVE* NXVT_EC_Curve_New() {
   NXVT_EC_CURVE* c = new (std::nothrow) NXVT_EC_CURVE();
-  if (!c) return nullptr;
+  if (!c) return NoMemory<NXVT_EC_CURVE*>(nullptr);
   c->id = -1;
   c->aKind = -1;
   c->p = new (std::nothrow) NXVT_BN();
@@ -101,7 +102,7 @@ NXVT_EC_CURVE* NXVT_EC_Curve_New() {
   c->G = NXVT_EC_Point_New();
   if (!c->p || !c->a || !c->b || !c->n || !c->G) {
     NXVT_EC_Curve_Free(c);
-    return nullptr;
+    return NoMemory<NXVT_EC_CURVE*>(nullptr);
   }
   return c;
 }
@@ -142,7 +143,7 @@ int32_t NXVT_ECDSA_SetCurve(NXVT_EC_CURVE* curve, uint32_t id) {
 
 NXVT_PKC* NXVT_PKC_New() {
   NXVT_PKC* pkc = new (std::nothrow) NXVT_PKC{nullptr, nullptr};
-  if (!pkc) return nullptr;
+  if (!pkc) return NoMemory<NXVT_PKC*>(nullptr);
   pkc->curve = NXVT_EC_Curve_New();
   if (!pkc->curve) {
     delete pkc;

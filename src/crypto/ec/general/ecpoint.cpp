@@ -7,6 +7,7 @@
 #include "crypto/ec/ec256.h"
 #include "crypto/ec/general/ecfield.h"
 #include "platform/memory.h"
+#include "trail/trail.h"
 #include "crypto/bignum/modexp.h"
 
 namespace {
@@ -448,13 +449,13 @@ int32_t MultConstTime(NXVT_EC_POINT* R, const NXVT_BN* k, const NXVT_EC_POINT* P
 
 NXVT_EC_POINT* NXVT_EC_Point_New() {
   NXVT_EC_POINT* P = new (std::nothrow) NXVT_EC_POINT{nullptr, nullptr, nullptr};
-  if (!P) return nullptr;
+  if (!P) return NoMemory<NXVT_EC_POINT*>(nullptr);
   P->X = new (std::nothrow) NXVT_BN();
   P->Y = new (std::nothrow) NXVT_BN();
   P->Z = new (std::nothrow) NXVT_BN();
   if (!P->X || !P->Y || !P->Z) {
     NXVT_EC_Point_Free(P);
-    return nullptr;
+    return NoMemory<NXVT_EC_POINT*>(nullptr);
   }
   NXVT_EC_Point_SetInfinity(P);
   return P;
