@@ -12,6 +12,7 @@
 
 #include "command/actions.h"
 #include "command/json_check.h"
+#include "command/json_tree.h"
 #include "command/text/text.h"
 #include "tolvaris/runmodule.h"
 
@@ -62,6 +63,11 @@ bool TooCostly(const char* request) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string request(reinterpret_cast<const char*>(data), size);
+  {
+    // The parser never needs more than the arena sized for the text.
+    const ParsedJson tree(request.data(), request.size());
+    if (tree.spilled()) Fail("parse arena too small", request, nullptr);
+  }
   if (TooCostly(request.c_str())) return 0;
   char* reply = nullptr;
   const int rc = RunModule(request.c_str(), &reply);
