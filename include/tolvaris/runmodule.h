@@ -7,10 +7,12 @@
  * action, or a coin action forwarded to the add-on registered under "addon".
  * Returns 0 on success, 1181 for a null request, 1196 for a request that does
  * not parse, 1203 when the action failed or no add-on is registered under the
- * name. When `result` is not null, *result receives the result envelope
+ * name (or memory ran out). When `result` is not null, *result receives the
+ * result envelope
  * {"action":...,"addon":...,"result":"success"|"fail","return":{...}}, a
- * NUL-terminated text that the caller releases with FreeMem (null only when
- * the library could not allocate it). */
+ * NUL-terminated text that the caller releases with FreeMem; when the library
+ * cannot allocate it, *result is null and the code is 1212, whatever the
+ * action gave. */
 TOLVARIS_API int RunModule(const char* request, char** result);
 
 /* Releases a text that RunModule returned. Returns 1 for a null pointer,

@@ -110,8 +110,10 @@ SecureText CleanRequestText(std::string_view request) {
 int RunModule(const char* request, char** result) {
   if (result != nullptr) *result = nullptr;
   int32_t code = kRunModuleActionFailed;
+  SecureText envelope;
+  // Set when the envelope could not be built: a fixed one stands in.
+  const char* fixed = nullptr;
   try {
-    SecureText envelope;
     if (request == nullptr) {
       code = kRunModuleNullRequest;
       envelope = MakeResultEnvelope("check_param", "", false, kNullRequestObject);
@@ -143,28 +145,21 @@ int RunModule(const char* request, char** result) {
         envelope = MakeResultEnvelope(action, addon, rc == 0, object);
       }
     }
-    if (result != nullptr) {
-      char* copy = static_cast<char*>(calloc(envelope.size() + 1, 1));
-      if (copy != nullptr) {
-        std::memcpy(copy, envelope.data(), envelope.size());
-        *result = copy;
-      }
-    }
-    return code;
+  } catch (const std::bad_alloc&) {
+    // No memory to parse the request or to build the envelope.
+    fixed = R"j({"action":"run_module","result":"fail","return":{"err_code":"100","err_msg":"memory allocation error"}})j";
   } catch (...) {
-    // Only building the envelope itself can get here (no memory): answer
-    // with a fixed envelope if even that can be allocated.
-    static const char kFallback[] =
-        R"j({"action":"run_module","result":"fail","return":{"err_code":"100","err_msg":"internal error"}})j";
-    if (result != nullptr && *result == nullptr) {
-      char* copy = static_cast<char*>(malloc(sizeof kFallback));
-      if (copy != nullptr) {
-        std::memcpy(copy, kFallback, sizeof kFallback);
-        *result = copy;
-      }
-    }
-    return code == kRunModuleOk ? kRunModuleActionFailed : code;
+    fixed = R"j({"action":"run_module","result":"fail","return":{"err_code":"100","err_msg":"internal error"}})j";
   }
+  if (fixed != nullptr && code == kRunModuleOk) code = kRunModuleActionFailed;
+  if (result == nullptr) return code;
+  const size_t size = fixed != nullptr ? std::strlen(fixed) : envelope.size();
+  char* copy = static_cast<char*>(calloc(size + 1, 1));
+  // No envelope to hand back: never a code that promises one.
+  if (copy == nullptr) return kRunModuleNoResult;
+  std::memcpy(copy, fixed != nullptr ? fixed : envelope.data(), size);
+  *result = copy;
+  return code;
 }
 
 int FreeMem(char* text) {

@@ -13,6 +13,8 @@ inline constexpr int32_t kRunModuleOk = 0;
 inline constexpr int32_t kRunModuleNullRequest = 1181;
 inline constexpr int32_t kRunModuleParseError = 1196;
 inline constexpr int32_t kRunModuleActionFailed = 1203;
+// No envelope could be allocated: the result pointer stays null.
+inline constexpr int32_t kRunModuleNoResult = 1212;
 
 // Runs a built-in action or forwards the request to the add-on registered
 // under `addon`; `out` receives the "return" object. Returns the handler's or
