@@ -21,6 +21,16 @@ constexpr size_t kAllocCap = size_t{64} << 20;
   if (void* p = std::malloc(n != 0 ? n : 1)) return p;
   throw std::bad_alloc();
 }
+// The library's new (std::nothrow) too, so that its blocks come from the
+// same heap as the delete below frees them into (a sanitizer runtime
+// brings its own).
+[[gnu::noinline]] void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(n);
+  } catch (...) {
+    return nullptr;
+  }
+}
 [[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
 [[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
 
