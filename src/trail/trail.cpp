@@ -58,8 +58,11 @@ void SetErrFunc(const char* name) {
   ClearText(t.msg, t.msgLen);
   ClearText(t.func, t.funcLen);
   if (name != nullptr) {
-    snprintf(t.func, sizeof t.func, "%s", name);
-    t.funcLen = strlen(t.func);
+    // Every export opens the trail: a plain copy, cut to the buffer.
+    const size_t n = strnlen(name, sizeof t.func - 1);
+    memcpy(t.func, name, n);
+    t.func[n] = '\0';
+    t.funcLen = n;
   }
 }
 
