@@ -41,9 +41,11 @@ Answer SendFailing(const std::string& request, long k) {
 TEST(RunModuleOutOfMemory, ChecksThatRunOutOfMemoryAreFailuresNotVerdicts) {
   const char* const requests[] = {
       // A signature that holds and one that does not ("false" is a verdict
-      // too), the two mnemonic checks, and a signing.
+      // too) on each curve, the two mnemonic checks, and a signing.
       R"({"action":"VerifySignature","args":{"algo":"secp256k1","pub":"0x02fe17bf9bb1c29039a138bb68c0181709d973525eca023031764bbc9087aec3ce","data":"pay 0.01 to alice","hashalgo":"SHA256","sigr":"0x36b62cc08063fe31a9c30001e90cff0483ad8a8f67607057a1c3e612aafd33d8","sigs":"0x46cd84e9cbb34a8a5ff53a5646721a0a6778cf267b4fe1a304563fdecec1617d"}})",
       R"({"action":"VerifySignature","args":{"algo":"secp256k1","pub":"0x02fe17bf9bb1c29039a138bb68c0181709d973525eca023031764bbc9087aec3ce","data":"pay 0.02 to alice","hashalgo":"SHA256","sigr":"0x36b62cc08063fe31a9c30001e90cff0483ad8a8f67607057a1c3e612aafd33d8","sigs":"0x46cd84e9cbb34a8a5ff53a5646721a0a6778cf267b4fe1a304563fdecec1617d"}})",
+      R"({"action":"VerifySignature","args":{"algo":"secp256r1","pub":"0x036e986a413883ac867f4f6175f6f05b0312af15ba0a97966ae11f8f3ea92a7c72","data":"abc","hashalgo":"SHA256","sigr":"0x00be8c0a7529009fc9236eb6daa8da8d441f6ec361de73b3f9a84a89964af92a9e","sigs":"0x7d5ef96ea6d70e5525f94e140d1e0e8ba70c06e9620fec1aa10eefb9963f93d5"}})",
+      R"({"action":"VerifySignature","args":{"algo":"ed25519","pub":"0x1f64ee1fa529999c2e43c3384e66968693b7f2995ca6ab8e3b4619c67ebc60cd","data":"abc","sig":"0x1fa1e49a1abb06fd057b4be0e3451a3d54c36a978d1d6fde571d1680bd97344050672c2dddeb765c7b57dca0f5c00c54a7522e6b8ff57a1be15179cbfa668505"}})",
       R"({"action":"ChkMNemonicValid","args":{"mnemonic":"legal winner thank year wave sausage worth useful legal winner thank yellow"}})",
       R"({"action":"ChkMNemonicWordValid","args":{"word":"winner"}})",
       R"({"action":"GenSignature","args":{"algo":"secp256r1","pri":"0x141f2101ecd818c8e443f9e083b65939537def16b33ce62f0f5533b6161bb26d","data":"abc","hashalgo":"SHA256"}})",
