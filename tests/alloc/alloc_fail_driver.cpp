@@ -48,7 +48,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -61,8 +60,6 @@ using FailedFn = int (*)(uint64_t*);
 using CoreRunFn = int (*)(const char*, char**);
 using AddonRunFn = int (*)(const char*, const char*, const char*, char**);
 using FreeFn = int (*)(char*);
-using PubFn = int (*)(uint32_t, const unsigned char*, int, unsigned char*, int*);
-using PubEdFn = int (*)(const unsigned char*, int, unsigned char*, int*);
 
 struct Shim {
   ArmFn arm;        // count from zero, fail the nth
@@ -403,25 +400,6 @@ Verdict Judge(const Road& road, const std::vector<Answer>& reference, const std:
   return v;
 }
 
-// The curves fill their tables on first use, once per process (static
-// storage, no allocation). Filled here, on a thread of its own so that the
-// main thread's per-thread state stays as fresh as in a new process, the
-// runs do not each spend the time again.
-void WarmCurves(void* handle) {
-  std::thread([handle] {
-    const auto pub = Need<PubFn>(handle, "BCMGenPubkeyFromPriKey");
-    const auto pubEd = Need<PubEdFn>(handle, "BCMGenPubkeyFromPriKey_ED");
-    const unsigned char pri[32] = {1};
-    unsigned char out[65];
-    for (uint32_t curve : {0u, 1u}) {
-      int len = sizeof out;
-      pub(curve, pri, 32, out, &len);
-    }
-    int len = sizeof out;
-    pubEd(pri, 32, out, &len);
-  }).join();
-}
-
 // Standard output set aside while this process walks the road (the sample
 // add-on prints its reports there).
 class QuietStdout {
@@ -490,7 +468,6 @@ int main(int argc, char** argv) {
     road.freeText = Need<FreeFn>(handle, ("FreeMem_" + Upper(tag)).c_str());
   }
   road.requests = ReadRequests(file, libpath, tag);
-  WarmCurves(handle);
 
   if (only) {
     g_shim.arm(*only);
