@@ -128,11 +128,20 @@ ParsedJson::ParsedJson(const char* text, size_t len) {
   char error[json_error_max] = {0};
   ScopedWipe wipeError(error, sizeof error);
   root_ = json_parse_ex(&settings_, text, len, error);
-  // A refused tree stays in the arena until the object goes.
-  if (root_ != nullptr && !HasOneMeaning(*root_)) root_ = nullptr;
+  // A refused tree stays in the arena until the object goes. The walk takes
+  // memory of its own; when that fails no destructor runs, so the arena goes
+  // here before the failure travels on.
+  try {
+    if (root_ != nullptr && !HasOneMeaning(*root_)) root_ = nullptr;
+  } catch (...) {
+    FreeAll();
+    throw;
+  }
 }
 
-ParsedJson::~ParsedJson() {
+ParsedJson::~ParsedJson() { FreeAll(); }
+
+void ParsedJson::FreeAll() {
   // The tree's blocks all lie in the arena or the spill chain: no walk.
   while (spill_ != nullptr) {
     Spill* next = spill_->next;
@@ -142,4 +151,7 @@ ParsedJson::~ParsedJson() {
   }
   Wipe(arena_, used_);
   free(arena_);
+  arena_ = nullptr;
+  used_ = 0;
+  root_ = nullptr;
 }

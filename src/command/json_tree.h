@@ -34,6 +34,7 @@ class ParsedJson {
   struct Spill;
   static void* Allocate(size_t size, int zero, void* self);
   static void Release(void* p, void* self);
+  void FreeAll();
 
   json_settings settings_;
   json_value* root_ = nullptr;
