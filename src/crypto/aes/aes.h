@@ -63,6 +63,15 @@ struct NXVT_BLOCK_BULK {
   // and the hash its vector path.
   void (*gcm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
               unsigned char* counter, NXVT_GHASH* g, bool decrypt);
+  // CCM's payload in one pass where the processor has AES-NI: the counter
+  // mode above with counterBytes 4, and the CBC-MAC chaining value `mac`
+  // absorbing first the `headCount` whole blocks at `head`, then the
+  // plaintext (in when encrypting, out when decrypting) zero-padded to whole
+  // blocks. False, with nothing done, without AES-NI: the caller then runs
+  // the MAC and the counter mode apart.
+  bool (*ccm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+              unsigned char* counter, unsigned char* mac, const unsigned char* head, size_t headCount,
+              bool decrypt);
 };
 
 // The bulk routines behind a descriptor's encrypt or decrypt block function;

@@ -218,6 +218,91 @@ NXVT_AESNI_TARGET void CtrT(unsigned char* out, const unsigned char* in, size_t 
   StoreBe64(counter + 8, ctr.lo);
 }
 
+// CCM's middle: the CBC-MAC chain over the plaintext and the counter mode
+// in one pass, one MAC block and one counter block through the same round
+// sequence. The chain's latency bounds the pass and the counter block runs
+// in its shadow. As in CbcEncryptT the next plaintext block and round key 0
+// are folded into the chain's last round key. Decryption needs P_i before
+// the MAC can take it, so its counter blocks run one ahead of the chain.
+template <int Rounds>
+NXVT_AESNI_TARGET inline void Rounds2(__m128i& x, __m128i& c, const RoundKeys<Rounds>& rk) {
+#pragma GCC unroll 16
+  for (int r = 1; r < Rounds; ++r) {
+    const __m128i k = rk[r];
+    x = _mm_aesenc_si128(x, k);
+    c = _mm_aesenc_si128(c, k);
+  }
+}
+
+template <int Rounds>
+NXVT_AESNI_TARGET void CcmT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                            unsigned char* counter, unsigned char* mac, const unsigned char* head, size_t headCount,
+                            bool decrypt) {
+  const RoundKeys<Rounds> rk(schedule);
+  Counter ctr{LoadBe64(counter), LoadBe64(counter + 8), true};
+  const __m128i k0 = rk[0], kLast = rk[Rounds];
+  const __m128i kFold = _mm_xor_si128(kLast, k0);
+  const size_t whole = len / 16, rest = len % 16;
+  __m128i y = Load(mac);
+  for (size_t i = 0; i < headCount; ++i) y = Enc1(_mm_xor_si128(y, Load(head + 16 * i)), rk);
+  if (whole > 0 && !decrypt) {
+    __m128i p = Load(in);
+    __m128i x = _mm_xor_si128(y, _mm_xor_si128(p, k0));
+    for (size_t i = 0;; ++i) {
+      __m128i c = _mm_xor_si128(ctr.Block(), k0);
+      ctr.Next();
+      Rounds2(x, c, rk);
+      c = _mm_aesenclast_si128(c, kLast);
+      if (i + 1 == whole) {
+        Store(out + 16 * i, _mm_xor_si128(c, p));
+        y = _mm_aesenclast_si128(x, kLast);
+        break;
+      }
+      // Read before the store: out may be in.
+      const __m128i next = Load(in + 16 * (i + 1));
+      Store(out + 16 * i, _mm_xor_si128(c, p));
+      x = _mm_aesenclast_si128(x, _mm_xor_si128(kFold, next));
+      p = next;
+    }
+  } else if (whole > 0) {
+    __m128i p = _mm_xor_si128(Load(in), Enc1(ctr.Block(), rk));
+    ctr.Next();
+    Store(out, p);
+    __m128i x = _mm_xor_si128(y, _mm_xor_si128(p, k0));
+    for (size_t i = 1; i < whole; ++i) {
+      __m128i c = _mm_xor_si128(ctr.Block(), k0);
+      ctr.Next();
+      Rounds2(x, c, rk);
+      p = _mm_xor_si128(Load(in + 16 * i), _mm_aesenclast_si128(c, kLast));
+      Store(out + 16 * i, p);
+      x = _mm_aesenclast_si128(x, _mm_xor_si128(kFold, p));
+    }
+#pragma GCC unroll 16
+    for (int r = 1; r < Rounds; ++r) x = _mm_aesenc_si128(x, rk[r]);
+    y = _mm_aesenclast_si128(x, kLast);
+  }
+  if (rest > 0) {
+    // The partial last block goes through a zero-filled copy: the MAC takes
+    // the plaintext zero-padded, the output only its `rest` bytes.
+    unsigned char buf[16] = {0};
+    memcpy(buf, in + 16 * whole, rest);
+    const __m128i ks = Enc1(ctr.Block(), rk);
+    ctr.Next();
+    __m128i p = Load(buf);
+    Store(buf, _mm_xor_si128(p, ks));
+    memcpy(out + 16 * whole, buf, rest);
+    if (decrypt) {
+      memset(buf + rest, 0, 16 - rest);
+      p = Load(buf);
+    }
+    y = Enc1(_mm_xor_si128(y, p), rk);
+    Wipe(buf, sizeof buf);
+  }
+  Store(mac, y);
+  StoreBe64(counter, ctr.hi);
+  StoreBe64(counter + 8, ctr.lo);
+}
+
 }  // namespace
 
 void NXVT_AesNi_EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule, int rounds) {
@@ -242,6 +327,13 @@ void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, con
                     int rounds, unsigned char* counter, int counterBytes) {
   rounds == 14 ? CtrT<14>(out, in, len, schedule, counter, counterBytes)
                : CtrT<10>(out, in, len, schedule, counter, counterBytes);
+}
+
+void NXVT_AesNi_Ccm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, unsigned char* mac, const unsigned char* head,
+                    size_t headCount, bool decrypt) {
+  rounds == 14 ? CcmT<14>(out, in, len, schedule, counter, mac, head, headCount, decrypt)
+               : CcmT<10>(out, in, len, schedule, counter, mac, head, headCount, decrypt);
 }
 
 namespace {

@@ -21,6 +21,14 @@ void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned cha
 // 4, GCM), and is advanced by one per block used.
 void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                     int rounds, unsigned char* counter, int counterBytes);
+// CCM's payload pass: out = in ^ E(ctr), E(inc32(ctr)), ... over `len`
+// bytes (the same buffer, or buffers that do not overlap), the counter
+// advanced by one per block used; `mac`, the CBC-MAC chaining value, absorbs
+// the `headCount` whole blocks at `head`, then the plaintext (in when
+// encrypting, out when decrypting) zero-padded to whole blocks.
+void NXVT_AesNi_Ccm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, unsigned char* mac, const unsigned char* head,
+                    size_t headCount, bool decrypt);
 // The whole schedule of crypto/aes/aes.h (both halves) from a 16-byte key
 // (rounds 10) or a 32-byte key (rounds 14).
 void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds);

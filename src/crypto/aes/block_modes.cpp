@@ -3,8 +3,6 @@
 #include "crypto/aes/block_modes.h"
 
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 #include "crypto/ct_check.h"
 #include "crypto/digest_util.h"
@@ -99,40 +97,150 @@ bool CcmParamsOk(uint32_t tagLen, uint32_t nonceLen, uint32_t payloadLen, uint32
   return true;
 }
 
-// CBC-MAC over the formatted blocks: the first tag-length bytes of Y_last.
-void CcmMac(unsigned char* mac, const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad,
-            uint32_t aadLen, const unsigned char* payload, uint32_t payloadLen, uint32_t tagLen,
-            const unsigned char* schedule, NXVT_BlockFn encrypt) {
-  SecureBytes formatted(NXVT_CCM_FormattedLength(aadLen, payloadLen));
-  size_t total = 0;
-  NXVT_CCM_FormatHeader(formatted.data(), &total, nonce, nonceLen, aad, aadLen, payload, payloadLen, tagLen);
-  unsigned char y[16] = {0};
-  const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
-  if (bulk != nullptr) {
-    // CBC encryption of the formatted copy from a zero IV: y ends as the last block.
-    bulk->cbcEncrypt(formatted.data(), formatted.data(), total / 16, schedule, y);
-  } else {
-    for (size_t i = 0; i < total; i += 16) {
-      XorInto(y, formatted.data() + i, 16);
-      encrypt(y, schedule);
+// The CBC-MAC chain of CCM. Its input is held back in runs of whole blocks
+// (a short message is then one call into the portable code, which sets up
+// its round keys once per call); wiped when done.
+class CcmChain {
+ public:
+  CcmChain(const unsigned char* schedule, NXVT_BlockFn encrypt)
+      : schedule_(schedule), encrypt_(encrypt), bulk_(NXVT_BlockBulk(encrypt)) {}
+  ~CcmChain() {
+    Wipe(y, sizeof y);
+    Wipe(held_, 16 * used_);
+  }
+  CcmChain(const CcmChain&) = delete;
+  CcmChain& operator=(const CcmChain&) = delete;
+
+  // The bytes, then zeros to the end of their last block.
+  void Absorb(const unsigned char* data, size_t len) {
+    while (len > 0) {
+      if (count_ == kRun) Flush();
+      const size_t room = 16 * (kRun - count_);
+      const size_t n = len < room ? len : room;
+      const size_t blocks = (n + 15) / 16;
+      unsigned char* dst = held_ + 16 * count_;
+      memcpy(dst, data, n);
+      memset(dst + n, 0, 16 * blocks - n);
+      count_ += blocks;
+      used_ = count_ > used_ ? count_ : used_;
+      data += n;
+      len -= n;
     }
   }
-  memcpy(mac, y, 16);
-  Wipe(y, sizeof y);
+  // Runs what is held back: y is then the chaining value.
+  void Flush() {
+    if (bulk_ != nullptr) {
+      if (count_ > 0) bulk_->cbcEncrypt(held_, held_, count_, schedule_, y);
+    } else {
+      for (size_t i = 0; i < count_; ++i) {
+        XorInto(y, held_ + 16 * i, 16);
+        encrypt_(y, schedule_);
+      }
+    }
+    count_ = 0;
+  }
+
+  // The blocks held back, for a caller that runs them itself (and then Clears).
+  const unsigned char* Held() const { return held_; }
+  size_t HeldCount() const { return count_; }
+  void Clear() { count_ = 0; }
+
+  unsigned char y[16] = {0};
+
+ private:
+  static constexpr size_t kRun = 64;
+  const unsigned char* schedule_;
+  NXVT_BlockFn encrypt_;
+  const NXVT_BLOCK_BULK* bulk_;
+  unsigned char held_[16 * kRun];
+  size_t count_ = 0, used_ = 0;
+};
+
+// B0 into head[0..15] and the encoded AAD length after it; returns the
+// length of that encoding (0 without AAD, 2 or 6).
+size_t CcmHead(unsigned char* head, const unsigned char* nonce, uint32_t nonceLen, uint32_t aadLen,
+               uint32_t payloadLen, uint32_t tagLen) {
+  const uint32_t q = 15 - nonceLen;
+  memset(head, 0, 16);
+  head[0] = static_cast<unsigned char>((aadLen != 0 ? 0x40 : 0) | (((tagLen - 2) / 2) << 3) | (q - 1));
+  memcpy(head + 1, nonce, nonceLen);
+  for (uint32_t k = 0; k < q && k < 4; ++k) head[15 - k] = static_cast<unsigned char>(payloadLen >> (8 * k));
+  if (aadLen == 0) return 0;
+  unsigned char* a = head + 16;
+  if (aadLen < 0xFF00) {
+    a[0] = static_cast<unsigned char>(aadLen >> 8);
+    a[1] = static_cast<unsigned char>(aadLen);
+    return 2;
+  }
+  a[0] = 0xFF;
+  a[1] = 0xFE;
+  for (int k = 0; k < 4; ++k) a[2 + k] = static_cast<unsigned char>(aadLen >> (24 - 8 * k));
+  return 6;
 }
 
-// S_0 .. S_m: the encrypted counter blocks for a payload of `payloadLen`.
-void CcmKeystream(SecureBytes& s, const unsigned char* nonce, uint32_t nonceLen, uint32_t payloadLen,
-                  const unsigned char* schedule, NXVT_BlockFn encrypt) {
-  const size_t blocks = (static_cast<size_t>(payloadLen) + 15) / 16 + 1;
-  s.resize(blocks * 16);
-  NXVT_CCM_FormatCounter(s.data(), blocks * 16, nonce, nonceLen, 16, 15 - nonceLen);
+// Ctr_1, the first counter block of the payload.
+void CcmFirstCounter(unsigned char* counter, const unsigned char* nonce, uint32_t nonceLen) {
+  NXVT_CCM_FormatCounter(counter, 16, nonce, nonceLen, 16, 15 - nonceLen);
+  counter[15] = 1;
+}
+
+// The counter mode from Ctr_1 over the payload and S_0 = E(Ctr_0), which
+// `s0` holds on entry (Ctr_0) and on return (S_0). S_0 and the first payload
+// blocks go through one call: one batch of the portable code.
+void CcmCounterMode(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* s0,
+                    const unsigned char* schedule, NXVT_BlockFn encrypt) {
+  unsigned char first[128], counter[16];
+  ScopedWipe firstWipe(first), counterWipe(counter);
+  const uint32_t n = len < sizeof first - 16 ? len : sizeof first - 16;
+  memset(first, 0, 16);
+  if (n > 0) memcpy(first + 16, in, n);
+  memcpy(counter, s0, 16);
+  NXVT_GCM_GCTR(first, counter, first, 16 + n, 16, schedule, encrypt);
+  memcpy(s0, first, 16);
+  if (n > 0) memcpy(out, first + 16, n);
+  if (len > n) NXVT_GCM_GCTR(out + n, counter, in + n, len - n, 16, schedule, encrypt);
+}
+
+// CCM over one payload from `in` to `out` (the same buffer or apart): the
+// CBC-MAC of B0, the AAD and the plaintext, the counter mode from Ctr_1, and
+// the full tag S_0 xor the MAC. The formatted input is never built whole.
+void CcmRun(unsigned char* out, const unsigned char* in, uint32_t len, unsigned char* tag, const unsigned char* nonce,
+            uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen, uint32_t tagLen,
+            const unsigned char* schedule, NXVT_BlockFn encrypt, bool decrypt) {
+  CcmChain chain(schedule, encrypt);
+  // B0, then the AAD's length and as much of the AAD as fills the block.
+  unsigned char head[32];
+  const size_t lenBytes = CcmHead(head, nonce, nonceLen, aadLen, len, tagLen);
+  const size_t first = aadLen < 16 - lenBytes ? aadLen : 16 - lenBytes;
+  if (aadLen > 0) memcpy(head + 16 + lenBytes, aad, first);
+  chain.Absorb(head, aadLen > 0 ? 16 + lenBytes + first : 16);
+  if (aadLen > first) chain.Absorb(aad + first, aadLen - first);
+
+  unsigned char counter[16], s0[16];
+  ScopedWipe counterWipe(counter), s0Wipe(s0);
+  CcmFirstCounter(counter, nonce, nonceLen);
+  memcpy(s0, counter, 16);
+  s0[15] = 0;
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
-  if (bulk != nullptr) {
-    bulk->encryptBlocks(s.data(), blocks, schedule);
+  if (len > 0 && bulk != nullptr &&
+      bulk->ccm(out, in, len, schedule, counter, chain.y, chain.Held(), chain.HeldCount(), decrypt)) {
+    chain.Clear();
+    encrypt(s0, schedule);
   } else {
-    for (size_t i = 0; i < blocks; ++i) encrypt(s.data() + 16 * i, schedule);
+    // The MAC takes the plaintext: before encryption, after decryption.
+    if (!decrypt) chain.Absorb(in, len);
+    CcmCounterMode(out, in, len, s0, schedule, encrypt);
+    if (decrypt) chain.Absorb(out, len);
+    chain.Flush();
   }
+  for (int j = 0; j < 16; ++j) tag[j] = chain.y[j] ^ s0[j];
+}
+
+bool CcmCallOk(const unsigned char* out, const unsigned char* in, uint32_t payloadLen, uint32_t tagLen,
+               const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
+               const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt) {
+  return CcmParamsOk(tagLen, nonceLen, payloadLen, blockSize) && out != nullptr && in != nullptr &&
+         nonce != nullptr && schedule != nullptr && encrypt != nullptr && (aad != nullptr || aadLen == 0);
 }
 
 }  // namespace
@@ -346,22 +454,10 @@ size_t NXVT_CCM_FormattedLength(uint32_t aadLen, uint32_t payloadLen) {
 void NXVT_CCM_FormatHeader(unsigned char* out, size_t* outLen, const unsigned char* nonce, uint32_t nonceLen,
                            const unsigned char* aad, uint32_t aadLen, const unsigned char* payload,
                            uint32_t payloadLen, uint32_t tagLen) {
-  const uint32_t q = 15 - nonceLen;
   const size_t total = NXVT_CCM_FormattedLength(aadLen, payloadLen);
   memset(out, 0, total);
-  out[0] = static_cast<unsigned char>((aadLen != 0 ? 0x40 : 0) | (((tagLen - 2) / 2) << 3) | (q - 1));
-  memcpy(out + 1, nonce, nonceLen);
-  for (uint32_t k = 0; k < q && k < 4; ++k) out[15 - k] = static_cast<unsigned char>(payloadLen >> (8 * k));
-  size_t pos = 16;
+  size_t pos = 16 + CcmHead(out, nonce, nonceLen, aadLen, payloadLen, tagLen);
   if (aadLen > 0) {
-    if (aadLen < 0xFF00) {
-      out[pos++] = static_cast<unsigned char>(aadLen >> 8);
-      out[pos++] = static_cast<unsigned char>(aadLen);
-    } else {
-      out[pos++] = 0xFF;
-      out[pos++] = 0xFE;
-      for (int s = 24; s >= 0; s -= 8) out[pos++] = static_cast<unsigned char>(aadLen >> s);
-    }
     memcpy(out + pos, aad, aadLen);
     pos = (pos + aadLen + 15) / 16 * 16;
   }
@@ -384,52 +480,54 @@ void NXVT_CCM_FormatCounter(unsigned char* out, size_t totalLen, const unsigned 
 int32_t NXVT_CCM_Encrypt(unsigned char* data, uint32_t payloadLen, uint32_t tagLen, const unsigned char* nonce,
                          uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
-  if (!CcmParamsOk(tagLen, nonceLen, payloadLen, blockSize)) return -1;
-  if (data == nullptr || nonce == nullptr || schedule == nullptr || encrypt == nullptr ||
-      (aad == nullptr && aadLen > 0))
-    return -1;
-  try {
-    unsigned char mac[16];
-    ScopedWipe macWipe(mac);
-    CcmMac(mac, nonce, nonceLen, aad, aadLen, data, payloadLen, tagLen, schedule, encrypt);
-    SecureBytes s;
-    CcmKeystream(s, nonce, nonceLen, payloadLen, schedule, encrypt);
-    XorInto(data, s.data() + 16, payloadLen);
-    for (uint32_t j = 0; j < tagLen; ++j) data[payloadLen + j] = mac[j] ^ s[j];
-    return 0;
-  } catch (const std::bad_alloc&) {
-    return -1;
-  } catch (const std::length_error&) {
-    return -1;
-  }
+  return NXVT_CCM_EncryptTo(data, data, payloadLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize,
+                            encrypt);
 }
 
 int32_t NXVT_CCM_Decrypt(unsigned char* data, uint32_t inLen, uint32_t tagLen, const unsigned char* nonce,
                          uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
                          uint32_t blockSize, NXVT_BlockFn encrypt) {
+  return NXVT_CCM_DecryptTo(data, data, inLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize, encrypt);
+}
+
+int32_t NXVT_CCM_EncryptTo(unsigned char* out, const unsigned char* in, uint32_t payloadLen, uint32_t tagLen,
+                           const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
+                           const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt) {
+  if (!CcmCallOk(out, in, payloadLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize, encrypt)) return -1;
+  if (PartlyOverlapping(out, in, payloadLen)) {
+    memmove(out, in, payloadLen);
+    in = out;
+  }
+  unsigned char tag[16];
+  ScopedWipe tagWipe(tag);
+  CcmRun(out, in, payloadLen, tag, nonce, nonceLen, aad, aadLen, tagLen, schedule, encrypt, false);
+  memcpy(out + payloadLen, tag, tagLen);
+  return 0;
+}
+
+int32_t NXVT_CCM_DecryptTo(unsigned char* out, const unsigned char* in, uint32_t inLen, uint32_t tagLen,
+                           const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
+                           const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (inLen < tagLen) return -1;
   const uint32_t payloadLen = inLen - tagLen;
-  if (!CcmParamsOk(tagLen, nonceLen, payloadLen, blockSize)) return -1;
-  if (data == nullptr || nonce == nullptr || schedule == nullptr || encrypt == nullptr ||
-      (aad == nullptr && aadLen > 0))
-    return -1;
-  try {
-    SecureBytes s;
-    CcmKeystream(s, nonce, nonceLen, payloadLen, schedule, encrypt);
-    SecureBytes plain(data, payloadLen);
-    XorInto(plain.data(), s.data() + 16, payloadLen);
-    unsigned char received[16];
-    ScopedWipe receivedWipe(received);
-    for (uint32_t j = 0; j < tagLen; ++j) received[j] = data[payloadLen + j] ^ s[j];
-    unsigned char mac[16];
-    ScopedWipe macWipe(mac);
-    CcmMac(mac, nonce, nonceLen, aad, aadLen, plain.data(), payloadLen, tagLen, schedule, encrypt);
-    if (!ConstantTimeEqual(mac, received, tagLen)) return -1;
-    if (payloadLen > 0) memcpy(data, plain.data(), payloadLen);
-    return 0;
-  } catch (const std::bad_alloc&) {
-    return -1;
-  } catch (const std::length_error&) {
+  if (!CcmCallOk(out, in, payloadLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize, encrypt)) return -1;
+  if (PartlyOverlapping(out, in, inLen)) {
+    memmove(out, in, inLen);
+    in = out;
+  }
+  unsigned char received[16], computed[16];
+  ScopedWipe receivedWipe(received), computedWipe(computed);
+  memcpy(received, in + payloadLen, tagLen);
+  if (out != in) memcpy(out + payloadLen, received, tagLen);
+  CcmRun(out, in, payloadLen, computed, nonce, nonceLen, aad, aadLen, tagLen, schedule, encrypt, true);
+  if (!ConstantTimeEqual(computed, received, tagLen)) {
+    // Not authentic: the counter mode once more turns the plaintext back
+    // into the ciphertext, so the caller's buffer ends as it began.
+    unsigned char counter[16];
+    CcmFirstCounter(counter, nonce, nonceLen);
+    NXVT_GCM_GCTR(out, counter, out, payloadLen, 16, schedule, encrypt);
+    Wipe(counter, sizeof counter);
     return -1;
   }
+  return 0;
 }

@@ -91,6 +91,15 @@ int32_t NXVT_CCM_Encrypt(unsigned char* data, uint32_t payloadLen, uint32_t tagL
 int32_t NXVT_CCM_Decrypt(unsigned char* data, uint32_t inLen, uint32_t tagLen, const unsigned char* nonce,
                          uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen, const unsigned char* schedule,
                          uint32_t blockSize, NXVT_BlockFn encrypt);
+// The same from `in` to `out` (`out` holds room for the tag, or ciphertext
+// and tag), with the result of copying the input to `out` first and running
+// in place there: a refused tag leaves `out` holding the input.
+int32_t NXVT_CCM_EncryptTo(unsigned char* out, const unsigned char* in, uint32_t payloadLen, uint32_t tagLen,
+                           const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
+                           const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt);
+int32_t NXVT_CCM_DecryptTo(unsigned char* out, const unsigned char* in, uint32_t inLen, uint32_t tagLen,
+                           const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
+                           const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt);
 
 // Compares n bytes in time independent of their contents; true when equal.
 bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n);

@@ -212,19 +212,20 @@ int NXVT_Cipher_EncryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
   if (*outLen < needed || needed > UINT32_MAX) return -1;
   const NXVT_CIPHER_DESC* d = ctx->desc;
   int rc;
+  // Both modes read the plaintext where it is and write the ciphertext to out.
   if (param->mode == kAesModeGcm) {
-    // GCM reads the plaintext where it is and writes the ciphertext to out.
     unsigned char tag[16];
     rc = NXVT_GCM_EncryptTo(out, in, inLen, tag, aad, aadLen, ctx->schedule, iv, ivLen, d->blockSize,
                             d->encryptBlock);
     if (rc == 0) memcpy(out + inLen, tag, tagLen);
     Wipe(tag, sizeof tag);
   } else {
-    if (out != in) memmove(out, in, inLen);
-    rc = NXVT_CCM_Encrypt(out, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize, d->encryptBlock);
+    rc = NXVT_CCM_EncryptTo(out, in, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize,
+                            d->encryptBlock);
   }
   if (rc != 0) {
-    // Refused before any work: take back the copy of the plaintext.
+    // Refused before any work: out is cleared as when the plaintext was
+    // copied there first.
     if (out != in) Wipe(out, inLen);
     return -1;
   }
@@ -241,10 +242,10 @@ int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
   if (*outLen < inLen) return -1;
   const NXVT_CIPHER_DESC* d = ctx->desc;
   const uint32_t textLen = inLen - tagLen;
-  // GCM reads the ciphertext where it is, unless the buffers overlap in
-  // part; out ends as it would with the whole input copied over first.
+  // Both modes read the ciphertext where it is, unless the buffers overlap
+  // in part; out ends as it would with the whole input copied over first.
   const unsigned char* src = in;
-  if (out != in && (param->mode != kAesModeGcm || PartlyOverlapping(out, in, inLen))) {
+  if (PartlyOverlapping(out, in, inLen)) {
     memmove(out, in, inLen);
     src = out;
   }
@@ -263,8 +264,8 @@ int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
       Wipe(out, inLen);
       return -1;
     }
-  } else if (NXVT_CCM_Decrypt(out, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize,
-                              d->encryptBlock) != 0) {
+  } else if (NXVT_CCM_DecryptTo(out, src, inLen, tagLen, iv, ivLen, aad, aadLen, ctx->schedule, d->blockSize,
+                                d->encryptBlock) != 0) {
     return -1;
   }
   *outLen = textLen;
