@@ -1,7 +1,7 @@
 // Constant-time check of the symmetric code, run under valgrind: keys and
 // plaintexts are marked secret, then AES-128 and AES-256 run through every
 // mode (key schedule, both directions, CBC with and without padding, GCM and
-// CCM with their tags), GHASH under a secret subkey, HMAC and PBKDF2 under
+// CCM with their tags, and a refused tag), GHASH under a secret subkey, HMAC and PBKDF2 under
 // secret keys, SHA-512 and the Keccak digests of secret data, on the
 // dispatched path (AES-NI, PCLMULQDQ, AVX2 and BMI where the processor and
 // valgrind offer them; valgrind offers no SHA-NI and no AVX-512) and on the
@@ -106,6 +106,19 @@ int RunAes(uint32_t keyLen) {
     Public(key, sizeof key);
     if (rc != 0 || rc2 != 0 || backLen != kLen || memcmp(back, plain, kLen) != 0) {
       std::printf("mode %u key %u: round trip failed\n", mode, keyLen);
+      ++failures;
+    }
+    // A changed tag: the refusal (CCM turns its output back into the
+    // ciphertext) runs under the secret key too.
+    out[outLen - 1] ^= 1;
+    CtMarkSecret(key, sizeof key);
+    backLen = sizeof back;
+    int rc3 = AESDecryptAuth(out, outLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, back, &backLen);
+    Public(&rc3, sizeof rc3);
+    Public(back, sizeof back);
+    Public(key, sizeof key);
+    if (rc3 == 0) {
+      std::printf("mode %u key %u: a changed tag was accepted\n", mode, keyLen);
       ++failures;
     }
   }

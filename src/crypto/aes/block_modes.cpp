@@ -148,7 +148,7 @@ class CcmChain {
   unsigned char y[16] = {0};
 
  private:
-  static constexpr size_t kRun = 64;
+  static constexpr size_t kRun = 32;
   const unsigned char* schedule_;
   NXVT_BlockFn encrypt_;
   const NXVT_BLOCK_BULK* bulk_;
