@@ -52,15 +52,17 @@ Bytes Run(uint8_t op, uint8_t param, const uint8_t* in, size_t size) {
     }
     case 1: {  // GCM and CCM: sealed, then opened again (all bytes of the buffer compared)
       const bool gcm = param & 0x10;
-      const uint32_t aadLen = len < 40 ? len / 2 : 20;
+      // The AAD is the first half of the data (long ones included) or at most 20 bytes of it.
+      const uint32_t aadLen = len < 40 || (param & 0x40) ? len / 2 : 20;
       const int32_t ivLen = gcm ? 16 : 7 + (param >> 5) % 7;
+      const int32_t tagLen = gcm ? 16 : 4 + 2 * (param % 7);
       const AESMode mode = gcm ? kAesModeGcm : kAesModeCcm;
       out.resize(len + 16);
       uint32_t n = static_cast<uint32_t>(out.size());
-      code(AESEncryptAuth(msg, len, key, keyLen, iv, ivLen, mode, msg, aadLen, 16, out.data(), &n));
+      code(AESEncryptAuth(msg, len, key, keyLen, iv, ivLen, mode, msg, aadLen, tagLen, out.data(), &n));
       Bytes back(len + 16);
       uint32_t m = static_cast<uint32_t>(back.size());
-      code(AESDecryptAuth(out.data(), n, key, keyLen, iv, ivLen, mode, msg, aadLen, 16, back.data(), &m));
+      code(AESDecryptAuth(out.data(), n, key, keyLen, iv, ivLen, mode, msg, aadLen, tagLen, back.data(), &m));
       out.insert(out.end(), back.begin(), back.end());
       break;
     }
