@@ -76,6 +76,17 @@ std::vector<std::string> EdgeScalars(const std::string& n, tvt::TestRng& rng, in
       "00000000000000000000000000000000ffffffffffffffffffffffffffffffff",
       "1111111111111111111111111111111111111111111111111111111111111111",
       "f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0f0",
+      // 5-bit digits of the variable-base product at the borrow edge:
+      // every digit 16 (each borrows), 15 (none does) or 17; and the last
+      // digits next to the order, where the final sum is nearest to a
+      // doubling or a cancellation.
+      "4210842108421084210842108421084210842108421084210842108421084210",
+      "bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef7bdef",
+      "c6318c6318c6318c6318c6318c6318c6318c6318c6318c6318c6318c6318c631",
+      Offset(n, -15),
+      Offset(n, -17),
+      Offset(n, -30),
+      Offset(n, -32),
       // 6-bit digits at the borrow edge: 31, 32, 33 and every digit 32
       // (each borrows from the next), 31 (none does) or 33.
       Offset(std::string(64, '0'), 31),

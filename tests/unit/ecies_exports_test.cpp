@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "cpu_paths_testing.h"
 #include "ecies_testing.h"
 #include "tolvaris/bcm_ecies.h"
 #include "tv_test.h"
@@ -280,10 +281,13 @@ TEST(EcdhExports, KeyPairFailures) {
 
 // The shared point, compressed, equals OpenSSL's (X and the parity of Y),
 // and both sides agree.
+// Random key pairs on both paths (the MULX and vector code where the
+// processor has it, the portable code), peer keys compressed and not.
 TEST(EcdhExports, SharedPointMatchesOpenSsl) {
   tvt::TestRng rng(1093);
   for (uint32_t code : kCodes) {
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 64; ++i) {
+      cput::ForcedPath path(i % 4 >= 2);
       const Bytes a = eciest::RandPriv(rng), b = eciest::RandPriv(rng);
       const Bytes aG = eciest::Pub(Model(code), a, i % 2 == 0), bG = eciest::Pub(Model(code), b, i % 2 == 1);
       Call ab = Share(code, a, bG), ba = Share(code, b, aG);
@@ -405,11 +409,14 @@ void RunEcdhCase(uint32_t code, const Json::Value& t, const Bytes& pub, Wychepro
 // a finite point, which the export returns like any other.
 TEST(EcdhExports, WycheproofP256) {
   const Json::Value doc = tvt::ReadJson(tvt::VectorPath("wycheproof/ecdh_secp256r1_ecpoint_test.json"));
-  WycheproofCounts n;
-  for (const Json::Value& group : doc["testGroups"])
-    for (const Json::Value& t : group["tests"]) RunEcdhCase(1, t, Unhex(t["public"].asString()), n);
-  EXPECT_GT(n.valid, 320);
-  EXPECT_GT(n.refused, 20);
+  for (bool portable : {false, true}) {
+    cput::ForcedPath path(portable);
+    WycheproofCounts n;
+    for (const Json::Value& group : doc["testGroups"])
+      for (const Json::Value& t : group["tests"]) RunEcdhCase(1, t, Unhex(t["public"].asString()), n);
+    EXPECT_GT(n.valid, 320) << (portable ? "portable" : "native");
+    EXPECT_GT(n.refused, 20) << (portable ? "portable" : "native");
+  }
 }
 
 // secp256k1 keys come as SubjectPublicKeyInfo; the export takes the bare

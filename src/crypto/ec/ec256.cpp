@@ -154,19 +154,13 @@ void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
     Cmov(sum.Z, acc.Z, keep);
     acc = sum;
   }
-  // Projective (x = X/Z, y = Y/Z) for the callers: (X Z, Y, Z^3); Z = 0
-  // stays infinity.
-  Fe zz;
-  F::Sqr(zz, acc.Z);
-  F::Mul(out->X, acc.X, acc.Z);
-  out->Y = acc.Y;
-  F::Mul(out->Z, zz, acc.Z);
+  // Projective (x = X/Z, y = Y/Z) for the callers.
+  JacobianToProj<C>(*out, acc);
   Wipe(e, sizeof e);
   Wipe(&acc, sizeof acc);
   Wipe(&sum, sizeof sum);
   Wipe(&t, sizeof t);
   Wipe(&ny, sizeof ny);
-  Wipe(&zz, sizeof zz);
 }
 
 template <class C>
@@ -256,61 +250,120 @@ void Multiples17(const Ec256Curve& c, Proj T[17], const Aff& P) {
   }
 }
 
-// e = (sign of d, xor flip) * T[|d|] for a secret digit d in -16..16: every
-// entry is read (with vectors when avx2 is set), the sign negates Y by mask.
-template <class C>
-EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip, bool avx2) {
-  using F = typename C::F;
-  const u64 negative = static_cast<u64>(static_cast<unsigned>(d) >> 31);
-  const u64 mag = static_cast<u64>(d - 2 * (d & -static_cast<int>(negative)));
+// |d| and the sign of a secret digit d as a mask, without a branch.
+EC_INLINE u64 DigitMagnitude(int d, u64* negative) {
+  const u64 neg = static_cast<u64>(static_cast<unsigned>(d) >> 31);
+  *negative = 0 - neg;
+  return static_cast<u64>(d - 2 * (d & -static_cast<int>(neg)));
+}
+
+// e = T[index] for index < kCount, zeros for any larger index: every entry
+// is read (with vectors when avx2 is set), so the memory touched does not
+// depend on the index.
+template <int kCount>
+EC_INLINE void SelectProj(Proj& e, const Proj* T, u64 index, bool avx2) {
 #if defined(__x86_64__)
   static_assert(sizeof(Proj) == 12 * sizeof(u64), "three coordinates of four words");
   if (avx2) {
-    SelectWordsAvx2<12>(e.X.v, T[0].X.v, 17, mag);
-  } else
-#endif
-  {
-    (void)avx2;
-    e = T[0];
-    for (int j = 1; j < 17; ++j) {
-      const u64 m = EqMask(mag, static_cast<u64>(j));
-      Cmov(e.X, T[j].X, m);
-      Cmov(e.Y, T[j].Y, m);
-      Cmov(e.Z, T[j].Z, m);
-    }
+    SelectWordsAvx2<12>(e.X.v, T[0].X.v, kCount, index);
+    return;
   }
-  Fe ny;
-  F::Sub(ny, kZeroFe, e.Y);
-  Cmov(e.Y, ny, (0 - negative) ^ flip);
+#endif
+  (void)avx2;
+  e = Proj{kZeroFe, kZeroFe, kZeroFe};
+  for (int j = 0; j < kCount; ++j) {
+    const u64 m = EqMask(index, static_cast<u64>(j));
+    Cmov(e.X, T[j].X, m);
+    Cmov(e.Y, T[j].Y, m);
+    Cmov(e.Z, T[j].Z, m);
+  }
 }
 
-// k P for an affine P by signed 5-bit digits (52 of them, five doublings
-// each) over the multiples 0..16 of P, every table read in full. Constant
-// time in k and P.
+// y = -y under a mask.
 template <class C>
-void MulT(const Ec256Curve& c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], const uint8_t py[32]) {
+EC_INLINE void NegateYByMask(Fe& y, u64 mask) {
+  Fe ny;
+  C::F::Sub(ny, kZeroFe, y);
+  Cmov(y, ny, mask);
+}
+
+// e = (sign of d, xor flip) * T[|d|] for a secret digit d in -16..16, T[0]
+// the point at infinity.
+template <class C>
+EC_INLINE void Select17(Proj& e, const Proj T[17], int d, u64 flip, bool avx2) {
+  u64 negative;
+  const u64 mag = DigitMagnitude(d, &negative);
+  SelectProj<17>(e, T, mag, avx2);
+  NegateYByMask<C>(e.Y, negative ^ flip);
+}
+
+// k P on P-256 for an affine P, by signed 5-bit digits (52 of them, five
+// doublings each) over the Jacobian multiples 1..16 of P, every table read
+// in full. Constant time in k and P.
+//
+// The sums use the incomplete Jacobian addition, which is safe here for
+// every k below n: with A the multiple of P in the sum before digit e
+// (A = 32 times the value of the higher digits, |e| <= 16), an exceptional
+// sum needs A = +-e (mod n). Before the last digit |A| < k / 32 + 17 < n, so
+// that is A = +-e as integers, which for a multiple of 32 means A = 0 (the
+// sum so far is infinity) and e = 0. At the last digit A + e = k: A = -e is
+// k = 0, and A = e would need k = 2e (so A = e = 0) or k = n + 2e with
+// A = n + e divisible by 32, that is e = 15 (n = 17 mod 32) and k = n + 30,
+// above n. The two infinities (the sum so far, a zero digit) are replaced
+// by mask.
+template <class C>
+void MulJacobianT(Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], const uint8_t py[32]) {
   using O = Ops<C>;
+  using F = typename C::F;
   constexpr int kDigits = 52;  // signed 5-bit digits of a value below 2^256
   Aff P;
   O::LoadAff(P, px, py);
   int d[kDigits];
   RecodeSigned<5>(d, k, kDigits);
-  Proj T[17];
-  Multiples17<C>(c, T, P);
-  const bool avx2 = NXVT_CpuFeatures().avx2;
-  // The top digit's entry starts the sum: no doublings of infinity.
-  Proj acc, e;
-  Select17<C>(acc, T, d[kDigits - 1], 0, avx2);
-  for (int i = kDigits - 2; i >= 0; --i) {
-    for (int s = 0; s < 5; ++s) O::Dbl(c, acc, acc);
-    Select17<C>(e, T, d[i], 0, avx2);
-    O::Add(c, acc, acc, e);
+  // T[j] = (j + 1) P: the even ones doubled, the odd ones by the mixed sum
+  // (j P and P differ and are not opposite for j < n - 1).
+  Proj T[16];
+  T[0] = Proj{P.x, P.y, F::kOne};
+  for (int j = 2; j <= 16; ++j) {
+    if (j % 2 == 0) {
+      DblJacobian<C>(T[j - 1], T[j / 2 - 1]);
+    } else {
+      AddAffJacobian<C>(T[j - 1], T[j - 2], P);
+    }
   }
-  O::ToPoint(out, acc);
+  const bool avx2 = NXVT_CpuFeatures().avx2;
+  // e = d P, zeros (infinity) for d = 0 (mag - 1 is above every index
+  // then); returns the mask of d = 0.
+  auto select = [&](Proj& e, int digit) {
+    u64 negative;
+    const u64 mag = DigitMagnitude(digit, &negative);
+    SelectProj<16>(e, T, mag - 1, avx2);
+    NegateYByMask<C>(e.Y, negative);
+    return EqMask(mag, 0);
+  };
+  // The top digit's entry starts the sum: no doublings of infinity.
+  Proj acc, e, sum;
+  select(acc, d[kDigits - 1]);
+  for (int i = kDigits - 2; i >= 0; --i) {
+    for (int s = 0; s < 5; ++s) DblJacobian<C>(acc, acc);
+    const u64 zero = select(e, d[i]);
+    AddJacobian<C>(sum, acc, e);
+    const u64 inf = IsZeroMask(acc.Z);
+    Cmov(sum.X, e.X, inf);
+    Cmov(sum.Y, e.Y, inf);
+    Cmov(sum.Z, e.Z, inf);
+    Cmov(sum.X, acc.X, zero);
+    Cmov(sum.Y, acc.Y, zero);
+    Cmov(sum.Z, acc.Z, zero);
+    acc = sum;
+  }
+  JacobianToProj<C>(sum, acc);
+  O::ToPoint(out, sum);
   Wipe(T, sizeof T);
   Wipe(d, sizeof d);
   Wipe(&acc, sizeof acc);
   Wipe(&e, sizeof e);
+  Wipe(&sum, sizeof sum);
   Wipe(&P, sizeof P);
 }
 
@@ -577,7 +630,7 @@ void Ec256_MulGen2(const Ec256Curve* c, Ec256Point out[2], const Ec256Scalar k[2
 void Ec256_Mul(const Ec256Curve* c, Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32],
                const uint8_t py[32]) {
   if (c->p256) {
-    WithP256([&](auto p2) { MulT<decltype(p2)>(*c, out, k, px, py); });
+    WithP256([&](auto p2) { MulJacobianT<decltype(p2)>(out, k, px, py); });
   } else {
     WithK1([&](auto k1) { MulGlvT<decltype(k1)>(*c, out, k, px, py); });
   }

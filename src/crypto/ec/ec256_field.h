@@ -133,6 +133,21 @@ inline u64 IsZeroMask(const Fe& a) { return EqMask(a.v[0] | a.v[1] | a.v[2] | a.
   return keep;
 }
 
+// r = a / 2 modulo an odd m, for a below m: a or a + m, whichever is even,
+// shifted right. Constant time (the choice is a mask).
+EC_INLINE void HalfMod(Fe& r, const Fe& a, const Fe& m) {
+  const u64 odd = 0 - (a.v[0] & 1);
+  u64 t[4], carry = 0;
+  EC_UNROLL
+  for (int i = 0; i < 4; ++i) {
+    const u128 x = static_cast<u128>(a.v[i]) + (m.v[i] & odd) + carry;
+    t[i] = static_cast<u64>(x);
+    carry = static_cast<u64>(x >> 64);
+  }
+  for (int i = 0; i < 3; ++i) r.v[i] = (t[i] >> 1) | (t[i + 1] << 63);
+  r.v[3] = (t[3] >> 1) | (carry << 63);
+}
+
 // t = a * b, eight limbs.
 [[gnu::always_inline]] constexpr void Mul512(u64 t[8], const Fe& a, const Fe& b) {
   EC_UNROLL

@@ -371,6 +371,88 @@ struct Ops {
 };
 
 
+// Jacobian coordinates (x = X/Z^2, y = Y/Z^3), with Z = 0 for the point at
+// infinity. Pt is any point type with members X, Y and Z.
+//
+// r = 2p without a branch: with M = 3/2 (X^2 + a Z^4) and beta = X Y^2,
+// X' = M^2 - 2 beta, Y' = M (beta - X') - Y^4, Z' = Y Z (the usual result
+// scaled by 1/2). Neither curve has a point of order two, and Z = 0 stays
+// Z = 0, so it is right for every point. r may alias p.
+template <class C, class Pt>
+EC_INLINE void DblJacobian(Pt& r, const Pt& p) {
+  using F = typename C::F;
+  Fe gamma, beta, m, t;
+  F::Sqr(gamma, p.Y);
+  F::Mul(beta, p.X, gamma);
+  if constexpr (C::kAMinus3) {
+    // X^2 - 3 Z^4 = (X - Z^2)(X + Z^2) on the curve with a = -3.
+    Fe delta;
+    F::Sqr(delta, p.Z);
+    F::Sub(t, p.X, delta);
+    F::Add(m, p.X, delta);
+    F::Mul(m, t, m);
+  } else {
+    F::Sqr(m, p.X);
+  }
+  F::Add(t, m, m);
+  F::Add(m, t, m);
+  HalfMod(m, m, F::kMod);
+  F::Mul(r.Z, p.Y, p.Z);  // the last read of p (r may alias it)
+  F::Sqr(t, m);
+  F::Sub(t, t, beta);
+  F::Sub(r.X, t, beta);
+  F::Sub(t, beta, r.X);
+  F::Mul(t, m, t);
+  F::Sqr(gamma, gamma);
+  F::Sub(r.Y, t, gamma);
+}
+
+// r = p + q for two Jacobian points (12M + 4S), without a branch. Only
+// right when neither is the point at infinity and p != +-q: the caller
+// rules those out or replaces the result by mask. r may alias p or q.
+template <class C>
+EC_INLINE void AddJacobian(Proj& r, const Proj& p, const Proj& q) {
+  using F = typename C::F;
+  Fe z1z1, z2z2, u1, u2, s1, s2, h, rr, hh, hhh, v, t;
+  F::Sqr(z1z1, p.Z);
+  F::Sqr(z2z2, q.Z);
+  F::Mul(u1, p.X, z2z2);
+  F::Mul(u2, q.X, z1z1);
+  F::Mul(s1, p.Y, q.Z);
+  F::Mul(s1, s1, z2z2);
+  F::Mul(s2, q.Y, p.Z);
+  F::Mul(s2, s2, z1z1);
+  F::Sub(h, u2, u1);
+  F::Sub(rr, s2, s1);
+  F::Mul(t, p.Z, q.Z);
+  F::Mul(r.Z, t, h);  // p and q are read whole by now
+  F::Sqr(hh, h);
+  F::Mul(hhh, hh, h);
+  F::Mul(v, u1, hh);
+  F::Sqr(t, rr);
+  F::Sub(t, t, hhh);
+  F::Sub(t, t, v);
+  F::Sub(r.X, t, v);
+  F::Sub(t, v, r.X);
+  F::Mul(t, rr, t);
+  F::Mul(hhh, s1, hhh);
+  F::Sub(r.Y, t, hhh);
+}
+
+// The same point in projective coordinates (x = X/Z, y = Y/Z): (X Z, Y,
+// Z^3). Z = 0 stays infinity.
+template <class C>
+EC_INLINE void JacobianToProj(Proj& r, const Proj& p) {
+  using F = typename C::F;
+  Fe zz;
+  F::Sqr(zz, p.Z);
+  F::Mul(r.X, p.X, p.Z);
+  r.Y = p.Y;
+  F::Mul(r.Z, zz, p.Z);
+  Wipe(&zz, sizeof zz);
+}
+
+
 // The scalar as count signed W-bit digits in -2^(W-1)..2^(W-1)-1
 // (k = sum e[i] 2^(W i)), without a branch: a digit of 2^(W-1) or more
 // borrows 2^W from the next.

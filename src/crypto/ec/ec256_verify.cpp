@@ -110,20 +110,6 @@ int Wnaf(int d[kMaxDigits], const u64 v[4], int w) {
   return last + 1;
 }
 
-// r = a / 2 modulo an odd m, for a below m: a or a + m, whichever is even,
-// shifted right.
-EC_INLINE void HalfMod(Fe& r, const Fe& a, const Fe& m) {
-  const u64 odd = 0 - (a.v[0] & 1);
-  u64 t[4], carry = 0;
-  for (int i = 0; i < 4; ++i) {
-    const u128 x = static_cast<u128>(a.v[i]) + (m.v[i] & odd) + carry;
-    t[i] = static_cast<u64>(x);
-    carry = static_cast<u64>(x >> 64);
-  }
-  for (int i = 0; i < 3; ++i) r.v[i] = (t[i] >> 1) | (t[i + 1] << 63);
-  r.v[3] = (t[3] >> 1) | (carry << 63);
-}
-
 // A point in Jacobian coordinates (x = X/Z^2, y = Y/Z^3); inf marks the
 // point at infinity.
 struct Jac {
@@ -135,38 +121,13 @@ template <class C>
 struct Var {
   using F = typename C::F;
 
-  // r = 2p. Neither curve has a point of order two, so Y = 0 never occurs.
-  // With M = 3/2 (X^2 + a Z^4) and beta = X Y^2: X' = M^2 - 2 beta,
-  // Y' = M (beta - X') - Y^4, Z' = Y Z (the usual result scaled by 1/2).
+  // r = 2p (DblJacobian, infinity kept by its flag).
   static void Dbl(Jac& r, const Jac& p) {
     if (p.inf) {
       r = p;
       return;
     }
-    Fe gamma, beta, m, t;
-    F::Sqr(gamma, p.Y);
-    F::Mul(beta, p.X, gamma);
-    if constexpr (C::kAMinus3) {
-      // X^2 - 3 Z^4 = (X - Z^2)(X + Z^2) on the curve with a = -3.
-      Fe delta;
-      F::Sqr(delta, p.Z);
-      F::Sub(t, p.X, delta);
-      F::Add(m, p.X, delta);
-      F::Mul(m, t, m);
-    } else {
-      F::Sqr(m, p.X);
-    }
-    F::Add(t, m, m);
-    F::Add(m, t, m);
-    HalfMod(m, m, F::kMod);
-    F::Mul(r.Z, p.Y, p.Z);  // the last read of p (r may alias it)
-    F::Sqr(t, m);
-    F::Sub(t, t, beta);
-    F::Sub(r.X, t, beta);
-    F::Sub(t, beta, r.X);
-    F::Mul(t, m, t);
-    F::Sqr(gamma, gamma);
-    F::Sub(r.Y, t, gamma);
+    DblJacobian<C>(r, p);
     r.inf = false;
   }
 
