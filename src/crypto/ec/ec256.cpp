@@ -320,8 +320,9 @@ void MulJacobianT(Ec256Point* out, const Ec256Scalar* k, const uint8_t px[32], c
   O::LoadAff(P, px, py);
   int d[kDigits];
   RecodeSigned<5>(d, k, kDigits);
-  // T[j] = (j + 1) P: the even ones doubled, the odd ones by the mixed sum
-  // (j P and P differ and are not opposite for j < n - 1).
+  // T[j - 1] = j P: the even multiples doubled, the odd ones j P = (j - 1) P
+  // + P by the mixed sum, never exceptional ((j - 1) P is neither P nor -P
+  // for j = 3..15).
   Proj T[16];
   T[0] = Proj{P.x, P.y, F::kOne};
   for (int j = 2; j <= 16; ++j) {
