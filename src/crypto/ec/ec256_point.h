@@ -377,9 +377,10 @@ struct Ops {
 // r = 2p without a branch: with M = 3/2 (X^2 + a Z^4) and beta = X Y^2,
 // X' = M^2 - 2 beta, Y' = M (beta - X') - Y^4, Z' = Y Z (the usual result
 // scaled by 1/2). Neither curve has a point of order two, and Z = 0 stays
-// Z = 0, so it is right for every point. r may alias p.
+// Z = 0, so it is right for every point. r may alias p. Kept out of line:
+// the multiplication loops stay small enough for the instruction cache.
 template <class C, class Pt>
-EC_INLINE void DblJacobian(Pt& r, const Pt& p) {
+[[gnu::noinline]] void DblJacobian(Pt& r, const Pt& p) {
   using F = typename C::F;
   Fe gamma, beta, m, t;
   F::Sqr(gamma, p.Y);
@@ -411,7 +412,7 @@ EC_INLINE void DblJacobian(Pt& r, const Pt& p) {
 // right when neither is the point at infinity and p != +-q: the caller
 // rules those out or replaces the result by mask. r may alias p or q.
 template <class C>
-EC_INLINE void AddJacobian(Proj& r, const Proj& p, const Proj& q) {
+[[gnu::noinline]] void AddJacobian(Proj& r, const Proj& p, const Proj& q) {
   using F = typename C::F;
   Fe z1z1, z2z2, u1, u2, s1, s2, h, rr, hh, hhh, v, t;
   F::Sqr(z1z1, p.Z);
