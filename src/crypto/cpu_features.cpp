@@ -35,7 +35,8 @@ NXVT_CPU_FEATURES Detect() {
     f.avx512 = zmm && f.avx2 && (b & bit_AVX512F) != 0 && (b & bit_AVX512VL) != 0;
     f.vaes = f.avx2 && f.aesni && (c & bit_VAES) != 0;
     f.vpclmul = f.avx2 && f.pclmul && (c & bit_VPCLMULQDQ) != 0;
-    f.vaes512 = f.vaes && f.vpclmul && zmm && (b & bit_AVX512F) != 0 && (b & bit_AVX512BW) != 0 &&
+    // The 512-bit code masks its tails with BZHI.
+    f.vaes512 = f.vaes && f.vpclmul && f.bmi2 && zmm && (b & bit_AVX512F) != 0 && (b & bit_AVX512BW) != 0 &&
                 (b & bit_AVX512VL) != 0;
   }
 #endif
