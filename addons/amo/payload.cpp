@@ -212,8 +212,7 @@ int WriteMember(std::string& out, const Member& m, const Json::Value& payload) {
     case Form::Dealer: {
       // A dealer is paid its fee, so the two travel together or not at all.
       const Json::Value& fee = payload["dealer_fee"];
-      const bool feeIsText = IsJsonText(fee, "dealer_fee");
-      if (!IsJsonText(v, "dealer") || !feeIsText) return 0;
+      if (!HasJsonStrs(payload, {"dealer_fee", "dealer"})) return 0;
       const std::string dealer = GetJsonStr(v, "dealer"), dealerFee = GetJsonStr(fee, "dealer_fee");
       if (dealer.empty() || dealerFee.empty()) return 0;
       AppendKey(out, "dealer");

@@ -303,9 +303,7 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
       if (first.isObject()) {
         Json::Value& total = first["totalsigcnt"];
         Json::Value& need = first["needsigcnt"];
-        // Both are looked at: a count of another type is refused, not skipped.
-        const bool totalIsText = IsJsonText(total, "totalsigcnt");
-        if (IsJsonText(need, "needsigcnt") && totalIsText) {
+        if (HasJsonStrs(first, {"totalsigcnt", "needsigcnt"})) {
           const int count = static_cast<int>(pubs.size());
           int t = 0;
           if (!ReadCount(total, "totalsigcnt", t)) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "command/secure_text.h"
 #include "command/text/text.h"
 #include "common/error_chain.h"
 #include "platform/memory.h"
@@ -86,13 +87,15 @@ std::string WriteJson(const Json::Value& value, std::string_view indentation) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = std::string(indentation);
   const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-  std::ostringstream text;
+  // Replies carry keys and mnemonics: every block the stream grows out of is
+  // wiped when it is given back.
+  std::basic_ostringstream<char, std::char_traits<char>, WipeAllocator<char>> text;
   // A stream swallows the exception of a buffer that cannot grow and only
   // marks itself bad, so the text would come back cut short (jsoncpp's own
   // writeString does just that). Here the exception goes on to the caller.
   text.exceptions(std::ios::badbit | std::ios::failbit);
   writer->write(value, &text);
-  return std::move(text).str();
+  return std::string(text.view());
 }
 
 void WipeJson(Json::Value& value) {

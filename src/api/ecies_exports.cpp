@@ -161,16 +161,10 @@ int BCMGenECDHComputeShareKey(uint32_t curve, const unsigned char* pri, int priL
     if (NXVT_EC_Point_IsInfinity(P.get()) || c->isOnCurve(P.get(), c) != 1)
       return MsgFail(2201, "peerPub is invalid");
 
-    // d as given (not reduced), times the cofactor.
+    // d as given (not reduced); both curves have cofactor 1.
     NXVT_BN d;
     ScopedWipe wipeD(d);
     NXVT_BN_FromBytes(&d, pri, kPrivLen);
-    if (c->cofactor != 1) {
-      NXVT_BN h;
-      h.count = 1;
-      h.words[0] = c->cofactor;
-      if (NXVT_BN_Mul(&d, &d, &h) != 0) return MsgFail(2208, "bc-vantrel NXVT_EC_Point_Mult error");
-    }
     // The shared point is secret: it is compressed inside the constant-time
     // code and written only on success. Only the point at infinity is
     // refused: a finite shared point with X = 0 exists on P-256 and is a

@@ -64,10 +64,7 @@ int32_t GcmRun(unsigned char* out, const unsigned char* in, uint32_t len, unsign
   }
   if (aadLen > 0) g.Padded(aad, aadLen);
   if (len > 0) {
-    if (PartlyOverlapping(out, in, len)) {
-      memmove(out, in, len);
-      in = out;
-    }
+    in = UnOverlap(out, in, len);
     memcpy(counter, j0, 16);
     NXVT_GCM_Inc32(counter, 16);
     const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
@@ -210,6 +207,7 @@ void CcmRun(unsigned char* out, const unsigned char* in, uint32_t len, unsigned 
   CcmChain chain(schedule, encrypt);
   // B0, then the AAD's length and as much of the AAD as fills the block.
   unsigned char head[32];
+  ScopedWipe headWipe(head);
   const size_t lenBytes = CcmHead(head, nonce, nonceLen, aadLen, len, tagLen);
   const size_t first = aadLen < 16 - lenBytes ? aadLen : 16 - lenBytes;
   if (aadLen > 0) memcpy(head + 16 + lenBytes, aad, first);
@@ -256,6 +254,12 @@ bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n)
 bool PartlyOverlapping(const unsigned char* a, const unsigned char* b, size_t n) {
   const uintptr_t x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
   return x != y && (x < y ? y - x : x - y) < n;
+}
+
+const unsigned char* UnOverlap(unsigned char* out, const unsigned char* in, size_t n) {
+  if (!PartlyOverlapping(out, in, n)) return in;
+  memmove(out, in, n);
+  return out;
 }
 
 uint32_t NXVT_PKCS7_Pad(unsigned char* out, const unsigned char* in, uint32_t len, uint32_t blockSize) {
@@ -353,10 +357,7 @@ int32_t NXVT_CTR_CryptTo(unsigned char* out, const unsigned char* in, uint32_t l
   if (BadBlockSize(blockSize)) return -1;
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
   if (bulk != nullptr && blockSize == 16) {
-    if (PartlyOverlapping(out, in, len)) {
-      memmove(out, in, len);
-      in = out;
-    }
+    in = UnOverlap(out, in, len);
     bulk->ctr(out, in, len, schedule, counter, 16);
     return 0;
   }
@@ -399,10 +400,7 @@ void NXVT_GCM_GCTR(unsigned char* out, unsigned char* counter, const unsigned ch
   if (blockSize != 16) return;
   const NXVT_BLOCK_BULK* bulk = NXVT_BlockBulk(encrypt);
   if (bulk != nullptr) {
-    if (PartlyOverlapping(out, in, len)) {
-      memmove(out, in, len);
-      in = out;
-    }
+    in = UnOverlap(out, in, len);
     bulk->ctr(out, in, len, schedule, counter, 4);
     return;
   }
@@ -494,10 +492,7 @@ int32_t NXVT_CCM_EncryptTo(unsigned char* out, const unsigned char* in, uint32_t
                            const unsigned char* nonce, uint32_t nonceLen, const unsigned char* aad, uint32_t aadLen,
                            const unsigned char* schedule, uint32_t blockSize, NXVT_BlockFn encrypt) {
   if (!CcmCallOk(out, in, payloadLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize, encrypt)) return -1;
-  if (PartlyOverlapping(out, in, payloadLen)) {
-    memmove(out, in, payloadLen);
-    in = out;
-  }
+  in = UnOverlap(out, in, payloadLen);
   unsigned char tag[16];
   ScopedWipe tagWipe(tag);
   CcmRun(out, in, payloadLen, tag, nonce, nonceLen, aad, aadLen, tagLen, schedule, encrypt, false);
@@ -511,10 +506,7 @@ int32_t NXVT_CCM_DecryptTo(unsigned char* out, const unsigned char* in, uint32_t
   if (inLen < tagLen) return -1;
   const uint32_t payloadLen = inLen - tagLen;
   if (!CcmCallOk(out, in, payloadLen, tagLen, nonce, nonceLen, aad, aadLen, schedule, blockSize, encrypt)) return -1;
-  if (PartlyOverlapping(out, in, inLen)) {
-    memmove(out, in, inLen);
-    in = out;
-  }
+  in = UnOverlap(out, in, inLen);
   unsigned char received[16], computed[16];
   ScopedWipe receivedWipe(received), computedWipe(computed);
   memcpy(received, in + payloadLen, tagLen);

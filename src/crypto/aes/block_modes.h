@@ -108,5 +108,8 @@ bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, size_t n)
 // do not coincide: a routine that reads one and writes the other then needs
 // the input copied over first.
 bool PartlyOverlapping(const unsigned char* a, const unsigned char* b, size_t n);
+// The input such a routine reads: `in` itself, or `out` after the n bytes
+// of `in` were moved there when the two partly overlap.
+const unsigned char* UnOverlap(unsigned char* out, const unsigned char* in, size_t n);
 
 #endif

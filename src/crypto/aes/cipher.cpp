@@ -244,11 +244,7 @@ int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
   const uint32_t textLen = inLen - tagLen;
   // Both modes read the ciphertext where it is, unless the buffers overlap
   // in part; out ends as it would with the whole input copied over first.
-  const unsigned char* src = in;
-  if (PartlyOverlapping(out, in, inLen)) {
-    memmove(out, in, inLen);
-    src = out;
-  }
+  const unsigned char* src = UnOverlap(out, in, inLen);
   if (param->mode == kAesModeGcm) {
     unsigned char received[16];
     unsigned char computed[16];

@@ -137,16 +137,15 @@ void MulGenProjT(const Ec256Curve& c, Proj* out, const Ec256Scalar* k) {
     select(t, c.comb[i], mag);
     F::Sub(ny, kZeroFe, t.y);
     Cmov(t.y, ny, 0 - negative);
-    const Proj entry{t.x, t.y, F::kOne};
     if (i == 0) {
-      sum = entry;
+      sum = Proj{t.x, t.y, F::kOne};
       acc = Proj{kZeroFe, kZeroFe, kZeroFe};
     } else {
       AddAffJacobian<C>(sum, acc, t);
       const u64 inf = IsZeroMask(acc.Z);
-      Cmov(sum.X, entry.X, inf);
-      Cmov(sum.Y, entry.Y, inf);
-      Cmov(sum.Z, entry.Z, inf);
+      Cmov(sum.X, t.x, inf);
+      Cmov(sum.Y, t.y, inf);
+      Cmov(sum.Z, F::kOne, inf);
     }
     const u64 keep = EqMask(mag, 0);
     Cmov(sum.X, acc.X, keep);
