@@ -47,4 +47,10 @@ void NXVT_ForceNoAvx512ForTest(bool on);
 // PCLMULQDQ code. Any switch turned off returns to what the processor has.
 void NXVT_ForceNoVectorAesForTest(bool on);
 
+// Test switch: while on, AVX-512 and the vector AES and carry-less
+// extensions are hidden together, as on a processor with AES-NI,
+// PCLMULQDQ and AVX2 alone. Any switch turned off returns to what the
+// processor has.
+void NXVT_ForceAesNiAvx2ForTest(bool on);
+
 #endif

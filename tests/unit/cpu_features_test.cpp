@@ -91,3 +91,14 @@ TEST(CpuFeatures, HidingVectorAesKeepsTheRest) {
   }
   ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }
+
+TEST(CpuFeatures, AesNiWithAvx2HidesAvx512AndVectorAesTogether) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  {
+    cput::ForcedAesNiAvx2 older;
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.avx512 || f.vaes || f.vpclmul || f.vaes512);
+    ExpectSameExtensions(f, before, false, false);
+  }
+  ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
+}

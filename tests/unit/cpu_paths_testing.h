@@ -3,7 +3,7 @@
 // on a processor without AES-NI), the portable path and the path without
 // AVX-512 (as on a processor with AVX2 alone), forced through the library's
 // test switches; for AES and GHASH also the AES-NI and PCLMULQDQ path of a
-// processor without their vector forms.
+// processor without their vector forms, with and without AVX-512.
 #ifndef TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 #define TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 
@@ -34,6 +34,7 @@ class ForcedSwitch {
 using ForcedSsse3Only = ForcedSwitch<NXVT_ForceSsse3OnlyForTest>;
 using ForcedNoAvx512 = ForcedSwitch<NXVT_ForceNoAvx512ForTest>;
 using ForcedNoVectorAes = ForcedSwitch<NXVT_ForceNoVectorAesForTest>;
+using ForcedAesNiAvx2 = ForcedSwitch<NXVT_ForceAesNiAvx2ForTest>;
 
 // body() runs on the dispatched path, the portable path, the SSSE3-only
 // path and the path without AVX-512, in that order.
@@ -54,12 +55,18 @@ void OnEveryPath(F body) {
   body();
 }
 
-// The same, after a first run with VAES and VPCLMULQDQ hidden.
+// The same, after runs with VAES and VPCLMULQDQ hidden: with AVX-512 and
+// without it (as on a processor with AES-NI, PCLMULQDQ and AVX2 alone).
 template <class F>
 void OnEveryAesPath(F body) {
   {
     SCOPED_TRACE("AES-NI path");
     ForcedNoVectorAes path;
+    body();
+  }
+  {
+    SCOPED_TRACE("AES-NI path without AVX-512");
+    ForcedAesNiAvx2 path;
     body();
   }
   OnEveryPath(body);
