@@ -41,9 +41,9 @@ struct Reader {
 };
 
 // SHA-512, HMAC-SHA512 and the four Keccak digests of the message, SHA-512
-// of the message repeated to 32 blocks and more (SHA-512's pipelined build,
-// which the fuzzer's lengths reach late), and the permutation of a state
-// that starts with the message.
+// of the message repeated to 32 blocks and more (long runs of block pairs
+// with an odd block or none after them, which the fuzzer's lengths reach
+// late), and the permutation of a state that starts with the message.
 std::vector<unsigned char> HashOutputs(const uint8_t* msg, size_t len, size_t keyLen) {
   std::vector<unsigned char> out;
   unsigned char d[64];

@@ -10,6 +10,7 @@
 
 #include "trail/trail.h"
 #include "crypto/hash/digest.h"
+#include "crypto/hash/digest_blocks.h"
 #include "cpu_paths_testing.h"
 #include "tv_test.h"
 
@@ -90,10 +91,10 @@ TEST(Digest, PublishedVectors) {
 }
 
 // Every length 0..4096 covers the one- and two-block final paths (55/56/63/64
-// and 111/112/127/128) and, for SHA-512, both the block-at-a-time and the
-// pipelined vector builds (from 32 blocks on); the message starts at every
-// offset mod 16 in turn. The streamed run cuts the same message at random
-// points.
+// and 111/112/127/128) and, for SHA-512, runs of up to 32 whole blocks, odd
+// and even (pairs take the two-block vector build, an odd last block the
+// one-block build); the message starts at every offset mod 16 in turn. The
+// streamed run cuts the same message at random points.
 TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
   cput::OnEveryPath([&] {
     tvt::TestRng rng(101);
@@ -125,7 +126,7 @@ TEST(Digest, MatchesOpenSslOnEveryLengthAndSplit) {
 
 // Runs of whole blocks handed over in one call, odd and even counts, from an
 // aligned and an unaligned address: the block functions read straight from
-// the caller's buffer. SHA-512 takes its pipelined build from 32 blocks on.
+// the caller's buffer.
 TEST(Digest, WholeBlockRunsMatchOpenSsl) {
   auto oneCall = [](const NXVT_DIGEST_DESC* desc, const unsigned char* p, size_t n) {
     NXVT_DIGEST_CTX ctx;
@@ -146,6 +147,27 @@ TEST(Digest, WholeBlockRunsMatchOpenSsl) {
         EXPECT_EQ(oneCall(&NXVT_SHA512_DESC, p, n), OpenSsl(EVP_sha512(), p, n)) << blocks << " blocks, offset " << offset;
         EXPECT_EQ(oneCall(&NXVT_SHA256_DESC, p, n), OpenSsl(EVP_sha256(), p, n)) << blocks << " blocks, offset " << offset;
       }
+    }
+  });
+}
+
+// SHA-512's block function from arbitrary chaining states (HMAC and PBKDF2
+// start from keyed ones), every run length to 40 blocks at odd addresses,
+// against OpenSSL's own compression: pairs of blocks share one schedule in
+// the vector builds, and an odd last block takes the one-block build.
+TEST(Digest, Sha512BlocksFromAnyStateMatchOpenSsl) {
+  cput::OnEveryPath([&] {
+    tvt::TestRng rng(303);
+    const Bytes buf = rng.RandBytes(128 * 40 + 8);
+    for (size_t blocks = 1; blocks <= 40; ++blocks) {
+      const unsigned char* p = buf.data() + rng.Below(9);
+      SHA512_CTX ref;
+      SHA512_Init(&ref);
+      uint64_t st[8];
+      for (int i = 0; i < 8; ++i) st[i] = ref.h[i] = rng.Next();
+      NXVT_SHA512_Blocks(st, p, blocks);
+      for (size_t n = 0; n < blocks; ++n) SHA512_Transform(&ref, p + 128 * n);
+      for (int i = 0; i < 8; ++i) ASSERT_EQ(st[i], ref.h[i]) << blocks << " blocks, word " << i;
     }
   });
 }

@@ -101,8 +101,7 @@ TEST(Hmac, MatchesOpenSslOnRandomInputs) {
       ASSERT_EQ(Mac(1, key, data), OpenSslMac(EVP_sha256(), key, data)) << key.size() << " " << data.size();
       ASSERT_EQ(Mac(2, key, data), OpenSslMac(EVP_sha512(), key, data)) << key.size() << " " << data.size();
     }
-    // Messages long enough for SHA-512's pipelined build (32 blocks and up
-    // after the key block).
+    // Long messages: runs of whole blocks, odd and even, after the key block.
     for (size_t n : {4095, 4096, 4097, 4224, 8191, 10000}) {
       const Bytes key = rng.RandBytes(rng.Below(200));
       const Bytes data = rng.RandBytes(n);

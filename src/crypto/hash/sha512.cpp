@@ -100,242 +100,331 @@ inline void Rounds(uint64_t* st, const unsigned char* data, size_t blocks) {
 
 void PortableBlocks(uint64_t* st, const unsigned char* data, size_t blocks) { Rounds(st, data, blocks); }
 
-// The vector builds: the message schedule runs two words per 128-bit
-// register beside the scalar rounds, which use the BMI rotation RORX and
-// ANDN. The AVX2 and AVX-512 builds share their bodies (the macros below)
-// and are all compiled for AVX2: with AVX-512 the schedule's rotations are
-// single VPRORQs and its three-way XORs single VPTERNLOGQs, written as
-// one-instruction asm on the sixteen AVX2 registers. (Given the AVX-512
-// registers, GCC computes the whole schedule ahead of the rounds, which
-// then wait for it.) Whether GCC schedules for register pressure before
-// allocating is chosen per build by what measured faster on a Zen 5.
+// The vector builds: the message schedule runs in 128-bit halves, two
+// words of one block per half, beside scalar rounds that use the BMI
+// rotation RORX and read W + K from memory. A run of blocks is taken two at
+// a time, one block per half of a 256-bit register, so that one vector
+// operation schedules both; a block on its own uses one half. The AVX-512
+// build differs in the schedule only: its rotations are single VPRORQs and
+// its three-way XORs single VPTERNLOGQs, written as one-instruction asm on
+// the sixteen AVX2 registers (given the AVX-512 registers, GCC computes the
+// whole schedule ahead of the rounds, which then wait for it).
 #define NXVT_SHA512_VECTOR __attribute__((target("avx2,bmi,bmi2")))
-#if defined(__GNUC__) && !defined(__clang__)
-#define NXVT_SHA512_VECTOR_PRESSURE \
-  __attribute__((target("avx2,bmi,bmi2"), optimize("schedule-insns,sched-pressure")))
-#else
-#define NXVT_SHA512_VECTOR_PRESSURE NXVT_SHA512_VECTOR
-#endif
+#define NXVT_SHA512_INLINE __attribute__((target("avx2,bmi,bmi2"), always_inline)) inline
 
+// The schedule's operations on one 128-bit half and on a whole 256-bit
+// register alike, each half holding two words of its own block.
+NXVT_SHA512_INLINE __m128i Add(__m128i x, __m128i y) { return _mm_add_epi64(x, y); }
+NXVT_SHA512_INLINE __m256i Add(__m256i x, __m256i y) { return _mm256_add_epi64(x, y); }
+NXVT_SHA512_INLINE __m128i Xor(__m128i x, __m128i y) { return _mm_xor_si128(x, y); }
+NXVT_SHA512_INLINE __m256i Xor(__m256i x, __m256i y) { return _mm256_xor_si256(x, y); }
 template <int N>
-NXVT_SHA512_VECTOR inline __m128i Ror2(__m128i x) {
+NXVT_SHA512_INLINE __m128i Shr(__m128i x) {
+  return _mm_srli_epi64(x, N);
+}
+template <int N>
+NXVT_SHA512_INLINE __m256i Shr(__m256i x) {
+  return _mm256_srli_epi64(x, N);
+}
+template <int N>
+NXVT_SHA512_INLINE __m128i Ror(__m128i x) {
   return _mm_or_si128(_mm_srli_epi64(x, N), _mm_slli_epi64(x, 64 - N));
 }
 template <int N>
-NXVT_SHA512_VECTOR inline __m128i Ror2Evex(__m128i x) {
-  __m128i r;
+NXVT_SHA512_INLINE __m256i Ror(__m256i x) {
+  return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
+}
+// ROTR^8 moves whole bytes: one byte shuffle instead of two shifts and an OR.
+NXVT_SHA512_INLINE __m128i RorByte(__m128i x) {
+  return _mm_shuffle_epi8(x, _mm_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1));
+}
+NXVT_SHA512_INLINE __m256i RorByte(__m256i x) {
+  return _mm256_shuffle_epi8(x, _mm256_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1, 8, 15, 14, 13,
+                                                12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1));
+}
+// The upper word of lo and the lower word of hi, in each half.
+NXVT_SHA512_INLINE __m128i Mid(__m128i hi, __m128i lo) { return _mm_alignr_epi8(hi, lo, 8); }
+NXVT_SHA512_INLINE __m256i Mid(__m256i hi, __m256i lo) { return _mm256_alignr_epi8(hi, lo, 8); }
+
+template <int N, class V>
+NXVT_SHA512_INLINE V RorEvex(V x) {
+  V r;
   __asm__("vprorq %[n], %[x], %[r]" : [r] "=x"(r) : [x] "x"(x), [n] "i"(N));
   return r;
 }
-NXVT_SHA512_VECTOR inline __m128i Xor3Evex(__m128i x, __m128i y, __m128i z) {
+template <class V>
+NXVT_SHA512_INLINE V Xor3Evex(V x, V y, V z) {
   __asm__("vpternlogq $0x96, %[y], %[x], %[z]" : [z] "+x"(z) : [x] "x"(x), [y] "x"(y));
   return z;
 }
 
-// The small sigmas on two words: ROTR^1 ^ ROTR^8 ^ SHR^7 and
-// ROTR^19 ^ ROTR^61 ^ SHR^6.
-NXVT_SHA512_VECTOR inline __m128i Avx2Sigma0(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Ror2<1>(x), Ror2<8>(x)), _mm_srli_epi64(x, 7));
-}
-NXVT_SHA512_VECTOR inline __m128i Avx2Sigma1(__m128i x) {
-  return _mm_xor_si128(_mm_xor_si128(Ror2<19>(x), Ror2<61>(x)), _mm_srli_epi64(x, 6));
-}
-NXVT_SHA512_VECTOR inline __m128i Avx512Sigma0(__m128i x) {
-  return Xor3Evex(Ror2Evex<1>(x), Ror2Evex<8>(x), _mm_srli_epi64(x, 7));
-}
-NXVT_SHA512_VECTOR inline __m128i Avx512Sigma1(__m128i x) {
-  return Xor3Evex(Ror2Evex<19>(x), Ror2Evex<61>(x), _mm_srli_epi64(x, 6));
-}
-
-#define SHA512_PLUS_K(w, i) _mm_add_epi64((w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(kK + (i))))
-
-// x[k] holds W[i + 2k] and W[i + 2k + 1] of the sixteen-word window; the
-// pair moves sixteen words on. sigma1 of the pair before is the long path
-// (the pairs form one chain), so it is added last.
-#define SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k)                                                   \
-  do {                                                                                       \
-    const __m128i w15 = _mm_alignr_epi8(x[((k) + 1) & 7], x[k], 8);                          \
-    const __m128i w7 = _mm_alignr_epi8(x[((k) + 5) & 7], x[((k) + 4) & 7], 8);               \
-    x[k] = _mm_add_epi64(_mm_add_epi64(_mm_add_epi64(x[k], SIGMA0(w15)), w7), SIGMA1(x[((k) + 7) & 7])); \
-  } while (0)
-
-// One round, W + K in wk. S1(e) and S0(a) are the long paths: the new e is
-// summed as (d + h + W + K) + Ch + S1 and the new a as (new e - d) +
-// (b & c) + (a & (b ^ c)) + S0 (T1 is the new e less d; Maj's two parts
-// have no bit in common), so a single addition follows each sigma and T1
-// costs no addition of its own.
-#define SHA512_VROUND(a, b, c, d, e, f, g, h, wk)   \
-  do {                                             \
-    const uint64_t hk = h + (wk);                  \
-    const uint64_t ch = ((f ^ g) & e) ^ g;         \
-    const uint64_t e1 = S1(e);                     \
-    const uint64_t m = (b & c) - d;                \
-    d = ((d + hk) + ch) + e1;                      \
-    const uint64_t ab = a ^ b;                     \
-    h = ((d + m) + (a & bc)) + S0(a);              \
-    bc = ab;                                       \
-  } while (0)
-
-// Rounds i + 2k and i + 2k + 1 with W + K taken straight from x[k], then
-// the pair moves sixteen words on.
-#define SHA512_VPAIR(SIGMA0, SIGMA1, k, a, b, c, d, e, f, g, h)                                \
-  do {                                                                                        \
-    const __m128i wk = SHA512_PLUS_K(x[k], i + 2 * (k));                                      \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, static_cast<uint64_t>(_mm_cvtsi128_si64(wk)));    \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, static_cast<uint64_t>(_mm_extract_epi64(wk, 1))); \
-    if (i < 64) SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k);                                          \
-  } while (0)
-
-// Indexed by constants only, x stays in registers (loaded in a loop, it went
-// through the stack: 3 % slower for a block on its own on Zen 5).
-#define SHA512_LOAD_PAIR(k, from) \
-  x[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>((from) + 16 * (k))), byteSwap)
-#define SHA512_FOR_PAIRS(OP, arg) \
-  do {                            \
-    OP(0, arg);                   \
-    OP(1, arg);                   \
-    OP(2, arg);                   \
-    OP(3, arg);                   \
-    OP(4, arg);                   \
-    OP(5, arg);                   \
-    OP(6, arg);                   \
-    OP(7, arg);                   \
-  } while (0)
-
-// One block, the rounds taking each W + K from the schedule's registers
-// as soon as it is made: the shortest path for a block on its own (a trip
-// through memory would hold the rounds up by a store and a reload). The
-// caller loops over a few blocks.
-#define SHA512_INTERLEAVED_BODY(SIGMA0, SIGMA1)                                                         \
-  {                                                                                                    \
-    const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);       \
-    __m128i x[8];                                                                                      \
-    SHA512_FOR_PAIRS(SHA512_LOAD_PAIR, data);                                                          \
-    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];   \
-    uint64_t bc = b ^ c;                                                                               \
-    _Pragma("GCC unroll 5") for (int i = 0; i < 80; i += 16) {                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 0, a, b, c, d, e, f, g, h);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 1, g, h, a, b, c, d, e, f);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 2, e, f, g, h, a, b, c, d);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 3, c, d, e, f, g, h, a, b);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 4, a, b, c, d, e, f, g, h);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 5, g, h, a, b, c, d, e, f);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 6, e, f, g, h, a, b, c, d);                                         \
-      SHA512_VPAIR(SIGMA0, SIGMA1, 7, c, d, e, f, g, h, a, b);                                         \
-    }                                                                                                  \
-    FeedForward(st, a, b, c, d, e, f, g, h);                                                           \
-    /* The schedule registers hold message words; clear them. */                                      \
-    _mm256_zeroall();                                                                                  \
+// The small sigmas, ROTR^1 ^ ROTR^8 ^ SHR^7 and ROTR^19 ^ ROTR^61 ^ SHR^6.
+struct Avx2Sigmas {
+  template <class V>
+  NXVT_SHA512_INLINE static V Sigma0(V x) {
+    return Xor(Xor(Ror<1>(x), RorByte(x)), Shr<7>(x));
   }
-
-// Loads block `from` into x and stores its first sixteen W + K at `to`. In
-// the pipelined body this stays a loop: written out, GCC placed the rounds
-// worse there (2 to 3 % slower on Zen 5).
-#define SHA512_LOAD_STORE_PAIR(k, from, to)                                                     \
-  do {                                                                                         \
-    SHA512_LOAD_PAIR(k, from);                                                                 \
-    _mm_store_si128(reinterpret_cast<__m128i*>((to) + 2 * (k)), SHA512_PLUS_K(x[k], 2 * (k))); \
-  } while (0)
-#define SHA512_LOAD_BLOCK(from, to) \
-  for (int k = 0; k < 8; ++k) SHA512_LOAD_STORE_PAIR(k, from, to)
-
-// Pair k of the block being scheduled moves sixteen words on; its W + K
-// goes to `to` for that block's rounds.
-#define SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, k, to)                                                    \
-  do {                                                                                                  \
-    SHA512_NEXT_PAIR(SIGMA0, SIGMA1, k);                                                                \
-    _mm_store_si128(reinterpret_cast<__m128i*>((to) + i + 16 + 2 * (k)), SHA512_PLUS_K(x[k], i + 16 + 2 * (k))); \
-  } while (0)
-
-#define SHA512_8_ROUNDS(w)                              \
-  do {                                                  \
-    SHA512_VROUND(a, b, c, d, e, f, g, h, (w)[0]);      \
-    SHA512_VROUND(h, a, b, c, d, e, f, g, (w)[1]);      \
-    SHA512_VROUND(g, h, a, b, c, d, e, f, (w)[2]);      \
-    SHA512_VROUND(f, g, h, a, b, c, d, e, (w)[3]);      \
-    SHA512_VROUND(e, f, g, h, a, b, c, d, (w)[4]);      \
-    SHA512_VROUND(d, e, f, g, h, a, b, c, (w)[5]);      \
-    SHA512_VROUND(c, d, e, f, g, h, a, b, (w)[6]);      \
-    SHA512_VROUND(b, c, d, e, f, g, h, a, (w)[7]);      \
-  } while (0)
-
-// Many blocks: the schedule of block n + 1 runs beside the rounds of block
-// n, which read their W + K from memory written a block earlier. The rounds
-// then never wait for the schedule, whose chain of pairs is as long as the
-// rounds' own where vector operations take two cycles. The first block's
-// schedule runs alone; the last block schedules itself once more (its
-// words are in range, the result is not read).
-#define SHA512_PIPELINED_BODY(SIGMA0, SIGMA1)                                                    \
-  {                                                                                             \
-    const __m128i byteSwap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7); \
-    alignas(16) uint64_t wk[2][80];                                                             \
-    __m128i x[8];                                                                               \
-    uint64_t* cur = wk[0];                                                                      \
-    uint64_t* nxt = wk[1];                                                                      \
-    SHA512_LOAD_BLOCK(data, cur);                                                               \
-    _Pragma("GCC unroll 4") for (int i = 0; i < 64; i += 16) {                                  \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 0, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 1, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 2, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 3, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 4, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 5, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 6, cur);                                           \
-      SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 7, cur);                                           \
-    }                                                                                           \
-    for (size_t n = 0; n < blocks; ++n) {                                                       \
-      const unsigned char* next = n + 1 < blocks ? data + 128 : data;                           \
-      SHA512_LOAD_BLOCK(next, nxt);                                                             \
-      uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7]; \
-      uint64_t bc = b ^ c;                                                                      \
-      _Pragma("GCC unroll 4") for (int i = 0; i < 64; i += 16) {                                \
-        SHA512_8_ROUNDS(cur + i);                                                               \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 0, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 1, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 2, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 3, nxt);                                         \
-        SHA512_8_ROUNDS(cur + i + 8);                                                           \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 4, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 5, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 6, nxt);                                         \
-        SHA512_STORE_NEXT_PAIR(SIGMA0, SIGMA1, 7, nxt);                                         \
-      }                                                                                         \
-      SHA512_8_ROUNDS(cur + 64);                                                                \
-      SHA512_8_ROUNDS(cur + 72);                                                                \
-      FeedForward(st, a, b, c, d, e, f, g, h);                                                  \
-      uint64_t* const done = cur;                                                               \
-      cur = nxt;                                                                                \
-      nxt = done;                                                                               \
-      data = next;                                                                              \
-    }                                                                                           \
-    Wipe(wk, sizeof wk);                                                                        \
-    _mm256_zeroall();                                                                           \
+  template <class V>
+  NXVT_SHA512_INLINE static V Sigma1(V x) {
+    return Xor(Xor(Ror<19>(x), Ror<61>(x)), Shr<6>(x));
   }
+};
+struct Avx512Sigmas {
+  template <class V>
+  NXVT_SHA512_INLINE static V Sigma0(V x) {
+    return Xor3Evex(RorEvex<1>(x), RorEvex<8>(x), Shr<7>(x));
+  }
+  template <class V>
+  NXVT_SHA512_INLINE static V Sigma1(V x) {
+    return Xor3Evex(RorEvex<19>(x), RorEvex<61>(x), Shr<6>(x));
+  }
+};
 
-NXVT_SHA512_VECTOR void Avx2Interleaved(uint64_t* st, const unsigned char* data)
-    SHA512_INTERLEAVED_BODY(Avx2Sigma0, Avx2Sigma1)
-NXVT_SHA512_VECTOR_PRESSURE void Avx2Pipelined(uint64_t* st, const unsigned char* data, size_t blocks)
-    SHA512_PIPELINED_BODY(Avx2Sigma0, Avx2Sigma1)
-NXVT_SHA512_VECTOR_PRESSURE void Avx512Interleaved(uint64_t* st, const unsigned char* data)
-    SHA512_INTERLEAVED_BODY(Avx512Sigma0, Avx512Sigma1)
-NXVT_SHA512_VECTOR void Avx512Pipelined(uint64_t* st, const unsigned char* data, size_t blocks)
-    SHA512_PIPELINED_BODY(Avx512Sigma0, Avx512Sigma1)
-#undef SHA512_PIPELINED_BODY
-#undef SHA512_8_ROUNDS
-#undef SHA512_STORE_NEXT_PAIR
-#undef SHA512_LOAD_BLOCK
-#undef SHA512_LOAD_STORE_PAIR
+// Each pair of K twice, for both halves of a 256-bit register.
+struct KTwice {
+  alignas(32) uint64_t w[160];
+};
+constexpr KTwice MakeKTwice() {
+  KTwice t{};
+  for (int j = 0; j < 40; ++j) {
+    t.w[4 * j] = t.w[4 * j + 2] = kK[2 * j];
+    t.w[4 * j + 1] = t.w[4 * j + 3] = kK[2 * j + 1];
+  }
+  return t;
+}
+constexpr KTwice kK2 = MakeKTwice();
+
+// x[k] holds W[t + 2k] and W[t + 2k + 1] of the sixteen-word window (in
+// each half); the pair moves sixteen words on. sigma1 of the pair before is
+// the long path (the pairs form one chain), so it is added last.
+#define SHA512_NEXT_PAIR(S, k)                                                                            \
+  x[k] = Add(Add(Add(x[k], S::Sigma0(Mid(x[((k) + 1) & 7], x[k]))), Mid(x[((k) + 5) & 7], x[((k) + 4) & 7])), \
+             S::Sigma1(x[((k) + 7) & 7]))
+
+// Holds a partial sum where the source puts it: GCC would otherwise
+// reorder a round's additions into a longer chain.
+NXVT_SHA512_INLINE uint64_t Keep(uint64_t x) {
+  __asm__("" : "+r"(x));
+  return x;
+}
+
+// A round beside the schedule, W + K at wk: T1 = h + W + K + Ch + S1(e)
+// with S1 added last, Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)) with b ^ c the
+// a ^ b of the round before. Here GCC places the round's operations among
+// the schedule's (an asm round would keep them apart, in clumps).
+#define SHA512_SROUND(a, b, c, d, e, f, g, h, wk)                    \
+  do {                                                              \
+    const uint64_t hkc = Keep(Keep(h + (wk)) + (((f ^ g) & e) ^ g)); \
+    const uint64_t t1 = hkc + S1(e);                                \
+    const uint64_t axb = a ^ b;                                     \
+    const uint64_t t2 = Keep(S0(a) + (b ^ (axb & bc)));             \
+    bc = axb;                                                       \
+    d += t1;                                                        \
+    h = t1 + t2;                                                    \
+  } while (0)
+
+// The same round in a fixed order, for rounds with no schedule beside
+// them: the e side first (S1 and Ch), the new e, then the a side (S0 and
+// Maj) as the two RORX units come free. The order of a round's operations
+// changes its time by up to a third on a Zen 4; this one is at the best of
+// those modelled for Zen 2, Zen 3 and Skylake (llvm-mca) and among the best
+// measured. Maj uses bc (b ^ c) up and leaves a ^ b in ab, the next round's
+// bc; the rounds alternate the two names.
+#define SHA512_AROUND(a, b, d, e, f, g, h, wk, bc, ab)                                                     \
+  do {                                                                                                    \
+    uint64_t t0, t1, t2;                                                                                  \
+    __asm__("rorx $14, %[E], %[T0]\n\t"                                                                   \
+            "rorx $18, %[E], %[T1]\n\t"                                                                   \
+            "mov %[F], %[T2]\n\t"                                                                         \
+            "xor %[G], %[T2]\n\t"                                                                         \
+            "add %[Wk], %[H]\n\t"                                                                         \
+            "and %[E], %[T2]\n\t"                                                                         \
+            "xor %[T0], %[T1]\n\t"                                                                        \
+            "rorx $41, %[E], %[T0]\n\t"                                                                   \
+            "xor %[G], %[T2]\n\t"                                                                         \
+            "xor %[T0], %[T1]\n\t"                                                                        \
+            "add %[T2], %[H]\n\t"                                                                         \
+            "rorx $28, %[A], %[T0]\n\t"                                                                   \
+            "rorx $34, %[A], %[T2]\n\t"                                                                   \
+            "add %[T1], %[H]\n\t"                                                                         \
+            "mov %[A], %[Ab]\n\t"                                                                         \
+            "xor %[B], %[Ab]\n\t"                                                                         \
+            "xor %[T0], %[T2]\n\t"                                                                        \
+            "rorx $39, %[A], %[T0]\n\t"                                                                   \
+            "add %[H], %[D]\n\t"                                                                          \
+            "and %[Ab], %[Bc]\n\t"                                                                        \
+            "xor %[T0], %[T2]\n\t"                                                                        \
+            "xor %[B], %[Bc]\n\t"                                                                         \
+            "add %[T2], %[H]\n\t"                                                                         \
+            "add %[Bc], %[H]"                                                                             \
+            : [D] "+r"(d), [H] "+r"(h), [Bc] "+r"(bc), [Ab] "=&r"(ab), [T0] "=&r"(t0), [T1] "=&r"(t1),    \
+              [T2] "=&r"(t2)                                                                              \
+            : [A] "r"(a), [B] "r"(b), [E] "r"(e), [F] "r"(f), [G] "r"(g), [Wk] "m"(wk));                 \
+  } while (0)
+
+// Eight rounds, W + K of round j0 + j at WK(j0 + j).
+#define SHA512_8_SROUNDS(WK, j0)                         \
+  do {                                                   \
+    SHA512_SROUND(a, b, c, d, e, f, g, h, WK((j0) + 0)); \
+    SHA512_SROUND(h, a, b, c, d, e, f, g, WK((j0) + 1)); \
+    SHA512_SROUND(g, h, a, b, c, d, e, f, WK((j0) + 2)); \
+    SHA512_SROUND(f, g, h, a, b, c, d, e, WK((j0) + 3)); \
+    SHA512_SROUND(e, f, g, h, a, b, c, d, WK((j0) + 4)); \
+    SHA512_SROUND(d, e, f, g, h, a, b, c, WK((j0) + 5)); \
+    SHA512_SROUND(c, d, e, f, g, h, a, b, WK((j0) + 6)); \
+    SHA512_SROUND(b, c, d, e, f, g, h, a, WK((j0) + 7)); \
+  } while (0)
+#define SHA512_8_AROUNDS(WK, j0)                                 \
+  do {                                                           \
+    SHA512_AROUND(a, b, d, e, f, g, h, WK((j0) + 0), bc, ab);    \
+    SHA512_AROUND(h, a, c, d, e, f, g, WK((j0) + 1), ab, bc);    \
+    SHA512_AROUND(g, h, b, c, d, e, f, WK((j0) + 2), bc, ab);    \
+    SHA512_AROUND(f, g, a, b, c, d, e, WK((j0) + 3), ab, bc);    \
+    SHA512_AROUND(e, f, h, a, b, c, d, WK((j0) + 4), bc, ab);    \
+    SHA512_AROUND(d, e, g, h, a, b, c, WK((j0) + 5), ab, bc);    \
+    SHA512_AROUND(c, d, f, g, h, a, b, WK((j0) + 6), bc, ab);    \
+    SHA512_AROUND(b, c, e, f, g, h, a, WK((j0) + 7), ab, bc);    \
+  } while (0)
+
+#define SHA512_FOR_PAIRS(OP) \
+  do {                       \
+    OP(0);                   \
+    OP(1);                   \
+    OP(2);                   \
+    OP(3);                   \
+    OP(4);                   \
+    OP(5);                   \
+    OP(6);                   \
+    OP(7);                   \
+  } while (0)
+
+// The big-endian words of a block, two per 128-bit half.
+NXVT_SHA512_INLINE __m128i LoadPair(const unsigned char* p) {
+  return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                          _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7));
+}
+// Two words of the block at p in the lower half, the same two of the next
+// block in the upper half.
+NXVT_SHA512_INLINE __m256i LoadPairs(const unsigned char* p) {
+  const __m128i swap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
+  return _mm256_shuffle_epi8(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 128)), 1),
+      _mm256_broadcastsi128_si256(swap));
+}
+NXVT_SHA512_INLINE void StorePlusK(uint64_t* to, __m128i w, const uint64_t* k) {
+  _mm_store_si128(reinterpret_cast<__m128i*>(to), Add(w, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k))));
+}
+NXVT_SHA512_INLINE void StorePlusK(uint64_t* to, __m256i w, const uint64_t* k) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(to), Add(w, _mm256_load_si256(reinterpret_cast<const __m256i*>(k))));
+}
+
+// Where W + K go. A block alone: two words per 128-bit half, through a ring
+// of two sixteen-word chunks (rounds i .. i + 15 read one chunk while words
+// i + 16 .. i + 31 fill the other). Two blocks: two words of each per
+// 256-bit register, into a buffer of all eighty, wk[4j .. 4j + 3] holding
+// words 2j and 2j + 1 of the first block, then of the second (whose rounds
+// come after and read them all).
+struct OneBlockLayout {
+  using V = __m128i;
+  static constexpr int kStride = 2;  // words per pair of a block's words
+  NXVT_SHA512_INLINE static V Load(const unsigned char* p) { return LoadPair(p); }
+  static const uint64_t* K() { return kK; }
+  static uint64_t* Chunk(uint64_t* wk, int m) { return wk + 16 * (m & 1); }
+};
+struct TwoBlockLayout {
+  using V = __m256i;
+  static constexpr int kStride = 4;
+  NXVT_SHA512_INLINE static V Load(const unsigned char* p) { return LoadPairs(p); }
+  static const uint64_t* K() { return kK2.w; }
+  static uint64_t* Chunk(uint64_t* wk, int m) { return wk + 32 * m; }
+};
+
+// The block at data (with, in the upper halves, the one after it) is
+// scheduled sixteen words ahead of the rounds of the block at data. The
+// last sixteen rounds have no schedule beside them and take the
+// fixed-order round.
+template <class S, class L>
+NXVT_SHA512_INLINE void ScheduledBlock(uint64_t* st, const unsigned char* data, uint64_t* wk) {
+  typename L::V x[8];
+#define SHA512_LOAD(k)                                                                    \
+  do {                                                                                    \
+    x[k] = L::Load(data + 16 * (k));                                                      \
+    StorePlusK(L::Chunk(wk, 0) + L::kStride * (k), x[k], L::K() + L::kStride * (k));      \
+  } while (0)
+  SHA512_FOR_PAIRS(SHA512_LOAD);
+#undef SHA512_LOAD
+  uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+  uint64_t bc = b ^ c, ab;
+#define SHA512_NEXT(k)                                                  \
+  do {                                                                  \
+    SHA512_NEXT_PAIR(S, k);                                             \
+    StorePlusK(ahead + L::kStride * (k), x[k], kAhead + L::kStride * (k)); \
+  } while (0)
+#define SHA512_WK(j) now[L::kStride * ((j) >> 1) + ((j) & 1)]
+  for (int m = 0; m < 4; ++m) {
+    const uint64_t* const now = L::Chunk(wk, m);
+    uint64_t* const ahead = L::Chunk(wk, m + 1);
+    const uint64_t* const kAhead = L::K() + L::kStride * 8 * (m + 1);
+    SHA512_8_SROUNDS(SHA512_WK, 0);
+    SHA512_NEXT(0);
+    SHA512_NEXT(1);
+    SHA512_NEXT(2);
+    SHA512_NEXT(3);
+    SHA512_8_SROUNDS(SHA512_WK, 8);
+    SHA512_NEXT(4);
+    SHA512_NEXT(5);
+    SHA512_NEXT(6);
+    SHA512_NEXT(7);
+  }
+  {
+    const uint64_t* const now = L::Chunk(wk, 4);
+    SHA512_8_AROUNDS(SHA512_WK, 0);
+    SHA512_8_AROUNDS(SHA512_WK, 8);
+  }
+#undef SHA512_WK
+#undef SHA512_NEXT
+  FeedForward(st, a, b, c, d, e, f, g, h);
+}
+
+template <class S>
+NXVT_SHA512_VECTOR void OneBlock(uint64_t* st, const unsigned char* data) {
+  alignas(16) uint64_t wk[32];
+  ScheduledBlock<S, OneBlockLayout>(st, data, wk);
+  Wipe(wk, sizeof wk);
+  // The schedule registers hold message words; clear them.
+  _mm256_zeroall();
+}
+
+// Two blocks at a time, the first in the lower halves and the second in
+// the upper ones: one schedule pass makes both blocks' W + K beside the
+// first block's rounds; the second block's rounds then read theirs with no
+// schedule work left, all in the fixed-order round.
+template <class S>
+NXVT_SHA512_VECTOR void TwoBlocks(uint64_t* st, const unsigned char* data, size_t pairs) {
+  alignas(32) uint64_t wk[160];
+  for (; pairs > 0; --pairs, data += 256) {
+    ScheduledBlock<S, TwoBlockLayout>(st, data, wk);
+    uint64_t a = st[0], b = st[1], c = st[2], d = st[3], e = st[4], f = st[5], g = st[6], h = st[7];
+    uint64_t bc = b ^ c, ab;
+#define SHA512_WK_SECOND(j) now[4 * ((j) >> 1) + 2 + ((j) & 1)]
+    for (int m = 0; m < 5; ++m) {
+      const uint64_t* const now = wk + 32 * m;
+      SHA512_8_AROUNDS(SHA512_WK_SECOND, 0);
+      SHA512_8_AROUNDS(SHA512_WK_SECOND, 8);
+    }
+#undef SHA512_WK_SECOND
+    FeedForward(st, a, b, c, d, e, f, g, h);
+  }
+  Wipe(wk, sizeof wk);
+  _mm256_zeroall();
+}
 #undef SHA512_FOR_PAIRS
-#undef SHA512_LOAD_PAIR
-#undef SHA512_INTERLEAVED_BODY
-#undef SHA512_VPAIR
-#undef SHA512_VROUND
+#undef SHA512_8_AROUNDS
+#undef SHA512_8_SROUNDS
+#undef SHA512_AROUND
+#undef SHA512_SROUND
 #undef SHA512_NEXT_PAIR
-#undef SHA512_PLUS_K
-
-// From this many blocks (4 KiB) on, the pipelined builds pay for their
-// first block's schedule running alone.
-constexpr size_t kPipelineBlocks = 32;
 
 void Sha512Compress(NXVT_DIGEST_CTX* ctx, unsigned char* block) { NXVT_SHA512_Blocks(ctx->w64.state, block, 1); }
 
@@ -358,10 +447,8 @@ void NXVT_SHA512_Blocks(uint64_t* state, const unsigned char* data, size_t block
   const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
   if (!f.avx2 || !f.bmi2) {
     PortableBlocks(state, data, blocks);
-  } else if (blocks >= kPipelineBlocks) {
-    (f.avx512 ? Avx512Pipelined : Avx2Pipelined)(state, data, blocks);
-  } else {
-    const auto one = f.avx512 ? Avx512Interleaved : Avx2Interleaved;
-    for (size_t n = 0; n < blocks; ++n) one(state, data + 128 * n);
+    return;
   }
+  if (blocks >= 2) (f.avx512 ? TwoBlocks<Avx512Sigmas> : TwoBlocks<Avx2Sigmas>)(state, data, blocks / 2);
+  if (blocks % 2 != 0) (f.avx512 ? OneBlock<Avx512Sigmas> : OneBlock<Avx2Sigmas>)(state, data + 128 * (blocks - 1));
 }
