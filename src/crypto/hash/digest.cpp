@@ -155,22 +155,27 @@ void DigestUpdateAll(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t len
   }
 }
 
-void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx) {
+void NXVT_Digest_FinalInPlace(unsigned char* out, int32_t* outLen, NXVT_DIGEST_CTX* ctx) {
   if (out == nullptr || outLen == nullptr || ctx == nullptr || !KnownDesc(ctx->desc)) return;
   const int32_t capacity = *outLen;
   *outLen = 0;
   const uint32_t size = ctx->desc->digestSize;
   if (capacity < 0 || static_cast<uint32_t>(capacity) < size) return;
+  if (ctx->desc == &NXVT_SHA512_DESC) {
+    Pad<decltype(ctx->w64), uint64_t>(ctx, ctx->w64, 128, 16);
+  } else {
+    Pad<decltype(ctx->w32), uint32_t>(ctx, ctx->w32, 64, 8);
+  }
+  ctx->desc->output(out, ctx);
+  *outLen = static_cast<int32_t>(size);
+}
+
+void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx) {
+  if (ctx == nullptr) return;
   // Work on a copy so the caller may go on updating the context.
   NXVT_DIGEST_CTX copy = *ctx;
   ScopedWipe wipeCopy(copy);
-  if (copy.desc == &NXVT_SHA512_DESC) {
-    Pad<decltype(copy.w64), uint64_t>(&copy, copy.w64, 128, 16);
-  } else {
-    Pad<decltype(copy.w32), uint32_t>(&copy, copy.w32, 64, 8);
-  }
-  copy.desc->output(out, &copy);
-  *outLen = static_cast<int32_t>(size);
+  NXVT_Digest_FinalInPlace(out, outLen, &copy);
 }
 
 int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char* out, int32_t* outLen) {

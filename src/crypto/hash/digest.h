@@ -62,6 +62,10 @@ int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char
 int NXVT_Digest_Init(NXVT_DIGEST_CTX* ctx, const NXVT_DIGEST_DESC* desc);
 void NXVT_Digest_Update(NXVT_DIGEST_CTX* ctx, const unsigned char* data, int32_t len);
 void NXVT_Digest_Final(unsigned char* out, int32_t* outLen, const NXVT_DIGEST_CTX* ctx);
+// Final on the context itself, for callers done with it: no copy, and the
+// context is used up (it holds the padded last block; wipe it when the
+// message was secret).
+void NXVT_Digest_FinalInPlace(unsigned char* out, int32_t* outLen, NXVT_DIGEST_CTX* ctx);
 // Update for inputs of any size: they go to NXVT_Digest_Update in slices
 // that fit its signed 32-bit length. A null pointer adds nothing.
 void DigestUpdateAll(NXVT_DIGEST_CTX* ctx, const unsigned char* data, size_t len);
