@@ -97,10 +97,9 @@ int GenUnsignedTx_AMO(Json::Value& args) {
   if (algo != kAlgoEd25519) signinfos[0].removeMember("unsignedtx");
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
-  std::string text = WriteJson(info, "");
+  const SecureText text = WriteJson(info, "");
   std::string encoded;
   const int rc = EncodeBase64(text, encoded);
-  WipeString(text);
   if (rc != 0) {
     AddErrTrail("GenUnsignedTx_AMO", 1299, 1000, "BCMGenBase64Encode Error");
     return 1;

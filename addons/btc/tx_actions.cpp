@@ -35,9 +35,8 @@ int GenUnsignedTx_BTC(Json::Value& args, const std::string& coin) {
     return 1;
   }
   // The description may carry keys the caller left in: its texts are wiped.
-  std::string text = WriteJson(args["txinfo"], "");
+  const SecureText text = WriteJson(args["txinfo"], "");
   std::string encoded;
-  const ScopedWipe wipeText(text.data(), text.size());
   if (EncodeBase64(text, encoded) != 0) {
     AddErrTrail("GenUnsignedTx_BTC", 1748, kCode, "BCMGenBase64Encode Error");
     return 1;

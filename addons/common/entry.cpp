@@ -74,7 +74,7 @@ void RecordNoMemory(const EntrySpec& entrySpec) {
 // result and leaves the reply text in `reply`. Throws std::bad_alloc only
 // when not even the error reply can be built.
 int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action, const char* addon,
-            const char* request, std::string& reply) {
+            const char* request, SecureText& reply) {
   Json::Value args;
   ScopedJsonWipe wipeArgs(args);
   int result = 1;
@@ -128,7 +128,7 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
                   const char* addon, const char* request, char** out) {
   if (out == nullptr) return 1;
   *out = nullptr;
-  std::string reply;
+  SecureText reply;  // wiped wherever it grows or dies
   int result = 1;
   std::string_view text = kNoMemoryReply;
   if (ResetErrTrail(entrySpec.fixedCode)) {
@@ -137,13 +137,11 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
       text = reply;
     } catch (...) {
       // Not even the error reply could be built: the fixed one.
-      WipeString(reply);
       result = 1;
     }
   }
   char* copy = static_cast<char*>(std::calloc(text.size() + 1, 1));
   if (copy != nullptr) std::memcpy(copy, text.data(), text.size());
-  WipeString(reply);
   *out = copy;
   return copy == nullptr ? 1 : result;
 }

@@ -1,14 +1,13 @@
 #include "common/json_io.h"
 
 #include <cstring>
-#include <ios>
-#include <memory>
-#include <sstream>
 #include <string>
 
 #include "command/secure_text.h"
 #include "command/text/text.h"
 #include "common/error_chain.h"
+#include "common/json_reader.h"
+#include "common/json_writer.h"
 #include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 
@@ -64,18 +63,13 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   // every ill-formed sequence into U+FFFD, so two keys that differ only there
   // would come back as one key written twice.
   if (!IsValidUtf8(text)) return false;
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  // A key named twice: readers differ in which value they take.
-  builder["rejectDupKeys"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value parsed;
   // What was read before a failure can hold keys.
   ScopedJsonWipe wipeParsed(parsed);
   try {
-    // The reader throws past its nesting limit instead of reporting it.
-    if (!reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr)) return false;
+    if (!ReadJsonTree(text, parsed)) return false;
   } catch (const Json::Exception&) {
+    // jsoncpp's answer to a string value it cannot allocate.
     return false;
   }
   if (!AllTextIsUtf8(parsed)) return false;
@@ -83,19 +77,10 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   return true;
 }
 
-std::string WriteJson(const Json::Value& value, std::string_view indentation) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = std::string(indentation);
-  const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-  // Replies carry keys and mnemonics: every block the stream grows out of is
-  // wiped when it is given back.
-  std::basic_ostringstream<char, std::char_traits<char>, WipeAllocator<char>> text;
-  // A stream swallows the exception of a buffer that cannot grow and only
-  // marks itself bad, so the text would come back cut short (jsoncpp's own
-  // writeString does just that). Here the exception goes on to the caller.
-  text.exceptions(std::ios::badbit | std::ios::failbit);
-  writer->write(value, &text);
-  return std::string(text.view());
+SecureText WriteJson(const Json::Value& value, std::string_view indentation) {
+  SecureText text;
+  WriteJsonTree(value, indentation, text);
+  return text;
 }
 
 void WipeJson(Json::Value& value) {
@@ -136,7 +121,7 @@ std::string ErrorMessage() {
 
 }  // namespace
 
-std::string MakeErrorJson(const Json::Value& args) {
+SecureText MakeErrorJson(const Json::Value& args) {
   const std::string code = std::to_string(GetErrCode());
   std::string message = ErrorMessage();
   const ScopedWipe wipeMessage(message.data(), message.size());
@@ -144,8 +129,14 @@ std::string MakeErrorJson(const Json::Value& args) {
     Json::Value reply = args;
     ScopedJsonWipe wipeReply(reply);
     Json::Value& error = reply["error"];
-    if (!error.isObject()) error = Json::Value(Json::objectValue);
+    // What the caller sent under these names is wiped before it is let go.
+    if (!error.isObject()) {
+      WipeJson(error);
+      error = Json::Value(Json::objectValue);
+    }
+    WipeJson(error["err_code"]);
     error["err_code"] = code;
+    WipeJson(error["err_msg"]);
     error["err_msg"] = message;
     return WriteJson(reply, "  ");
   }
@@ -153,5 +144,12 @@ std::string MakeErrorJson(const Json::Value& args) {
   // core's trail): escaped as the object form escapes it (quotes, controls,
   // and every byte above 0x7f as \u, a broken UTF-8 sequence as U+FFFD), so
   // the reply stays JSON and ASCII.
-  return R"({"error":{"err_code":")" + code + R"(","err_msg":)" + WriteJson(Json::Value(message), "") + "}}";
+  SecureText text;
+  text.reserve(message.size() * 6 + code.size() + 40);
+  text += R"({"error":{"err_code":")";
+  text += code;
+  text += R"(","err_msg":)";
+  AppendJsonString(text, message);
+  text += "}}";
+  return text;
 }

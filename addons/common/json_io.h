@@ -1,13 +1,17 @@
 #ifndef QUENMOD_COMMON_JSON_IO_H
 #define QUENMOD_COMMON_JSON_IO_H
 
-// Reading and writing the add-ons' JSON documents (jsoncpp).
+// Reading and writing the add-ons' JSON documents: jsoncpp trees, read and
+// written by the add-ons' own reader and writer (json_reader.h,
+// json_writer.h), which leave no text of a document in freed memory.
 
 #include <json/json.h>
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "command/secure_text.h"
 
 // Requests are read under one rule: a member that is read as text and is
 // present with another JSON type (a number, a boolean, an array, an object)
@@ -29,8 +33,9 @@ std::string GetJsonStr(const Json::Value& value, std::string_view name = "text")
 // answer is given. False for an `object` that is no object.
 bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys, std::string_view prefix = "");
 
-// Parses `text` into `root`: comments allowed, any JSON value as the root,
-// text after the first complete value ignored. False when the text does not
+// Parses `text` into `root` as jsoncpp's CharReaderBuilder would (see
+// json_reader.h): comments allowed, any JSON value as the root, text after
+// the first complete value ignored. False when the text does not
 // parse, also when the reader gives up (nesting deeper than its limit), when
 // an object names a key twice (compared as decoded), and when the text or a
 // string in it (a member name included, escapes decoded) is not UTF-8: such
@@ -38,15 +43,17 @@ bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> k
 // kept, so no reply ever carries them.
 bool ParseJson(std::string_view text, Json::Value& root);
 
-// Writes `value` with the given indentation: "" gives one line (success
-// replies), "  " two-space indentation (error replies). Object members come
-// out in key order. A text that cannot be written whole is no text: the
-// writer's std::bad_alloc (or std::ios_base::failure) is thrown.
-std::string WriteJson(const Json::Value& value, std::string_view indentation);
+// Writes `value` as jsoncpp's StreamWriterBuilder would with the given
+// indentation (see json_writer.h): "" gives one line (success replies), "  "
+// two-space indentation (error replies). Object members come out in key
+// order. The text is wiped wherever it grows or dies. A text that cannot be
+// written whole is no text: std::bad_alloc is thrown.
+SecureText WriteJson(const Json::Value& value, std::string_view indentation);
 
 // Overwrites every string value in the tree with zeros (keys echo through
 // the documents; jsoncpp frees its buffers without wiping them). Member names
-// are left alone. Call it on a document before it dies.
+// are left alone. Call it on a document before it dies, and on a value
+// before it is overwritten or removed.
 void WipeJson(Json::Value& value);
 
 // Wipes a document when the scope ends, on every path.
@@ -70,6 +77,6 @@ class ScopedJsonWipe {
 //   comes out unchanged).
 // "err_msg" = "VQ(VER[<BCMGetVer>]<BCMGetLastErr>) Addon(<chain>)", the core's
 // last-error text left out while it is "[][][]".
-std::string MakeErrorJson(const Json::Value& args);
+SecureText MakeErrorJson(const Json::Value& args);
 
 #endif

@@ -84,10 +84,9 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   signInfos[0].removeMember("unsignedtx");
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
-  std::string text = WriteJson(txinfo, "");
+  const SecureText text = WriteJson(txinfo, "");
   std::string encoded;
   const int rc = EncodeBase64(text, encoded);
-  WipeString(text);
   if (rc != 0) return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
   args["unsignedtxinfo"] = encoded;
   WipeString(encoded);
