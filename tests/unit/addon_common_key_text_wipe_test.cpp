@@ -1,0 +1,236 @@
+// A private key travels through every coin add-on as hex text: in the
+// request, in the request tree, in the description that "GenUnsignedTx"
+// writes into "unsignedtxinfo" and "GenSignedTx" reads back, in the error
+// reply that echoes "args". No block the process frees during a call may
+// still hold it, as text (either case) or as bytes: this program watches
+// every free() (operator delete ends there) while the built add-ons run each
+// coin's main road, through the core's RunModule and straight into
+// RunModule_<COIN>, and a failing request of each kind that carries the key.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "freed_key_watch.h"
+#include "tv_test.h"
+
+namespace {
+
+// The key of the roads' wallets; its hex text is searched in windows, so a
+// block holding part of it is found too.
+const std::string kKeyHex = "141f2101ecd818c8e443f9e083b65939537def16b33ce62f0f5533b6161bb26d";
+
+std::vector<std::string> KeyNeedles() {
+  std::vector<std::string> needles;
+  std::string upper = kKeyHex;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+  const std::vector<unsigned char> bytes = tvt::Unhex(kKeyHex);
+  for (size_t at = 0; at < kKeyHex.size(); at += 16) {
+    needles.push_back(kKeyHex.substr(at, 16));
+    needles.push_back(upper.substr(at, 16));
+    needles.emplace_back(reinterpret_cast<const char*>(bytes.data()) + at / 2, 8);
+  }
+  return needles;
+}
+
+using RunModuleFn = int (*)(const char*, char**);
+using FreeMemFn = int (*)(char*);
+using RunAddonFn = int (*)(const char*, const char*, const char*, char**);
+
+// Where a request goes: the core, or one add-on's entry.
+struct Road {
+  const char* name;
+  bool core;
+};
+
+struct Loaded {
+  RunModuleFn runModule = nullptr;
+  FreeMemFn freeMem = nullptr;
+};
+
+// The built library, loaded once; each add-on is registered through it.
+const Loaded& Core() {
+  static const Loaded loaded = [] {
+    Loaded l;
+    void* handle = dlopen((std::string(TV_OUT_DIR) + "/libtolvaris.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return l;
+    l.runModule = reinterpret_cast<RunModuleFn>(dlsym(handle, "RunModule"));
+    l.freeMem = reinterpret_cast<FreeMemFn>(dlsym(handle, "FreeMem"));
+    return l;
+  }();
+  return loaded;
+}
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+  return s;
+}
+
+std::string Compact(const Json::Value& value) {
+  Json::StreamWriterBuilder w;
+  w["indentation"] = "";
+  return Json::writeString(w, value);
+}
+
+// One add-on, registered with the core, and its own entry.
+struct Addon {
+  std::string tag;
+  RunAddonFn run = nullptr;
+  FreeMemFn free = nullptr;
+
+  explicit Addon(const std::string& t) : tag(t) {
+    const Loaded& core = Core();
+    if (core.runModule == nullptr) return;
+    Json::Value add;
+    add["action"] = "AddModule";
+    add["args"]["addon"] = tag;
+    add["args"]["libpath"] = TV_OUT_DIR;
+    char* out = nullptr;
+    const int rc = core.runModule(Compact(add).c_str(), &out);
+    core.freeMem(out);
+    if (rc != 0) return;
+    // The core loaded this very file: the same handle comes back.
+    void* handle = dlopen((std::string(TV_OUT_DIR) + "/quenmod-" + tag + ".so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return;
+    run = reinterpret_cast<RunAddonFn>(dlsym(handle, ("RunModule_" + Upper(tag)).c_str()));
+    free = reinterpret_cast<FreeMemFn>(dlsym(handle, ("FreeMem_" + Upper(tag)).c_str()));
+  }
+
+  // Sends `request` along `road` twice (the first call makes the one-time
+  // allocations), watching the second call from the request to the release
+  // of its reply. Returns the reply of the watched call.
+  std::string Send(const Road& road, const std::string& action, const std::string& request, int& rc,
+                   int& found) const {
+    tvt::FreedKeyWatch& watch = tvt::freedKeyWatch;
+    std::string reply;
+    for (int round = 0; round < 2; ++round) {
+      watch.found = 0;
+      watch.foundBytes = 0;
+      watch.on = round == 1;
+      char* out = nullptr;
+      rc = road.core ? Core().runModule(request.c_str(), &out) : run(action.c_str(), tag.c_str(), request.c_str(), &out);
+      watch.on = false;
+      reply = out != nullptr ? out : "";
+      watch.on = round == 1;
+      road.core ? Core().freeMem(out) : free(out);
+      watch.on = false;
+    }
+    found = watch.found;
+    if (found != 0) ADD_FAILURE() << action << ": " << found << " freed blocks (" << watch.foundBytes << " bytes) hold the key";
+    return reply;
+  }
+};
+
+// The lines of tests/alloc/roads/<tag>.jsonl, each add-on's main road.
+std::vector<Json::Value> RoadRequests(const std::string& tag) {
+  std::string root = TV_FIXTURES_DIR;
+  root.erase(root.find_last_of('/'));
+  std::ifstream in(root + "/alloc/roads/" + tag + ".jsonl");
+  std::vector<Json::Value> requests;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) requests.push_back(tvt::ParseJson(line));
+  return requests;
+}
+
+const Json::Value* FindAction(const std::vector<Json::Value>& requests, const std::string& action) {
+  for (const Json::Value& r : requests)
+    if (r["action"].asString() == action) return &r;
+  return nullptr;
+}
+
+// The reply's "args" (the add-on's own reply) or "return" (the core's envelope).
+Json::Value ReplyArgs(const Road& road, const std::string& reply) {
+  const Json::Value parsed = tvt::ParseJson(reply);
+  return road.core ? parsed["return"] : parsed;
+}
+
+class KeyTextWipe : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (!tvt::kFreedKeyWatchBuilt) GTEST_SKIP() << "the sanitizer owns free()";
+    needles_ = KeyNeedles();
+    tvt::FreedKeyWatch& watch = tvt::freedKeyWatch;
+    watch.keyText = nullptr;
+    watch.keyBytes = nullptr;
+    watch.needles = needles_.data();
+    watch.needleCount = needles_.size();
+    watch.scrub = true;
+  }
+  void TearDown() override {
+    tvt::freedKeyWatch.needles = nullptr;
+    tvt::freedKeyWatch.needleCount = 0;
+    tvt::freedKeyWatch.scrub = false;
+  }
+
+  std::vector<std::string> needles_;
+};
+
+TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKey) {
+  const std::string tag = GetParam();
+  const Addon addon(tag);
+  ASSERT_NE(addon.run, nullptr) << tag;
+  const std::vector<Json::Value> road = RoadRequests(tag);
+  const Json::Value* genTx = FindAction(road, "GenTx");
+  ASSERT_NE(genTx, nullptr) << tag;
+  ASSERT_NE(Compact(*genTx).find(kKeyHex), std::string::npos) << tag;
+
+  for (const Road r : {Road{"RunModule", true}, Road{"RunModule_<COIN>", false}}) {
+    SCOPED_TRACE(tag + " through " + r.name);
+    int rc = 0;
+    int found = 0;
+    const std::string genTxText = Compact(*genTx);
+    addon.Send(r, "GenTx", genTxText, rc, found);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(found, 0) << "GenTx";
+
+    // An unknown action: the error reply echoes "args", the key in it.
+    Json::Value unknown = *genTx;
+    unknown["action"] = "GenTxNotKnown";
+    std::string reply = addon.Send(r, "GenTxNotKnown", Compact(unknown), rc, found);
+    EXPECT_NE(rc, 0);
+    EXPECT_NE(reply.find(kKeyHex), std::string::npos);
+    EXPECT_EQ(found, 0) << "unknown action";
+
+    // A request that does not parse: the failure quotes it.
+    addon.Send(r, "GenTx", genTxText.substr(0, genTxText.size() - 1), rc, found);
+    EXPECT_NE(rc, 0);
+    EXPECT_EQ(found, 0) << "no parse";
+
+    const Json::Value* unsignedTx = FindAction(road, "GenUnsignedTx");
+    const Json::Value* signedTx = FindAction(road, "GenSignedTx");
+    if (unsignedTx == nullptr || signedTx == nullptr) continue;  // the coin signs only in one step
+    // A caller who leaves the key beside the public key: the description
+    // travels with it, out in "unsignedtxinfo" and back in "GenSignedTx".
+    Json::Value withKey = *unsignedTx;
+    withKey["args"]["txinfo"]["wallet"]["pri"] = "0x" + kKeyHex;
+    reply = addon.Send(r, "GenUnsignedTx", Compact(withKey), rc, found);
+    ASSERT_EQ(rc, 0) << reply;
+    EXPECT_EQ(found, 0) << "GenUnsignedTx";
+    const Json::Value unsignedReply = ReplyArgs(r, reply);
+    ASSERT_TRUE(unsignedReply["unsignedtxinfo"].isString()) << reply;
+
+    // The road's signature fits: the key in the wallet changes no signed byte.
+    Json::Value sign = *signedTx;
+    sign["args"]["txinfo"]["unsignedtxinfo"] = unsignedReply["unsignedtxinfo"];
+    reply = addon.Send(r, "GenSignedTx", Compact(sign), rc, found);
+    EXPECT_EQ(rc, 0) << reply;
+    EXPECT_EQ(found, 0) << "GenSignedTx";
+
+    // A signature that does not verify fails after the description is read.
+    std::string text = Compact(sign);
+    const size_t at = text.find("\"signature\":\"0x30") + 40;
+    text[at] = text[at] == '0' ? '1' : '0';
+    reply = addon.Send(r, "GenSignedTx", text, rc, found);
+    EXPECT_NE(rc, 0) << reply;
+    EXPECT_EQ(found, 0) << "GenSignedTx refused";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCoin, KeyTextWipe, ::testing::Values("btc", "eth", "atom", "amo"));
+
+}  // namespace
