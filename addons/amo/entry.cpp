@@ -54,7 +54,7 @@ int FinishTx(const char* handler, const Json::Value& info, const Json::Value& pr
     AddErrTrail(handler, line, 1000, "GenerateAMOSignedTx Error !!");
     return 1;
   }
-  args["tx"] = tx;
+  ReplaceJson(args["tx"], tx);
   return 0;
 }
 
@@ -104,9 +104,9 @@ int GenUnsignedTx_AMO(Json::Value& args) {
     AddErrTrail("GenUnsignedTx_AMO", 1299, 1000, "BCMGenBase64Encode Error");
     return 1;
   }
-  args["unsignedtxinfo"] = encoded;
+  ReplaceJson(args["unsignedtxinfo"], encoded);
   WipeString(encoded);
-  args["signinfos"] = signinfos;
+  ReplaceJson(args["signinfos"], signinfos);
   return 0;
 }
 

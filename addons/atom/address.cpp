@@ -148,7 +148,7 @@ int GenAddr_ATOM(Json::Value& args) {
     AddErrTrail("GenAddr_ATOM", 1115, 1000, "GenerateAddress Error");
     return 1;
   }
-  args["addr"] = addr;
+  ReplaceJson(args["addr"], addr);
   return 0;
 }
 
@@ -182,6 +182,6 @@ int GenPubEncode_ATOM(Json::Value& args) {
     AddErrTrail("GenPubEncode_ATOM", 1163, 1000, "GeneratePubEncode Error");
     return 1;
   }
-  args["encode"] = encode;
+  ReplaceJson(args["encode"], encode);
   return 0;
 }

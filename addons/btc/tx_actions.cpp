@@ -41,9 +41,9 @@ int GenUnsignedTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenUnsignedTx_BTC", 1748, kCode, "BCMGenBase64Encode Error");
     return 1;
   }
-  args["unsignedtxinfo"] = encoded;
+  ReplaceJson(args["unsignedtxinfo"], encoded);
   WipeString(encoded);
-  args["signinfos"] = signinfos;
+  ReplaceJson(args["signinfos"], signinfos);
   return 0;
 }
 
@@ -81,7 +81,7 @@ int GenSignedTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenSignedTx_BTC", 1803, kCode, "GenSignedTx_BTC error ( need signature )!!");
     return 1;
   }
-  args["rawtx"] = BytesToHex(raw);
+  ReplaceJson(args["rawtx"], BytesToHex(raw));
   return 0;
 }
 
@@ -119,6 +119,6 @@ int GenTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenTx_BTC", 1721, kCode, "GenTx_BTC error ( need pri )!!");
     return 1;
   }
-  args["rawtx"] = BytesToHex(raw);
+  ReplaceJson(args["rawtx"], BytesToHex(raw));
   return 0;
 }

@@ -47,7 +47,7 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
     const Json::Value& readArgs = args;
     coin = GetJsonStr(readArgs["coin"], "coin");
     if (coin.empty()) coin = addon;
-    args["coin"] = coin;
+    ReplaceJson(args["coin"], coin);
   } else if (entrySpec.coin == CoinSource::kTopLevel) {
     coin = GetJsonStr(top["coin"], "coin");
     if (coin.empty()) coin = addon;

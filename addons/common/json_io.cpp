@@ -18,11 +18,15 @@ bool IsJsonText(const Json::Value& value, std::string_view name) {
 }
 
 std::string GetJsonStr(const Json::Value& value, std::string_view name) {
-  if (!IsJsonText(value, name)) return std::string();
+  return std::string(GetJsonStrView(value, name));
+}
+
+std::string_view GetJsonStrView(const Json::Value& value, std::string_view name) {
+  if (!IsJsonText(value, name)) return {};
   const char* begin = nullptr;
   const char* end = nullptr;
-  if (!value.getString(&begin, &end) || begin == nullptr) return std::string();
-  return std::string(ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin))));
+  if (!value.getString(&begin, &end) || begin == nullptr) return {};
+  return ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin)));
 }
 
 bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys, std::string_view prefix) {

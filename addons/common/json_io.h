@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "command/secure_text.h"
 
@@ -27,6 +28,10 @@ bool IsJsonText(const Json::Value& value, std::string_view name);
 // is refused (IsJsonText). A text holding a NUL character is not cut short:
 // it throws ArgumentRefused ("<name> holds a NUL character") as well.
 std::string GetJsonStr(const Json::Value& value, std::string_view name = "text");
+
+// The same text read in place, with no copy to wipe: valid while `value`
+// lives unchanged.
+std::string_view GetJsonStrView(const Json::Value& value, std::string_view name = "text");
 
 // Whether every member `keys` of `object` is a string: each one is looked at
 // (and a member of another type refused, named `prefix` + key) before the
@@ -55,6 +60,13 @@ SecureText WriteJson(const Json::Value& value, std::string_view indentation);
 // are left alone. Call it on a document before it dies, and on a value
 // before it is overwritten or removed.
 void WipeJson(Json::Value& value);
+
+// Puts `value` in `slot` once what `slot` held is wiped: for a result
+// written over a member the caller sent, which could hold anything.
+inline void ReplaceJson(Json::Value& slot, Json::Value value) {
+  WipeJson(slot);
+  slot = std::move(value);
+}
 
 // Wipes a document when the scope ends, on every path.
 class ScopedJsonWipe {

@@ -32,7 +32,7 @@ int GenAddr_ETH(Json::Value& args, const std::string&) {
   std::string address;
   if (GenerateETHAddress(HexToBytes(GetJsonStr(info["pubs"][0]["pub"], "pub")), address) != 0)
     return Refuse(kFunction, 232, "GenerateAddr Error");
-  args["addr"] = address;
+  ReplaceJson(args["addr"], address);
   return 0;
 }
 
@@ -46,7 +46,7 @@ int GenTxID_ETH(Json::Value& args, const std::string&) {
   int digestLen = sizeof digest;
   if (BCMGenHashMessage(kHashKeccak256, raw.data(), static_cast<uint32_t>(raw.size()), digest, &digestLen) != 0)
     return Refuse(kFunction, 520, "BCMGenHashMessage Error !!", 2000);
-  args["txid"] = BytesToHex(digest, static_cast<size_t>(digestLen));
+  ReplaceJson(args["txid"], BytesToHex(digest, static_cast<size_t>(digestLen)));
   return 0;
 }
 
@@ -66,7 +66,7 @@ int GenTx_ETH(Json::Value& args, const std::string& coin) {
   Bytes signedTx;
   if (GenerateETHSignedTx(txinfo, chainId, payload, signInfos, signedTx) != 0 || signedTx.empty())
     return Refuse(kFunction, 562, "GenerateETHSignedTx Error !!");
-  args["rawtx"] = BytesToHex(signedTx);
+  ReplaceJson(args["rawtx"], BytesToHex(signedTx));
   return 0;
 }
 
@@ -88,9 +88,9 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   std::string encoded;
   const int rc = EncodeBase64(text, encoded);
   if (rc != 0) return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
-  args["unsignedtxinfo"] = encoded;
+  ReplaceJson(args["unsignedtxinfo"], encoded);
   WipeString(encoded);
-  args["signinfos"] = signInfos;
+  ReplaceJson(args["signinfos"], signInfos);
   return 0;
 }
 
@@ -115,7 +115,7 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   Bytes signedTx;
   if (GenerateETHSignedTx(description, chainId, payload, txinfo["signinfos"], signedTx) != 0 || signedTx.empty())
     return Refuse(kFunction, 645, "GenerateETHSignedTx Error !!");
-  args["rawtx"] = BytesToHex(signedTx);
+  ReplaceJson(args["rawtx"], BytesToHex(signedTx));
   return 0;
 }
 

@@ -188,6 +188,13 @@ TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKey) {
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(found, 0) << "GenTx";
 
+    // Members the results are written over, sent holding the key.
+    Json::Value overwritten = *genTx;
+    for (const char* name : {"rawtx", "tx", "network"}) overwritten["args"][name] = "0x" + kKeyHex;
+    addon.Send(r, "GenTx", Compact(overwritten), rc, found);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(found, 0) << "GenTx over members";
+
     // An unknown action: the error reply echoes "args", the key in it.
     Json::Value unknown = *genTx;
     unknown["action"] = "GenTxNotKnown";
