@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,45 @@ Json::Value ReplyArgs(const Road& road, const std::string& reply) {
   return road.core ? parsed["return"] : parsed;
 }
 
+// More signing requests of each coin beside its road's GenTx: other script,
+// message and key kinds, which take other paths to the key. KEY stands for it.
+const std::vector<std::string>& MoreSigning(const std::string& tag) {
+  static const std::map<std::string, std::vector<std::string>> kRequests = {
+      {"btc",
+       {R"({"action":"GenTx","addon":"btc","args":{"coin":"ltc","txinfo":{"input":[
+          {"prehex":"0x4ce18f49ba153a51bcda9bb80d7f978e3de6e81b5fc326f00465464530c052f4","preidx":"0","prevalue":"5000",
+           "prespub":"0x76a91450a2f5ed4c7c322161edb0efb700d89649f080d388ac","wallet":{"pri":"0xKEY"}},
+          {"prehex":"0x4ce18f49ba153a51bcda9bb80d7f978e3de6e81b5fc326f00465464530c052f4","preidx":"2","prevalue":"5000",
+           "prespub":"0x001450a2f5ed4c7c322161edb0efb700d89649f080d3","wallet":{"pri":"0xKEY"}}],
+          "output":[{"dest":"LVuDpNCSSj6pQ7t9Pv6d6sUkLKoqDEVUnJ","value":"9000"}]}}})"}},
+      {"eth",
+       {R"({"action":"GenTx","addon":"eth","args":{"txinfo":{"nonce":"0x1","gasprice":"1000","gaslimit":"60000",
+          "to":"0x7e5f4552091a69125d5dfcb7b8c2659029395bdf","value":"0x0","contract":{
+          "addr":"0xdac17f958d2ee523a2206206994597c13d831ec7","to":"0x3535353535353535353535353535353535353535",
+          "value":"0x0de0b6b3a7640000"},"wallet":{"pri":"0xKEY"}}}})"}},
+      {"atom",
+       {R"({"action":"GenTx","addon":"atom","args":{"txinfo":{"chainid":"cosmoshub-4","memo":"","fee":{"gas":"200000",
+          "amount":"5000","denom":"uatom"},"msgs":[{"type":"msgmultisend","value":{"inputs":[
+          {"coins":[{"amount":"1","denom":"uatom"}],"wallet":{"pri":"0xKEY","seq":"1","accnum":"2"}}],
+          "outputs":[{"address":"cosmos1w508d6qejxtdg4y5r3zarvary0c5xw7k6ah60c","coins":[{"amount":"1","denom":"uatom"}]}]}},
+          {"type":"msgcreatevalidator","wallet":{"pri":"0xKEY","seq":"1","accnum":"2",
+           "valconspub":"0xd75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a"},
+           "value":{"commission":{"max_change_rate":"0.01","max_rate":"0.2","rate":"0.1"},
+           "description":{"details":"","identity":"","moniker":"m","security_contact":"","website":""},
+           "min_self_delegation":"1","value":{"amount":"1","denom":"uatom"}}}]}}})"}},
+      {"amo",
+       {R"({"action":"GenTx","addon":"amo","args":{"txinfo":{"type":"delegate","payload":{
+          "to":"2C4D2D01D5EDDDA2B3A0FE8E8EB6DD2E9FE1E4C5","amount":"7"},"fee":"0","last_height":"1",
+          "wallet":{"algo":"ED25519","pri":"0xKEY"}}}})"}},
+  };
+  return kRequests.at(tag);
+}
+
+std::string WithKey(std::string text) {
+  for (size_t at = text.find("KEY"); at != std::string::npos; at = text.find("KEY", at)) text.replace(at, 3, kKeyHex);
+  return Compact(tvt::ParseJson(text));
+}
+
 class KeyTextWipe : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -194,6 +234,12 @@ TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKey) {
     addon.Send(r, "GenTx", Compact(overwritten), rc, found);
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(found, 0) << "GenTx over members";
+
+    for (const std::string& more : MoreSigning(tag)) {
+      const std::string reply = addon.Send(r, "GenTx", WithKey(more), rc, found);
+      EXPECT_EQ(rc, 0) << reply;
+      EXPECT_EQ(found, 0) << more;
+    }
 
     // An unknown action: the error reply echoes "args", the key in it.
     Json::Value unknown = *genTx;
