@@ -98,14 +98,13 @@ int GenUnsignedTx_AMO(Json::Value& args) {
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
   const SecureText text = WriteJson(info, "");
-  std::string encoded;
+  SecureText encoded;
   const int rc = EncodeBase64(text, encoded);
   if (rc != 0) {
     AddErrTrail("GenUnsignedTx_AMO", 1299, 1000, "BCMGenBase64Encode Error");
     return 1;
   }
-  ReplaceJson(args["unsignedtxinfo"], encoded);
-  WipeString(encoded);
+  ReplaceJson(args["unsignedtxinfo"], JsonText(encoded));
   ReplaceJson(args["signinfos"], signinfos);
   return 0;
 }
@@ -117,16 +116,14 @@ int GenSignedTx_AMO(Json::Value& args) {
     return 1;
   }
   const Json::Value& txinfo = args["txinfo"];
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded;
-  if (DecodeBase64Text(encoded, decoded) != 0) {
+  SecureText decoded;
+  if (DecodeBase64Text(GetJsonStrView(txinfo["unsignedtxinfo"], "unsignedtxinfo"), decoded) != 0) {
     AddErrTrail("GenSignedTx_AMO", 1322, 1000, "BCMGenBase64Decode Error");
     return 1;
   }
   Json::Value info;
   ScopedJsonWipe wipeInfo(info);
   const bool parsed = ParseJson(decoded, info);
-  WipeString(decoded);
   if (!parsed) {
     AddErrTrail("GenSignedTx_AMO", 1330, 1000, "json format error(unsignedtx)");
     return 1;

@@ -85,9 +85,9 @@ int GetSignerAddr(const Json::Value& wallet, const std::string& prefix, std::str
   if (HasJsonStrs(wallet, {"pub", "pri"})) {
     uint32_t priAlgo = 0;
     Bytes pri;
+    const ScopedBytesWipe wipePri(pri);
     Bytes derived;
     const bool ok = GetSignerPri(wallet, priAlgo, pri) == 0 && GetPubFromPri(pri, priAlgo, derived) == 0;
-    WipeVector(pri);
     if (!ok || derived != pub) {
       AddErrTrail("GetSignerAddr", 52, 1000, "wallet pub does not match pri !!");
       return 1;

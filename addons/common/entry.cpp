@@ -40,7 +40,10 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
   }
   const Json::Value& top = root;
   const std::string action = GetJsonStr(top["action"], "action");
-  args = top["args"];
+  // Taken out of the request tree rather than copied: a copy cut short by a
+  // lack of memory would free what it had copied unwiped. (A root that is
+  // neither an object nor null was refused by the lookup above.)
+  if (root.isObject()) args.swap(root["args"]);
 
   std::string coin;
   if (entrySpec.coin == CoinSource::kArgs) {

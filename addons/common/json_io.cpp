@@ -100,6 +100,35 @@ void WipeJson(Json::Value& value) {
   }
 }
 
+void CopyJson(const Json::Value& from, Json::Value& to) {
+  WipeJson(to);
+  switch (from.type()) {
+    case Json::stringValue: {
+      const char* begin = nullptr;
+      const char* end = nullptr;
+      from.getString(&begin, &end);
+      to = Json::Value(begin, end);
+      return;
+    }
+    case Json::arrayValue:
+      to = Json::Value(Json::arrayValue);
+      // Element by element at its own index: a hole stays one.
+      for (auto it = from.begin(); it != from.end(); ++it) CopyJson(*it, to[it.index()]);
+      return;
+    case Json::objectValue:
+      to = Json::Value(Json::objectValue);
+      for (auto it = from.begin(); it != from.end(); ++it) {
+        const char* end = nullptr;
+        const char* name = it.memberName(&end);
+        CopyJson(*it, *to.demand(name, end));
+      }
+      return;
+    default:
+      to = from;  // no text in it
+      return;
+  }
+}
+
 namespace {
 
 // The chain can quote the request: its copy is wiped, and the message is
@@ -125,14 +154,12 @@ std::string ErrorMessage() {
 
 }  // namespace
 
-SecureText MakeErrorJson(const Json::Value& args) {
+SecureText MakeErrorJson(Json::Value& args) {
   const std::string code = std::to_string(GetErrCode());
   std::string message = ErrorMessage();
   const ScopedWipe wipeMessage(message.data(), message.size());
   if (args.isObject()) {
-    Json::Value reply = args;
-    ScopedJsonWipe wipeReply(reply);
-    Json::Value& error = reply["error"];
+    Json::Value& error = args["error"];
     // What the caller sent under these names is wiped before it is let go.
     if (!error.isObject()) {
       WipeJson(error);
@@ -142,7 +169,7 @@ SecureText MakeErrorJson(const Json::Value& args) {
     error["err_code"] = code;
     WipeJson(error["err_msg"]);
     error["err_msg"] = message;
-    return WriteJson(reply, "  ");
+    return WriteJson(args, "  ");
   }
   // The message can carry caller text (the request of a parse error, the
   // core's trail): escaped as the object form escapes it (quotes, controls,

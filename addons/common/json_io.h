@@ -61,6 +61,18 @@ SecureText WriteJson(const Json::Value& value, std::string_view indentation);
 // before it is overwritten or removed.
 void WipeJson(Json::Value& value);
 
+// Copies `from` into `to` (what `to` held is wiped first). jsoncpp's own
+// copy frees what it has copied so far, unwiped, when memory runs out
+// halfway; this one builds the copy node by node inside `to`, so whatever
+// it made before a failure is reachable from `to`, for the caller's wipe
+// (a ScopedJsonWipe set before the call). Comments and source offsets are
+// not copied: no tree here has any that is read.
+void CopyJson(const Json::Value& from, Json::Value& to);
+
+// A JSON string of `text` (embedded zeros kept), made from the bytes in
+// place: no plain std::string copy of a text that can hold a key.
+inline Json::Value JsonText(std::string_view text) { return Json::Value(text.data(), text.data() + text.size()); }
+
 // Puts `value` in `slot` once what `slot` held is wiped: for a result
 // written over a member the caller sent, which could hold anything.
 inline void ReplaceJson(Json::Value& slot, Json::Value value) {
@@ -80,15 +92,17 @@ class ScopedJsonWipe {
   Json::Value& value_;
 };
 
-// The error reply for `args` (the caller's value is not changed):
-// - an object: a copy with "error" = {"err_code": <chain code>, "err_msg": ...}
-//   written with two-space indentation; an "error" member that is neither an
-//   object nor null is replaced;
+// The error reply for `args`:
+// - an object: `args` itself with "error" = {"err_code": <chain code>,
+//   "err_msg": ...} (what "error" held wiped first), written with two-space
+//   indentation; an "error" member that is neither an object nor null is
+//   replaced. `args` is left so: it is the dying tree of the call, and a
+//   copy of it would be one more place for keys;
 // - anything else: {"error":{"err_code":"<code>","err_msg":"<text>"}} on one
 //   line, the text JSON-escaped as jsoncpp writes strings (plain ASCII text
 //   comes out unchanged).
 // "err_msg" = "VQ(VER[<BCMGetVer>]<BCMGetLastErr>) Addon(<chain>)", the core's
 // last-error text left out while it is "[][][]".
-SecureText MakeErrorJson(const Json::Value& args);
+SecureText MakeErrorJson(Json::Value& args);
 
 #endif

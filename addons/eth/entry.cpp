@@ -85,11 +85,10 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
   const SecureText text = WriteJson(txinfo, "");
-  std::string encoded;
+  SecureText encoded;
   const int rc = EncodeBase64(text, encoded);
   if (rc != 0) return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
-  ReplaceJson(args["unsignedtxinfo"], encoded);
-  WipeString(encoded);
+  ReplaceJson(args["unsignedtxinfo"], JsonText(encoded));
   ReplaceJson(args["signinfos"], signInfos);
   return 0;
 }
@@ -100,13 +99,12 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
     return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded;
-  if (DecodeBase64Text(encoded, decoded) != 0) return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
+  SecureText decoded;
+  if (DecodeBase64Text(GetJsonStrView(txinfo["unsignedtxinfo"], "unsignedtxinfo"), decoded) != 0)
+    return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
   Json::Value description;
   ScopedJsonWipe wipeDescription(description);
   const bool parsed = ParseJson(decoded, description);
-  WipeString(decoded);
   if (!parsed) return Refuse(kFunction, 628, "json format error(unsignedtx)");
   const uint64_t chainId = EthChainId(coin, GetNetwork(args));
   Bytes payload;

@@ -14,9 +14,11 @@
 #include <cctype>
 #include <fstream>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "failing_new_testing.h"
 #include "freed_key_watch.h"
 #include "tv_test.h"
 
@@ -281,6 +283,61 @@ TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKey) {
     reply = addon.Send(r, "GenSignedTx", text, rc, found);
     EXPECT_NE(rc, 0) << reply;
     EXPECT_EQ(found, 0) << "GenSignedTx refused";
+  }
+}
+
+// Running out of memory anywhere in the call, each allocation in turn: what
+// was copied or built before the failure goes back wiped too.
+TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKeyWhenMemoryRunsOut) {
+  const std::string tag = GetParam();
+  const Addon addon(tag);
+  ASSERT_NE(addon.run, nullptr) << tag;
+  const std::vector<Json::Value> road = RoadRequests(tag);
+  std::vector<std::pair<std::string, std::string>> requests;
+  for (const char* action : {"GenTx", "GenUnsignedTx", "GenSignedTx"}) {
+    const Json::Value* r = FindAction(road, action);
+    if (r == nullptr) continue;
+    Json::Value withKey = *r;
+    const std::string name = action;
+    if (name == "GenUnsignedTx") withKey["args"]["txinfo"]["wallet"]["pri"] = "0x" + kKeyHex;
+    if (name == "GenSignedTx") {
+      // The description with the key in it, as GenUnsignedTx gives it.
+      Json::Value unsignedTx = *FindAction(road, "GenUnsignedTx");
+      unsignedTx["args"]["txinfo"]["wallet"]["pri"] = "0x" + kKeyHex;
+      char* out = nullptr;
+      ASSERT_EQ(addon.run("GenUnsignedTx", tag.c_str(), Compact(unsignedTx).c_str(), &out), 0);
+      withKey["args"]["txinfo"]["unsignedtxinfo"] = tvt::ParseJson(out)["unsignedtxinfo"];
+      addon.free(out);
+    }
+    withKey["args"]["odd"] = "0x" + kKeyHex;  // in the error reply too
+    requests.emplace_back(name, Compact(withKey));
+    withKey["action"] = "GenTxNotKnown";
+    requests.emplace_back("GenTxNotKnown", Compact(withKey));
+  }
+  for (const std::string& more : MoreSigning(tag)) requests.emplace_back("GenTx", WithKey(more));
+  tvt::FreedKeyWatch& watch = tvt::freedKeyWatch;
+  for (const Road r : {Road{"RunModule", true}, Road{"RunModule_<COIN>", false}}) {
+    for (const auto& [action, request] : requests) {
+      SCOPED_TRACE(tag + " " + action + " through " + r.name);
+      int failures = 0;
+      for (long k = 1;; ++k) {
+        watch.found = 0;
+        char* out = nullptr;
+        bool reached = false;
+        {
+          const fnt::FailAt fail(k);
+          watch.on = true;
+          r.core ? Core().runModule(request.c_str(), &out)
+                 : addon.run(action.c_str(), tag.c_str(), request.c_str(), &out);
+          r.core ? Core().freeMem(out) : addon.free(out);
+          watch.on = false;
+          reached = fnt::FailAt::Reached();
+        }
+        if (watch.found != 0 && ++failures <= 3) ADD_FAILURE() << "allocation " << k << " failing: " << watch.found << " freed blocks hold the key";
+        if (!reached) break;
+      }
+      EXPECT_EQ(failures, 0);
+    }
   }
 }
 
