@@ -9,6 +9,7 @@
 #include <json/json.h>
 
 #include <cmath>
+#include <iterator>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -261,6 +262,25 @@ TEST(AddonJsonReader, RandomTextsAsJsoncpp) {
     for (uint32_t k = 0; k < n; ++k) text += kTokens[rng.Below(static_cast<uint32_t>(kTokens.size()))];
     ASSERT_TRUE(ReadAlike(text)) << i;
   }
+}
+
+// CopyJson gives what jsoncpp's copy gives, over whatever the target held.
+TEST(AddonJsonIo, CopyAsJsoncppCopies) {
+  TreeMaker maker(0x636f7079);
+  for (int i = 0; i < 3000; ++i) {
+    const Json::Value from = maker.Tree(0);
+    Json::Value to = maker.Tree(0);
+    CopyJson(from, to);
+    ASSERT_TRUE(SameTree(Json::Value(from), to)) << i;
+  }
+  // An array with holes (only its element 3 set) keeps them: iterating the
+  // copy meets one element, as in the original.
+  Json::Value holes(Json::arrayValue);
+  holes[3] = "x";
+  Json::Value copied;
+  CopyJson(holes, copied);
+  EXPECT_TRUE(SameTree(holes, copied));
+  EXPECT_EQ(std::distance(copied.begin(), copied.end()), std::distance(holes.begin(), holes.end()));
 }
 
 // Through the add-ons' own doors: what ParseJson accepts comes back from
