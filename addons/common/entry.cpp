@@ -29,13 +29,15 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
   ScopedJsonWipe wipeRoot(root);
   if (!ParseJson(request, root)) {
     std::string message;
-    // Room for the echo at its longest (every byte a replacement).
+    // Room for the echo at its longest (every byte a replacement), so the
+    // buffer never moves and is wiped on every way out (the chain's own
+    // allocation can fail).
     message.reserve(3 * request.size() + 32);
+    const ScopedWipe wipeMessage(message.data(), message.capacity());
     message += "json parse error(";
     AppendEchoedRequest(message, request);
     message += ')';
     AddErrTrail(entrySpec.name, entrySpec.parseLine, 1000, message);
-    WipeString(message);
     return 1;
   }
   const Json::Value& top = root;

@@ -131,15 +131,17 @@ void CopyJson(const Json::Value& from, Json::Value& to) {
 
 namespace {
 
-// The chain can quote the request: its copy is wiped, and the message is
-// built in one buffer so no partial copy is left behind.
-std::string ErrorMessage() {
+// The chain can quote the request: its copy is wiped on every way out (the
+// message's allocation can fail), and the message is built in one wiping
+// buffer so no partial copy is left behind.
+SecureText ErrorMessage() {
   const char* version = BCMGetVer();
   if (version == nullptr) version = "";
   const char* last = BCMGetLastErr();
   if (last == nullptr || std::strcmp(last, "[][][]") == 0) last = "";
   std::string trail = GetErrTrail();
-  std::string message;
+  const ScopedWipe wipeTrail(trail.data(), trail.size());
+  SecureText message;
   message.reserve(std::strlen(version) + std::strlen(last) + trail.size() + 32);
   message += "VQ(VER[";
   message += version;
@@ -148,7 +150,6 @@ std::string ErrorMessage() {
   message += ") Addon(";
   message += trail;
   message += ')';
-  WipeString(trail);
   return message;
 }
 
@@ -156,8 +157,7 @@ std::string ErrorMessage() {
 
 SecureText MakeErrorJson(Json::Value& args) {
   const std::string code = std::to_string(GetErrCode());
-  std::string message = ErrorMessage();
-  const ScopedWipe wipeMessage(message.data(), message.size());
+  const SecureText message = ErrorMessage();
   if (args.isObject()) {
     Json::Value& error = args["error"];
     // What the caller sent under these names is wiped before it is let go.
@@ -168,7 +168,7 @@ SecureText MakeErrorJson(Json::Value& args) {
     WipeJson(error["err_code"]);
     error["err_code"] = code;
     WipeJson(error["err_msg"]);
-    error["err_msg"] = message;
+    error["err_msg"] = JsonText(message);
     return WriteJson(args, "  ");
   }
   // The message can carry caller text (the request of a parse error, the
