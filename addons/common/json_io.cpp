@@ -161,14 +161,9 @@ SecureText MakeErrorJson(Json::Value& args) {
   if (args.isObject()) {
     Json::Value& error = args["error"];
     // What the caller sent under these names is wiped before it is let go.
-    if (!error.isObject()) {
-      WipeJson(error);
-      error = Json::Value(Json::objectValue);
-    }
-    WipeJson(error["err_code"]);
-    error["err_code"] = code;
-    WipeJson(error["err_msg"]);
-    error["err_msg"] = JsonText(message);
+    if (!error.isObject()) ReplaceJson(error, Json::Value(Json::objectValue));
+    ReplaceJson(error["err_code"], code);
+    ReplaceJson(error["err_msg"], JsonText(message));
     return WriteJson(args, "  ");
   }
   // The message can carry caller text (the request of a parse error, the
