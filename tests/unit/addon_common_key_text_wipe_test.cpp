@@ -195,21 +195,17 @@ class KeyTextWipe : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     if (!tvt::kFreedKeyWatchBuilt) GTEST_SKIP() << "the sanitizer owns free()";
-    needles_ = KeyNeedles();
+    // Never freed, and the scrub stays on for the rest of the program: the
+    // test's own copies of the key (these needles among them) must not come
+    // back stale in a block a later call frees.
+    static const std::vector<std::string> needles = KeyNeedles();
     tvt::FreedKeyWatch& watch = tvt::freedKeyWatch;
     watch.keyText = nullptr;
     watch.keyBytes = nullptr;
-    watch.needles = needles_.data();
-    watch.needleCount = needles_.size();
+    watch.needles = needles.data();
+    watch.needleCount = needles.size();
     watch.scrub = true;
   }
-  void TearDown() override {
-    tvt::freedKeyWatch.needles = nullptr;
-    tvt::freedKeyWatch.needleCount = 0;
-    tvt::freedKeyWatch.scrub = false;
-  }
-
-  std::vector<std::string> needles_;
 };
 
 TEST_P(KeyTextWipe, NoFreedBlockHoldsTheKey) {
