@@ -26,20 +26,18 @@ NXVT_GHASH256_TARGET void NXVT_GHashV256_Init(NXVT_GHASH* g, const unsigned char
   const Y one = _mm256_broadcastsi128_si256(k1);
   const Y two = MulLanes(one, one);
   // Vector j of the key holds slots 2j and 2j + 1: h^(16-2j) in lane 0 and
-  // h^(15-2j) in lane 1 (each times x^-1). p[j] below is vector 7 - j.
-  Y p[ghv256::kVecs];
-  p[0] = _mm256_blend_epi32(two, one, 0xF0);  // h^2, h
-  p[1] = MulLanes(p[0], two);                 // h^4, h^3
-  const Y four = Lane0Twice(p[1]);
-  p[2] = MulLanes(p[0], four);
-  p[3] = MulLanes(p[1], four);
-  const Y eight = Lane0Twice(p[3]);
+  // h^(15-2j) in lane 1 (each times x^-1). Each vector is stored as soon as
+  // it is made and read back from the key where it is needed, so no more
+  // than a few powers are in registers at once and none is spilled.
+  Y* k = reinterpret_cast<Y*>(g->key);
+  _mm256_store_si256(k + 7, _mm256_blend_epi32(two, one, 0xF0));   // h^2, h
+  _mm256_store_si256(k + 6, MulLanes(_mm256_load_si256(k + 7), two));  // h^4, h^3
+  const Y four = Lane0Twice(_mm256_load_si256(k + 6));
+  _mm256_store_si256(k + 5, MulLanes(_mm256_load_si256(k + 7), four));
+  _mm256_store_si256(k + 4, MulLanes(_mm256_load_si256(k + 6), four));
+  const Y eight = Lane0Twice(_mm256_load_si256(k + 4));
 #pragma GCC unroll 4
-  for (int j = 0; j < 4; ++j) p[4 + j] = MulLanes(p[j], eight);
-#pragma GCC unroll 8
-  for (int j = 0; j < ghv256::kVecs; ++j) {
-    _mm256_store_si256(reinterpret_cast<Y*>(g->key + 32 * (ghv256::kVecs - 1 - j)), p[j]);
-  }
+  for (int j = 0; j < 4; ++j) _mm256_store_si256(k + 3 - j, MulLanes(_mm256_load_si256(k + 7 - j), eight));
 }
 
 NXVT_GHASH256_TARGET void NXVT_GHashV256_Blocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks) {
