@@ -45,7 +45,9 @@ NXVT_VAES256_INLINE __m128i Hi(Y v) { return _mm256_extracti128_si256(v, 1); }
 
 // Round key i in both lanes, read from the schedule where it is used, so no
 // copy of the keys is made on the stack.
-NXVT_VAES256_INLINE Y Key(const unsigned char* keys, int i) { return _mm256_broadcastsi128_si256(Load128(keys + 16 * i)); }
+NXVT_VAES256_INLINE Y Key(const unsigned char* keys, int i) {
+  return _mm256_broadcastsi128_si256(Load128(keys + 16 * i));
+}
 
 template <int N>
 NXVT_VAES256_INLINE void Round(Y* b, const unsigned char* rk, int r) {
