@@ -10,10 +10,12 @@
 // with PCLMULQDQ four do (H, H^2, H^3, H^4 precomputed); the portable path
 // multiplies with integer multiplications on spaced-out bits, so no path has
 // a table or branch indexed by H or the data.
-enum : uint8_t { kGhashPortable = 0, kGhashClmul = 1, kGhashVector = 2 };
+// Without AVX-512, VPCLMULQDQ on 256-bit vectors takes the same layout and
+// run length (crypto/aes/ghash_vector256.h).
+enum : uint8_t { kGhashPortable = 0, kGhashClmul = 1, kGhashVector = 2, kGhashVector256 = 3 };
 
 struct NXVT_GHASH {
-  // vector: H^16..H^1 times x^-1, reflected; PCLMULQDQ: H^1..H^4
+  // vector (either width): H^16..H^1 times x^-1, reflected; PCLMULQDQ: H^1..H^4
   // byte-reversed; portable: H.
   alignas(64) unsigned char key[256];
   unsigned char y[16];  // running value, in the standard's byte order
