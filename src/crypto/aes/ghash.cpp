@@ -132,8 +132,8 @@ NXVT_VEC512_TARGET void VectorBlocks(NXVT_GHASH* g, const unsigned char* data, s
 
 void NXVT_GHash_Init(NXVT_GHASH* g, const unsigned char* h) {
   memset(g->y, 0, sizeof g->y);
-  memset(g->key, 0, sizeof g->key);
   const NXVT_CPU_FEATURES cpu = NXVT_CpuFeatures();
+  // The carry-less paths write every byte of the key.
   if (cpu.vaes512) {
     g->path = kGhashVector;
     VectorInit(g, h);
@@ -142,6 +142,7 @@ void NXVT_GHash_Init(NXVT_GHASH* g, const unsigned char* h) {
     ClmulInit(g, h);
   } else {
     g->path = kGhashPortable;
+    memset(g->key, 0, sizeof g->key);
     memcpy(g->key, h, 16);
   }
 }

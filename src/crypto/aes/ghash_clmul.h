@@ -64,11 +64,16 @@ NXVT_CLMUL_INLINE Product Mul(__m128i a, __m128i b, __m128i bMiddle) {
           _mm_clmulepi64_si128(_mm_xor_si128(a, SwapHalves(a)), bMiddle, 0x00)};
 }
 
+// The sums are pinned to registers after each block: otherwise GCC turns
+// the chain of xors into a tree at the end, which holds all the products at
+// once and spills them to the stack (in the stitched GCM loop, where the AES
+// blocks take half the registers).
 NXVT_CLMUL_INLINE void MulAdd(Product& p, __m128i a, __m128i b, __m128i bMiddle) {
   const Product q = Mul(a, b, bMiddle);
   p.lo = _mm_xor_si128(p.lo, q.lo);
   p.hi = _mm_xor_si128(p.hi, q.hi);
   p.mid = _mm_xor_si128(p.mid, q.mid);
+  __asm__("" : "+x"(p.lo), "+x"(p.hi), "+x"(p.mid));
 }
 
 // The lowest 64 bits w times the constant, with w itself 128 bits up,
