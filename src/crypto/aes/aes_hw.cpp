@@ -624,16 +624,62 @@ namespace {
 // before it, then `assist` (one word of AESKEYGENASSIST's result, broadcast
 // by the shuffle) to all four.
 template <int Pick>
-NXVT_AESNI_TARGET inline __m128i ExpandStep(__m128i prev, __m128i assist) {
+NXVT_AESNI_INLINE __m128i ExpandStep(__m128i prev, __m128i assist) {
   prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 4));
   prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 8));
   return _mm_xor_si128(prev, _mm_shuffle_epi32(assist, Pick));
 }
 
-// The round keys of AES-128: w[4i..4i+3] from the four before, with
-// RotWord, SubWord and the round constant from AESKEYGENASSIST.
-NXVT_AESNI_TARGET void Expand128(__m128i* k) {
-#define NXVT_AES128_STEP(i, rcon) k[i] = ExpandStep<0xFF>(k[i - 1], _mm_aeskeygenassist_si128(k[i - 1], rcon))
+// Round key i into both halves of the schedule: the encryption key as it
+// is, the inverse cipher's through InvMixColumns (but the first and last).
+NXVT_AESNI_INLINE void PutRoundKey(unsigned char* schedule, int rounds, int i, __m128i k) {
+  Store(schedule + 16 * i, k);
+  Store(schedule + 16 * (rounds + 1 + i), i == 0 || i == rounds ? k : _mm_aesimc_si128(k));
+}
+
+// AES-128: w[4i..4i+3] from the four before, with RotWord, SubWord and the
+// round constant from AESKEYGENASSIST.
+template <int Rcon>
+NXVT_AESNI_INLINE __m128i Next128(__m128i k) {
+  return ExpandStep<0xFF>(k, _mm_aeskeygenassist_si128(k, Rcon));
+}
+
+// AES-256: an even round key takes RotWord, SubWord and the round constant
+// of the odd key before it; an odd one SubWord alone of the even key before.
+template <int Rcon>
+NXVT_AESNI_INLINE void Next256(__m128i& even, __m128i& odd) {
+  even = ExpandStep<0xFF>(even, _mm_aeskeygenassist_si128(odd, Rcon));
+  odd = ExpandStep<0xAA>(odd, _mm_aeskeygenassist_si128(even, 0));
+}
+
+}  // namespace
+
+// The round keys go to the schedule as they are made: the expansion keeps
+// only the last one or two in registers, so no copy is left to wipe.
+NXVT_AESNI_TARGET void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds) {
+  if (rounds == 14) {
+    __m128i even = Load(key), odd = Load(key + 16);
+    PutRoundKey(schedule, 14, 0, even);
+    PutRoundKey(schedule, 14, 1, odd);
+#define NXVT_AES256_STEP(i, rcon)       \
+  Next256<rcon>(even, odd);             \
+  PutRoundKey(schedule, 14, i, even);   \
+  if (i < 14) PutRoundKey(schedule, 14, i + 1, odd)
+    NXVT_AES256_STEP(2, 0x01);
+    NXVT_AES256_STEP(4, 0x02);
+    NXVT_AES256_STEP(6, 0x04);
+    NXVT_AES256_STEP(8, 0x08);
+    NXVT_AES256_STEP(10, 0x10);
+    NXVT_AES256_STEP(12, 0x20);
+    NXVT_AES256_STEP(14, 0x40);
+#undef NXVT_AES256_STEP
+    return;
+  }
+  __m128i k = Load(key);
+  PutRoundKey(schedule, 10, 0, k);
+#define NXVT_AES128_STEP(i, rcon) \
+  k = Next128<rcon>(k);           \
+  PutRoundKey(schedule, 10, i, k)
   NXVT_AES128_STEP(1, 0x01);
   NXVT_AES128_STEP(2, 0x02);
   NXVT_AES128_STEP(3, 0x04);
@@ -645,39 +691,4 @@ NXVT_AESNI_TARGET void Expand128(__m128i* k) {
   NXVT_AES128_STEP(9, 0x1b);
   NXVT_AES128_STEP(10, 0x36);
 #undef NXVT_AES128_STEP
-}
-
-// AES-256: even round keys take RotWord, SubWord and the round constant of
-// the odd key before them; odd ones SubWord alone of the even key before.
-NXVT_AESNI_TARGET void Expand256(__m128i* k) {
-#define NXVT_AES256_STEP(i, rcon)                                                  \
-  k[i] = ExpandStep<0xFF>(k[i - 2], _mm_aeskeygenassist_si128(k[i - 1], rcon)); \
-  if (i < 14) k[i + 1] = ExpandStep<0xAA>(k[i - 1], _mm_aeskeygenassist_si128(k[i], 0))
-  NXVT_AES256_STEP(2, 0x01);
-  NXVT_AES256_STEP(4, 0x02);
-  NXVT_AES256_STEP(6, 0x04);
-  NXVT_AES256_STEP(8, 0x08);
-  NXVT_AES256_STEP(10, 0x10);
-  NXVT_AES256_STEP(12, 0x20);
-  NXVT_AES256_STEP(14, 0x40);
-#undef NXVT_AES256_STEP
-}
-
-}  // namespace
-
-NXVT_AESNI_TARGET void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds) {
-  __m128i k[15];
-  k[0] = Load(key);
-  if (rounds == 14) {
-    k[1] = Load(key + 16);
-    Expand256(k);
-  } else {
-    Expand128(k);
-  }
-  unsigned char* dk = schedule + 16 * (rounds + 1);
-  for (int i = 0; i <= rounds; ++i) Store(schedule + 16 * i, k[i]);
-  Store(dk, k[0]);
-  for (int i = 1; i < rounds; ++i) Store(dk + 16 * i, _mm_aesimc_si128(k[i]));
-  Store(dk + 16 * rounds, k[rounds]);
-  Wipe(k, sizeof k);
 }
