@@ -1,11 +1,12 @@
 // Runs the same input through the dispatched symmetric code (VAES and
 // VPCLMULQDQ, AES-NI, PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
 // processor has them), through the same with the vector AES and carry-less
-// extensions hidden (AES-NI and PCLMULQDQ), through the SSSE3-only code (the
-// byte-shuffle AES) and through the forced portable code, and aborts when
-// any output byte differs: AES in every mode at any length and alignment
-// (GCM and CCM both ways), GHASH, the three digests, HMAC, PBKDF2 and a
-// small scrypt.
+// extensions hidden (AES-NI and PCLMULQDQ: with AVX-512, without it, and
+// without AVX2 too, the SSE encoding of the stitched GCM and of CTR),
+// through the SSSE3-only code (the byte-shuffle AES) and through the forced
+// portable code, and aborts when any output byte differs: AES in every mode
+// at any length and alignment (GCM and CCM both ways), GHASH, the three
+// digests, HMAC, PBKDF2 and a small scrypt.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -129,11 +130,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Bytes fast = Run(op, param, in.data(), in.size());
   NXVT_ForceNoVectorAesForTest(true);
   const Bytes scalar = Run(op, param, in.data(), in.size());
+  NXVT_ForceAesNiAvx2ForTest(true);
+  const Bytes avx2 = Run(op, param, in.data(), in.size());
+  NXVT_ForceAesNiSseForTest(true);
+  const Bytes sse = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(true);
   const Bytes portable = Run(op, param, in.data(), in.size());
   NXVT_ForceSsse3OnlyForTest(true);
   const Bytes shuffles = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(false);
-  if (fast != scalar || fast != portable || fast != shuffles) abort();
+  if (fast != scalar || fast != avx2 || fast != sse || fast != portable || fast != shuffles) abort();
   return 0;
 }
