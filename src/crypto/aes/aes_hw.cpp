@@ -257,32 +257,49 @@ struct Counters {
     Advance();
   }
 
-  // The next run's blocks into `buf`: all of them the first time, then for
-  // GCM the last word alone.
-  NXVT_AESNI_INLINE void Fill(Buffer& buf, bool first) const {
-#pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) {
-      const unsigned __int128 v = Value(j);
-      const uint64_t lo = Half(v, false, k0lo);
-      if (Inc32 && !first) {
-        const uint32_t word = static_cast<uint32_t>(lo >> 32);
-        memcpy(buf[j] + 12, &word, 4);
-      } else {
-        const uint64_t hi = Half(v, true, k0hi);
-        memcpy(buf[j], &hi, 8);
-        memcpy(buf[j] + 8, &lo, 8);
-      }
+  // Block j of the next run into `buf`: the whole block the first time,
+  // then for GCM the last word alone.
+  NXVT_AESNI_INLINE void FillOne(Buffer& buf, int j, bool first) const {
+    if (Inc32 && !first) {
+      const uint32_t word = __builtin_bswap32(static_cast<uint32_t>(next) + static_cast<uint32_t>(j)) ^
+                            static_cast<uint32_t>(k0lo >> 32);
+      memcpy(buf[j] + 12, &word, 4);
+      return;
     }
+    const unsigned __int128 v = Value(j);
+    const uint64_t hi = Half(v, true, k0hi), lo = Half(v, false, k0lo);
+    memcpy(buf[j], &hi, 8);
+    memcpy(buf[j] + 8, &lo, 8);
   }
 
-  // The run written last; then the one after it, when there is one.
-  NXVT_AESNI_INLINE void Take(__m128i* b, Buffer& buf, bool more) {
+  NXVT_AESNI_INLINE void Fill(Buffer& buf) const {
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) FillOne(buf, j, true);
+  }
+
+  // The run written last.
+  NXVT_AESNI_INLINE void Take(__m128i* b, const Buffer& buf) {
 #pragma GCC unroll 16
     for (int j = 0; j < kWide; ++j) b[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(buf[j]));
     Advance();
-    if (more) Fill(buf, false);
   }
 };
+
+// The rounds of a run taken from the buffer, with the blocks of the run
+// after it (when there is one) written one between each two rounds: in one
+// stretch between runs, that scalar work kept the out-of-order window (a run
+// is more instructions than it holds) from reaching the next run's first
+// rounds while the last ones of this run were in the AES units.
+template <int R, bool Inc32>
+NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Counters<Inc32>& ctr,
+                                   typename Counters<Inc32>::Buffer& buf, bool more) {
+#pragma GCC unroll 16
+  for (int r = 1; r < R; ++r) {
+    Round8(b, rk, r);
+    if (r <= kWide && more) ctr.FillOne(buf, r - 1, false);
+  }
+  Last8(b, rk);
+}
 
 // out = in ^ keystream over a whole run.
 NXVT_AESNI_INLINE void XorStore8(unsigned char* out, const unsigned char* in, const __m128i* ks) {
@@ -341,15 +358,15 @@ NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size
   alignas(16) typename Counters<Inc32>::Buffer buf;
   __m128i b[kWide];
   ctr.Direct(b);
-  if (len > run) ctr.Fill(buf, true);
+  if (len > run) ctr.Fill(buf);
+  Enc8Whitened(b, rk);
   size_t i = 0;
-  for (;;) {
-    Enc8Whitened(b, rk);
-    if (len - i < run) break;
+  while (len - i >= run) {
     XorStore8(out + i, in + i, b);
     i += run;
     if (i == len) break;
-    ctr.Take(b, buf, len - i > run);
+    ctr.Take(b, buf);
+    Enc8Filling(b, rk, ctr, buf, len - i > run);
   }
   if (i < len) {
     unsigned char last[16];
@@ -388,16 +405,20 @@ void CtrT(unsigned char* out, const unsigned char* in, size_t len, const unsigne
 // eight ciphertext blocks before them are hashed (encryption: the run
 // before, read back from out; decryption: the run itself, from in), one
 // reduction per run. Between rounds the carry-less products of one block
-// keep the other units busy.
+// keep the other units busy, and one block of the run after this one (when
+// there is one, `more`) is written to the counter buffer, as in Enc8Filling.
 template <int R>
 NXVT_AESNI_CLMUL_INLINE __m128i Enc8AndAbsorb(__m128i* b, const RoundKeys<R>& rk, __m128i y, const unsigned char* x,
-                                              const unsigned char* key) {
+                                              const unsigned char* key, const Counters<true>& ctr,
+                                              Counters<true>::Buffer& buf, bool more) {
   Round8(b, rk, 1);
   ghc::Product p = ghc::Term(_mm_xor_si128(y, ghc::Reflect(Load(x))), key, 0);
+  if (more) ctr.FillOne(buf, 0, false);
 #pragma GCC unroll 16
   for (int r = 2; r < R; ++r) {
     Round8(b, rk, r);
     if (r <= ghc::kPowers) ghc::AddTerm(p, ghc::Reflect(Load(x + 16 * (r - 1))), key, static_cast<size_t>(r - 1));
+    if (r <= kWide && more) ctr.FillOne(buf, r - 1, false);
     if (r == ghc::kPowers + 1) y = ghc::Reduce(p);
   }
   Last8(b, rk);
@@ -417,16 +438,18 @@ NXVT_AESNI_CLMUL_INLINE void GcmBody(unsigned char* out, const unsigned char* in
   __m128i y = ghc::Reflect(Load(g->y));
   __m128i b[kWide];
   ctr.Direct(b);
-  if (len > run) ctr.Fill(buf, true);
+  if (len > run) ctr.Fill(buf);
   size_t i = 0;
   if (decrypt) {
     // The ciphertext is at hand: each run is hashed while it is decrypted.
+    bool more = false;  // the second run is in the buffer already
     while (len - i >= run) {
-      y = Enc8AndAbsorb(b, rk, y, in + i, key);
+      y = Enc8AndAbsorb(b, rk, y, in + i, key, ctr, buf, more);
       XorStore8(out + i, in + i, b);
       i += run;
       if (i == len) break;
-      ctr.Take(b, buf, len - i > run);
+      ctr.Take(b, buf);
+      more = len - i > run;
     }
   } else {
     // Each run's ciphertext is hashed during the rounds of the next one.
@@ -438,8 +461,8 @@ NXVT_AESNI_CLMUL_INLINE void GcmBody(unsigned char* out, const unsigned char* in
         y = ghc::Absorb8(y, out + i - run, key);
         break;
       }
-      ctr.Take(b, buf, len - i > run);
-      y = Enc8AndAbsorb(b, rk, y, out + i - run, key);
+      ctr.Take(b, buf);
+      y = Enc8AndAbsorb(b, rk, y, out + i - run, key, ctr, buf, len - i > run);
     }
   }
   if (i < len) {
