@@ -578,10 +578,10 @@ namespace {
                                   Bytes& out) {
   out.assign(in.size() + 16, 0);
   uint32_t len = U(out.size());
-  if (mode == kAesModeCcm) {
-    // The IV's first 12 bytes as the nonce, no AAD.
-    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), 12, mode, iv.data(), 0, 16,
-                          out.data(), &len);
+  if (mode == kAesModeCcm || mode == kAesModeGcm) {
+    // CCM: the IV's first 12 bytes as the nonce; GCM: the whole IV; no AAD.
+    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), mode == kAesModeCcm ? 12 : 16,
+                          mode, iv.data(), 0, 16, out.data(), &len);
   }
   return encrypt ? AESEncrypt(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), I(iv.size()), mode, 0,
                               out.data(), &len)
@@ -604,7 +604,8 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       size_t keyLen;
     };
     for (const Case c : {Case{true, kAesModeEcb, 16}, Case{true, kAesModeEcb, 32}, Case{true, kAesModeCtr, 16},
-                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{false, kAesModeEcb, 16},
+                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{true, kAesModeGcm, 16},
+                         Case{true, kAesModeGcm, 32}, Case{false, kAesModeEcb, 16},
                          Case{false, kAesModeEcb, 32}}) {
       SCOPED_TRACE(std::to_string(c.encrypt) + "/" + std::to_string(c.mode) + "/" + std::to_string(c.keyLen));
       const Bytes key = rng.RandBytes(c.keyLen), iv = rng.RandBytes(16), in = rng.RandBytes(64);
@@ -618,8 +619,9 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       // The last block the block routine produced, and the round key of its
       // last round.
       Bytes y(out.begin() + 48, out.begin() + 64);
-      // In CTR and CCM the last block is the input's xor the last keystream block.
-      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm)
+      // In CTR, CCM and GCM the last block is the input's xor the last
+      // keystream block.
+      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm || c.mode == kAesModeGcm)
         for (size_t i = 0; i < 16; ++i) y[i] ^= in[48 + i];
       unsigned char state[16];
       if (c.encrypt) {

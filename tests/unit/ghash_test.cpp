@@ -1,5 +1,5 @@
 // GHASH: the carry-less multiplication paths (VPCLMULQDQ with sixteen blocks
-// per reduction, PCLMULQDQ with four, and the portable one) against a
+// per reduction, PCLMULQDQ with eight, and the portable one) against a
 // bit-at-a-time model of the field multiplication, on random keys and runs
 // that cross the groups, fed in one call or in pieces.
 #include "crypto/aes/ghash.h"
@@ -43,7 +43,8 @@ Bytes Model(const Bytes& h, const Bytes& data) {
 TEST(Ghash, EveryPathMatchesTheBitSerialModel) {
   cput::OnEveryAesPath([] {
     tvt::TestRng rng(38);
-    // Up to 40 blocks: runs of sixteen with every shorter rest after them.
+    // Up to 40 blocks: runs of sixteen and of eight with every shorter rest
+    // after them.
     for (size_t blocks = 0; blocks <= 40; ++blocks) {
       for (int k = 0; k < 5; ++k) {
         Bytes h = rng.RandBytes(16);
