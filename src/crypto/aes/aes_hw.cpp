@@ -227,32 +227,43 @@ template <bool Inc32>
 struct Counters {
   using Buffer = unsigned char[kWide][16];
 
-  unsigned __int128 next;  // the counter of block 0 of the next run
-  uint64_t k0hi, k0lo;     // round key 0 as two words in memory order
+  uint64_t hi, lo;      // the counter of block 0 of the next run
+  uint64_t k0hi, k0lo;  // round key 0 as two words in memory order
 
   NXVT_AESNI_INLINE Counters(const unsigned char* counter, const unsigned char* k0)
-      : next((static_cast<unsigned __int128>(LoadBe64(counter)) << 64) | LoadBe64(counter + 8)) {
+      : hi(LoadBe64(counter)), lo(LoadBe64(counter + 8)) {
     memcpy(&k0hi, k0, 8);
     memcpy(&k0lo, k0 + 8, 8);
   }
 
-  // Counter block j of the next run; GCM's inc32 wraps in the last word.
-  NXVT_AESNI_INLINE unsigned __int128 Value(int j) const {
-    if (!Inc32) return next + static_cast<unsigned>(j);
-    const unsigned __int128 high = next & ~static_cast<unsigned __int128>(0xFFFFFFFFu);
-    return high | static_cast<uint32_t>(static_cast<uint32_t>(next) + static_cast<uint32_t>(j));
+  // Counter block j of the next run, as two words; GCM's inc32 wraps in the
+  // last word, the whole counter carries with ADD and ADC.
+  NXVT_AESNI_INLINE void Value(unsigned j, uint64_t& h, uint64_t& l) const {
+    if (Inc32) {
+      h = hi;
+      l = (lo & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(static_cast<uint32_t>(lo) + j);
+    } else {
+      h = hi + __builtin_add_overflow(lo, uint64_t{j}, &l);
+    }
   }
-  NXVT_AESNI_INLINE void Advance() { next = Value(kWide); }
-  NXVT_AESNI_INLINE uint64_t Half(unsigned __int128 v, bool high, uint64_t k) const {
-    return __builtin_bswap64(static_cast<uint64_t>(high ? v >> 64 : v)) ^ k;
+
+  // The counter goes through an empty asm, opaque to the optimizer:
+  // otherwise GCC sees it advance with the loop and derives the loop's exit
+  // test from it, a branch on the counter (the constant-time check caught
+  // one in CTR).
+  NXVT_AESNI_INLINE void Advance() {
+    Value(kWide, hi, lo);
+    __asm__("" : "+r"(lo), "+r"(hi));
   }
 
   // The next run's blocks in registers.
   NXVT_AESNI_INLINE void Direct(__m128i* b) {
 #pragma GCC unroll 16
     for (int j = 0; j < kWide; ++j) {
-      const unsigned __int128 v = Value(j);
-      b[j] = _mm_set_epi64x(static_cast<long long>(Half(v, false, k0lo)), static_cast<long long>(Half(v, true, k0hi)));
+      uint64_t h, l;
+      Value(static_cast<unsigned>(j), h, l);
+      b[j] = _mm_set_epi64x(static_cast<long long>(__builtin_bswap64(l) ^ k0lo),
+                            static_cast<long long>(__builtin_bswap64(h) ^ k0hi));
     }
     Advance();
   }
@@ -261,15 +272,17 @@ struct Counters {
   // then for GCM the last word alone.
   NXVT_AESNI_INLINE void FillOne(Buffer& buf, int j, bool first) const {
     if (Inc32 && !first) {
-      const uint32_t word = __builtin_bswap32(static_cast<uint32_t>(next) + static_cast<uint32_t>(j)) ^
+      const uint32_t word = __builtin_bswap32(static_cast<uint32_t>(lo) + static_cast<uint32_t>(j)) ^
                             static_cast<uint32_t>(k0lo >> 32);
       memcpy(buf[j] + 12, &word, 4);
       return;
     }
-    const unsigned __int128 v = Value(j);
-    const uint64_t hi = Half(v, true, k0hi), lo = Half(v, false, k0lo);
-    memcpy(buf[j], &hi, 8);
-    memcpy(buf[j] + 8, &lo, 8);
+    uint64_t h, l;
+    Value(static_cast<unsigned>(j), h, l);
+    h = __builtin_bswap64(h) ^ k0hi;
+    l = __builtin_bswap64(l) ^ k0lo;
+    memcpy(buf[j], &h, 8);
+    memcpy(buf[j] + 8, &l, 8);
   }
 
   NXVT_AESNI_INLINE void Fill(Buffer& buf) const {
