@@ -220,9 +220,9 @@ struct Counter {
 // there: a few scalar operations per block (the whole block for the 128-bit
 // counter, its last word for GCM's) beside the AES units rather than vector
 // work in their way, and written long before they are read, so no read
-// waits for a store. The counter is one 128-bit number, so ADD and ADC
-// carry through it without a branch: the first counter of GCM can come
-// from the key. The buffer holds round key 0 and is wiped by its owner.
+// waits for a store. The counter is two words that ADD and ADC carry
+// through without a branch: the first counter of GCM can come from the key.
+// The buffer holds round key 0 and is wiped by its owner.
 template <bool Inc32>
 struct Counters {
   using Buffer = unsigned char[kWide][16];
@@ -406,7 +406,8 @@ NXVT_AESNI_AVX_TARGET void CtrAvx(unsigned char* out, const unsigned char* in, s
 template <int Rounds, bool Inc32>
 void CtrT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
           unsigned char* counter) {
-  // AVX2 stands for AVX: every processor of the classes that have it.
+  // The VEX encoding needs AVX; AVX2 implies it (the processors with AVX
+  // alone, Sandy and Ivy Bridge, take the SSE encoding).
   if (NXVT_CpuFeatures().avx2) {
     CtrAvx<Rounds, Inc32>(out, in, len, schedule, counter);
   } else {
