@@ -1,6 +1,7 @@
 // Runs the same input through the dispatched symmetric code (VAES and
 // VPCLMULQDQ, AES-NI, PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
-// processor has them), through the same with the vector AES and carry-less
+// processor has them), through the same with AVX-512 hidden (VAES and
+// VPCLMULQDQ on 256-bit vectors), with the vector AES and carry-less
 // extensions hidden (AES-NI and PCLMULQDQ: with AVX-512, without it, and
 // without AVX2 too, the SSE encoding of the stitched GCM and of CTR),
 // through the SSSE3-only code (the byte-shuffle AES) and through the forced
@@ -128,6 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> in(data + 2, data + size);
   NXVT_ForcePortableForTest(false);
   const Bytes fast = Run(op, param, in.data(), in.size());
+  NXVT_ForceNoAvx512ForTest(true);
+  const Bytes narrow = Run(op, param, in.data(), in.size());
   NXVT_ForceNoVectorAesForTest(true);
   const Bytes scalar = Run(op, param, in.data(), in.size());
   NXVT_ForceAesNiAvx2ForTest(true);
@@ -139,6 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   NXVT_ForceSsse3OnlyForTest(true);
   const Bytes shuffles = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(false);
-  if (fast != scalar || fast != avx2 || fast != sse || fast != portable || fast != shuffles) abort();
+  if (fast != narrow || fast != scalar || fast != avx2 || fast != sse || fast != portable || fast != shuffles)
+    abort();
   return 0;
 }

@@ -1,7 +1,8 @@
 // Runs a check on every implementation the machine has: the dispatched path
 // (hardware where the processor has the extension), the SSSE3-only path (as
 // on a processor without AES-NI), the portable path and the path without
-// AVX-512 (as on a processor with AVX2 alone), forced through the library's
+// AVX-512 (as on a processor with AVX2 alone; AES and GHASH take VAES and
+// VPCLMULQDQ on 256-bit vectors there), forced through the library's
 // test switches; for AES and GHASH also the AES-NI and PCLMULQDQ path of a
 // processor without their vector forms, with and without AVX-512, and
 // without AVX2 (the SSE encoding of that code).

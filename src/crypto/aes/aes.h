@@ -40,7 +40,8 @@ struct NXVT_GHASH;
 
 // Several blocks per call, for the modes whose blocks are independent (or
 // whose key is used many times in a row). Each routine takes the VAES path
-// where the processor has it (512-bit vectors), AES-NI otherwise, and the
+// where the processor has it (512-bit vectors, or 256-bit ones without
+// AVX-512), AES-NI otherwise, and the
 // constant-time portable code without either; the results are the same.
 // Where a routine takes `out` and `in`, they are the same buffer or do not
 // overlap.

@@ -8,6 +8,7 @@
 
 #include "crypto/aes/ghash_clmul.h"
 #include "crypto/aes/ghash_vector.h"
+#include "crypto/aes/ghash_vector256.h"
 #include "crypto/cpu_features.h"
 #include "crypto/digest_util.h"
 #include "platform/memory.h"
@@ -137,6 +138,9 @@ void NXVT_GHash_Init(NXVT_GHASH* g, const unsigned char* h) {
   if (cpu.vaes512) {
     g->path = kGhashVector;
     VectorInit(g, h);
+  } else if (cpu.vpclmul) {
+    g->path = kGhashVector256;
+    NXVT_GHashV256_Init(g, h);
   } else if (cpu.pclmul) {
     g->path = kGhashClmul;
     ClmulInit(g, h);
@@ -151,6 +155,8 @@ void NXVT_GHash_Blocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks) 
   if (blocks == 0) return;
   if (g->path == kGhashVector) {
     VectorBlocks(g, data, blocks);
+  } else if (g->path == kGhashVector256) {
+    NXVT_GHashV256_Blocks(g, data, blocks);
   } else if (g->path == kGhashClmul) {
     ClmulBlocks(g, data, blocks);
   } else {
