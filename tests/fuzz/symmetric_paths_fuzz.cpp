@@ -36,8 +36,12 @@ Bytes Run(uint8_t op, uint8_t param, const uint8_t* in, size_t size) {
   const uint8_t* msg = in + off;
   const auto len = static_cast<uint32_t>(size - off);
   unsigned char key[32] = {0}, iv[16] = {0};
-  memcpy(key, in, size < 32 ? size : 32);
-  memcpy(iv, in + size / 2, size - size / 2 < 16 ? size - size / 2 : 16);
+  // An empty input has no data pointer to copy from (memcpy wants one even
+  // for no bytes).
+  if (size > 0) {
+    memcpy(key, in, size < 32 ? size : 32);
+    memcpy(iv, in + size / 2, size - size / 2 < 16 ? size - size / 2 : 16);
+  }
   const uint32_t keyLen = param & 0x80 ? 32 : 16;
   switch (op % 8) {
     case 0: {  // ECB, CBC, CFB, OFB, CTR with the data length as it comes
