@@ -579,10 +579,10 @@ namespace {
                                   Bytes& out) {
   out.assign(in.size() + 16, 0);
   uint32_t len = U(out.size());
-  if (mode == kAesModeCcm) {
-    // The IV's first 12 bytes as the nonce, no AAD.
-    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), 12, mode, iv.data(), 0, 16,
-                          out.data(), &len);
+  if (mode == kAesModeCcm || mode == kAesModeGcm) {
+    // CCM: the IV's first 12 bytes as the nonce; GCM: the whole IV; no AAD.
+    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), mode == kAesModeCcm ? 12 : 16,
+                          mode, iv.data(), 0, 16, out.data(), &len);
   }
   return encrypt ? AESEncrypt(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), I(iv.size()), mode, 0,
                               out.data(), &len)
@@ -605,7 +605,8 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       size_t keyLen;
     };
     for (const Case c : {Case{true, kAesModeEcb, 16}, Case{true, kAesModeEcb, 32}, Case{true, kAesModeCtr, 16},
-                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{false, kAesModeEcb, 16},
+                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{true, kAesModeGcm, 16},
+                         Case{true, kAesModeGcm, 32}, Case{false, kAesModeEcb, 16},
                          Case{false, kAesModeEcb, 32}}) {
       SCOPED_TRACE(std::to_string(c.encrypt) + "/" + std::to_string(c.mode) + "/" + std::to_string(c.keyLen));
       const Bytes key = rng.RandBytes(c.keyLen), iv = rng.RandBytes(16), in = rng.RandBytes(64);
@@ -619,8 +620,9 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       // The last block the block routine produced, and the round key of its
       // last round.
       Bytes y(out.begin() + 48, out.begin() + 64);
-      // In CTR and CCM the last block is the input's xor the last keystream block.
-      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm)
+      // In CTR, CCM and GCM the last block is the input's xor the last
+      // keystream block.
+      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm || c.mode == kAesModeGcm)
         for (size_t i = 0; i < 16; ++i) y[i] ^= in[48 + i];
       unsigned char state[16];
       if (c.encrypt) {
@@ -868,19 +870,21 @@ TEST(AesFrontEnds, LongUnalignedInputsMatchOpenSslOnEveryPath) {
 
 // The vector paths work in runs (sixteen blocks of two-block vectors without
 // AVX-512, sixteen or 32 of four-block vectors with it, eight blocks on
-// AES-NI) and end a message with whole vectors, a vector's first block alone
-// and a partial block. Every length to 300 bytes and the lengths around each
-// multiple of 256 bytes to 4096 reach each of those ends, at odd offsets, in
-// place and apart, both ways: GCM with 12- and 16-byte IVs and AAD of every
-// tail length, CTR with its counter carrying across 2^64 and 2^128, ECB and
-// CBC on the whole blocks.
+// AES-NI, where GCM hashes each run during the next one's rounds and CTR
+// reads its counter blocks from a buffer after the first run) and end a
+// message with whole vectors, a vector's first block alone and a partial
+// block. Every length to 300 bytes and every length within 17 bytes of each
+// multiple of 128 bytes to 4096 (and 33 bytes off) reach each of those ends,
+// at odd offsets, in place and apart, both ways: GCM with 12- and 16-byte
+// IVs (and now and then others) and AAD of every tail length, CTR with its
+// counter carrying across 2^64 and 2^128, ECB and CBC on the whole blocks.
 TEST(AesFrontEnds, EveryRunAndTailEdgeMatchesOpenSslOnEveryPath) {
   std::vector<size_t> lengths;
   for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
-  for (size_t m = 512; m <= 4096; m += 256) {
-    for (int d : {-33, -17, -16, -15, -1, 0, 1, 15, 16, 17, 33}) {
-      if (m + d <= 4096) lengths.push_back(m + d);
-    }
+  for (size_t m = 384; m <= 4096; m += 128) {
+    for (int d = -17; d <= 17; ++d) lengths.push_back(m + d);
+    lengths.push_back(m - 33);
+    if (m + 33 <= 4096) lengths.push_back(m + 33);
   }
   const size_t kAads[] = {0, 1, 15, 16, 17, 31, 255, 256, 257, 300};
   cput::OnEveryAesPath([&] {
@@ -903,7 +907,8 @@ TEST(AesFrontEnds, EveryRunAndTailEdgeMatchesOpenSslOnEveryPath) {
       const NXVT_CIPHER_DESC& desc = keyLen == 32 ? NXVT_AES256_DESC : NXVT_AES128_DESC;
       Bytes schedule(desc.scheduleSize);
       desc.setKey(schedule.data(), key.data(), U(keyLen));
-      const Bytes iv = rng.RandBytes(len % 4 < 2 ? 12 : 16), aad = rng.RandBytes(kAads[len % std::size(kAads)]);
+      const size_t kIvs[] = {12, 12, 16, 16, 12, 16, 12, 16, 12, 16, 1, 60};
+      const Bytes iv = rng.RandBytes(kIvs[len % std::size(kIvs)]), aad = rng.RandBytes(kAads[len % std::size(kAads)]);
       const Bytes sealed = OsslAead(kAesModeGcm, key, iv, aad, in, 16);
       unsigned char tag[16];
       load(in);

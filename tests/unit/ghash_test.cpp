@@ -1,5 +1,5 @@
 // GHASH: the carry-less multiplication paths (VPCLMULQDQ with sixteen blocks
-// per reduction on 512- or 256-bit vectors, PCLMULQDQ with four, and the
+// per reduction on 512- or 256-bit vectors, PCLMULQDQ with eight, and the
 // portable one) against a bit-at-a-time model of the field multiplication,
 // on random keys and runs that cross the groups, fed in one call or in
 // pieces; and which path each processor class takes.
@@ -35,7 +35,8 @@ Bytes Model(const Bytes& h, const Bytes& data) {
 TEST(Ghash, EveryPathMatchesTheBitSerialModel) {
   cput::OnEveryAesPath([] {
     tvt::TestRng rng(38);
-    // Up to 40 blocks: runs of sixteen with every shorter rest after them.
+    // Up to 40 blocks: runs of sixteen and of eight with every shorter rest
+    // after them.
     for (size_t blocks = 0; blocks <= 40; ++blocks) {
       for (int k = 0; k < 5; ++k) {
         Bytes h = rng.RandBytes(16);
@@ -96,6 +97,7 @@ TEST(Ghash, EachProcessorClassTakesItsPath) {
       {"without AVX-512", NXVT_ForceNoAvx512ForTest, vector256},
       {"without vector AES", NXVT_ForceNoVectorAesForTest, scalar},
       {"AES-NI and AVX2", NXVT_ForceAesNiAvx2ForTest, scalar},
+      {"AES-NI before AVX2", NXVT_ForceAesNiSseForTest, scalar},
   };
   const Bytes h(16, 0x5A);
   for (const Case& c : cases) {

@@ -181,6 +181,10 @@ void Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned
     NXVT_AesVaes256_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
     return;
   }
+  if (g->path == kGhashClmul && HasAesNi()) {
+    NXVT_AesNi_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
+    return;
+  }
   // The hash takes the ciphertext: before decryption, after encryption.
   if (decrypt) NXVT_GHash_Padded(g, in, len);
   Ctr<Nr>(out, in, len, schedule, counter, 4);

@@ -61,7 +61,7 @@ struct NXVT_BLOCK_BULK {
   // GCM's middle: the counter mode above with counterBytes 4, and the
   // ciphertext (in when decrypting, out when encrypting) absorbed into `g`,
   // zero-padded to whole blocks; in one pass where the processor has VAES
-  // and the hash its vector path.
+  // and the hash its vector path, or AES-NI and the hash its PCLMULQDQ path.
   void (*gcm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
               unsigned char* counter, NXVT_GHASH* g, bool decrypt);
   // CCM's payload in one pass where the processor has AES-NI: the counter
