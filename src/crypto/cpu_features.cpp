@@ -45,7 +45,7 @@ NXVT_CPU_FEATURES Detect() {
 
 // 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing; 3: all
 // but AVX-512; 4: all but the vector AES and carry-less extensions; 5: all
-// but AVX-512 and those.
+// but AVX-512 and those; 6: all but AVX2, AVX-512 and those.
 std::atomic<int> g_forced{0};
 
 }  // namespace
@@ -60,10 +60,11 @@ NXVT_CPU_FEATURES NXVT_CpuFeatures() {
     f.vaes512 = false;
     return f;
   }
-  if (forced == 4 || forced == 5) {
+  if (forced >= 4) {
     NXVT_CPU_FEATURES f = detected;
     f.vaes = f.vpclmul = f.vaes512 = false;
-    if (forced == 5) f.avx512 = false;
+    if (forced >= 5) f.avx512 = false;
+    if (forced == 6) f.avx2 = false;
     return f;
   }
   NXVT_CPU_FEATURES f{};
@@ -83,3 +84,5 @@ void NXVT_ForceNoAvx512ForTest(bool on) { g_forced.store(on ? 3 : 0, std::memory
 void NXVT_ForceNoVectorAesForTest(bool on) { g_forced.store(on ? 4 : 0, std::memory_order_relaxed); }
 
 void NXVT_ForceAesNiAvx2ForTest(bool on) { g_forced.store(on ? 5 : 0, std::memory_order_relaxed); }
+
+void NXVT_ForceAesNiSseForTest(bool on) { g_forced.store(on ? 6 : 0, std::memory_order_relaxed); }
