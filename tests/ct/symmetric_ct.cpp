@@ -219,9 +219,10 @@ int RunBip39Seed() {
   return SecretOnReturn(seed, sizeof seed, "BIP39 seed") ? 0 : 1;
 }
 
-// Digests of secret data: SHA-512 over a message long enough for its
-// pipelined build (36 blocks), the Keccak digests over one and several
-// blocks, HMAC over Keccak-256, and the permutation on a secret state.
+// Digests of secret data: SHA-512 over 36 whole blocks (pairs sharing a
+// schedule, then the padded block alone) and over 200 bytes (blocks one at
+// a time), the Keccak digests over one and several blocks, HMAC over
+// Keccak-256, and the permutation on a secret state.
 int RunHashes() {
   static unsigned char msg[36 * 128 + 5];
   unsigned char out[64];
