@@ -211,7 +211,8 @@ int DoDigest(HashId id, const unsigned char* msg, uint32_t msgLen, unsigned char
     AddErrLocation(nullptr, "FinalDigest", 139);
     return TrailFail("DoDigest", 187);
   }
-  NXVT_Digest_Final(out, &written, &ctx);
+  // The context is this call's own (and wiped on return): no copy.
+  NXVT_Digest_FinalInPlace(out, &written, &ctx);
   if (written != static_cast<int32_t>(ctx.desc->digestSize)) {
     AddErrLocation(nullptr, "FinalDigest", 145);
     return TrailFail("DoDigest", 187);
