@@ -327,7 +327,7 @@ NXVT_SHA512_INLINE void StorePlusK(uint64_t* to, __m256i w, const uint64_t* k) {
 // come after and read them all).
 struct OneBlockLayout {
   using V = __m128i;
-  static constexpr int kStride = 2;  // words per pair of a block's words
+  static constexpr int kStride = 2;  // from one pair of a block's words to the next
   NXVT_SHA512_INLINE static V Load(const unsigned char* p) { return LoadPair(p); }
   static const uint64_t* K() { return kK; }
   static uint64_t* Chunk(uint64_t* wk, int m) { return wk + 16 * (m & 1); }
@@ -340,10 +340,10 @@ struct TwoBlockLayout {
   static uint64_t* Chunk(uint64_t* wk, int m) { return wk + 32 * m; }
 };
 
-// The block at data (with, in the upper halves, the one after it) is
-// scheduled sixteen words ahead of the rounds of the block at data. The
-// last sixteen rounds have no schedule beside them and take the
-// fixed-order round.
+// The rounds of the block at data beside its schedule, which runs sixteen
+// words ahead of them (in the two-block layout it schedules the next block
+// too, in the upper halves). The last sixteen rounds have no schedule
+// beside them and take the fixed-order round.
 template <class S, class L>
 NXVT_SHA512_INLINE void ScheduledBlock(uint64_t* st, const unsigned char* data, uint64_t* wk) {
   typename L::V x[8];
