@@ -147,7 +147,6 @@ inline uint64_t Rol(uint64_t x) {
   }
 }
 inline uint64_t Xor(uint64_t x, uint64_t y) { return x ^ y; }
-inline uint64_t Xor5(uint64_t a, uint64_t b, uint64_t c, uint64_t d, uint64_t e) { return a ^ b ^ c ^ d ^ e; }
 // a ^ (~b & c): one ANDN and one XOR where BMI is there.
 inline uint64_t Chi(uint64_t a, uint64_t b, uint64_t c) { return a ^ (~b & c); }
 
