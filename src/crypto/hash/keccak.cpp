@@ -180,8 +180,7 @@ inline uint64_t ColumnParity(const uint64_t* s, int x) {
 #define KECCAK_OUT_FIRST(lane, value, c) \
   t = (value);                           \
   lane = t;                              \
-  c = t;                                 \
-  KeepSum(c)
+  c = t
 #define KECCAK_OUT(lane, value, c) \
   t = (value);                     \
   lane = t;                        \
