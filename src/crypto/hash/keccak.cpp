@@ -459,8 +459,10 @@ int NXVT_Keccak_Hash(int32_t capacityBits, unsigned char* out, const unsigned ch
   const size_t rate = static_cast<size_t>(1600 - capacityBits) / 8;
   const Permutation permute = PermutationFor(NXVT_CpuFeatures());
 
-  // The spare half needs no zeros: every round writes it before reading it.
-  uint64_t s[kWorkLanes];
+  // On a cache line, so that each half of the buffer spans as few lines as it
+  // can (without, 16 KiB took about 1% longer here). The spare half needs
+  // no zeros: every round writes it before reading it.
+  alignas(64) uint64_t s[kWorkLanes];
   memset(s, 0, kStateLanes * sizeof s[0]);
   size_t left = static_cast<size_t>(msgLen);
   for (; left >= rate; left -= rate, msg += rate) {
