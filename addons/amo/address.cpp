@@ -131,7 +131,7 @@ int GenAddr_AMO(Json::Value& args) {
     AddErrTrail("GenAddr_AMO", 109, 1000, "ToDo Add Detail Error Message!!");
     return 1;
   }
-  args["addr"] = addr;
+  ReplaceJson(args["addr"], addr);
   return 0;
 }
 

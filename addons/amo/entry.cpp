@@ -54,7 +54,7 @@ int FinishTx(const char* handler, const Json::Value& info, const Json::Value& pr
     AddErrTrail(handler, line, 1000, "GenerateAMOSignedTx Error !!");
     return 1;
   }
-  args["tx"] = tx;
+  ReplaceJson(args["tx"], tx);
   return 0;
 }
 
@@ -97,17 +97,15 @@ int GenUnsignedTx_AMO(Json::Value& args) {
   if (algo != kAlgoEd25519) signinfos[0].removeMember("unsignedtx");
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
-  std::string text = WriteJson(info, "");
-  std::string encoded;
+  const SecureText text = WriteJson(info, "");
+  SecureText encoded;
   const int rc = EncodeBase64(text, encoded);
-  WipeString(text);
   if (rc != 0) {
     AddErrTrail("GenUnsignedTx_AMO", 1299, 1000, "BCMGenBase64Encode Error");
     return 1;
   }
-  args["unsignedtxinfo"] = encoded;
-  WipeString(encoded);
-  args["signinfos"] = signinfos;
+  ReplaceJson(args["unsignedtxinfo"], JsonText(encoded));
+  ReplaceJson(args["signinfos"], signinfos);
   return 0;
 }
 
@@ -118,16 +116,14 @@ int GenSignedTx_AMO(Json::Value& args) {
     return 1;
   }
   const Json::Value& txinfo = args["txinfo"];
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded;
-  if (DecodeBase64Text(encoded, decoded) != 0) {
+  SecureText decoded;
+  if (DecodeBase64Text(GetJsonStrView(txinfo["unsignedtxinfo"], "unsignedtxinfo"), decoded) != 0) {
     AddErrTrail("GenSignedTx_AMO", 1322, 1000, "BCMGenBase64Decode Error");
     return 1;
   }
   Json::Value info;
   ScopedJsonWipe wipeInfo(info);
   const bool parsed = ParseJson(decoded, info);
-  WipeString(decoded);
   if (!parsed) {
     AddErrTrail("GenSignedTx_AMO", 1330, 1000, "json format error(unsignedtx)");
     return 1;

@@ -85,9 +85,9 @@ int GetSignerAddr(const Json::Value& wallet, const std::string& prefix, std::str
   if (HasJsonStrs(wallet, {"pub", "pri"})) {
     uint32_t priAlgo = 0;
     Bytes pri;
+    const ScopedBytesWipe wipePri(pri);
     Bytes derived;
     const bool ok = GetSignerPri(wallet, priAlgo, pri) == 0 && GetPubFromPri(pri, priAlgo, derived) == 0;
-    WipeVector(pri);
     if (!ok || derived != pub) {
       AddErrTrail("GetSignerAddr", 52, 1000, "wallet pub does not match pri !!");
       return 1;
@@ -148,7 +148,7 @@ int GenAddr_ATOM(Json::Value& args) {
     AddErrTrail("GenAddr_ATOM", 1115, 1000, "GenerateAddress Error");
     return 1;
   }
-  args["addr"] = addr;
+  ReplaceJson(args["addr"], addr);
   return 0;
 }
 
@@ -182,6 +182,6 @@ int GenPubEncode_ATOM(Json::Value& args) {
     AddErrTrail("GenPubEncode_ATOM", 1163, 1000, "GeneratePubEncode Error");
     return 1;
   }
-  args["encode"] = encode;
+  ReplaceJson(args["encode"], encode);
   return 0;
 }

@@ -149,6 +149,6 @@ int GenTx2_ATOM(Json::Value& args) {
                                               .Add("memo", AminoValue::Text(memo)));
   // Inside strings every apostrophe is written \u0027, so turning the
   // apostrophes back into double quotes restores the JSON exactly.
-  args["tx"] = ReplaceAll(WriteAminoInOrder(tx), "\"", "'");
+  ReplaceJson(args["tx"], ReplaceAll(WriteAminoInOrder(tx), "\"", "'"));
   return 0;
 }

@@ -336,6 +336,6 @@ int GenAddr_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenAddr_BTC", 487, 1000, "GenerateAddr Error");
     return 1;
   }
-  args["addr"] = address;
+  ReplaceJson(args["addr"], address);
   return 0;
 }

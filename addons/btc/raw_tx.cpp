@@ -158,16 +158,18 @@ int MakeScripSig(Json::Value& input, Json::Value entry) {
 }
 
 int GenerateBTCSignedTx(Json::Value& txinfo, const Json::Value& signed_, Json::Value expected) {
-  Json::Value inputs = txinfo.isObject() ? txinfo["input"] : Json::Value();
+  Json::Value inputs;
   ScopedJsonWipe wipeInputs(inputs);  // wallets inside
+  if (txinfo.isObject()) CopyJson(txinfo["input"], inputs);
   if (!inputs.isArray() || !signed_.isArray() || !expected.isArray() || inputs.size() != signed_.size() ||
       inputs.size() != expected.size()) {
     AddErrTrail("GenerateBTCSignedTx", 1580, kCode, "input and signinfos is invalid !!");
     return 1;
   }
   for (Json::ArrayIndex i = 0; i < inputs.size(); ++i) {
-    Json::Value in = inputs[i];
+    Json::Value in;
     ScopedJsonWipe wipeIn(in);
+    CopyJson(inputs[i], in);
     Json::Value s = signed_[i];
     const Json::Value e = expected[i];
     const std::string at = "[" + std::to_string(i) + "]";

@@ -196,8 +196,9 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
     AddErrTrail("GenerateBTCUnsignedTx", 1490, kCode, "ReadyForUseJson Error !!");
     return 1;
   }
-  Json::Value inputs = txinfo["input"];
+  Json::Value inputs;
   ScopedJsonWipe wipeInputs(inputs);  // wallets inside
+  CopyJson(txinfo["input"], inputs);
   int segwitCount = 0;
   if (!signinfos.isArray()) signinfos = Json::Value(Json::arrayValue);
   TxSize size = FrameTxSize(txinfo);
@@ -207,8 +208,9 @@ int GenerateBTCUnsignedTx(Json::Value& txinfo, const std::string& network, const
       return 1;
     }
     Json::Value entry;
-    Json::Value in = inputs[i];
+    Json::Value in;
     ScopedJsonWipe wipeIn(in);
+    CopyJson(inputs[i], in);
     if (MakeUtxoType(in, entry, coin) != 0) {
       AddErrTrail("GenerateBTCUnsignedTx", 1506, kCode, Indexed("input", i, " MakeUtxoType Error !!"));
       return 1;

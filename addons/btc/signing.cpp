@@ -55,10 +55,7 @@ int MakeSignature(const Json::Value& input, Json::Value& signinfo) {
   Bytes pri;
   Bytes pub;
   // The key lives in this buffer only, wiped on every way out.
-  struct WipeOnExit {
-    Bytes& key;
-    ~WipeOnExit() { WipeVector(key); }
-  } wipe{pri};
+  const ScopedBytesWipe wipe(pri);
   if (!input.isObject() || GetSignerPri(input["wallet"], algo, pri) != 0 || pri.size() != 32 || algo != 1 ||
       GetSignerPub(input["wallet"], pubAlgo, pub) != 0) {
     AddErrTrail("MakeSignature", 1102, kCode, "wallet.pri is invalid !!");

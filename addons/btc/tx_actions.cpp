@@ -27,24 +27,23 @@ int GenUnsignedTx_BTC(Json::Value& args, const std::string& coin) {
     return 1;
   }
   const std::string network = GetNetwork(args);
-  Json::Value tx = args["txinfo"];
+  Json::Value tx;
   ScopedJsonWipe wipeTx(tx);
+  CopyJson(args["txinfo"], tx);
   Json::Value signinfos(Json::arrayValue);
   if (GenerateBTCUnsignedTx(tx, network, coin, signinfos) != 0) {
     AddErrTrail("GenUnsignedTx_BTC", 1739, kCode, "GenerateUnsignedTx error !!");
     return 1;
   }
   // The description may carry keys the caller left in: its texts are wiped.
-  std::string text = WriteJson(args["txinfo"], "");
-  std::string encoded;
-  const ScopedWipe wipeText(text.data(), text.size());
+  const SecureText text = WriteJson(args["txinfo"], "");
+  SecureText encoded;
   if (EncodeBase64(text, encoded) != 0) {
     AddErrTrail("GenUnsignedTx_BTC", 1748, kCode, "BCMGenBase64Encode Error");
     return 1;
   }
-  args["unsignedtxinfo"] = encoded;
-  WipeString(encoded);
-  args["signinfos"] = signinfos;
+  ReplaceJson(args["unsignedtxinfo"], JsonText(encoded));
+  ReplaceJson(args["signinfos"], signinfos);
   return 0;
 }
 
@@ -54,12 +53,15 @@ int GenSignedTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenSignedTx_BTC", 1763, kCode, "txinfo is invalid(data) !!");
     return 1;
   }
-  std::string text;
-  if (DecodeBase64Text(args["txinfo"]["unsignedtxinfo"].asString(), text) != 0) {
+  // Read in place (no copy of a text that can carry a key), up to a NUL.
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  args["txinfo"]["unsignedtxinfo"].getString(&begin, &end);
+  SecureText text;
+  if (DecodeBase64Text(std::string_view(begin, static_cast<size_t>(end - begin)), text) != 0) {
     AddErrTrail("GenSignedTx_BTC", 1771, kCode, "BCMGenBase64Decode Error");
     return 1;
   }
-  const ScopedWipe wipeText(text.data(), text.size());
   Json::Value tx;
   ScopedJsonWipe wipeTx(tx);
   // The description must be an object; any other JSON value is no txinfo.
@@ -82,7 +84,7 @@ int GenSignedTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenSignedTx_BTC", 1803, kCode, "GenSignedTx_BTC error ( need signature )!!");
     return 1;
   }
-  args["rawtx"] = BytesToHex(raw);
+  ReplaceJson(args["rawtx"], BytesToHex(raw));
   return 0;
 }
 
@@ -100,8 +102,9 @@ int GenTx_BTC(Json::Value& args, const std::string& coin) {
     return 1;
   }
   const std::string network = GetNetwork(args);
-  Json::Value tx = args["txinfo"];
+  Json::Value tx;
   ScopedJsonWipe wipeTx(tx);  // private keys inside
+  CopyJson(args["txinfo"], tx);
   Json::Value signinfos(Json::arrayValue);
   if (GenerateBTCUnsignedTx(tx, network, coin, signinfos) != 0) {
     AddErrTrail("GenTx_BTC", 1698, kCode, "GenerateUnsignedTx error !!");
@@ -120,6 +123,6 @@ int GenTx_BTC(Json::Value& args, const std::string& coin) {
     AddErrTrail("GenTx_BTC", 1721, kCode, "GenTx_BTC error ( need pri )!!");
     return 1;
   }
-  args["rawtx"] = BytesToHex(raw);
+  ReplaceJson(args["rawtx"], BytesToHex(raw));
   return 0;
 }

@@ -108,8 +108,9 @@ int ReadyForUseJson(Json::Value& txinfo) {
   }
   // Inputs carry wallets: every copy is wiped before it dies, and results
   // are swapped in so the replaced value dies wiped as well.
-  Json::Value inputs = txinfo["input"];
+  Json::Value inputs;
   ScopedJsonWipe wipeInputs(inputs);
+  CopyJson(txinfo["input"], inputs);
   Json::Value outputs = txinfo["output"];
   const Json::Value coinSpec = txinfo["coinspec"];
   const CoinLimits* limits = GetCoinLimits(GetJsonStr(coinSpec["coin"]));
@@ -130,8 +131,9 @@ int ReadyForUseJson(Json::Value& txinfo) {
   }
 
   for (Json::ArrayIndex i = 0; i < inputs.size(); ++i) {
-    Json::Value in = inputs[i];
+    Json::Value in;
     ScopedJsonWipe wipeIn(in);
+    CopyJson(inputs[i], in);
     if (!in.isObject() || !in["prehex"].isString() || !in["preidx"].isString() || !in["prevalue"].isString() ||
         (in.isMember("sequence") && IsJsonText(in["sequence"], "sequence") && !IsFourByteHex(in["sequence"]))) {
       AddErrTrail("ReadyForUseJson", 1375, kCode, Indexed("input", i, " is invalid(format) !!"));

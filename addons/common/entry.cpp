@@ -29,25 +29,30 @@ int Dispatch(const EntrySpec& entrySpec, std::span<const ActionRow> actions, con
   ScopedJsonWipe wipeRoot(root);
   if (!ParseJson(request, root)) {
     std::string message;
-    // Room for the echo at its longest (every byte a replacement).
+    // Room for the echo at its longest (every byte a replacement), so the
+    // buffer never moves and is wiped on every way out (the chain's own
+    // allocation can fail).
     message.reserve(3 * request.size() + 32);
+    const ScopedWipe wipeMessage(message.data(), message.capacity());
     message += "json parse error(";
     AppendEchoedRequest(message, request);
     message += ')';
     AddErrTrail(entrySpec.name, entrySpec.parseLine, 1000, message);
-    WipeString(message);
     return 1;
   }
   const Json::Value& top = root;
   const std::string action = GetJsonStr(top["action"], "action");
-  args = top["args"];
+  // Taken out of the request tree rather than copied: a copy cut short by a
+  // lack of memory would free what it had copied unwiped. (A root that is
+  // neither an object nor null was refused by the lookup above.)
+  if (root.isObject()) args.swap(root["args"]);
 
   std::string coin;
   if (entrySpec.coin == CoinSource::kArgs) {
     const Json::Value& readArgs = args;
     coin = GetJsonStr(readArgs["coin"], "coin");
     if (coin.empty()) coin = addon;
-    args["coin"] = coin;
+    ReplaceJson(args["coin"], coin);
   } else if (entrySpec.coin == CoinSource::kTopLevel) {
     coin = GetJsonStr(top["coin"], "coin");
     if (coin.empty()) coin = addon;
@@ -74,7 +79,7 @@ void RecordNoMemory(const EntrySpec& entrySpec) {
 // result and leaves the reply text in `reply`. Throws std::bad_alloc only
 // when not even the error reply can be built.
 int RunCall(const EntrySpec& entrySpec, std::span<const ActionRow> actions, const char* action, const char* addon,
-            const char* request, std::string& reply) {
+            const char* request, SecureText& reply) {
   Json::Value args;
   ScopedJsonWipe wipeArgs(args);
   int result = 1;
@@ -128,7 +133,7 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
                   const char* addon, const char* request, char** out) {
   if (out == nullptr) return 1;
   *out = nullptr;
-  std::string reply;
+  SecureText reply;  // wiped wherever it grows or dies
   int result = 1;
   std::string_view text = kNoMemoryReply;
   if (ResetErrTrail(entrySpec.fixedCode)) {
@@ -137,13 +142,11 @@ int RunAddonEntry(const EntrySpec& entrySpec, std::span<const ActionRow> actions
       text = reply;
     } catch (...) {
       // Not even the error reply could be built: the fixed one.
-      WipeString(reply);
       result = 1;
     }
   }
   char* copy = static_cast<char*>(std::calloc(text.size() + 1, 1));
   if (copy != nullptr) std::memcpy(copy, text.data(), text.size());
-  WipeString(reply);
   *out = copy;
   return copy == nullptr ? 1 : result;
 }

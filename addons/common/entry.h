@@ -16,8 +16,9 @@
 //    "param is null" (null-line), a null `out` returns 1 and allocates nothing;
 // 2. parses the request; a request that does not parse fails with
 //    "json parse error(<request, '"' turned into "'", \n \r \t removed>)";
-// 3. takes "action" (text, empty when not a string) and a copy of "args"
-//    (null when absent), and the coin as the EntrySpec says;
+// 3. takes "action" (text, empty when not a string) and "args" (null when
+//    absent; moved out of the request tree, not copied), and the coin as the
+//    EntrySpec says;
 // 4. runs the row whose name equals the action exactly; a nonzero handler
 //    result records the row's failure message and line; no matching row
 //    records the unknown-action message;
@@ -33,6 +34,9 @@
 // allocation failed"}}, and only when the reply buffer itself cannot be
 // allocated is `*out` null (result 1). No exception leaves the export.
 // Replies are allocated here and released (wiped first) by FreeMem_<COIN>.
+// Every text of the request, of "args" and of the reply is wiped before its
+// memory goes back, on every path: the request and "args" trees when the
+// call ends (a lack of memory included), the reply text where it grows.
 
 #include <json/json.h>
 

@@ -1,14 +1,13 @@
 #include "common/json_io.h"
 
 #include <cstring>
-#include <ios>
-#include <memory>
-#include <sstream>
 #include <string>
 
 #include "command/secure_text.h"
 #include "command/text/text.h"
 #include "common/error_chain.h"
+#include "common/json_reader.h"
+#include "common/json_writer.h"
 #include "platform/memory.h"
 #include "tolvaris/bcm_core.h"
 
@@ -19,11 +18,15 @@ bool IsJsonText(const Json::Value& value, std::string_view name) {
 }
 
 std::string GetJsonStr(const Json::Value& value, std::string_view name) {
-  if (!IsJsonText(value, name)) return std::string();
+  return std::string(GetJsonStrView(value, name));
+}
+
+std::string_view GetJsonStrView(const Json::Value& value, std::string_view name) {
+  if (!IsJsonText(value, name)) return {};
   const char* begin = nullptr;
   const char* end = nullptr;
-  if (!value.getString(&begin, &end) || begin == nullptr) return std::string();
-  return std::string(ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin))));
+  if (!value.getString(&begin, &end) || begin == nullptr) return {};
+  return ArgTextChecked(name, std::string_view(begin, static_cast<size_t>(end - begin)));
 }
 
 bool HasJsonStrs(const Json::Value& object, std::initializer_list<const char*> keys, std::string_view prefix) {
@@ -64,18 +67,13 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   // every ill-formed sequence into U+FFFD, so two keys that differ only there
   // would come back as one key written twice.
   if (!IsValidUtf8(text)) return false;
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  // A key named twice: readers differ in which value they take.
-  builder["rejectDupKeys"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value parsed;
   // What was read before a failure can hold keys.
   ScopedJsonWipe wipeParsed(parsed);
   try {
-    // The reader throws past its nesting limit instead of reporting it.
-    if (!reader->parse(text.data(), text.data() + text.size(), &parsed, nullptr)) return false;
+    if (!ReadJsonTree(text, parsed)) return false;
   } catch (const Json::Exception&) {
+    // jsoncpp's answer to a string value it cannot allocate.
     return false;
   }
   if (!AllTextIsUtf8(parsed)) return false;
@@ -83,19 +81,10 @@ bool ParseJson(std::string_view text, Json::Value& root) {
   return true;
 }
 
-std::string WriteJson(const Json::Value& value, std::string_view indentation) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = std::string(indentation);
-  const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-  // Replies carry keys and mnemonics: every block the stream grows out of is
-  // wiped when it is given back.
-  std::basic_ostringstream<char, std::char_traits<char>, WipeAllocator<char>> text;
-  // A stream swallows the exception of a buffer that cannot grow and only
-  // marks itself bad, so the text would come back cut short (jsoncpp's own
-  // writeString does just that). Here the exception goes on to the caller.
-  text.exceptions(std::ios::badbit | std::ios::failbit);
-  writer->write(value, &text);
-  return std::string(text.view());
+SecureText WriteJson(const Json::Value& value, std::string_view indentation) {
+  SecureText text;
+  WriteJsonTree(value, indentation, text);
+  return text;
 }
 
 void WipeJson(Json::Value& value) {
@@ -111,17 +100,48 @@ void WipeJson(Json::Value& value) {
   }
 }
 
+void CopyJson(const Json::Value& from, Json::Value& to) {
+  WipeJson(to);
+  switch (from.type()) {
+    case Json::stringValue: {
+      const char* begin = nullptr;
+      const char* end = nullptr;
+      from.getString(&begin, &end);
+      to = Json::Value(begin, end);
+      return;
+    }
+    case Json::arrayValue:
+      to = Json::Value(Json::arrayValue);
+      // Element by element at its own index: a hole stays one.
+      for (auto it = from.begin(); it != from.end(); ++it) CopyJson(*it, to[it.index()]);
+      return;
+    case Json::objectValue:
+      to = Json::Value(Json::objectValue);
+      for (auto it = from.begin(); it != from.end(); ++it) {
+        const char* end = nullptr;
+        const char* name = it.memberName(&end);
+        CopyJson(*it, *to.demand(name, end));
+      }
+      return;
+    default:
+      to = from;  // no text in it
+      return;
+  }
+}
+
 namespace {
 
-// The chain can quote the request: its copy is wiped, and the message is
-// built in one buffer so no partial copy is left behind.
-std::string ErrorMessage() {
+// The chain can quote the request: its copy is wiped on every way out (the
+// message's allocation can fail), and the message is built in one wiping
+// buffer so no partial copy is left behind.
+SecureText ErrorMessage() {
   const char* version = BCMGetVer();
   if (version == nullptr) version = "";
   const char* last = BCMGetLastErr();
   if (last == nullptr || std::strcmp(last, "[][][]") == 0) last = "";
   std::string trail = GetErrTrail();
-  std::string message;
+  const ScopedWipe wipeTrail(trail.data(), trail.size());
+  SecureText message;
   message.reserve(std::strlen(version) + std::strlen(last) + trail.size() + 32);
   message += "VQ(VER[";
   message += version;
@@ -130,28 +150,32 @@ std::string ErrorMessage() {
   message += ") Addon(";
   message += trail;
   message += ')';
-  WipeString(trail);
   return message;
 }
 
 }  // namespace
 
-std::string MakeErrorJson(const Json::Value& args) {
+SecureText MakeErrorJson(Json::Value& args) {
   const std::string code = std::to_string(GetErrCode());
-  std::string message = ErrorMessage();
-  const ScopedWipe wipeMessage(message.data(), message.size());
+  const SecureText message = ErrorMessage();
   if (args.isObject()) {
-    Json::Value reply = args;
-    ScopedJsonWipe wipeReply(reply);
-    Json::Value& error = reply["error"];
-    if (!error.isObject()) error = Json::Value(Json::objectValue);
-    error["err_code"] = code;
-    error["err_msg"] = message;
-    return WriteJson(reply, "  ");
+    Json::Value& error = args["error"];
+    // What the caller sent under these names is wiped before it is let go.
+    if (!error.isObject()) ReplaceJson(error, Json::Value(Json::objectValue));
+    ReplaceJson(error["err_code"], code);
+    ReplaceJson(error["err_msg"], JsonText(message));
+    return WriteJson(args, "  ");
   }
   // The message can carry caller text (the request of a parse error, the
   // core's trail): escaped as the object form escapes it (quotes, controls,
   // and every byte above 0x7f as \u, a broken UTF-8 sequence as U+FFFD), so
   // the reply stays JSON and ASCII.
-  return R"({"error":{"err_code":")" + code + R"(","err_msg":)" + WriteJson(Json::Value(message), "") + "}}";
+  SecureText text;
+  text.reserve(message.size() * 6 + code.size() + 40);
+  text += R"({"error":{"err_code":")";
+  text += code;
+  text += R"(","err_msg":)";
+  AppendJsonString(text, message);
+  text += "}}";
+  return text;
 }

@@ -4,7 +4,8 @@
 
 std::string GetNetwork(Json::Value& args) {
   const Json::Value& read = args;
-  if (GetJsonStr(read["network"], "network") == "test") return "test";
-  args["network"] = "main";
+  // Read in place: the caller's text, whatever it holds, is not copied.
+  if (GetJsonStrView(read["network"], "network") == "test") return "test";
+  ReplaceJson(args["network"], "main");
   return "main";
 }

@@ -24,20 +24,16 @@ void GetAlgoInfo(std::string_view name, uint32_t& algo, uint32_t* priSize, uint3
 
 namespace {
 
-// The bytes of the wallet's key text `name` (the text itself is wiped); false
-// with `function`:`line` recorded when the text is refused (a "0x" text with
-// a character that is not a hex digit, a NUL character).
+// The bytes of the wallet's key text `name`, read in place (no copy of the
+// text); false with `function`:`line` recorded when the text is refused (a
+// "0x" text with a character that is not a hex digit, a NUL character).
 bool KeyBytes(const Json::Value& wallet, const char* name, const char* function, uint32_t line, Bytes& key) {
-  std::string hex;
   try {
-    hex = GetJsonStr(wallet[name], name);
-    key = ArgHexToBytes(name, hex);
+    key = ArgHexToBytes(name, GetJsonStrView(wallet[name], name));
   } catch (const ArgumentRefused& e) {
-    WipeString(hex);
     AddErrTrail(function, line, 1000, std::string(e.what()) + " !!");
     return false;
   }
-  WipeString(hex);
   return true;
 }
 
@@ -51,9 +47,9 @@ int GetSignerPri(const Json::Value& wallet, uint32_t& algo, Bytes& pri, AlgoPars
   uint32_t priSize = 32;
   parse(GetJsonStr(wallet["algo"], "algo"), algo, &priSize, nullptr);
   Bytes key;
+  const ScopedBytesWipe wipeKey(key);
   if (!KeyBytes(wallet, "pri", "GetSignerPri", 455, key)) return 1;
   if (key.size() != priSize) {
-    WipeVector(key);
     AddErrTrail("GetSignerPri", 460, 1000, "private Size not [" + std::to_string(priSize) + "]byte !!");
     return 1;
   }
@@ -100,12 +96,12 @@ int GetSignerPub(const Json::Value& wallet, uint32_t& algo, Bytes& pub, AlgoPars
     return 0;
   }
   Bytes pri;
+  const ScopedBytesWipe wipePri(pri);
   if (GetSignerPri(wallet, algo, pri, parse) != 0) {
     AddErrTrail("GetSignerPub", 511, 1000, "GetSignerPri Error !!");
     return 1;
   }
   const int rc = GetPubFromPri(pri, algo, pub);
-  WipeVector(pri);
   if (rc != 0) {
     AddErrTrail("GetSignerPub", 517, 1000, "GetPubFromPri Error !!");
     return 1;

@@ -32,7 +32,7 @@ int GenAddr_ETH(Json::Value& args, const std::string&) {
   std::string address;
   if (GenerateETHAddress(HexToBytes(GetJsonStr(info["pubs"][0]["pub"], "pub")), address) != 0)
     return Refuse(kFunction, 232, "GenerateAddr Error");
-  args["addr"] = address;
+  ReplaceJson(args["addr"], address);
   return 0;
 }
 
@@ -46,7 +46,7 @@ int GenTxID_ETH(Json::Value& args, const std::string&) {
   int digestLen = sizeof digest;
   if (BCMGenHashMessage(kHashKeccak256, raw.data(), static_cast<uint32_t>(raw.size()), digest, &digestLen) != 0)
     return Refuse(kFunction, 520, "BCMGenHashMessage Error !!", 2000);
-  args["txid"] = BytesToHex(digest, static_cast<size_t>(digestLen));
+  ReplaceJson(args["txid"], BytesToHex(digest, static_cast<size_t>(digestLen)));
   return 0;
 }
 
@@ -66,7 +66,7 @@ int GenTx_ETH(Json::Value& args, const std::string& coin) {
   Bytes signedTx;
   if (GenerateETHSignedTx(txinfo, chainId, payload, signInfos, signedTx) != 0 || signedTx.empty())
     return Refuse(kFunction, 562, "GenerateETHSignedTx Error !!");
-  args["rawtx"] = BytesToHex(signedTx);
+  ReplaceJson(args["rawtx"], BytesToHex(signedTx));
   return 0;
 }
 
@@ -84,14 +84,12 @@ int GenUnsignedTx_ETH(Json::Value& args, const std::string& coin) {
   signInfos[0].removeMember("unsignedtx");
   // The description travels to the second step inside the reply (a private
   // key sent along with it too, so the copies are wiped).
-  std::string text = WriteJson(txinfo, "");
-  std::string encoded;
+  const SecureText text = WriteJson(txinfo, "");
+  SecureText encoded;
   const int rc = EncodeBase64(text, encoded);
-  WipeString(text);
   if (rc != 0) return Refuse(kFunction, 598, "BCMGenBase64Encode Error");
-  args["unsignedtxinfo"] = encoded;
-  WipeString(encoded);
-  args["signinfos"] = signInfos;
+  ReplaceJson(args["unsignedtxinfo"], JsonText(encoded));
+  ReplaceJson(args["signinfos"], signInfos);
   return 0;
 }
 
@@ -101,13 +99,12 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   const Json::Value& txinfo = args["txinfo"];
   if (!txinfo["unsignedtxinfo"].isString() || !txinfo["signinfos"].isArray())
     return Refuse(kFunction, 612, "txinfo is invalid(data) !!");
-  const std::string encoded = GetJsonStr(txinfo["unsignedtxinfo"], "unsignedtxinfo");
-  std::string decoded;
-  if (DecodeBase64Text(encoded, decoded) != 0) return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
+  SecureText decoded;
+  if (DecodeBase64Text(GetJsonStrView(txinfo["unsignedtxinfo"], "unsignedtxinfo"), decoded) != 0)
+    return Refuse(kFunction, 620, "BCMGenBase64Decode Error");
   Json::Value description;
   ScopedJsonWipe wipeDescription(description);
   const bool parsed = ParseJson(decoded, description);
-  WipeString(decoded);
   if (!parsed) return Refuse(kFunction, 628, "json format error(unsignedtx)");
   const uint64_t chainId = EthChainId(coin, GetNetwork(args));
   Bytes payload;
@@ -116,7 +113,7 @@ int GenSignedTx_ETH(Json::Value& args, const std::string& coin) {
   Bytes signedTx;
   if (GenerateETHSignedTx(description, chainId, payload, txinfo["signinfos"], signedTx) != 0 || signedTx.empty())
     return Refuse(kFunction, 645, "GenerateETHSignedTx Error !!");
-  args["rawtx"] = BytesToHex(signedTx);
+  ReplaceJson(args["rawtx"], BytesToHex(signedTx));
   return 0;
 }
 

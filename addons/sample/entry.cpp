@@ -72,7 +72,7 @@ int Answer(const char* request, std::string& reply) {
     args["error"]["err_code"] = "1000";
     args["error"]["err_msg"] = failure;
   }
-  reply = WriteJson(args, "");
+  reply.assign(WriteJson(args, ""));
   return result != 0 ? 1 : 0;
 }
 

@@ -53,4 +53,10 @@ void NXVT_ForceNoVectorAesForTest(bool on);
 // processor has.
 void NXVT_ForceAesNiAvx2ForTest(bool on);
 
+// Test switch: while on, AVX2 is hidden as well, with AVX-512 and the
+// vector AES and carry-less extensions, as on a processor with AES-NI and
+// PCLMULQDQ before AVX2: the AES-NI code then runs in its SSE encoding.
+// Any switch turned off returns to what the processor has.
+void NXVT_ForceAesNiSseForTest(bool on);
+
 #endif

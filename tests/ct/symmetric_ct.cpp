@@ -1,14 +1,16 @@
 // Constant-time check of the symmetric code, run under valgrind: keys and
 // plaintexts are marked secret, then AES-128 and AES-256 run through every
 // mode (key schedule, both directions, CBC with and without padding, GCM and
-// CCM with their tags, and a refused tag), GHASH under a secret subkey, HMAC and PBKDF2 under
-// secret keys, SHA-512 and the Keccak digests of secret data, on the
-// dispatched path (AES-NI, PCLMULQDQ, AVX2 and BMI where the processor and
-// valgrind offer them; valgrind offers no SHA-NI and no AVX-512) and on the
-// forced portable path; then scrypt and the BIP39 seed of secret texts. Any
-// branch or memory index that depends on a secret is a memcheck error, and
-// so is a secret output (a plaintext, a MAC, a derived key) that comes back
-// defined.
+// CCM with their tags, and a refused tag; CTR under a secret counter too;
+// texts of six blocks and a rest, and of two whole runs of eight blocks and
+// the same rest), GHASH under a secret subkey, HMAC and PBKDF2 under secret
+// keys, SHA-512 and the Keccak digests of secret data, on the dispatched
+// path (AES-NI, PCLMULQDQ, AVX2 and BMI where the processor and valgrind
+// offer them; valgrind offers no SHA-NI, no AVX-512 and no VAES), on the
+// AES-NI path without AVX2 and on the forced portable path; then scrypt and
+// the BIP39 seed of secret texts. Any branch or memory index that depends
+// on a secret is a memcheck error, and so is a secret output (a plaintext,
+// a MAC, a derived key) that comes back defined.
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -28,6 +30,9 @@ namespace {
 
 constexpr uint32_t kLen = 100;  // six whole blocks and a partial one
 constexpr uint32_t kWhole = 96;
+// Two whole runs of eight blocks (the stitched loop of GCM on AES-NI in both
+// directions, CTR's counter blocks from their buffer) and the same rest.
+constexpr uint32_t kLongLen = 256 + kLen;
 
 void Public(const void* p, size_t n) { CtDeclassify(p, n); }
 
@@ -39,10 +44,10 @@ struct AesOp {
   }
 };
 
-int RunAes(uint32_t keyLen) {
-  unsigned char key[32], iv[16], plain[kLen], out[kLen + 16], back[kLen + 16], nonce[12], aad[20];
+int RunAes(uint32_t keyLen, uint32_t textLen) {
+  unsigned char key[32], iv[16], plain[kLongLen], out[kLongLen + 16], back[kLongLen + 16], nonce[12], aad[20];
   for (uint32_t i = 0; i < 32; ++i) key[i] = static_cast<unsigned char>(7 * i + keyLen);
-  for (uint32_t i = 0; i < kLen; ++i) plain[i] = static_cast<unsigned char>(i * 13 + 1);
+  for (uint32_t i = 0; i < textLen; ++i) plain[i] = static_cast<unsigned char>(i * 13 + 1);
   memset(iv, 0x5a, sizeof iv);
   memset(nonce, 0x3c, sizeof nonce);
   memset(aad, 0x11, sizeof aad);
@@ -59,9 +64,11 @@ int RunAes(uint32_t keyLen) {
     const AESMode mode = pm.mode;
     const bool block = mode == kAesModeEcb || mode == kAesModeCbc;
     // Padding takes the partial block as well (and adds one).
-    const uint32_t len = block && pm.padding == kAesNoPadding ? kWhole : kLen;
+    const uint32_t len = block && pm.padding == kAesNoPadding ? textLen - kLen + kWhole : textLen;
     CtMarkSecret(key, sizeof key);
     CtMarkSecret(plain, sizeof plain);
+    // The counter too: CTR's carries must not branch on it.
+    if (mode == kAesModeCtr) CtMarkSecret(iv, sizeof iv);
     uint32_t outLen = sizeof out;
     int rc = AESEncrypt(plain, len, key, keyLen, iv, 16, mode, pm.padding, out, &outLen);
     Public(&rc, sizeof rc);
@@ -78,6 +85,7 @@ int RunAes(uint32_t keyLen) {
     Public(back, sizeof back);
     Public(plain, sizeof plain);
     Public(key, sizeof key);
+    Public(iv, sizeof iv);
     if (rc != 0 || rc2 != 0 || backLen != len || memcmp(back, plain, len) != 0) {
       std::printf("mode %u key %u: round trip failed\n", mode, keyLen);
       ++failures;
@@ -90,21 +98,21 @@ int RunAes(uint32_t keyLen) {
     CtMarkSecret(key, sizeof key);
     CtMarkSecret(plain, sizeof plain);
     uint32_t outLen = sizeof out;
-    int rc = AESEncryptAuth(plain, kLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, out, &outLen);
+    int rc = AESEncryptAuth(plain, textLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, out, &outLen);
     Public(&rc, sizeof rc);
     Public(out, sizeof out);
     Public(&outLen, sizeof outLen);
     CtMarkSecret(key, sizeof key);
-    uint32_t backLen = sizeof back;
-    int rc2 = AESDecryptAuth(out, outLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, back, &backLen);
+    uint32_t bactextLen = sizeof back;
+    int rc2 = AESDecryptAuth(out, outLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, back, &bactextLen);
     Public(&rc2, sizeof rc2);
-    Public(&backLen, sizeof backLen);
-    if (rc2 == 0 && backLen == kLen)
-      failures += !SecretOnReturn(back, kLen, AesOp("AES decryption", mode, keyLen).text);
+    Public(&bactextLen, sizeof bactextLen);
+    if (rc2 == 0 && bactextLen == textLen)
+      failures += !SecretOnReturn(back, textLen, AesOp("AES decryption", mode, keyLen).text);
     Public(back, sizeof back);
     Public(plain, sizeof plain);
     Public(key, sizeof key);
-    if (rc != 0 || rc2 != 0 || backLen != kLen || memcmp(back, plain, kLen) != 0) {
+    if (rc != 0 || rc2 != 0 || bactextLen != textLen || memcmp(back, plain, textLen) != 0) {
       std::printf("mode %u key %u: round trip failed\n", mode, keyLen);
       ++failures;
     }
@@ -112,8 +120,8 @@ int RunAes(uint32_t keyLen) {
     // ciphertext) runs under the secret key too.
     out[outLen - 1] ^= 1;
     CtMarkSecret(key, sizeof key);
-    backLen = sizeof back;
-    int rc3 = AESDecryptAuth(out, outLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, back, &backLen);
+    bactextLen = sizeof back;
+    int rc3 = AESDecryptAuth(out, outLen, key, keyLen, useIv, ivLen, mode, aad, sizeof aad, 16, back, &bactextLen);
     Public(&rc3, sizeof rc3);
     Public(back, sizeof back);
     Public(key, sizeof key);
@@ -252,16 +260,22 @@ int RunHashes() {
 
 int main() {
   int failures = 0;
-  // 0 dispatched, 1 SSSE3 only (shuffle AES for single blocks), 2 portable.
-  for (int path : {0, 1, 2}) {
+  // 0 dispatched, 1 SSSE3 only (shuffle AES for single blocks), 2 portable,
+  // 3 AES-NI without AVX2 (the SSE encoding of GCM and CTR; the dispatched
+  // path takes their VEX encoding where valgrind offers AVX2).
+  for (int path : {0, 1, 2, 3}) {
     NXVT_ForcePortableForTest(path == 2);
     if (path == 1) NXVT_ForceSsse3OnlyForTest(true);
+    if (path == 3) NXVT_ForceAesNiSseForTest(true);
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
-    static const char* const kNames[] = {"dispatched", "ssse3-only", "portable"};
+    static const char* const kNames[] = {"dispatched", "ssse3-only", "portable", "aes-ni without avx2"};
     std::printf("%s path: aesni %d pclmul %d shani %d avx2 %d ssse3 %d\n", kNames[path], f.aesni, f.pclmul,
                 f.shani, f.avx2, f.ssse3);
-    failures += RunAes(16);
-    failures += RunAes(32);
+    std::printf("%s path: vaes %d vpclmul %d vaes512 %d\n", kNames[path], f.vaes, f.vpclmul, f.vaes512);
+    for (uint32_t textLen : {kLen, kLongLen}) {
+      failures += RunAes(16, textLen);
+      failures += RunAes(32, textLen);
+    }
     failures += RunGhash();
     failures += RunMacs();
     std::printf("%s path: bmi2 %d avx512 %d\n", kNames[path], f.bmi2, f.avx512);

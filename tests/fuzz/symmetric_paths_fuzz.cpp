@@ -1,11 +1,13 @@
 // Runs the same input through the dispatched symmetric code (VAES and
 // VPCLMULQDQ, AES-NI, PCLMULQDQ, SHA-NI and the AVX2 SHA-512 where the
-// processor has them), through the same with the vector AES and carry-less
-// extensions hidden (AES-NI and PCLMULQDQ), through the SSSE3-only code (the
-// byte-shuffle AES) and through the forced portable code, and aborts when
-// any output byte differs: AES in every mode at any length and alignment
-// (GCM and CCM both ways), GHASH, the three digests, HMAC, PBKDF2 and a
-// small scrypt.
+// processor has them), through the same with AVX-512 hidden (VAES and
+// VPCLMULQDQ on 256-bit vectors), with the vector AES and carry-less
+// extensions hidden (AES-NI and PCLMULQDQ: with AVX-512, without it, and
+// without AVX2 too, the SSE encoding of the stitched GCM and of CTR),
+// through the SSSE3-only code (the byte-shuffle AES) and through the forced
+// portable code, and aborts when any output byte differs: AES in every mode
+// at any length and alignment (GCM and CCM both ways), GHASH, the three
+// digests, HMAC, PBKDF2 and a small scrypt.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,8 +36,12 @@ Bytes Run(uint8_t op, uint8_t param, const uint8_t* in, size_t size) {
   const uint8_t* msg = in + off;
   const auto len = static_cast<uint32_t>(size - off);
   unsigned char key[32] = {0}, iv[16] = {0};
-  memcpy(key, in, size < 32 ? size : 32);
-  memcpy(iv, in + size / 2, size - size / 2 < 16 ? size - size / 2 : 16);
+  // An empty input has no data pointer to copy from (memcpy wants one even
+  // for no bytes).
+  if (size > 0) {
+    memcpy(key, in, size < 32 ? size : 32);
+    memcpy(iv, in + size / 2, size - size / 2 < 16 ? size - size / 2 : 16);
+  }
   const uint32_t keyLen = param & 0x80 ? 32 : 16;
   switch (op % 8) {
     case 0: {  // ECB, CBC, CFB, OFB, CTR with the data length as it comes
@@ -127,13 +133,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> in(data + 2, data + size);
   NXVT_ForcePortableForTest(false);
   const Bytes fast = Run(op, param, in.data(), in.size());
+  NXVT_ForceNoAvx512ForTest(true);
+  const Bytes narrow = Run(op, param, in.data(), in.size());
   NXVT_ForceNoVectorAesForTest(true);
   const Bytes scalar = Run(op, param, in.data(), in.size());
+  NXVT_ForceAesNiAvx2ForTest(true);
+  const Bytes avx2 = Run(op, param, in.data(), in.size());
+  NXVT_ForceAesNiSseForTest(true);
+  const Bytes sse = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(true);
   const Bytes portable = Run(op, param, in.data(), in.size());
   NXVT_ForceSsse3OnlyForTest(true);
   const Bytes shuffles = Run(op, param, in.data(), in.size());
   NXVT_ForcePortableForTest(false);
-  if (fast != scalar || fast != portable || fast != shuffles) abort();
+  if (fast != narrow || fast != scalar || fast != avx2 || fast != sse || fast != portable || fast != shuffles)
+    abort();
   return 0;
 }

@@ -43,7 +43,7 @@ std::string AddrInfo(const std::string& type, const std::string& pub, const std:
   if (!algo.empty()) info["algo"] = algo;
   Json::Value args;
   args["addrinfo"] = info;
-  return WriteJson(args, "");
+  return std::string(WriteJson(args, ""));
 }
 
 std::string PubInfo(const std::string& type, const std::string& pub, const std::string& algo = "") {
@@ -51,7 +51,7 @@ std::string PubInfo(const std::string& type, const std::string& pub, const std::
   args["pubinfo"]["pub_type"] = type;
   args["pubinfo"]["pub"] = pub;
   if (!algo.empty()) args["pubinfo"]["algo"] = algo;
-  return WriteJson(args, "");
+  return std::string(WriteJson(args, ""));
 }
 
 TEST(AtomAddress, GeneratorPointVectors) {

@@ -76,7 +76,7 @@ TEST(AtomSigning, PlainTransactionText) {
   const std::string fee = R"("amount":[{"amount":"500","denom":"uatom"}],"gas":"200000")";
   const std::string doc = R"({"account_number":"42","chain_id":"cosmoshub-4","fee":{)" + fee +
                           R"(},"memo":"hello world","msgs":[)" + msg + R"(],"sequence":"7"})";
-  const std::string signBytes = WriteJson(tvt::ParseJson(doc), "");
+  const std::string signBytes = std::string(WriteJson(tvt::ParseJson(doc), ""));
   const std::string sig = Base64(SecpSign(tvt::Unhex(kPri1.substr(2)), signBytes));
   const std::string expected =
       ReplaceAll(R"({"type":"auth/StdTx","value":{"msg":[)" + msg + R"(],"fee":{)" + fee +
@@ -169,7 +169,7 @@ TEST(AtomSigning, TextReadsBackToTheSignedValues) {
       tvt::ParseJson(R"({"chainid":"c'h\"ain","fee":{"gas":"1"},"msgs":[)" + SendMsg(Wallet(kPri1)) + "]}");
   info["memo"] = memo;
   info["msgs"][0]["value"]["to_address"] = "to'\"\\<";
-  const TxOutcome o = GenTx(WriteJson(info, ""));
+  const TxOutcome o = GenTx(std::string(WriteJson(info, "")));
   ASSERT_EQ(o.rc, 0) << o.chain;
   const std::string tx = o.args["tx"].asString();
   EXPECT_EQ(tx.find('"'), std::string::npos);

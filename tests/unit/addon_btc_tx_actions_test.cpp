@@ -387,7 +387,7 @@ TEST(BtcTxActions, RefusalTable) {
     std::string args;
     const char* chain;
   };
-  const std::string bip143 = WriteJson(Bip143Args(true), "");
+  const std::string bip143 = std::string(WriteJson(Bip143Args(true), ""));
   const Case cases[] = {
       {"GenTx", R"({})", "GenTx_BTC:1678[txinfo is not exist !!]"},
       {"GenTx", R"({"txinfo":{"input":[{"wallet":{"pub":"0x02"}}]}})",
@@ -443,7 +443,7 @@ TEST(BtcTxActions, RefusalTable) {
 TEST(BtcTxActions, ThroughTheEntry) {
   Json::Value args = Bip143Args(true);
   args.removeMember("coin");
-  const std::string txinfo = WriteJson(args["txinfo"], "");
+  const std::string txinfo = std::string(WriteJson(args["txinfo"], ""));
   btct::Reply r = btct::Send(R"({"action":"GenTx","args":{"txinfo":)" + txinfo + "}}");
   ASSERT_EQ(r.rc, 0) << r.text;
   EXPECT_EQ(r.text.find('\n'), std::string::npos);

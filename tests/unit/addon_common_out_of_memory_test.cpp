@@ -32,7 +32,7 @@ Json::Value Document() {
 TEST(AddonOutOfMemory, AWrittenTextIsWholeOrNothing) {
   const Json::Value doc = Document();
   for (const char* indentation : {"", "  "}) {
-    const std::string whole = WriteJson(doc, indentation);
+    const std::string whole = std::string(WriteJson(doc, indentation));
     for (long k = 1;; ++k) {
       std::string text;
       bool threw = false;
@@ -40,7 +40,7 @@ TEST(AddonOutOfMemory, AWrittenTextIsWholeOrNothing) {
       {
         const fnt::FailAt fail(k);
         try {
-          text = WriteJson(doc, indentation);
+          text = std::string(WriteJson(doc, indentation));
         } catch (const std::bad_alloc&) {
           threw = true;
         }
@@ -55,7 +55,7 @@ TEST(AddonOutOfMemory, AWrittenTextIsWholeOrNothing) {
 
 int Describe(Json::Value& args, const std::string& coin) {
   args["coin"] = coin;
-  args["described"] = WriteJson(args["doc"], "");
+  args["described"] = std::string(WriteJson(args["doc"], ""));
   return 0;
 }
 
@@ -86,7 +86,7 @@ TEST(AddonOutOfMemory, ACallAnswersInFullOrWithAnErrorReply) {
   Json::Value request;
   request["action"] = "Describe";
   request["args"]["doc"] = Document();
-  const std::string text = WriteJson(request, "");
+  const std::string text = std::string(WriteJson(request, ""));
   const Reply reference = Call(text, 0);
   ASSERT_EQ(reference.rc, 0) << reference.text;
   long errors = 0;

@@ -14,6 +14,7 @@
 #include "aes_testing.h"
 #include "cpu_paths_testing.h"
 #include "crypto/aes/block_modes.h"
+#include "ghash_testing.h"
 #include "trail/trail.h"
 #include "tv_test.h"
 
@@ -578,10 +579,10 @@ namespace {
                                   Bytes& out) {
   out.assign(in.size() + 16, 0);
   uint32_t len = U(out.size());
-  if (mode == kAesModeCcm) {
-    // The IV's first 12 bytes as the nonce, no AAD.
-    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), 12, mode, iv.data(), 0, 16,
-                          out.data(), &len);
+  if (mode == kAesModeCcm || mode == kAesModeGcm) {
+    // CCM: the IV's first 12 bytes as the nonce; GCM: the whole IV; no AAD.
+    return AESEncryptAuth(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), mode == kAesModeCcm ? 12 : 16,
+                          mode, iv.data(), 0, 16, out.data(), &len);
   }
   return encrypt ? AESEncrypt(in.data(), U(in.size()), key.data(), U(key.size()), iv.data(), I(iv.size()), mode, 0,
                               out.data(), &len)
@@ -604,7 +605,8 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       size_t keyLen;
     };
     for (const Case c : {Case{true, kAesModeEcb, 16}, Case{true, kAesModeEcb, 32}, Case{true, kAesModeCtr, 16},
-                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{false, kAesModeEcb, 16},
+                         Case{true, kAesModeCcm, 16}, Case{true, kAesModeCcm, 32}, Case{true, kAesModeGcm, 16},
+                         Case{true, kAesModeGcm, 32}, Case{false, kAesModeEcb, 16},
                          Case{false, kAesModeEcb, 32}}) {
       SCOPED_TRACE(std::to_string(c.encrypt) + "/" + std::to_string(c.mode) + "/" + std::to_string(c.keyLen));
       const Bytes key = rng.RandBytes(c.keyLen), iv = rng.RandBytes(16), in = rng.RandBytes(64);
@@ -618,8 +620,9 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
       // The last block the block routine produced, and the round key of its
       // last round.
       Bytes y(out.begin() + 48, out.begin() + 64);
-      // In CTR and CCM the last block is the input's xor the last keystream block.
-      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm)
+      // In CTR, CCM and GCM the last block is the input's xor the last
+      // keystream block.
+      if (c.mode == kAesModeCtr || c.mode == kAesModeCcm || c.mode == kAesModeGcm)
         for (size_t i = 0; i < 16; ++i) y[i] ^= in[48 + i];
       unsigned char state[16];
       if (c.encrypt) {
@@ -637,6 +640,113 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
           }
       }
       EXPECT_EQ(ColumnsOnStack(state), 0);
+    }
+  });
+}
+
+namespace {
+
+constexpr size_t kPaintedBytes = 16384;
+constexpr unsigned char kPaint = 0xA5;
+
+// Fills the stack below the caller's frame with the paint.
+[[gnu::noinline]] void PaintStack() {
+  unsigned char area[kPaintedBytes];
+  memset(area, kPaint, sizeof area);
+  __asm__ __volatile__("" : : "r"(area) : "memory");
+}
+
+// How far below the caller's frame the stack was written since it was
+// painted: the distance of the deepest byte that is no longer paint.
+[[gnu::noinline]] size_t DeepestWrite() {
+  unsigned char frame[kPaintedBytes];
+  unsigned char* p = frame;
+  __asm__ __volatile__("" : "+r"(p) : : "memory");
+  const volatile unsigned char* area = p;
+  for (size_t i = 0; i < sizeof frame; ++i) {
+    if (area[i] != kPaint) return sizeof frame - i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// The front ends sweep the stack below their frame once the work is done;
+// the sweep must reach as deep as the work went on every path. A size query
+// does no work but the sweep, so no call may write deeper than one. (The
+// sanitizers' frames are not the library's: the check is for the normal
+// builds.)
+TEST(AesFrontEnds, TheStackSweepReachesAsDeepAsTheWork) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer lays out its own frames";
+#endif
+  cput::OnEveryAesPath([&] {
+    tvt::TestRng rng(1131);
+    const Bytes iv = rng.RandBytes(16), in = rng.RandBytes(1000), aad = rng.RandBytes(40);
+    Bytes out(in.size() + 32);
+    for (const size_t keyLen : {size_t{16}, size_t{32}}) {
+      const Bytes key = rng.RandBytes(keyLen);
+      const auto plain = [&](bool encrypt, AESMode mode, AESPadding padding) {
+        uint32_t len = U(out.size());
+        const uint32_t n = encrypt || padding == 0 ? 992 : 1008;
+        return (encrypt ? AESEncrypt : AESDecrypt)(encrypt ? in.data() : out.data(), n, key.data(), U(keyLen),
+                                                   iv.data(), 16, mode, padding, out.data(), &len);
+      };
+      const auto auth = [&](bool encrypt, AESMode mode) {
+        uint32_t len = U(out.size());
+        const int32_t ivLen = mode == kAesModeCcm ? 13 : 16;
+        return (encrypt ? AESEncryptAuth : AESDecryptAuth)(encrypt ? in.data() : out.data(), encrypt ? 1000 : 1016,
+                                                           key.data(), U(keyLen), iv.data(), ivLen, mode, aad.data(),
+                                                           U(aad.size()), 16, out.data(), &len);
+      };
+      struct Call {
+        const char* name;
+        std::function<int()> run;
+        bool auth = false, encrypt = false;
+      };
+      // Every call, the size queries included, goes through the same frames.
+      const auto depth = [](const Call& c) {
+        PaintStack();
+        EXPECT_EQ(c.run(), 0);
+        return DeepestWrite();
+      };
+      // Each front end's frame is its own: a size query of each.
+      const auto queryPlain = [&](bool encrypt) {
+        uint32_t len = 0;
+        return (encrypt ? AESEncrypt : AESDecrypt)(in.data(), 1008, key.data(), U(keyLen), iv.data(), 16,
+                                                   kAesModeCbc, 1, nullptr, &len);
+      };
+      const auto queryAuth = [&](bool encrypt) {
+        uint32_t len = 0;
+        return (encrypt ? AESEncryptAuth : AESDecryptAuth)(in.data(), 1016, key.data(), U(keyLen), iv.data(), 16,
+                                                           kAesModeGcm, aad.data(), U(aad.size()), 16, nullptr,
+                                                           &len);
+      };
+      // The first calls of the process make one-time set-ups of their own.
+      queryPlain(false);
+      queryAuth(false);
+      const size_t swept[2][2] = {
+          {depth({"", [&] { return queryPlain(false); }}), depth({"", [&] { return queryPlain(true); }})},
+          {depth({"", [&] { return queryAuth(false); }}), depth({"", [&] { return queryAuth(true); }})}};
+      // Each decryption runs on what the encryption before it wrote.
+      const Call calls[] = {
+          {"ECB encryption", [&] { return plain(true, kAesModeEcb, 0); }, false, true},
+          {"ECB decryption", [&] { return plain(false, kAesModeEcb, 0); }},
+          {"CBC encryption", [&] { return plain(true, kAesModeCbc, 1); }, false, true},
+          {"CBC decryption", [&] { return plain(false, kAesModeCbc, 1); }},
+          {"CFB", [&] { return plain(true, kAesModeCfb, 0); }, false, true},
+          {"OFB", [&] { return plain(true, kAesModeOfb, 0); }, false, true},
+          {"CTR", [&] { return plain(true, kAesModeCtr, 0); }, false, true},
+          {"GCM encryption", [&] { return auth(true, kAesModeGcm); }, true, true},
+          {"GCM decryption", [&] { return auth(false, kAesModeGcm); }, true},
+          {"CCM encryption", [&] { return auth(true, kAesModeCcm); }, true, true},
+          {"CCM decryption", [&] { return auth(false, kAesModeCcm); }, true},
+      };
+      for (const Call& c : calls) {
+        SCOPED_TRACE(std::string(c.name) + ", key of " + std::to_string(keyLen) + " bytes");
+        const size_t reached = depth(c);
+        EXPECT_LE(reached, swept[c.auth][c.encrypt]);
+      }
     }
   });
 }
@@ -861,6 +971,137 @@ TEST(AesFrontEnds, LongUnalignedInputsMatchOpenSslOnEveryPath) {
         ASSERT_EQ(d.rc, 0);
         ASSERT_EQ(Hex(d.out), Hex(in));
       }
+    }
+  });
+}
+
+// The vector paths work in runs (sixteen blocks of two-block vectors without
+// AVX-512, sixteen or 32 of four-block vectors with it, eight blocks on
+// AES-NI, where GCM hashes each run during the next one's rounds and CTR
+// reads its counter blocks from a buffer after the first run) and end a
+// message with whole vectors, a vector's first block alone and a partial
+// block. Every length to 300 bytes and every length within 17 bytes of each
+// multiple of 128 bytes to 4096 (and 33 bytes off) reach each of those ends,
+// at odd offsets, in place and apart, both ways: GCM with 12- and 16-byte
+// IVs (and now and then others) and AAD of every tail length, CTR with its
+// counter carrying across 2^64 and 2^128, ECB and CBC on the whole blocks.
+TEST(AesFrontEnds, EveryRunAndTailEdgeMatchesOpenSslOnEveryPath) {
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+  for (size_t m = 384; m <= 4096; m += 128) {
+    for (int d = -17; d <= 17; ++d) lengths.push_back(m + d);
+    lengths.push_back(m - 33);
+    if (m + 33 <= 4096) lengths.push_back(m + 33);
+  }
+  const size_t kAads[] = {0, 1, 15, 16, 17, 31, 255, 256, 257, 300};
+  cput::OnEveryAesPath([&] {
+    tvt::TestRng rng(4097);
+    for (size_t len : lengths) {
+      const size_t keyLen = len % 2 == 0 ? 32 : 16;
+      const bool inPlace = len % 3 == 0;
+      const size_t inOff = rng.Below(32), outOff = inPlace ? inOff : rng.Below(32);
+      SCOPED_TRACE("len " + std::to_string(len) + " key " + std::to_string(keyLen) + (inPlace ? " in place" : ""));
+      const Bytes key = rng.RandBytes(keyLen), in = rng.RandBytes(len);
+      Bytes inBuf(len + 64), outBuf(len + 64);
+      Bytes& outStore = inPlace ? inBuf : outBuf;
+      unsigned char* inP = inBuf.data() + inOff;
+      unsigned char* outP = outStore.data() + outOff;
+      auto load = [&](const Bytes& b) {
+        if (!b.empty()) memcpy(inP, b.data(), b.size());
+      };
+
+      // GCM through the mode routine, which takes any IV length.
+      const NXVT_CIPHER_DESC& desc = keyLen == 32 ? NXVT_AES256_DESC : NXVT_AES128_DESC;
+      Bytes schedule(desc.scheduleSize);
+      desc.setKey(schedule.data(), key.data(), U(keyLen));
+      const size_t kIvs[] = {12, 12, 16, 16, 12, 16, 12, 16, 12, 16, 1, 60};
+      const Bytes iv = rng.RandBytes(kIvs[len % std::size(kIvs)]), aad = rng.RandBytes(kAads[len % std::size(kAads)]);
+      const Bytes sealed = OsslAead(kAesModeGcm, key, iv, aad, in, 16);
+      unsigned char tag[16];
+      load(in);
+      ASSERT_EQ(NXVT_GCM_EncryptTo(outP, inP, U(len), tag, P(aad), U(aad.size()), schedule.data(), iv.data(),
+                                   U(iv.size()), 16, desc.encryptBlock),
+                0);
+      ASSERT_EQ(Hex(outP, len) + Hex(tag, 16), Hex(sealed)) << "GCM iv " << iv.size() << " aad " << aad.size();
+      load(Bytes(sealed.begin(), sealed.begin() + static_cast<long>(len)));
+      ASSERT_EQ(NXVT_GCM_DecryptTo(outP, inP, U(len), tag, P(aad), U(aad.size()), schedule.data(), iv.data(),
+                                   U(iv.size()), 16, desc.encryptBlock),
+                0);
+      ASSERT_EQ(Hex(outP, len) + Hex(tag, 16), Hex(in) + Hex(sealed.data() + len, 16)) << "GCM decryption";
+
+      // CTR, the counter a few blocks below a carry out of its low half, or
+      // out of the whole block.
+      Bytes ctrIv = rng.RandBytes(16);
+      const size_t blocks = (len + 15) / 16;
+      memset(ctrIv.data() + (len % 5 == 0 ? 0 : 8), 0xFF, len % 5 == 0 ? 16 : 8);
+      ctrIv[15] = static_cast<unsigned char>(0xFF - rng.Below(static_cast<uint32_t>(blocks + 1)));
+      const Bytes ctr = OsslEncrypt(kAesModeCtr, key, ctrIv, in, false);
+      load(in);
+      uint32_t outLen = U(len);
+      ASSERT_EQ(AESEncrypt(inP, U(len), key.data(), U(keyLen), ctrIv.data(), 16, kAesModeCtr, 0, outP, &outLen),
+                0);
+      ASSERT_EQ(Hex(outP, outLen), Hex(ctr)) << "CTR from " << Hex(ctrIv);
+
+      // ECB and CBC over the whole blocks, both ways.
+      const size_t whole = len / 16 * 16;
+      if (whole == 0) continue;
+      const Bytes part(in.begin(), in.begin() + static_cast<long>(whole));
+      for (AESMode mode : {kAesModeEcb, kAesModeCbc}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const Bytes useIv = mode == kAesModeEcb ? Bytes() : ctrIv;
+        const Bytes expect = OsslEncrypt(mode, key, useIv, part, false);
+        load(part);
+        outLen = U(whole);
+        ASSERT_EQ(AESEncrypt(inP, U(whole), key.data(), U(keyLen), P(useIv), I(useIv.size()), mode, 0, outP, &outLen),
+                  0);
+        ASSERT_EQ(Hex(outP, outLen), Hex(expect));
+        load(expect);
+        outLen = U(whole);
+        ASSERT_EQ(AESDecrypt(inP, U(whole), key.data(), U(keyLen), P(useIv), I(useIv.size()), mode, 0, outP, &outLen),
+                  0);
+        ASSERT_EQ(Hex(outP, outLen), Hex(part));
+      }
+    }
+  });
+}
+
+// GCM's counter is inc32: it wraps in its last four bytes, whatever the run
+// of blocks the wrap falls in. J0 comes from GHASH of a 16-byte IV, so the
+// IV is solved for a J0 whose counter wraps after `w` blocks: for an IV
+// block X and the lengths block L, J0 = ((X H) ^ L) H.
+TEST(AesFrontEnds, GcmCounterWrapsInItsLastFourBytesOnEveryPath) {
+  cput::OnEveryAesPath([&] {
+    tvt::TestRng rng(3232);
+    const Bytes key = rng.RandBytes(32), aad = rng.RandBytes(20), in = rng.RandBytes(64 * 16 + 5);
+    Bytes h(16, 0);
+    Bytes schedule(NXVT_AES256_DESC.scheduleSize);
+    NXVT_AES256_DESC.setKey(schedule.data(), key.data(), 32);
+    NXVT_AES256_DESC.encryptBlock(h.data(), schedule.data());
+    const Bytes hInv = ghst::Inverse(h);
+    Bytes lengths(16, 0);
+    lengths[15] = 0x80;  // 128 bits of IV, no AAD
+    for (uint32_t w : {0u, 1u, 2u, 7u, 8u, 15u, 16u, 17u, 31u, 32u, 33u, 47u, 63u}) {
+      SCOPED_TRACE("wrap after " + std::to_string(w) + " blocks");
+      Bytes j0 = rng.RandBytes(16);
+      // The first block takes inc32(J0) = 0xFFFFFFFF - w, so block w + 1 takes 0.
+      const uint32_t low = 0xFFFFFFFEu - w;
+      for (int b = 0; b < 4; ++b) j0[12 + b] = static_cast<unsigned char>(low >> (24 - 8 * b));
+      Bytes iv(16);
+      ghst::Mul(iv.data(), j0.data(), hInv.data());
+      for (int i = 0; i < 16; ++i) iv[i] ^= lengths[i];
+      ghst::Mul(iv.data(), iv.data(), hInv.data());
+      Bytes ivAndLengths = iv, check(16);
+      ivAndLengths.insert(ivAndLengths.end(), lengths.begin(), lengths.end());
+      NXVT_GCM_GHash(check.data(), ivAndLengths.data(), 32, h.data(), 16);
+      ASSERT_EQ(Hex(check), Hex(j0)) << "the IV solved for J0";
+
+      const Bytes sealed = OsslAead(kAesModeGcm, key, iv, aad, in, 16);
+      const Result e = EncAuth(in, key, iv, kAesModeGcm, aad, 16, U(sealed.size()));
+      ASSERT_EQ(e.rc, 0);
+      ASSERT_EQ(Hex(e.out), Hex(sealed));
+      const Result d = DecAuth(sealed, key, iv, kAesModeGcm, aad, 16, U(sealed.size()));
+      ASSERT_EQ(d.rc, 0);
+      ASSERT_EQ(Hex(d.out), Hex(in));
     }
   });
 }

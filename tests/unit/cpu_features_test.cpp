@@ -11,15 +11,17 @@
 
 namespace {
 
-// Every extension of `a` as in `b`, AVX-512 (with the 512-bit vector AES)
-// and the vector AES included or not.
+// Every extension of `a` as in `b`, AVX-512 (with the 512-bit vector AES),
+// the vector AES and AVX2 included or not.
 void ExpectSameExtensions(const NXVT_CPU_FEATURES& a, const NXVT_CPU_FEATURES& b, bool withAvx512,
-                          bool withVectorAes = true) {
+                          bool withVectorAes = true, bool withAvx2 = true) {
   EXPECT_EQ(a.sse2, b.sse2);
   EXPECT_EQ(a.aesni, b.aesni);
   EXPECT_EQ(a.pclmul, b.pclmul);
   EXPECT_EQ(a.shani, b.shani);
-  EXPECT_EQ(a.avx2, b.avx2);
+  if (withAvx2) {
+    EXPECT_EQ(a.avx2, b.avx2);
+  }
   EXPECT_EQ(a.ssse3, b.ssse3);
   EXPECT_EQ(a.mulx, b.mulx);
   EXPECT_EQ(a.bmi2, b.bmi2);
@@ -99,6 +101,17 @@ TEST(CpuFeatures, AesNiWithAvx2HidesAvx512AndVectorAesTogether) {
     const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
     EXPECT_FALSE(f.avx512 || f.vaes || f.vpclmul || f.vaes512);
     ExpectSameExtensions(f, before, false, false);
+  }
+  ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
+}
+
+TEST(CpuFeatures, AesNiWithoutAvx2HidesEveryVectorExtensionFromAvx2On) {
+  const NXVT_CPU_FEATURES before = NXVT_CpuFeatures();
+  {
+    cput::ForcedAesNiSse older;
+    const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+    EXPECT_FALSE(f.avx2 || f.avx512 || f.vaes || f.vpclmul || f.vaes512);
+    ExpectSameExtensions(f, before, false, false, false);
   }
   ExpectSameExtensions(NXVT_CpuFeatures(), before, true);
 }

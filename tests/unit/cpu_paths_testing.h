@@ -1,9 +1,11 @@
 // Runs a check on every implementation the machine has: the dispatched path
 // (hardware where the processor has the extension), the SSSE3-only path (as
 // on a processor without AES-NI), the portable path and the path without
-// AVX-512 (as on a processor with AVX2 alone), forced through the library's
+// AVX-512 (as on a processor with AVX2 alone; AES and GHASH take VAES and
+// VPCLMULQDQ on 256-bit vectors there), forced through the library's
 // test switches; for AES and GHASH also the AES-NI and PCLMULQDQ path of a
-// processor without their vector forms, with and without AVX-512.
+// processor without their vector forms, with and without AVX-512, and
+// without AVX2 (the SSE encoding of that code).
 #ifndef TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 #define TOLVARIS_TESTS_CPU_PATHS_TESTING_H
 
@@ -35,6 +37,7 @@ using ForcedSsse3Only = ForcedSwitch<NXVT_ForceSsse3OnlyForTest>;
 using ForcedNoAvx512 = ForcedSwitch<NXVT_ForceNoAvx512ForTest>;
 using ForcedNoVectorAes = ForcedSwitch<NXVT_ForceNoVectorAesForTest>;
 using ForcedAesNiAvx2 = ForcedSwitch<NXVT_ForceAesNiAvx2ForTest>;
+using ForcedAesNiSse = ForcedSwitch<NXVT_ForceAesNiSseForTest>;
 
 // body() runs on the dispatched path, the portable path, the SSSE3-only
 // path and the path without AVX-512, in that order.
@@ -55,8 +58,9 @@ void OnEveryPath(F body) {
   body();
 }
 
-// The same, after runs with VAES and VPCLMULQDQ hidden: with AVX-512 and
-// without it (as on a processor with AES-NI, PCLMULQDQ and AVX2 alone).
+// The same, after runs with VAES and VPCLMULQDQ hidden: with AVX-512,
+// without it (as on a processor with AES-NI, PCLMULQDQ and AVX2 alone) and
+// without AVX2 too (as on one that has AES-NI and PCLMULQDQ before AVX2).
 template <class F>
 void OnEveryAesPath(F body) {
   {
@@ -67,6 +71,11 @@ void OnEveryAesPath(F body) {
   {
     SCOPED_TRACE("AES-NI path without AVX-512");
     ForcedAesNiAvx2 path;
+    body();
+  }
+  {
+    SCOPED_TRACE("AES-NI path without AVX2");
+    ForcedAesNiSse path;
     body();
   }
   OnEveryPath(body);

@@ -1,12 +1,15 @@
 // GHASH: the carry-less multiplication paths (VPCLMULQDQ with sixteen blocks
-// per reduction, PCLMULQDQ with four, and the portable one) against a
-// bit-at-a-time model of the field multiplication, on random keys and runs
-// that cross the groups, fed in one call or in pieces.
+// per reduction on 512- or 256-bit vectors, PCLMULQDQ with eight, and the
+// portable one) against a bit-at-a-time model of the field multiplication,
+// on random keys and runs that cross the groups, fed in one call or in
+// pieces; and which path each processor class takes.
 #include "crypto/aes/ghash.h"
 
 #include <gtest/gtest.h>
 
 #include "cpu_paths_testing.h"
+#include "crypto/cpu_features.h"
+#include "ghash_testing.h"
 #include "tv_test.h"
 
 using tvt::Bytes;
@@ -15,21 +18,10 @@ using tvt::Unhex;
 
 namespace {
 
-// Y = (Y ^ X) * H with the right-shift algorithm of SP 800-38D.
+// Y = (Y ^ X) * H.
 void ModelBlock(unsigned char* y, const unsigned char* x, const unsigned char* h) {
-  unsigned char z[16] = {0}, v[16], xy[16];
-  memcpy(v, h, 16);
-  for (int i = 0; i < 16; ++i) xy[i] = y[i] ^ x[i];
-  for (int bit = 0; bit < 128; ++bit) {
-    if ((xy[bit / 8] >> (7 - bit % 8)) & 1) {
-      for (int i = 0; i < 16; ++i) z[i] ^= v[i];
-    }
-    const bool lsb = v[15] & 1;
-    for (int i = 15; i > 0; --i) v[i] = static_cast<unsigned char>((v[i] >> 1) | (v[i - 1] << 7));
-    v[0] >>= 1;
-    if (lsb) v[0] ^= 0xE1;
-  }
-  memcpy(y, z, 16);
+  for (int i = 0; i < 16; ++i) y[i] ^= x[i];
+  ghst::Mul(y, y, h);
 }
 
 Bytes Model(const Bytes& h, const Bytes& data) {
@@ -43,7 +35,8 @@ Bytes Model(const Bytes& h, const Bytes& data) {
 TEST(Ghash, EveryPathMatchesTheBitSerialModel) {
   cput::OnEveryAesPath([] {
     tvt::TestRng rng(38);
-    // Up to 40 blocks: runs of sixteen with every shorter rest after them.
+    // Up to 40 blocks: runs of sixteen and of eight with every shorter rest
+    // after them.
     for (size_t blocks = 0; blocks <= 40; ++blocks) {
       for (int k = 0; k < 5; ++k) {
         Bytes h = rng.RandBytes(16);
@@ -86,4 +79,34 @@ TEST(Ghash, PaddedZeroFillsThePartialBlock) {
     EXPECT_EQ(Hex(g.y, 16), Hex(Model(h, padded)));
     NXVT_GHash_Wipe(&g);
   });
+}
+
+// A switch that hid the vector path from GHASH would leave the tests above
+// passing on the PCLMULQDQ code; each class must reach its own path.
+TEST(Ghash, EachProcessorClassTakesItsPath) {
+  const NXVT_CPU_FEATURES cpu = NXVT_CpuFeatures();
+  const uint8_t scalar = cpu.pclmul ? uint8_t{kGhashClmul} : uint8_t{kGhashPortable};
+  const uint8_t vector256 = cpu.vpclmul ? uint8_t{kGhashVector256} : scalar;
+  struct Case {
+    const char* name;
+    void (*force)(bool);
+    uint8_t path;
+  };
+  const Case cases[] = {
+      {"dispatched", nullptr, cpu.vaes512 ? uint8_t{kGhashVector} : vector256},
+      {"without AVX-512", NXVT_ForceNoAvx512ForTest, vector256},
+      {"without vector AES", NXVT_ForceNoVectorAesForTest, scalar},
+      {"AES-NI and AVX2", NXVT_ForceAesNiAvx2ForTest, scalar},
+      {"AES-NI before AVX2", NXVT_ForceAesNiSseForTest, scalar},
+  };
+  const Bytes h(16, 0x5A);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.force != nullptr) c.force(true);
+    NXVT_GHASH g;
+    NXVT_GHash_Init(&g, h.data());
+    EXPECT_EQ(g.path, c.path);
+    NXVT_GHash_Wipe(&g);
+    if (c.force != nullptr) c.force(false);
+  }
 }

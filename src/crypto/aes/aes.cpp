@@ -1,7 +1,8 @@
 // AES-128 and AES-256 (FIPS 197): the key expansion with the round keys of
 // the equivalent inverse cipher, and the block and bulk routines, which take
 // VAES on 512-bit vectors for runs of independent blocks where the processor
-// has it, AES-NI when it has that, and constant-time code otherwise: the
+// has it (on 256-bit vectors where it has VAES without AVX-512), AES-NI when
+// it has that, and constant-time code otherwise: the
 // SSSE3 shuffle code for serial single blocks (CBC encryption, one block at
 // a time) where the processor has SSSE3, the bitsliced code for the rest.
 // Nothing here indexes memory with key or data bytes.
@@ -12,6 +13,7 @@
 #include "crypto/aes/aes_bitslice.h"
 #include "crypto/aes/aes_hw.h"
 #include "crypto/aes/aes_vaes.h"
+#include "crypto/aes/aes_vaes256.h"
 #include "crypto/aes/aes_vperm.h"
 #include "crypto/aes/ghash.h"
 #include "crypto/cpu_features.h"
@@ -20,6 +22,11 @@
 namespace {
 
 bool HasVaes() { return NXVT_CpuFeatures().vaes512; }
+// VAES and VPCLMULQDQ on 256-bit vectors, where the 512-bit code cannot run.
+bool HasVaes256() {
+  const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+  return f.vaes && f.vpclmul && f.avx2 && !f.vaes512;
+}
 bool HasAesNi() { return NXVT_CpuFeatures().aesni; }
 bool HasSsse3() { return NXVT_CpuFeatures().ssse3; }
 
@@ -93,6 +100,8 @@ template <int Nr>
 void EncryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
   if (count >= kVaesMinBlocks && HasVaes()) {
     NXVT_AesVaes_EncryptBlocks(blocks, count, schedule, Nr);
+  } else if (count >= kVaesMinBlocks && HasVaes256()) {
+    NXVT_AesVaes256_EncryptBlocks(blocks, count, schedule, Nr);
   } else if (HasAesNi()) {
     NXVT_AesNi_EncryptBlocks(blocks, count, schedule, Nr);
   } else if (count == 1 && HasSsse3()) {
@@ -106,6 +115,8 @@ template <int Nr>
 void DecryptBlocks(unsigned char* blocks, size_t count, const unsigned char* schedule) {
   if (count >= kVaesMinBlocks && HasVaes()) {
     NXVT_AesVaes_DecryptBlocks(blocks, count, schedule, Nr);
+  } else if (count >= kVaesMinBlocks && HasVaes256()) {
+    NXVT_AesVaes256_DecryptBlocks(blocks, count, schedule, Nr);
   } else if (HasAesNi()) {
     NXVT_AesNi_DecryptBlocks(blocks, count, schedule, Nr);
   } else if (count == 1 && HasSsse3()) {
@@ -135,6 +146,8 @@ template <int Nr>
 void CbcDecrypt(unsigned char* data, size_t count, const unsigned char* schedule, unsigned char* iv) {
   if (count >= kVaesMinBlocks && HasVaes()) {
     NXVT_AesVaes_CbcDecrypt(data, count, schedule, Nr, iv);
+  } else if (count >= kVaesMinBlocks && HasVaes256()) {
+    NXVT_AesVaes256_CbcDecrypt(data, count, schedule, Nr, iv);
   } else if (HasAesNi()) {
     NXVT_AesNi_CbcDecrypt(data, count, schedule, Nr, iv);
   } else {
@@ -147,6 +160,8 @@ void Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned
          unsigned char* counter, int counterBytes) {
   if (len > 16 * (kVaesMinBlocks - 1) && HasVaes()) {
     NXVT_AesVaes_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
+  } else if (len > 16 * (kVaesMinBlocks - 1) && HasVaes256()) {
+    NXVT_AesVaes256_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
   } else if (HasAesNi()) {
     NXVT_AesNi_Ctr(out, in, len, schedule, Nr, counter, counterBytes);
   } else {
@@ -160,6 +175,14 @@ void Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned
          unsigned char* counter, NXVT_GHASH* g, bool decrypt) {
   if (g->path == kGhashVector && HasVaes()) {
     NXVT_AesVaes_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
+    return;
+  }
+  if (g->path == kGhashVector256 && HasVaes256()) {
+    NXVT_AesVaes256_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
+    return;
+  }
+  if (g->path == kGhashClmul && HasAesNi()) {
+    NXVT_AesNi_Gcm(out, in, len, schedule, Nr, counter, g, decrypt);
     return;
   }
   // The hash takes the ciphertext: before decryption, after encryption.

@@ -40,7 +40,8 @@ struct NXVT_GHASH;
 
 // Several blocks per call, for the modes whose blocks are independent (or
 // whose key is used many times in a row). Each routine takes the VAES path
-// where the processor has it (512-bit vectors), AES-NI otherwise, and the
+// where the processor has it (512-bit vectors, or 256-bit ones without
+// AVX-512), AES-NI otherwise, and the
 // constant-time portable code without either; the results are the same.
 // Where a routine takes `out` and `in`, they are the same buffer or do not
 // overlap.
@@ -60,7 +61,7 @@ struct NXVT_BLOCK_BULK {
   // GCM's middle: the counter mode above with counterBytes 4, and the
   // ciphertext (in when decrypting, out when encrypting) absorbed into `g`,
   // zero-padded to whole blocks; in one pass where the processor has VAES
-  // and the hash its vector path.
+  // and the hash its vector path, or AES-NI and the hash its PCLMULQDQ path.
   void (*gcm)(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
               unsigned char* counter, NXVT_GHASH* g, bool decrypt);
   // CCM's payload in one pass where the processor has AES-NI: the counter

@@ -1,5 +1,7 @@
 // AES with the AES-NI instructions: the independent blocks of ECB, CTR and
-// CBC decryption run eight at a time so the pipelined units stay busy.
+// CBC decryption run eight at a time so the pipelined units stay busy, and
+// GCM hashes eight ciphertext blocks with PCLMULQDQ while eight counter
+// blocks are in the rounds.
 #include "crypto/aes/aes_hw.h"
 
 #include <immintrin.h>
@@ -7,10 +9,21 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/aes/ghash_clmul.h"
+#include "crypto/cpu_features.h"
 #include "crypto/digest_util.h"
 #include "platform/memory.h"
 
 #define NXVT_AESNI_TARGET __attribute__((target("aes,sse4.1,ssse3")))
+#define NXVT_AESNI_INLINE NXVT_AESNI_TARGET inline __attribute__((always_inline))
+#define NXVT_AESNI_CLMUL_TARGET __attribute__((target("aes,pclmul,sse4.1,ssse3")))
+#define NXVT_AESNI_CLMUL_INLINE NXVT_AESNI_CLMUL_TARGET inline __attribute__((always_inline))
+// CTR and GCM are compiled a second time with the VEX encoding where the
+// processor has it: three-operand forms need no register copies, and round
+// keys can be memory operands of the rounds, which the SSE forms cannot take
+// from a schedule of unknown alignment. The bodies are always inlined, so
+// each entry point encodes them its own way.
+#define NXVT_AESNI_AVX_TARGET __attribute__((target("aes,pclmul,sse4.1,ssse3,avx")))
 
 namespace {
 
@@ -23,13 +36,13 @@ template <int R>
 struct RoundKeys {
   const unsigned char* keys;
   explicit RoundKeys(const unsigned char* p) : keys(p) {}
-  NXVT_AESNI_TARGET __m128i operator[](int i) const {
+  NXVT_AESNI_INLINE __m128i operator[](int i) const {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + 16 * i));
   }
 };
 
 template <int R>
-NXVT_AESNI_TARGET inline __m128i Enc1(__m128i b, const RoundKeys<R>& rk) {
+NXVT_AESNI_INLINE __m128i Enc1(__m128i b, const RoundKeys<R>& rk) {
   b = _mm_xor_si128(b, rk[0]);
   #pragma GCC unroll 16
   for (int r = 1; r < R; ++r) b = _mm_aesenc_si128(b, rk[r]);
@@ -45,19 +58,35 @@ NXVT_AESNI_TARGET inline __m128i Dec1(__m128i b, const RoundKeys<R>& dk) {
   return _mm_aesdeclast_si128(b, dk[0]);
 }
 
+// Round r (1 <= r < R) of eight blocks.
 template <int R>
-NXVT_AESNI_TARGET inline void Enc8(__m128i* b, const RoundKeys<R>& rk) {
-  #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) b[j] = _mm_xor_si128(b[j], rk[0]);
-  #pragma GCC unroll 16
-  for (int r = 1; r < R; ++r) {
-    const __m128i k = rk[r];
+NXVT_AESNI_INLINE void Round8(__m128i* b, const RoundKeys<R>& rk, int r) {
+  const __m128i k = rk[r];
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenc_si128(b[j], k);
-  }
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenc_si128(b[j], k);
+}
+
+template <int R>
+NXVT_AESNI_INLINE void Last8(__m128i* b, const RoundKeys<R>& rk) {
   const __m128i k = rk[R];
-  #pragma GCC unroll 16
+#pragma GCC unroll 16
   for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenclast_si128(b[j], k);
+}
+
+// Rounds 1..R of eight blocks that have had round key 0 added.
+template <int R>
+NXVT_AESNI_INLINE void Enc8Whitened(__m128i* b, const RoundKeys<R>& rk) {
+#pragma GCC unroll 16
+  for (int r = 1; r < R; ++r) Round8(b, rk, r);
+  Last8(b, rk);
+}
+
+template <int R>
+NXVT_AESNI_INLINE void Enc8(__m128i* b, const RoundKeys<R>& rk) {
+  const __m128i k0 = rk[0];
+#pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) b[j] = _mm_xor_si128(b[j], k0);
+  Enc8Whitened(b, rk);
 }
 
 template <int R>
@@ -75,10 +104,10 @@ NXVT_AESNI_TARGET inline void Dec8(__m128i* b, const RoundKeys<R>& dk) {
   for (int j = 0; j < kWide; ++j) b[j] = _mm_aesdeclast_si128(b[j], k);
 }
 
-NXVT_AESNI_TARGET inline __m128i Load(const unsigned char* p) {
+NXVT_AESNI_INLINE __m128i Load(const unsigned char* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
-NXVT_AESNI_TARGET inline void Store(unsigned char* p, __m128i v) {
+NXVT_AESNI_INLINE void Store(unsigned char* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
@@ -185,37 +214,317 @@ struct Counter {
   }
 };
 
-template <int Rounds>
-NXVT_AESNI_TARGET void CtrT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
-                            unsigned char* counter, int counterBytes) {
-  const RoundKeys<Rounds> rk(schedule);
-  Counter ctr{LoadBe64(counter), LoadBe64(counter + 8), counterBytes == 4};
-  size_t i = 0;
-  for (; i + 16 * kWide <= len; i += 16 * kWide) {
-    __m128i b[kWide];
+// The counter blocks of CTR and GCM, each with round key 0 already added.
+// The first run of eight is built in registers. Later runs are written to
+// a buffer while the run before them is in the rounds, and read back from
+// there: a few scalar operations per block (the whole block for the 128-bit
+// counter, its last word for GCM's) beside the AES units rather than vector
+// work in their way, and written long before they are read, so no read
+// waits for a store. The counter is two words that ADD and ADC carry
+// through without a branch: the first counter of GCM can come from the key.
+// The buffer holds round key 0 and is wiped by its owner.
+template <bool Inc32>
+struct Counters {
+  using Buffer = unsigned char[kWide][16];
+
+  uint64_t hi, lo;      // the counter of block 0 of the next run
+  uint64_t k0hi, k0lo;  // round key 0 as two words in memory order
+
+  NXVT_AESNI_INLINE Counters(const unsigned char* counter, const unsigned char* k0)
+      : hi(LoadBe64(counter)), lo(LoadBe64(counter + 8)) {
+    memcpy(&k0hi, k0, 8);
+    memcpy(&k0lo, k0 + 8, 8);
+  }
+
+  // Counter block j of the next run, as two words; GCM's inc32 wraps in the
+  // last word, the whole counter carries with ADD and ADC.
+  NXVT_AESNI_INLINE void Value(unsigned j, uint64_t& h, uint64_t& l) const {
+    if (Inc32) {
+      h = hi;
+      l = (lo & 0xFFFFFFFF00000000ull) | static_cast<uint32_t>(static_cast<uint32_t>(lo) + j);
+    } else {
+      h = hi + __builtin_add_overflow(lo, uint64_t{j}, &l);
+    }
+  }
+
+  // The counter goes through an empty asm, opaque to the optimizer:
+  // otherwise GCC sees it advance with the loop and derives the loop's exit
+  // test from it, a branch on the counter (the constant-time check caught
+  // one in CTR).
+  NXVT_AESNI_INLINE void Advance() {
+    Value(kWide, hi, lo);
+    __asm__("" : "+r"(lo), "+r"(hi));
+  }
+
+  // The next run's blocks in registers.
+  NXVT_AESNI_INLINE void Direct(__m128i* b) {
 #pragma GCC unroll 16
     for (int j = 0; j < kWide; ++j) {
-      b[j] = ctr.Block();
-      ctr.Next();
+      uint64_t h, l;
+      Value(static_cast<unsigned>(j), h, l);
+      b[j] = _mm_set_epi64x(static_cast<long long>(__builtin_bswap64(l) ^ k0lo),
+                            static_cast<long long>(__builtin_bswap64(h) ^ k0hi));
     }
-    Enc8(b, rk);
+    Advance();
+  }
+
+  // Block j of the next run into `buf`: the whole block the first time,
+  // then for GCM the last word alone.
+  NXVT_AESNI_INLINE void FillOne(Buffer& buf, int j, bool first) const {
+    if (Inc32 && !first) {
+      const uint32_t word = __builtin_bswap32(static_cast<uint32_t>(lo) + static_cast<uint32_t>(j)) ^
+                            static_cast<uint32_t>(k0lo >> 32);
+      memcpy(buf[j] + 12, &word, 4);
+      return;
+    }
+    uint64_t h, l;
+    Value(static_cast<unsigned>(j), h, l);
+    h = __builtin_bswap64(h) ^ k0hi;
+    l = __builtin_bswap64(l) ^ k0lo;
+    memcpy(buf[j], &h, 8);
+    memcpy(buf[j] + 8, &l, 8);
+  }
+
+  NXVT_AESNI_INLINE void Fill(Buffer& buf) const {
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) Store(out + i + 16 * j, _mm_xor_si128(Load(in + i + 16 * j), b[j]));
+    for (int j = 0; j < kWide; ++j) FillOne(buf, j, true);
   }
-  for (; i < len; i += 16) {
-    const __m128i ks = Enc1(ctr.Block(), rk);
-    ctr.Next();
-    if (len - i >= 16) {
-      Store(out + i, _mm_xor_si128(Load(in + i), ks));
-    } else {
-      unsigned char k[16];
-      Store(k, ks);
-      for (size_t b = 0; b < len - i; ++b) out[i + b] = in[i + b] ^ k[b];
-      Wipe(k, sizeof k);
+
+  // The run written last.
+  NXVT_AESNI_INLINE void Take(__m128i* b, const Buffer& buf) {
+#pragma GCC unroll 16
+    for (int j = 0; j < kWide; ++j) b[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(buf[j]));
+    Advance();
+  }
+};
+
+// The rounds of a run taken from the buffer, with the blocks of the run
+// after it (when there is one) written one between each two rounds: in one
+// stretch between runs, that scalar work kept the out-of-order window (a run
+// is more instructions than it holds) from reaching the next run's first
+// rounds while the last ones of this run were in the AES units.
+template <int R, bool Inc32>
+NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Counters<Inc32>& ctr,
+                                   typename Counters<Inc32>::Buffer& buf, bool more) {
+#pragma GCC unroll 16
+  for (int r = 1; r < R; ++r) {
+    Round8(b, rk, r);
+    if (r <= kWide && more) ctr.FillOne(buf, r - 1, false);
+  }
+  Last8(b, rk);
+}
+
+// out = in ^ keystream over a whole run.
+NXVT_AESNI_INLINE void XorStore8(unsigned char* out, const unsigned char* in, const __m128i* ks) {
+#pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) Store(out + 16 * j, _mm_xor_si128(Load(in + 16 * j), ks[j]));
+}
+
+// The counter after `blocks` more blocks, with the same carry rule.
+template <bool Inc32>
+void AddToCounter(unsigned char* counter, uint64_t blocks) {
+  if (Inc32) {
+    StoreBe32(counter + 12, LoadBe32(counter + 12) + static_cast<uint32_t>(blocks));
+    return;
+  }
+  const unsigned __int128 v = ((static_cast<unsigned __int128>(LoadBe64(counter)) << 64) | LoadBe64(counter + 8)) + blocks;
+  StoreBe64(counter, static_cast<uint64_t>(v >> 64));
+  StoreBe64(counter + 8, static_cast<uint64_t>(v));
+}
+
+// Block `rest / 16` of a run of eight, chosen with masks (the registers
+// stay registers; the length is public anyway).
+NXVT_AESNI_INLINE __m128i PartialBlock(const __m128i* b, size_t rest) {
+  __m128i v = _mm_setzero_si128();
+#pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) {
+    const __m128i pick = _mm_set1_epi32(-static_cast<int>(static_cast<size_t>(j) == rest / 16));
+    v = _mm_or_si128(v, _mm_and_si128(pick, b[j]));
+  }
+  return v;
+}
+
+// out = in ^ keystream over the `rest` < 128 bytes after the whole runs:
+// whole blocks straight, the partial one through `last`, a 16-byte copy of
+// its input zero-padded (its output afterwards), which the caller wipes.
+NXVT_AESNI_INLINE void XorTail(unsigned char* out, const unsigned char* in, size_t rest, const __m128i* ks,
+                               unsigned char* last) {
+#pragma GCC unroll 16
+  for (int j = 0; j < kWide; ++j) {
+    if (16 * static_cast<size_t>(j + 1) <= rest) Store(out + 16 * j, _mm_xor_si128(Load(in + 16 * j), ks[j]));
+  }
+  const size_t whole = rest & ~static_cast<size_t>(15), part = rest - whole;
+  if (part == 0) return;
+  memset(last, 0, 16);
+  memcpy(last, in + whole, part);
+  Store(last, _mm_xor_si128(Load(last), PartialBlock(ks, rest)));
+  memcpy(out + whole, last, part);
+}
+
+template <int Rounds, bool Inc32>
+NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                               unsigned char* counter) {
+  constexpr size_t run = 16 * kWide;
+  if (len == 0) return;
+  const RoundKeys<Rounds> rk(schedule);
+  Counters<Inc32> ctr(counter, schedule);
+  alignas(16) typename Counters<Inc32>::Buffer buf;
+  __m128i b[kWide];
+  ctr.Direct(b);
+  if (len > run) ctr.Fill(buf);
+  Enc8Whitened(b, rk);
+  size_t i = 0;
+  while (len - i >= run) {
+    XorStore8(out + i, in + i, b);
+    i += run;
+    if (i == len) break;
+    ctr.Take(b, buf);
+    Enc8Filling(b, rk, ctr, buf, len - i > run);
+  }
+  if (i < len) {
+    unsigned char last[16];
+    XorTail(out + i, in + i, len - i, b, last);
+    Wipe(last, sizeof last);
+  }
+  if (len > run) Wipe(buf, sizeof buf);
+  // A partial last block counts as one.
+  AddToCounter<Inc32>(counter, (len + 15) / 16);
+}
+
+template <int Rounds, bool Inc32>
+NXVT_AESNI_TARGET void CtrSse(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                              unsigned char* counter) {
+  CtrBody<Rounds, Inc32>(out, in, len, schedule, counter);
+}
+
+template <int Rounds, bool Inc32>
+NXVT_AESNI_AVX_TARGET void CtrAvx(unsigned char* out, const unsigned char* in, size_t len,
+                                  const unsigned char* schedule, unsigned char* counter) {
+  CtrBody<Rounds, Inc32>(out, in, len, schedule, counter);
+}
+
+template <int Rounds, bool Inc32>
+void CtrT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+          unsigned char* counter) {
+  // The VEX encoding needs AVX; AVX2 implies it (the processors with AVX
+  // alone, Sandy and Ivy Bridge, take the SSE encoding).
+  if (NXVT_CpuFeatures().avx2) {
+    CtrAvx<Rounds, Inc32>(out, in, len, schedule, counter);
+  } else {
+    CtrSse<Rounds, Inc32>(out, in, len, schedule, counter);
+  }
+}
+
+// GCM's middle in one pass: eight counter blocks in the rounds while the
+// eight ciphertext blocks before them are hashed (encryption: the run
+// before, read back from out; decryption: the run itself, from in), one
+// reduction per run. Between rounds the carry-less products of one block
+// keep the other units busy, and one block of the run after this one (when
+// there is one, `more`) is written to the counter buffer, as in Enc8Filling.
+template <int R>
+NXVT_AESNI_CLMUL_INLINE __m128i Enc8AndAbsorb(__m128i* b, const RoundKeys<R>& rk, __m128i y, const unsigned char* x,
+                                              const unsigned char* key, const Counters<true>& ctr,
+                                              Counters<true>::Buffer& buf, bool more) {
+  Round8(b, rk, 1);
+  ghc::Product p = ghc::Term(_mm_xor_si128(y, ghc::Reflect(Load(x))), key, 0);
+  if (more) ctr.FillOne(buf, 0, false);
+#pragma GCC unroll 16
+  for (int r = 2; r < R; ++r) {
+    Round8(b, rk, r);
+    if (r <= ghc::kPowers) ghc::AddTerm(p, ghc::Reflect(Load(x + 16 * (r - 1))), key, static_cast<size_t>(r - 1));
+    if (r <= kWide && more) ctr.FillOne(buf, r - 1, false);
+    if (r == ghc::kPowers + 1) y = ghc::Reduce(p);
+  }
+  Last8(b, rk);
+  return y;
+}
+
+template <int Rounds>
+NXVT_AESNI_CLMUL_INLINE void GcmBody(unsigned char* out, const unsigned char* in, size_t len,
+                                     const unsigned char* schedule, unsigned char* counter, NXVT_GHASH* g,
+                                     bool decrypt) {
+  constexpr size_t run = 16 * kWide;
+  if (len == 0) return;
+  const RoundKeys<Rounds> rk(schedule);
+  Counters<true> ctr(counter, schedule);
+  alignas(16) Counters<true>::Buffer buf;
+  const unsigned char* key = g->key;
+  __m128i y = ghc::Reflect(Load(g->y));
+  __m128i b[kWide];
+  ctr.Direct(b);
+  if (len > run) ctr.Fill(buf);
+  size_t i = 0;
+  if (decrypt) {
+    // The ciphertext is at hand: each run is hashed while it is decrypted.
+    bool more = false;  // the second run is in the buffer already
+    while (len - i >= run) {
+      y = Enc8AndAbsorb(b, rk, y, in + i, key, ctr, buf, more);
+      XorStore8(out + i, in + i, b);
+      i += run;
+      if (i == len) break;
+      ctr.Take(b, buf);
+      more = len - i > run;
+    }
+  } else {
+    // Each run's ciphertext is hashed during the rounds of the next one.
+    Enc8Whitened(b, rk);
+    while (len - i >= run) {
+      XorStore8(out + i, in + i, b);
+      i += run;
+      if (i == len) {
+        y = ghc::Absorb8(y, out + i - run, key);
+        break;
+      }
+      ctr.Take(b, buf);
+      y = Enc8AndAbsorb(b, rk, y, out + i - run, key, ctr, buf, len - i > run);
     }
   }
-  StoreBe64(counter, ctr.hi);
-  StoreBe64(counter + 8, ctr.lo);
+  if (i < len) {
+    // The hash takes the ciphertext zero-padded to whole blocks: the whole
+    // blocks where they lie (in before decryption, which may overwrite it;
+    // out after encryption), the partial one from `last`.
+    const size_t rest = len - i, whole = rest / 16;
+    const size_t blocks = (rest + 15) / 16;
+    unsigned char last[16] = {0};
+    if (decrypt) {
+      memcpy(last, in + len - rest % 16, rest % 16);
+      y = ghc::Absorb(y, in + i, whole, last, blocks, key);
+      Enc8Whitened(b, rk);
+    }
+    XorTail(out + i, in + i, rest, b, last);
+    if (!decrypt) {
+      memset(last + rest % 16, 0, 16 - rest % 16);
+      y = ghc::Absorb(y, out + i, whole, last, blocks, key);
+    }
+    Wipe(last, sizeof last);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(g->y), ghc::Reflect(y));
+  if (len > run) Wipe(buf, sizeof buf);
+  AddToCounter<true>(counter, (len + 15) / 16);
+}
+
+template <int Rounds>
+NXVT_AESNI_CLMUL_TARGET void GcmSse(unsigned char* out, const unsigned char* in, size_t len,
+                                    const unsigned char* schedule, unsigned char* counter, NXVT_GHASH* g,
+                                    bool decrypt) {
+  GcmBody<Rounds>(out, in, len, schedule, counter, g, decrypt);
+}
+
+template <int Rounds>
+NXVT_AESNI_AVX_TARGET void GcmAvx(unsigned char* out, const unsigned char* in, size_t len,
+                                  const unsigned char* schedule, unsigned char* counter, NXVT_GHASH* g,
+                                  bool decrypt) {
+  GcmBody<Rounds>(out, in, len, schedule, counter, g, decrypt);
+}
+
+template <int Rounds>
+void GcmT(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+          unsigned char* counter, NXVT_GHASH* g, bool decrypt) {
+  if (NXVT_CpuFeatures().avx2) {
+    GcmAvx<Rounds>(out, in, len, schedule, counter, g, decrypt);
+  } else {
+    GcmSse<Rounds>(out, in, len, schedule, counter, g, decrypt);
+  }
 }
 
 // CCM's middle: the CBC-MAC chain over the plaintext and the counter mode
@@ -325,8 +634,18 @@ void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned cha
 
 void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                     int rounds, unsigned char* counter, int counterBytes) {
-  rounds == 14 ? CtrT<14>(out, in, len, schedule, counter, counterBytes)
-               : CtrT<10>(out, in, len, schedule, counter, counterBytes);
+  if (counterBytes == 4) {
+    rounds == 14 ? CtrT<14, true>(out, in, len, schedule, counter) : CtrT<10, true>(out, in, len, schedule, counter);
+  } else {
+    rounds == 14 ? CtrT<14, false>(out, in, len, schedule, counter)
+                 : CtrT<10, false>(out, in, len, schedule, counter);
+  }
+}
+
+void NXVT_AesNi_Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, NXVT_GHASH* g, bool decrypt) {
+  rounds == 14 ? GcmT<14>(out, in, len, schedule, counter, g, decrypt)
+               : GcmT<10>(out, in, len, schedule, counter, g, decrypt);
 }
 
 void NXVT_AesNi_Ccm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
@@ -342,16 +661,62 @@ namespace {
 // before it, then `assist` (one word of AESKEYGENASSIST's result, broadcast
 // by the shuffle) to all four.
 template <int Pick>
-NXVT_AESNI_TARGET inline __m128i ExpandStep(__m128i prev, __m128i assist) {
+NXVT_AESNI_INLINE __m128i ExpandStep(__m128i prev, __m128i assist) {
   prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 4));
   prev = _mm_xor_si128(prev, _mm_slli_si128(prev, 8));
   return _mm_xor_si128(prev, _mm_shuffle_epi32(assist, Pick));
 }
 
-// The round keys of AES-128: w[4i..4i+3] from the four before, with
-// RotWord, SubWord and the round constant from AESKEYGENASSIST.
-NXVT_AESNI_TARGET void Expand128(__m128i* k) {
-#define NXVT_AES128_STEP(i, rcon) k[i] = ExpandStep<0xFF>(k[i - 1], _mm_aeskeygenassist_si128(k[i - 1], rcon))
+// Round key i into both halves of the schedule: the encryption key as it
+// is, the inverse cipher's through InvMixColumns (but the first and last).
+NXVT_AESNI_INLINE void PutRoundKey(unsigned char* schedule, int rounds, int i, __m128i k) {
+  Store(schedule + 16 * i, k);
+  Store(schedule + 16 * (rounds + 1 + i), i == 0 || i == rounds ? k : _mm_aesimc_si128(k));
+}
+
+// AES-128: w[4i..4i+3] from the four before, with RotWord, SubWord and the
+// round constant from AESKEYGENASSIST.
+template <int Rcon>
+NXVT_AESNI_INLINE __m128i Next128(__m128i k) {
+  return ExpandStep<0xFF>(k, _mm_aeskeygenassist_si128(k, Rcon));
+}
+
+// AES-256: an even round key takes RotWord, SubWord and the round constant
+// of the odd key before it; an odd one SubWord alone of the even key before.
+template <int Rcon>
+NXVT_AESNI_INLINE void Next256(__m128i& even, __m128i& odd) {
+  even = ExpandStep<0xFF>(even, _mm_aeskeygenassist_si128(odd, Rcon));
+  odd = ExpandStep<0xAA>(odd, _mm_aeskeygenassist_si128(even, 0));
+}
+
+}  // namespace
+
+// The round keys go to the schedule as they are made: the expansion keeps
+// only the last one or two in registers, so no copy is left to wipe.
+NXVT_AESNI_TARGET void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds) {
+  if (rounds == 14) {
+    __m128i even = Load(key), odd = Load(key + 16);
+    PutRoundKey(schedule, 14, 0, even);
+    PutRoundKey(schedule, 14, 1, odd);
+#define NXVT_AES256_STEP(i, rcon)       \
+  Next256<rcon>(even, odd);             \
+  PutRoundKey(schedule, 14, i, even);   \
+  if (i < 14) PutRoundKey(schedule, 14, i + 1, odd)
+    NXVT_AES256_STEP(2, 0x01);
+    NXVT_AES256_STEP(4, 0x02);
+    NXVT_AES256_STEP(6, 0x04);
+    NXVT_AES256_STEP(8, 0x08);
+    NXVT_AES256_STEP(10, 0x10);
+    NXVT_AES256_STEP(12, 0x20);
+    NXVT_AES256_STEP(14, 0x40);
+#undef NXVT_AES256_STEP
+    return;
+  }
+  __m128i k = Load(key);
+  PutRoundKey(schedule, 10, 0, k);
+#define NXVT_AES128_STEP(i, rcon) \
+  k = Next128<rcon>(k);           \
+  PutRoundKey(schedule, 10, i, k)
   NXVT_AES128_STEP(1, 0x01);
   NXVT_AES128_STEP(2, 0x02);
   NXVT_AES128_STEP(3, 0x04);
@@ -363,39 +728,4 @@ NXVT_AESNI_TARGET void Expand128(__m128i* k) {
   NXVT_AES128_STEP(9, 0x1b);
   NXVT_AES128_STEP(10, 0x36);
 #undef NXVT_AES128_STEP
-}
-
-// AES-256: even round keys take RotWord, SubWord and the round constant of
-// the odd key before them; odd ones SubWord alone of the even key before.
-NXVT_AESNI_TARGET void Expand256(__m128i* k) {
-#define NXVT_AES256_STEP(i, rcon)                                                  \
-  k[i] = ExpandStep<0xFF>(k[i - 2], _mm_aeskeygenassist_si128(k[i - 1], rcon)); \
-  if (i < 14) k[i + 1] = ExpandStep<0xAA>(k[i - 1], _mm_aeskeygenassist_si128(k[i], 0))
-  NXVT_AES256_STEP(2, 0x01);
-  NXVT_AES256_STEP(4, 0x02);
-  NXVT_AES256_STEP(6, 0x04);
-  NXVT_AES256_STEP(8, 0x08);
-  NXVT_AES256_STEP(10, 0x10);
-  NXVT_AES256_STEP(12, 0x20);
-  NXVT_AES256_STEP(14, 0x40);
-#undef NXVT_AES256_STEP
-}
-
-}  // namespace
-
-NXVT_AESNI_TARGET void NXVT_AesNi_ExpandKey(unsigned char* schedule, const unsigned char* key, int rounds) {
-  __m128i k[15];
-  k[0] = Load(key);
-  if (rounds == 14) {
-    k[1] = Load(key + 16);
-    Expand256(k);
-  } else {
-    Expand128(k);
-  }
-  unsigned char* dk = schedule + 16 * (rounds + 1);
-  for (int i = 0; i <= rounds; ++i) Store(schedule + 16 * i, k[i]);
-  Store(dk, k[0]);
-  for (int i = 1; i < rounds; ++i) Store(dk + 16 * i, _mm_aesimc_si128(k[i]));
-  Store(dk + 16 * rounds, k[rounds]);
-  Wipe(k, sizeof k);
 }

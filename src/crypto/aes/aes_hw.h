@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "crypto/aes/ghash.h"
+
 // AES-NI routines over the byte schedule of crypto/aes/aes.h (encryption round
 // keys, then those of the equivalent inverse cipher, exactly what the
 // instructions take). Callers check NXVT_CpuFeatures().aesni first.
@@ -21,6 +23,13 @@ void NXVT_AesNi_CbcDecrypt(unsigned char* data, size_t count, const unsigned cha
 // 4, GCM), and is advanced by one per block used.
 void NXVT_AesNi_Ctr(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                     int rounds, unsigned char* counter, int counterBytes);
+// GCM's middle in one pass: out = in ^ E(ctr), E(inc32(ctr)), ... over
+// `len` bytes, the counter advanced by one per block used, and the
+// ciphertext (out when encrypting, in when decrypting), zero-padded to whole
+// blocks, absorbed into `g`, which must have been set up on the PCLMULQDQ
+// path (kGhashClmul); the caller checks NXVT_CpuFeatures().pclmul too.
+void NXVT_AesNi_Gcm(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                    int rounds, unsigned char* counter, NXVT_GHASH* g, bool decrypt);
 // CCM's payload pass: out = in ^ E(ctr), E(inc32(ctr)), ... over `len`
 // bytes (the same buffer, or buffers that do not overlap), the counter
 // advanced by one per block used; `mac`, the CBC-MAC chaining value, absorbs

@@ -69,7 +69,7 @@ int NXVT_Cipher_DecryptAuth(unsigned char* out, uint32_t* outLen, const unsigned
                             NXVT_CIPHER_PARAM* param, NXVT_CIPHER_CTX* ctx, uint32_t tagLen);
 
 // AES front ends: argument checks, cipher by key length (16: AES-128,
-// 32: AES-256), one context per call. `outLen` holds the capacity of `out` on
+// 32: AES-256), one context per call, on the stack. `outLen` holds the capacity of `out` on
 // entry and the written length on success; a null `out` stores the output
 // size (an upper bound) and returns 0. Failures are recorded in the error
 // trail under the front end's name.
@@ -88,10 +88,12 @@ int AESDecrypt(const unsigned char* in, uint32_t inLen, const unsigned char* key
 // 12, the IV is the 7..13-byte nonce); tag lengths 4..16 (CCM: even). The
 // AAD pointer must be non-null even when empty. Decryption input is the
 // ciphertext followed by the tag. Codes: encrypt 141 pointer / key length /
-// tag length above 16, 146 mode, 151 IV, 170 context, 175 key, 181
-// encryption (capacity, a tag length below 4 or negative, an odd CCM tag and
-// a payload beyond the CCM length field included); decrypt 208, 213, 218,
-// 237, 242, 248 (tag mismatch included).
+// tag length above 16, 146 mode, 151 IV, 181 encryption (capacity, a tag
+// length below 4 or negative, an odd CCM tag and a payload beyond the CCM
+// length field included); decrypt 208, 213, 218, 248 (tag mismatch
+// included). The context lives on the stack, so no call fails for memory
+// (the codes 170 / 237 for the context and 175 / 242 for the key once
+// reported that).
 int AESEncryptAuth(const unsigned char* in, uint32_t inLen, const unsigned char* key, uint32_t keyLen,
                    const unsigned char* iv, int32_t ivLen, AESMode mode, const unsigned char* aad, uint32_t aadLen,
                    int32_t tagLen, unsigned char* out, uint32_t* outLen);

@@ -6,7 +6,9 @@
 
 #include <cstring>
 
+#include "crypto/aes/ghash_clmul.h"
 #include "crypto/aes/ghash_vector.h"
+#include "crypto/aes/ghash_vector256.h"
 #include "crypto/cpu_features.h"
 #include "crypto/digest_util.h"
 #include "platform/memory.h"
@@ -76,92 +78,15 @@ void PortableBlocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks) {
 }
 
 // ---------------------------------------------------------------------------
-// PCLMULQDQ path, on byte-reversed blocks.
+// PCLMULQDQ path, eight blocks per reduction (crypto/aes/ghash_clmul.h).
 
-#define NXVT_CLMUL_TARGET __attribute__((target("pclmul,sse4.1,ssse3")))
-
-NXVT_CLMUL_TARGET inline __m128i ByteReverse(__m128i v) {
-  return _mm_shuffle_epi8(v, _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-}
-
-// 256-bit product a * b as (lo, hi), unreduced.
-NXVT_CLMUL_TARGET inline void ClMul(__m128i a, __m128i b, __m128i& lo, __m128i& hi) {
-  const __m128i t0 = _mm_clmulepi64_si128(a, b, 0x00);
-  const __m128i t3 = _mm_clmulepi64_si128(a, b, 0x11);
-  const __m128i t1 = _mm_xor_si128(_mm_clmulepi64_si128(a, b, 0x10), _mm_clmulepi64_si128(a, b, 0x01));
-  lo = _mm_xor_si128(t0, _mm_slli_si128(t1, 8));
-  hi = _mm_xor_si128(t3, _mm_srli_si128(t1, 8));
-}
-
-// Shifts the reflected 256-bit product left by one and reduces it modulo the
-// GCM polynomial.
-NXVT_CLMUL_TARGET inline __m128i Reduce(__m128i lo, __m128i hi) {
-  __m128i t7 = _mm_srli_epi32(lo, 31);
-  __m128i t8 = _mm_srli_epi32(hi, 31);
-  lo = _mm_slli_epi32(lo, 1);
-  hi = _mm_slli_epi32(hi, 1);
-  const __m128i t9 = _mm_srli_si128(t7, 12);
-  t8 = _mm_slli_si128(t8, 4);
-  t7 = _mm_slli_si128(t7, 4);
-  lo = _mm_or_si128(lo, t7);
-  hi = _mm_or_si128(_mm_or_si128(hi, t8), t9);
-
-  t7 = _mm_xor_si128(_mm_xor_si128(_mm_slli_epi32(lo, 31), _mm_slli_epi32(lo, 30)), _mm_slli_epi32(lo, 25));
-  t8 = _mm_srli_si128(t7, 4);
-  t7 = _mm_slli_si128(t7, 12);
-  lo = _mm_xor_si128(lo, t7);
-  __m128i t2 = _mm_xor_si128(_mm_xor_si128(_mm_srli_epi32(lo, 1), _mm_srli_epi32(lo, 2)), _mm_srli_epi32(lo, 7));
-  t2 = _mm_xor_si128(t2, t8);
-  lo = _mm_xor_si128(lo, t2);
-  return _mm_xor_si128(hi, lo);
-}
-
-NXVT_CLMUL_TARGET inline __m128i GfMul(__m128i a, __m128i b) {
-  __m128i lo, hi;
-  ClMul(a, b, lo, hi);
-  return Reduce(lo, hi);
-}
-
-NXVT_CLMUL_TARGET void ClmulInit(NXVT_GHASH* g, const unsigned char* h) {
-  const __m128i h1 = ByteReverse(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)));
-  const __m128i h2 = GfMul(h1, h1);
-  const __m128i h3 = GfMul(h2, h1);
-  const __m128i h4 = GfMul(h3, h1);
-  __m128i* k = reinterpret_cast<__m128i*>(g->key);
-  _mm_store_si128(k, h1);
-  _mm_store_si128(k + 1, h2);
-  _mm_store_si128(k + 2, h3);
-  _mm_store_si128(k + 3, h4);
-}
+NXVT_CLMUL_TARGET void ClmulInit(NXVT_GHASH* g, const unsigned char* h) { ghc::Init(g->key, h); }
 
 NXVT_CLMUL_TARGET void ClmulBlocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks) {
-  const __m128i* k = reinterpret_cast<const __m128i*>(g->key);
-  const __m128i h1 = _mm_load_si128(k), h2 = _mm_load_si128(k + 1), h3 = _mm_load_si128(k + 2),
-                h4 = _mm_load_si128(k + 3);
-  __m128i y = ByteReverse(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g->y)));
-  const __m128i* p = reinterpret_cast<const __m128i*>(data);
-  size_t i = 0;
-  // Y' = (Y ^ X1) H^4 ^ X2 H^3 ^ X3 H^2 ^ X4 H, reduced once.
-  for (; i + 4 <= blocks; i += 4, p += 4) {
-    const __m128i x1 = _mm_xor_si128(y, ByteReverse(_mm_loadu_si128(p)));
-    const __m128i x2 = ByteReverse(_mm_loadu_si128(p + 1));
-    const __m128i x3 = ByteReverse(_mm_loadu_si128(p + 2));
-    const __m128i x4 = ByteReverse(_mm_loadu_si128(p + 3));
-    __m128i lo, hi, l, h;
-    ClMul(x1, h4, lo, hi);
-    ClMul(x2, h3, l, h);
-    lo = _mm_xor_si128(lo, l);
-    hi = _mm_xor_si128(hi, h);
-    ClMul(x3, h2, l, h);
-    lo = _mm_xor_si128(lo, l);
-    hi = _mm_xor_si128(hi, h);
-    ClMul(x4, h1, l, h);
-    lo = _mm_xor_si128(lo, l);
-    hi = _mm_xor_si128(hi, h);
-    y = Reduce(lo, hi);
-  }
-  for (; i < blocks; ++i, ++p) y = GfMul(_mm_xor_si128(y, ByteReverse(_mm_loadu_si128(p))), h1);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(g->y), ByteReverse(y));
+  __m128i y = ghc::Reflect(ghc::Load(g->y));
+  for (; blocks >= ghc::kPowers; blocks -= ghc::kPowers, data += 16 * ghc::kPowers) y = ghc::Absorb8(y, data, g->key);
+  if (blocks > 0) y = ghc::Absorb(y, data, blocks, nullptr, blocks, g->key);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(g->y), ghc::Reflect(y));
 }
 
 // ---------------------------------------------------------------------------
@@ -171,14 +96,7 @@ NXVT_CLMUL_TARGET void ClmulBlocks(NXVT_GHASH* g, const unsigned char* data, siz
 NXVT_VEC512_INLINE ghv::V MulLanes(ghv::V a, ghv::V b) { return ghv::ReduceLanes(ghv::Mul(a, b)); }
 
 NXVT_VEC512_TARGET void VectorInit(NXVT_GHASH* g, const unsigned char* h) {
-  const __m128i r = ghv::Reflect(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)));
-  // h * x^-1: the reflected value shifted up by one bit; when the
-  // coefficient of x^0 falls out, x^-1 = x^127 + x^6 + x + 1 comes in (the
-  // constant of the reduction). The mask stands in for a branch on a key bit.
-  const __m128i poly = _mm_set_epi64x(static_cast<long long>(0xC200000000000000ull), 1);
-  const __m128i top = _mm_srai_epi32(_mm_shuffle_epi32(r, 0xFF), 31);
-  const __m128i shifted = _mm_or_si128(_mm_slli_epi64(r, 1), _mm_srli_epi64(_mm_slli_si128(r, 8), 63));
-  const __m128i k1 = _mm_xor_si128(shifted, _mm_and_si128(top, poly));
+  const __m128i k1 = ghc::TimesInverseX(ghc::Reflect(ghc::Load(h)));
   const ghv::V one = ghv::Broadcast(k1);
   const ghv::V two = MulLanes(one, one);
   // Lanes from the first: h^4, h^3, h^2, h (each times x^-1).
@@ -215,16 +133,20 @@ NXVT_VEC512_TARGET void VectorBlocks(NXVT_GHASH* g, const unsigned char* data, s
 
 void NXVT_GHash_Init(NXVT_GHASH* g, const unsigned char* h) {
   memset(g->y, 0, sizeof g->y);
-  memset(g->key, 0, sizeof g->key);
   const NXVT_CPU_FEATURES cpu = NXVT_CpuFeatures();
+  // The carry-less paths write every byte of the key.
   if (cpu.vaes512) {
     g->path = kGhashVector;
     VectorInit(g, h);
+  } else if (cpu.vpclmul) {
+    g->path = kGhashVector256;
+    NXVT_GHashV256_Init(g, h);
   } else if (cpu.pclmul) {
     g->path = kGhashClmul;
     ClmulInit(g, h);
   } else {
     g->path = kGhashPortable;
+    memset(g->key, 0, sizeof g->key);
     memcpy(g->key, h, 16);
   }
 }
@@ -233,6 +155,8 @@ void NXVT_GHash_Blocks(NXVT_GHASH* g, const unsigned char* data, size_t blocks) 
   if (blocks == 0) return;
   if (g->path == kGhashVector) {
     VectorBlocks(g, data, blocks);
+  } else if (g->path == kGhashVector256) {
+    NXVT_GHashV256_Blocks(g, data, blocks);
   } else if (g->path == kGhashClmul) {
     ClmulBlocks(g, data, blocks);
   } else {

@@ -7,14 +7,17 @@
 // GHASH (SP 800-38D) under one hash subkey H: Y = (Y ^ X) * H in GF(2^128)
 // for each 16-byte block X. With VPCLMULQDQ on 512-bit vectors sixteen
 // blocks share one reduction (the layout of crypto/aes/ghash_vector.h);
-// with PCLMULQDQ four do (H, H^2, H^3, H^4 precomputed); the portable path
+// with PCLMULQDQ eight do (crypto/aes/ghash_clmul.h); the portable path
 // multiplies with integer multiplications on spaced-out bits, so no path has
 // a table or branch indexed by H or the data.
-enum : uint8_t { kGhashPortable = 0, kGhashClmul = 1, kGhashVector = 2 };
+// Without AVX-512, VPCLMULQDQ on 256-bit vectors takes the same layout and
+// run length (crypto/aes/ghash_vector256.h).
+enum : uint8_t { kGhashPortable = 0, kGhashClmul = 1, kGhashVector = 2, kGhashVector256 = 3 };
 
 struct NXVT_GHASH {
-  // vector: H^16..H^1 times x^-1, reflected; PCLMULQDQ: H^1..H^4
-  // byte-reversed; portable: H.
+  // vector (either width): H^16..H^1 times x^-1, reflected; PCLMULQDQ:
+  // H^8..H^1 times x^-1, reflected, then their Karatsuba middle terms;
+  // portable: H.
   alignas(64) unsigned char key[256];
   unsigned char y[16];  // running value, in the standard's byte order
   uint8_t path;         // chosen when the key was set
