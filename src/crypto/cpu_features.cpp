@@ -46,33 +46,37 @@ NXVT_CPU_FEATURES Detect() {
 // 0: what the processor has; 1: SSE2 and SSSE3 only; 2: nothing; 3: all
 // but AVX-512; 4: all but the vector AES and carry-less extensions; 5: all
 // but AVX-512 and those; 6: all but AVX2, AVX-512 and those.
+constexpr int kModes = 7;
 std::atomic<int> g_forced{0};
+
+// What each mode reports, worked out once: a forced path then costs every
+// dispatching call what the processor's own would.
+struct ModeTable {
+  NXVT_CPU_FEATURES mode[kModes];
+};
+
+ModeTable BuildModes(const NXVT_CPU_FEATURES& detected) {
+  ModeTable t{};
+  t.mode[0] = detected;
+  t.mode[1].sse2 = detected.sse2;
+  t.mode[1].ssse3 = detected.ssse3;
+  t.mode[3] = detected;
+  t.mode[3].avx512 = t.mode[3].vaes512 = false;
+  for (int m = 4; m <= 6; ++m) {
+    NXVT_CPU_FEATURES& f = t.mode[m];
+    f = detected;
+    f.vaes = f.vpclmul = f.vaes512 = false;
+    if (m >= 5) f.avx512 = false;
+    if (m == 6) f.avx2 = false;
+  }
+  return t;
+}
 
 }  // namespace
 
 NXVT_CPU_FEATURES NXVT_CpuFeatures() {
-  static const NXVT_CPU_FEATURES detected = Detect();
-  const int forced = g_forced.load(std::memory_order_relaxed);
-  if (forced == 0) return detected;
-  if (forced == 3) {
-    NXVT_CPU_FEATURES f = detected;
-    f.avx512 = false;
-    f.vaes512 = false;
-    return f;
-  }
-  if (forced >= 4) {
-    NXVT_CPU_FEATURES f = detected;
-    f.vaes = f.vpclmul = f.vaes512 = false;
-    if (forced >= 5) f.avx512 = false;
-    if (forced == 6) f.avx2 = false;
-    return f;
-  }
-  NXVT_CPU_FEATURES f{};
-  if (forced == 1) {
-    f.sse2 = detected.sse2;
-    f.ssse3 = detected.ssse3;
-  }
-  return f;
+  static const ModeTable modes = BuildModes(Detect());
+  return modes.mode[g_forced.load(std::memory_order_relaxed)];
 }
 
 void NXVT_ForcePortableForTest(bool on) { g_forced.store(on ? 2 : 0, std::memory_order_relaxed); }

@@ -644,6 +644,113 @@ TEST(AesFrontEnds, NoRoundStateLeftOnTheStack) {
   });
 }
 
+namespace {
+
+constexpr size_t kPaintedBytes = 16384;
+constexpr unsigned char kPaint = 0xA5;
+
+// Fills the stack below the caller's frame with the paint.
+[[gnu::noinline]] void PaintStack() {
+  unsigned char area[kPaintedBytes];
+  memset(area, kPaint, sizeof area);
+  __asm__ __volatile__("" : : "r"(area) : "memory");
+}
+
+// How far below the caller's frame the stack was written since it was
+// painted: the distance of the deepest byte that is no longer paint.
+[[gnu::noinline]] size_t DeepestWrite() {
+  unsigned char frame[kPaintedBytes];
+  unsigned char* p = frame;
+  __asm__ __volatile__("" : "+r"(p) : : "memory");
+  const volatile unsigned char* area = p;
+  for (size_t i = 0; i < sizeof frame; ++i) {
+    if (area[i] != kPaint) return sizeof frame - i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// The front ends sweep the stack below their frame once the work is done;
+// the sweep must reach as deep as the work went on every path. A size query
+// does no work but the sweep, so no call may write deeper than one. (The
+// sanitizers' frames are not the library's: the check is for the normal
+// builds.)
+TEST(AesFrontEnds, TheStackSweepReachesAsDeepAsTheWork) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer lays out its own frames";
+#endif
+  cput::OnEveryAesPath([&] {
+    tvt::TestRng rng(1131);
+    const Bytes iv = rng.RandBytes(16), in = rng.RandBytes(1000), aad = rng.RandBytes(40);
+    Bytes out(in.size() + 32);
+    for (const size_t keyLen : {size_t{16}, size_t{32}}) {
+      const Bytes key = rng.RandBytes(keyLen);
+      const auto plain = [&](bool encrypt, AESMode mode, AESPadding padding) {
+        uint32_t len = U(out.size());
+        const uint32_t n = encrypt || padding == 0 ? 992 : 1008;
+        return (encrypt ? AESEncrypt : AESDecrypt)(encrypt ? in.data() : out.data(), n, key.data(), U(keyLen),
+                                                   iv.data(), 16, mode, padding, out.data(), &len);
+      };
+      const auto auth = [&](bool encrypt, AESMode mode) {
+        uint32_t len = U(out.size());
+        const int32_t ivLen = mode == kAesModeCcm ? 13 : 16;
+        return (encrypt ? AESEncryptAuth : AESDecryptAuth)(encrypt ? in.data() : out.data(), encrypt ? 1000 : 1016,
+                                                           key.data(), U(keyLen), iv.data(), ivLen, mode, aad.data(),
+                                                           U(aad.size()), 16, out.data(), &len);
+      };
+      struct Call {
+        const char* name;
+        std::function<int()> run;
+        bool auth = false, encrypt = false;
+      };
+      // Every call, the size queries included, goes through the same frames.
+      const auto depth = [](const Call& c) {
+        PaintStack();
+        EXPECT_EQ(c.run(), 0);
+        return DeepestWrite();
+      };
+      // Each front end's frame is its own: a size query of each.
+      const auto queryPlain = [&](bool encrypt) {
+        uint32_t len = 0;
+        return (encrypt ? AESEncrypt : AESDecrypt)(in.data(), 1008, key.data(), U(keyLen), iv.data(), 16,
+                                                   kAesModeCbc, 1, nullptr, &len);
+      };
+      const auto queryAuth = [&](bool encrypt) {
+        uint32_t len = 0;
+        return (encrypt ? AESEncryptAuth : AESDecryptAuth)(in.data(), 1016, key.data(), U(keyLen), iv.data(), 16,
+                                                           kAesModeGcm, aad.data(), U(aad.size()), 16, nullptr,
+                                                           &len);
+      };
+      // The first calls of the process make one-time set-ups of their own.
+      queryPlain(false);
+      queryAuth(false);
+      const size_t swept[2][2] = {
+          {depth({"", [&] { return queryPlain(false); }}), depth({"", [&] { return queryPlain(true); }})},
+          {depth({"", [&] { return queryAuth(false); }}), depth({"", [&] { return queryAuth(true); }})}};
+      // Each decryption runs on what the encryption before it wrote.
+      const Call calls[] = {
+          {"ECB encryption", [&] { return plain(true, kAesModeEcb, 0); }, false, true},
+          {"ECB decryption", [&] { return plain(false, kAesModeEcb, 0); }},
+          {"CBC encryption", [&] { return plain(true, kAesModeCbc, 1); }, false, true},
+          {"CBC decryption", [&] { return plain(false, kAesModeCbc, 1); }},
+          {"CFB", [&] { return plain(true, kAesModeCfb, 0); }, false, true},
+          {"OFB", [&] { return plain(true, kAesModeOfb, 0); }, false, true},
+          {"CTR", [&] { return plain(true, kAesModeCtr, 0); }, false, true},
+          {"GCM encryption", [&] { return auth(true, kAesModeGcm); }, true, true},
+          {"GCM decryption", [&] { return auth(false, kAesModeGcm); }, true},
+          {"CCM encryption", [&] { return auth(true, kAesModeCcm); }, true, true},
+          {"CCM decryption", [&] { return auth(false, kAesModeCcm); }, true},
+      };
+      for (const Call& c : calls) {
+        SCOPED_TRACE(std::string(c.name) + ", key of " + std::to_string(keyLen) + " bytes");
+        const size_t reached = depth(c);
+        EXPECT_LE(reached, swept[c.auth][c.encrypt]);
+      }
+    }
+  });
+}
+
 // ---- Wycheproof ----------------------------------------------------------------
 
 namespace {

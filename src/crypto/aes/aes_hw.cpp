@@ -229,11 +229,24 @@ struct Counters {
 
   uint64_t hi, lo;      // the counter of block 0 of the next run
   uint64_t k0hi, k0lo;  // round key 0 as two words in memory order
+  // The 128-bit counter's first half of block j of the next run, round key
+  // 0 added, is one of two words: before, or after the second half wraps,
+  // which it does after block ~lo. Made once a run, they leave each block
+  // its second half's addition and a conditional move.
+  uint64_t firstBefore = 0, firstAfter = 0, wrapAfter = 0;
 
   NXVT_AESNI_INLINE Counters(const unsigned char* counter, const unsigned char* k0)
       : hi(LoadBe64(counter)), lo(LoadBe64(counter + 8)) {
     memcpy(&k0hi, k0, 8);
     memcpy(&k0lo, k0 + 8, 8);
+    Prepare();
+  }
+
+  NXVT_AESNI_INLINE void Prepare() {
+    if (Inc32) return;
+    firstBefore = __builtin_bswap64(hi) ^ k0hi;
+    firstAfter = __builtin_bswap64(hi + 1) ^ k0hi;
+    wrapAfter = ~lo;
   }
 
   // Counter block j of the next run, as two words; GCM's inc32 wraps in the
@@ -254,6 +267,7 @@ struct Counters {
   NXVT_AESNI_INLINE void Advance() {
     Value(kWide, hi, lo);
     __asm__("" : "+r"(lo), "+r"(hi));
+    Prepare();
   }
 
   // The next run's blocks in registers.
@@ -278,8 +292,19 @@ struct Counters {
       return;
     }
     uint64_t h, l;
-    Value(static_cast<unsigned>(j), h, l);
-    h = __builtin_bswap64(h) ^ k0hi;
+    if (Inc32 || first) {
+      Value(static_cast<unsigned>(j), h, l);
+      h = __builtin_bswap64(h) ^ k0hi;
+    } else {
+      // Block j is past the wrap when j > ~lo; the move is made by the
+      // processor's flags, not a branch: the counter is the caller's nonce.
+      l = lo + static_cast<uint64_t>(j);
+      h = firstBefore;
+      __asm__("cmp %[j], %[wrap]\n\tcmovb %[after], %[h]"
+              : [h] "+r"(h)
+              : [j] "ri"(static_cast<uint64_t>(j)), [wrap] "r"(wrapAfter), [after] "r"(firstAfter)
+              : "cc");
+    }
     l = __builtin_bswap64(l) ^ k0lo;
     memcpy(buf[j], &h, 8);
     memcpy(buf[j] + 8, &l, 8);
