@@ -3,42 +3,50 @@
 
 // Byte-order helpers of the hash, MAC, KDF and mode code. They read and write the
 // algorithms' byte order directly, so the results do not depend on the host.
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/memory.h"
 
-inline uint32_t LoadBe32(const unsigned char* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+// Each goes through one word move, byte-swapped where the host's order is
+// not the algorithm's: GCC 12 merges a byte-by-byte load into one, but not
+// always such a store (a 128-bit counter update took a hundred instructions).
+template <class W>
+inline W HostToBig(W v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if constexpr (sizeof(W) == 4) return __builtin_bswap32(v);
+    if constexpr (sizeof(W) == 8) return __builtin_bswap64(v);
+  }
+  return v;
 }
-inline uint32_t LoadLe32(const unsigned char* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+template <class W>
+inline W HostToLittle(W v) {
+  if constexpr (std::endian::native == std::endian::big) {
+    if constexpr (sizeof(W) == 4) return __builtin_bswap32(v);
+    if constexpr (sizeof(W) == 8) return __builtin_bswap64(v);
+  }
+  return v;
 }
-inline uint64_t LoadBe64(const unsigned char* p) {
-  return (uint64_t{LoadBe32(p)} << 32) | LoadBe32(p + 4);
+template <class W>
+inline W LoadWord(const unsigned char* p) {
+  W v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
 }
-inline uint64_t LoadLe64(const unsigned char* p) {
-  return uint64_t{LoadLe32(p)} | (uint64_t{LoadLe32(p + 4)} << 32);
+template <class W>
+inline void StoreWord(unsigned char* p, W v) {
+  std::memcpy(p, &v, sizeof v);
 }
-inline void StoreBe32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
-inline void StoreLe32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-inline void StoreBe64(unsigned char* p, uint64_t v) {
-  StoreBe32(p, static_cast<uint32_t>(v >> 32));
-  StoreBe32(p + 4, static_cast<uint32_t>(v));
-}
-inline void StoreLe64(unsigned char* p, uint64_t v) {
-  StoreLe32(p, static_cast<uint32_t>(v));
-  StoreLe32(p + 4, static_cast<uint32_t>(v >> 32));
-}
+
+inline uint32_t LoadBe32(const unsigned char* p) { return HostToBig(LoadWord<uint32_t>(p)); }
+inline uint32_t LoadLe32(const unsigned char* p) { return HostToLittle(LoadWord<uint32_t>(p)); }
+inline uint64_t LoadBe64(const unsigned char* p) { return HostToBig(LoadWord<uint64_t>(p)); }
+inline uint64_t LoadLe64(const unsigned char* p) { return HostToLittle(LoadWord<uint64_t>(p)); }
+inline void StoreBe32(unsigned char* p, uint32_t v) { StoreWord(p, HostToBig(v)); }
+inline void StoreLe32(unsigned char* p, uint32_t v) { StoreWord(p, HostToLittle(v)); }
+inline void StoreBe64(unsigned char* p, uint64_t v) { StoreWord(p, HostToBig(v)); }
+inline void StoreLe64(unsigned char* p, uint64_t v) { StoreWord(p, HostToLittle(v)); }
 
 // Big-endian store of a 32- or 64-bit word.
 inline void StoreBeWord(unsigned char* p, uint32_t v) { StoreBe32(p, v); }
