@@ -74,7 +74,7 @@ ModeTable BuildModes(const NXVT_CPU_FEATURES& detected) {
 
 }  // namespace
 
-NXVT_CPU_FEATURES NXVT_CpuFeatures() {
+const NXVT_CPU_FEATURES& NXVT_CpuFeatures() {
   static const ModeTable modes = BuildModes(Detect());
   return modes.mode[g_forced.load(std::memory_order_relaxed)];
 }

@@ -24,8 +24,9 @@ struct NXVT_CPU_FEATURES {
 };
 
 // The extensions in use: what the processor has, or none while the portable
-// path is forced.
-NXVT_CPU_FEATURES NXVT_CpuFeatures();
+// path is forced. The reference stays valid (and its value unchanged) for
+// the life of the process; a switch turned on or off selects another one.
+const NXVT_CPU_FEATURES& NXVT_CpuFeatures();
 
 // Test switch: while on, every dispatching routine takes its portable path,
 // so a machine with the extensions still runs the fallback on the same
