@@ -42,7 +42,10 @@ void AppendWhole(char* chain, size_t cap, size_t& used, const char* entry, size_
   chain[used] = '\0';
 }
 
+// Every export clears the trail as it starts, and after a call that
+// succeeded there is nothing to clear: no call of memset for nothing.
 void ClearText(char* text, size_t& len) {
+  if (len == 0) return;
   memset(text, 0, len);
   len = 0;
 }
