@@ -30,9 +30,11 @@ namespace {
 
 constexpr uint32_t kLen = 100;  // six whole blocks and a partial one
 constexpr uint32_t kWhole = 96;
-// Two whole runs of eight blocks (the stitched loop of GCM on AES-NI in both
-// directions, CTR's counter blocks from their buffer) and the same rest.
-constexpr uint32_t kLongLen = 256 + kLen;
+// Three whole runs of twelve blocks (CTR in the VEX encoding, its counter
+// blocks from the buffer) and the same rest, which CTR takes through its
+// runs of eight and of four; five whole runs of eight for the stitched loop
+// of GCM on AES-NI in both directions.
+constexpr uint32_t kLongLen = 576 + kLen;
 
 void Public(const void* p, size_t n) { CtDeclassify(p, n); }
 

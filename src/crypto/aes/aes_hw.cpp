@@ -28,6 +28,12 @@
 namespace {
 
 constexpr int kWide = 8;
+// CTR in the VEX encoding keeps twelve blocks in flight: eight fill the AES
+// units exactly (four cycles a round, two rounds a cycle) and leave no
+// slack, so any hold-up of the front end or the scheduler cost a few
+// percent; twelve, the round key and the stores fit in the sixteen XMM
+// registers with no copies.
+constexpr int kWideAvx = 12;
 
 // Round keys are read from the schedule in every round rather than held in
 // registers: eight blocks in flight need the registers, and no copy of the
@@ -58,27 +64,27 @@ NXVT_AESNI_TARGET inline __m128i Dec1(__m128i b, const RoundKeys<R>& dk) {
   return _mm_aesdeclast_si128(b, dk[0]);
 }
 
-// Round r (1 <= r < R) of eight blocks.
-template <int R>
+// Round r (1 <= r < R) of a run of N blocks (eight unless said otherwise).
+template <int R, int N = kWide>
 NXVT_AESNI_INLINE void Round8(__m128i* b, const RoundKeys<R>& rk, int r) {
   const __m128i k = rk[r];
 #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenc_si128(b[j], k);
+  for (int j = 0; j < N; ++j) b[j] = _mm_aesenc_si128(b[j], k);
 }
 
-template <int R>
+template <int R, int N = kWide>
 NXVT_AESNI_INLINE void Last8(__m128i* b, const RoundKeys<R>& rk) {
   const __m128i k = rk[R];
 #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) b[j] = _mm_aesenclast_si128(b[j], k);
+  for (int j = 0; j < N; ++j) b[j] = _mm_aesenclast_si128(b[j], k);
 }
 
-// Rounds 1..R of eight blocks that have had round key 0 added.
-template <int R>
+// Rounds 1..R of a run whose blocks have had round key 0 added.
+template <int R, int N = kWide>
 NXVT_AESNI_INLINE void Enc8Whitened(__m128i* b, const RoundKeys<R>& rk) {
 #pragma GCC unroll 16
-  for (int r = 1; r < R; ++r) Round8(b, rk, r);
-  Last8(b, rk);
+  for (int r = 1; r < R; ++r) Round8<R, N>(b, rk, r);
+  Last8<R, N>(b, rk);
 }
 
 template <int R>
@@ -223,9 +229,9 @@ struct Counter {
 // waits for a store. The counter is two words that ADD and ADC carry
 // through without a branch: the first counter of GCM can come from the key.
 // The buffer holds round key 0 and is wiped by its owner.
-template <bool Inc32>
+template <bool Inc32, int N = kWide>
 struct Counters {
-  using Buffer = unsigned char[kWide][16];
+  using Buffer = unsigned char[N][16];
 
   uint64_t hi, lo;      // the counter of block 0 of the next run
   uint64_t k0hi, k0lo;  // round key 0 as two words in memory order
@@ -265,7 +271,7 @@ struct Counters {
   // test from it, a branch on the counter (the constant-time check caught
   // one in CTR).
   NXVT_AESNI_INLINE void Advance() {
-    Value(kWide, hi, lo);
+    Value(N, hi, lo);
     __asm__("" : "+r"(lo), "+r"(hi));
     Prepare();
   }
@@ -273,7 +279,7 @@ struct Counters {
   // The next run's blocks in registers.
   NXVT_AESNI_INLINE void Direct(__m128i* b) {
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) {
+    for (int j = 0; j < N; ++j) {
       uint64_t h, l;
       Value(static_cast<unsigned>(j), h, l);
       b[j] = _mm_set_epi64x(static_cast<long long>(__builtin_bswap64(l) ^ k0lo),
@@ -312,37 +318,47 @@ struct Counters {
 
   NXVT_AESNI_INLINE void Fill(Buffer& buf) const {
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) FillOne(buf, j, true);
+    for (int j = 0; j < N; ++j) FillOne(buf, j, true);
   }
 
   // The run written last.
   NXVT_AESNI_INLINE void Take(__m128i* b, const Buffer& buf) {
 #pragma GCC unroll 16
-    for (int j = 0; j < kWide; ++j) b[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(buf[j]));
+    for (int j = 0; j < N; ++j) b[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(buf[j]));
     Advance();
   }
 };
 
-// The rounds of a run taken from the buffer, with the blocks of the run
-// after it (when there is one) written one between each two rounds: in one
+// The rounds of a run, with the blocks of the run after it (when there is
+// one, `more`) written to the buffer one between each two rounds: in one
 // stretch between runs, that scalar work kept the out-of-order window (a run
 // is more instructions than it holds) from reaching the next run's first
-// rounds while the last ones of this run were in the AES units.
-template <int R, bool Inc32>
-NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Counters<Inc32>& ctr,
-                                   typename Counters<Inc32>::Buffer& buf, bool more) {
+// rounds while the last ones of this run were in the AES units. The input
+// goes into the last round's key (AESENCLAST adds its key last), so the
+// run comes out as ciphertext, no addition after the rounds.
+template <int R, bool Inc32, int N = kWide>
+NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Counters<Inc32, N>& ctr,
+                                   typename Counters<Inc32, N>::Buffer& buf, bool more, const unsigned char* in) {
 #pragma GCC unroll 16
   for (int r = 1; r < R; ++r) {
-    Round8(b, rk, r);
-    if (r <= kWide && more) ctr.FillOne(buf, r - 1, false);
+    Round8<R, N>(b, rk, r);
+    if (r <= N && more) ctr.FillOne(buf, r - 1, false);
   }
-  Last8(b, rk);
+  // Twelve blocks under AES-128's nine gaps: the rest go before the last round.
+#pragma GCC unroll 16
+  for (int j = R - 1; j < N; ++j) {
+    if (more) ctr.FillOne(buf, j, false);
+  }
+  const __m128i k = rk[R];
+#pragma GCC unroll 16
+  for (int j = 0; j < N; ++j) b[j] = _mm_aesenclast_si128(b[j], _mm_xor_si128(k, Load(in + 16 * j)));
 }
 
 // out = in ^ keystream over a whole run.
+template <int N = kWide>
 NXVT_AESNI_INLINE void XorStore8(unsigned char* out, const unsigned char* in, const __m128i* ks) {
 #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) Store(out + 16 * j, _mm_xor_si128(Load(in + 16 * j), ks[j]));
+  for (int j = 0; j < N; ++j) Store(out + 16 * j, _mm_xor_si128(Load(in + 16 * j), ks[j]));
 }
 
 // The counter after `blocks` more blocks, with the same carry rule.
@@ -359,10 +375,11 @@ void AddToCounter(unsigned char* counter, uint64_t blocks) {
 
 // Block `rest / 16` of a run of eight, chosen with masks (the registers
 // stay registers; the length is public anyway).
+template <int N = kWide>
 NXVT_AESNI_INLINE __m128i PartialBlock(const __m128i* b, size_t rest) {
   __m128i v = _mm_setzero_si128();
 #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) {
+  for (int j = 0; j < N; ++j) {
     const __m128i pick = _mm_set1_epi32(-static_cast<int>(static_cast<size_t>(j) == rest / 16));
     v = _mm_or_si128(v, _mm_and_si128(pick, b[j]));
   }
@@ -372,43 +389,48 @@ NXVT_AESNI_INLINE __m128i PartialBlock(const __m128i* b, size_t rest) {
 // out = in ^ keystream over the `rest` < 128 bytes after the whole runs:
 // whole blocks straight, the partial one through `last`, a 16-byte copy of
 // its input zero-padded (its output afterwards), which the caller wipes.
+template <int N = kWide>
 NXVT_AESNI_INLINE void XorTail(unsigned char* out, const unsigned char* in, size_t rest, const __m128i* ks,
                                unsigned char* last) {
 #pragma GCC unroll 16
-  for (int j = 0; j < kWide; ++j) {
+  for (int j = 0; j < N; ++j) {
     if (16 * static_cast<size_t>(j + 1) <= rest) Store(out + 16 * j, _mm_xor_si128(Load(in + 16 * j), ks[j]));
   }
   const size_t whole = rest & ~static_cast<size_t>(15), part = rest - whole;
   if (part == 0) return;
   memset(last, 0, 16);
   memcpy(last, in + whole, part);
-  Store(last, _mm_xor_si128(Load(last), PartialBlock(ks, rest)));
+  Store(last, _mm_xor_si128(Load(last), PartialBlock<N>(ks, rest)));
   memcpy(out + whole, last, part);
 }
 
-template <int Rounds, bool Inc32>
-NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+template <int Rounds, bool Inc32, int N>
+NXVT_AESNI_INLINE void CtrRuns(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                                unsigned char* counter) {
-  constexpr size_t run = 16 * kWide;
+  constexpr size_t run = 16 * N;
   if (len == 0) return;
   const RoundKeys<Rounds> rk(schedule);
-  Counters<Inc32> ctr(counter, schedule);
-  alignas(16) typename Counters<Inc32>::Buffer buf;
-  __m128i b[kWide];
+  Counters<Inc32, N> ctr(counter, schedule);
+  alignas(16) typename Counters<Inc32, N>::Buffer buf;
+  __m128i b[N];
   ctr.Direct(b);
   if (len > run) ctr.Fill(buf);
-  Enc8Whitened(b, rk);
   size_t i = 0;
+  // The first run's successor is in the buffer already.
+  bool fill = false;
   while (len - i >= run) {
-    XorStore8(out + i, in + i, b);
+    Enc8Filling(b, rk, ctr, buf, fill && len - i > run, in + i);
+#pragma GCC unroll 16
+    for (int j = 0; j < N; ++j) Store(out + i + 16 * j, b[j]);
     i += run;
     if (i == len) break;
     ctr.Take(b, buf);
-    Enc8Filling(b, rk, ctr, buf, len - i > run);
+    fill = true;
   }
   if (i < len) {
+    Enc8Whitened<Rounds, N>(b, rk);
     unsigned char last[16];
-    XorTail(out + i, in + i, len - i, b, last);
+    XorTail<N>(out + i, in + i, len - i, b, last);
     Wipe(last, sizeof last);
   }
   if (len > run) Wipe(buf, sizeof buf);
@@ -416,16 +438,33 @@ NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size
   AddToCounter<Inc32>(counter, (len + 15) / 16);
 }
 
+// The counter mode in runs of `wide` blocks, the rest in a run of eight and
+// a run of four as it needs them: a partial run costs the rounds of a whole
+// one, so a short message or end is not taken through the wide one.
+template <int Rounds, bool Inc32, int Wide>
+NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
+                               unsigned char* counter) {
+  const size_t wide = len - len % (16 * Wide);
+  if (wide > 0) CtrRuns<Rounds, Inc32, Wide>(out, in, wide, schedule, counter);
+  size_t i = wide;
+  if (Wide > 8 && len - i > 64) {
+    const size_t n = len - i > 128 ? 128 : len - i;
+    CtrRuns<Rounds, Inc32, 8>(out + i, in + i, n, schedule, counter);
+    i += n;
+  }
+  if (i < len) CtrRuns<Rounds, Inc32, 4>(out + i, in + i, len - i, schedule, counter);
+}
+
 template <int Rounds, bool Inc32>
 NXVT_AESNI_TARGET void CtrSse(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                               unsigned char* counter) {
-  CtrBody<Rounds, Inc32>(out, in, len, schedule, counter);
+  CtrBody<Rounds, Inc32, 8>(out, in, len, schedule, counter);
 }
 
 template <int Rounds, bool Inc32>
 NXVT_AESNI_AVX_TARGET void CtrAvx(unsigned char* out, const unsigned char* in, size_t len,
                                   const unsigned char* schedule, unsigned char* counter) {
-  CtrBody<Rounds, Inc32>(out, in, len, schedule, counter);
+  CtrBody<Rounds, Inc32, kWideAvx>(out, in, len, schedule, counter);
 }
 
 template <int Rounds, bool Inc32>
