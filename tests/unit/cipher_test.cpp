@@ -978,10 +978,13 @@ TEST(AesFrontEnds, LongUnalignedInputsMatchOpenSslOnEveryPath) {
 // The vector paths work in runs (sixteen blocks of two-block vectors without
 // AVX-512, sixteen or 32 of four-block vectors with it, eight blocks on
 // AES-NI, where GCM hashes each run during the next one's rounds and CTR
-// reads its counter blocks from a buffer after the first run) and end a
-// message with whole vectors, a vector's first block alone and a partial
-// block. Every length to 300 bytes and every length within 17 bytes of each
-// multiple of 128 bytes to 4096 (and 33 bytes off) reach each of those ends,
+// reads its counter blocks from a buffer after the first run; CTR in the VEX
+// encoding takes twelve, then ends in a run of eight and one of four) and
+// end a message with whole vectors, a vector's first block alone and a
+// partial block. Every length to 300 bytes, every length within 17 bytes of
+// each multiple of 128 bytes to 4096 (and 33 bytes off), and around each
+// multiple of 192 the lengths that end there or in one of the shorter runs
+// reach each of those ends,
 // at odd offsets, in place and apart, both ways: GCM with 12- and 16-byte
 // IVs (and now and then others) and AAD of every tail length, CTR with its
 // counter carrying across 2^64 and 2^128, ECB and CBC on the whole blocks.
@@ -992,6 +995,10 @@ TEST(AesFrontEnds, EveryRunAndTailEdgeMatchesOpenSslOnEveryPath) {
     for (int d = -17; d <= 17; ++d) lengths.push_back(m + d);
     lengths.push_back(m - 33);
     if (m + 33 <= 4096) lengths.push_back(m + 33);
+  }
+  for (size_t m = 576; m <= 4096; m += 384) {
+    for (int d : {-33, -17, -16, -15, -1, 0, 1, 15, 16, 17, 63, 64, 65, 127, 128, 129, 145})
+      if (m + d <= 4096) lengths.push_back(m + d);
   }
   const size_t kAads[] = {0, 1, 15, 16, 17, 31, 255, 256, 257, 300};
   cput::OnEveryAesPath([&] {
