@@ -329,16 +329,15 @@ struct Counters {
   }
 };
 
-// The rounds of a run, with the blocks of the run after it (when there is
-// one, `more`) written to the buffer one between each two rounds: in one
+// The rounds of a run taken from the buffer, with the blocks of the run
+// after it (when there is one) written one between each two rounds: in one
 // stretch between runs, that scalar work kept the out-of-order window (a run
 // is more instructions than it holds) from reaching the next run's first
-// rounds while the last ones of this run were in the AES units. The input
-// goes into the last round's key (AESENCLAST adds its key last), so the
-// run comes out as ciphertext, no addition after the rounds.
+// rounds while the last ones of this run were in the AES units. (Adding the
+// input into the last round's key instead of after it measured slower.)
 template <int R, bool Inc32, int N = kWide>
 NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Counters<Inc32, N>& ctr,
-                                   typename Counters<Inc32, N>::Buffer& buf, bool more, const unsigned char* in) {
+                                   typename Counters<Inc32, N>::Buffer& buf, bool more) {
 #pragma GCC unroll 16
   for (int r = 1; r < R; ++r) {
     Round8<R, N>(b, rk, r);
@@ -349,9 +348,7 @@ NXVT_AESNI_INLINE void Enc8Filling(__m128i* b, const RoundKeys<R>& rk, const Cou
   for (int j = R - 1; j < N; ++j) {
     if (more) ctr.FillOne(buf, j, false);
   }
-  const __m128i k = rk[R];
-#pragma GCC unroll 16
-  for (int j = 0; j < N; ++j) b[j] = _mm_aesenclast_si128(b[j], _mm_xor_si128(k, Load(in + 16 * j)));
+  Last8<R, N>(b, rk);
 }
 
 // out = in ^ keystream over a whole run.
@@ -415,20 +412,16 @@ NXVT_AESNI_INLINE void CtrRuns(unsigned char* out, const unsigned char* in, size
   __m128i b[N];
   ctr.Direct(b);
   if (len > run) ctr.Fill(buf);
+  Enc8Whitened<Rounds, N>(b, rk);
   size_t i = 0;
-  // The first run's successor is in the buffer already.
-  bool fill = false;
   while (len - i >= run) {
-    Enc8Filling(b, rk, ctr, buf, fill && len - i > run, in + i);
-#pragma GCC unroll 16
-    for (int j = 0; j < N; ++j) Store(out + i + 16 * j, b[j]);
+    XorStore8<N>(out + i, in + i, b);
     i += run;
     if (i == len) break;
     ctr.Take(b, buf);
-    fill = true;
+    Enc8Filling(b, rk, ctr, buf, len - i > run);
   }
   if (i < len) {
-    Enc8Whitened<Rounds, N>(b, rk);
     unsigned char last[16];
     XorTail<N>(out + i, in + i, len - i, b, last);
     Wipe(last, sizeof last);
@@ -438,21 +431,21 @@ NXVT_AESNI_INLINE void CtrRuns(unsigned char* out, const unsigned char* in, size
   AddToCounter<Inc32>(counter, (len + 15) / 16);
 }
 
-// The counter mode in runs of `wide` blocks, the rest in a run of eight and
-// a run of four as it needs them: a partial run costs the rounds of a whole
-// one, so a short message or end is not taken through the wide one.
+// The counter mode in runs of `Wide` blocks and, at the end, of eight. A
+// run takes as long as its rounds, however few of its blocks are used:
+// twelve blocks take one and a half times as long as eight, and up to eight
+// take as long as eight. So the end is a run of eight when it has up to
+// eight blocks; with up to four, the run of twelve before it and the end
+// make two runs of eight; with more than eight, a short run of twelve.
 template <int Rounds, bool Inc32, int Wide>
 NXVT_AESNI_INLINE void CtrBody(unsigned char* out, const unsigned char* in, size_t len, const unsigned char* schedule,
                                unsigned char* counter) {
-  const size_t wide = len - len % (16 * Wide);
+  constexpr size_t wideRun = 16 * Wide, run = 16 * kWide;
+  const size_t runs = len / wideRun, end = len % wideRun;
+  size_t wide = len;
+  if (Wide > kWide && end > 0 && end <= run) wide = end <= run / 2 && runs > 0 ? (runs - 1) * wideRun : runs * wideRun;
   if (wide > 0) CtrRuns<Rounds, Inc32, Wide>(out, in, wide, schedule, counter);
-  size_t i = wide;
-  if (Wide > 8 && len - i > 64) {
-    const size_t n = len - i > 128 ? 128 : len - i;
-    CtrRuns<Rounds, Inc32, 8>(out + i, in + i, n, schedule, counter);
-    i += n;
-  }
-  if (i < len) CtrRuns<Rounds, Inc32, 4>(out + i, in + i, len - i, schedule, counter);
+  if (wide < len) CtrRuns<Rounds, Inc32, kWide>(out + wide, in + wide, len - wide, schedule, counter);
 }
 
 template <int Rounds, bool Inc32>

@@ -97,11 +97,11 @@ void SweepStack(bool authenticated) {
   }
 }
 
-// The context of one front-end call, schedule included, in the frame of the
-// exported function: a call makes no allocation (two allocations and their
-// frees cost about as much as the key expansion), and the mode routines run
-// no deeper below the stack sweep than with a heap context. Wiped on the way
-// out as NXVT_Cipher_Free wipes.
+// The context of one front-end call, schedule and mode parameters included,
+// in the frame of the exported function: a call makes no allocation (two
+// allocations and their frees cost about as much as the key expansion), and
+// the mode routines run no deeper below the stack sweep than with a heap
+// context. Wiped on the way out as NXVT_Cipher_Free wipes.
 class LocalCipher {
  public:
   LocalCipher() = default;
@@ -109,6 +109,10 @@ class LocalCipher {
   ~LocalCipher() { Wipe(this, sizeof *this); }
   LocalCipher(const LocalCipher&) = delete;
   LocalCipher& operator=(const LocalCipher&) = delete;
+
+  // The call's mode parameters, wiped with the rest (OFB and CFB leave
+  // keystream in the IV).
+  NXVT_CIPHER_PARAM& Param() { return param_; }
 
   NXVT_CIPHER_CTX* Keyed(const NXVT_CIPHER_DESC* desc, const unsigned char* key, uint32_t keyLen) {
     ctx_.desc = desc;
@@ -122,6 +126,7 @@ class LocalCipher {
  private:
   alignas(16) unsigned char schedule_[kAes256ScheduleSize];
   NXVT_CIPHER_CTX ctx_{};
+  NXVT_CIPHER_PARAM param_;
 };
 
 }  // namespace
@@ -337,8 +342,7 @@ int PlainFrontEnd(const PlainCodes& c, LocalCipher& cipher, const unsigned char*
     return 0;
   }
   const NXVT_CIPHER_DESC* desc = DescForKey(keyLen);
-  NXVT_CIPHER_PARAM param;
-  ScopedWipe wipeParam(param);  // OFB and CFB leave keystream in the IV
+  NXVT_CIPHER_PARAM& param = cipher.Param();
   param.mode = static_cast<uint8_t>(mode);
   memset(param.iv, 0, sizeof param.iv);
   if (mode != kAesModeEcb) memcpy(param.iv, iv, 16);
@@ -377,7 +381,7 @@ int AuthFrontEnd(const AuthCodes& c, LocalCipher& cipher, const unsigned char* i
     return 0;
   }
   const NXVT_CIPHER_DESC* desc = DescForKey(keyLen);
-  NXVT_CIPHER_PARAM param;
+  NXVT_CIPHER_PARAM& param = cipher.Param();
   param.mode = static_cast<uint8_t>(mode);
   memset(param.iv, 0, sizeof param.iv);
   memcpy(param.iv, iv, static_cast<size_t>(ivLen));
