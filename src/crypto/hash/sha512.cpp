@@ -337,6 +337,16 @@ struct TwoBlockLayout {
   static uint64_t* Chunk(uint64_t* wk, int m) { return wk + 32 * m; }
 };
 
+// Adds the working variables into the chaining value read again from
+// memory: the asm rounds leave it there untouched, and GCC would otherwise
+// keep the value it loaded at the block's start in stack slots until here,
+// a copy nothing wipes (for HMAC the chaining value is as good as the key).
+NXVT_SHA512_INLINE void FeedForwardFromMemory(uint64_t* st, uint64_t a, uint64_t b, uint64_t c, uint64_t d,
+                                              uint64_t e, uint64_t f, uint64_t g, uint64_t h) {
+  __asm__ volatile("" : : : "memory");
+  FeedForward(st, a, b, c, d, e, f, g, h);
+}
+
 // The rounds of the block at data beside its schedule, which runs sixteen
 // words ahead of them, two steps of it after every four rounds (in the
 // two-block layout it schedules the next block too, in the upper halves).
@@ -377,7 +387,7 @@ NXVT_SHA512_INLINE void ScheduledBlock(uint64_t* st, const unsigned char* data, 
 #undef SHA512_WK
 #undef SHA512_NEXT_TWO
 #undef SHA512_NEXT
-  FeedForward(st, a, b, c, d, e, f, g, h);
+  FeedForwardFromMemory(st, a, b, c, d, e, f, g, h);
 }
 
 template <class S>
@@ -403,7 +413,7 @@ NXVT_SHA512_INLINE void PairBlock(uint64_t* st, const uint64_t* wk) {
     const uint64_t* const now = wk + 32 * m;
     SHA512_16_ROUNDS(SHA512_WK_OF);
   }
-  FeedForward(st, a, b, c, d, e, f, g, h);
+  FeedForwardFromMemory(st, a, b, c, d, e, f, g, h);
 }
 
 // The same beside two sixteen-word chunks of the next pair's schedule,
@@ -429,7 +439,7 @@ NXVT_SHA512_INLINE void PairBlockBeside(uint64_t* st, const uint64_t* wk, __m256
 #undef SHA512_NEXT
   const uint64_t* const now = wk + 128;
   SHA512_16_ROUNDS(SHA512_WK_OF);
-  FeedForward(st, a, b, c, d, e, f, g, h);
+  FeedForwardFromMemory(st, a, b, c, d, e, f, g, h);
 }
 #undef SHA512_WK_OF
 
