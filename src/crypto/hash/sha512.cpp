@@ -205,9 +205,11 @@ constexpr KTwice kK2 = MakeKTwice();
 
 // A round, W + K at wk, in a fixed order: the e side first (S1 and Ch), the
 // new e, then the a side (S0 and Maj) as the two RORX units come free. The
-// order of a round's operations changes its time by up to a third on a
-// Zen 4; this one is at the best of those modelled for Zen 2, Zen 3 and
-// Skylake (llvm-mca) and among the best measured. Rounds with schedule
+// order of a round's operations changes its time by a few percent to a
+// third; this one was chosen among some two hundred that keep its
+// dependencies, timed on a Zen 5 (rounds alone, beside the schedule and
+// single blocks) and modelled for Zen 2, Zen 3 and Skylake with llvm-mca:
+// it is among the fastest on each of them. Rounds with schedule
 // work beside them take it too: left to GCC, such rounds came out a tenth
 // slower than these on a Zen 5. Two temporaries: Ch is made in ab before
 // ab takes a ^ b, and S0 in the one that held S1. With a third, GCC ran
@@ -217,13 +219,13 @@ constexpr KTwice kK2 = MakeKTwice();
 #define SHA512_ROUND(a, b, d, e, f, g, h, wk, bc, ab)                                                      \
   do {                                                                                                     \
     uint64_t t0, t1;                                                                                       \
-    __asm__("rorx $14, %[E], %[T0]\n\t"                                                                    \
-            "rorx $18, %[E], %[T1]\n\t"                                                                    \
-            "mov %[F], %[Ab]\n\t"                                                                          \
-            "xor %[G], %[Ab]\n\t"                                                                          \
+    __asm__("rorx $18, %[E], %[T1]\n\t"                                                                    \
             "add %[Wk], %[H]\n\t"                                                                          \
-            "and %[E], %[Ab]\n\t"                                                                          \
+            "rorx $14, %[E], %[T0]\n\t"                                                                    \
+            "mov %[F], %[Ab]\n\t"                                                                          \
             "xor %[T0], %[T1]\n\t"                                                                         \
+            "xor %[G], %[Ab]\n\t"                                                                          \
+            "and %[E], %[Ab]\n\t"                                                                          \
             "rorx $41, %[E], %[T0]\n\t"                                                                    \
             "xor %[G], %[Ab]\n\t"                                                                          \
             "xor %[T0], %[T1]\n\t"                                                                         \
@@ -233,13 +235,13 @@ constexpr KTwice kK2 = MakeKTwice();
             "rorx $34, %[A], %[T1]\n\t"                                                                    \
             "mov %[A], %[Ab]\n\t"                                                                          \
             "xor %[B], %[Ab]\n\t"                                                                          \
-            "xor %[T0], %[T1]\n\t"                                                                         \
-            "rorx $39, %[A], %[T0]\n\t"                                                                    \
             "add %[H], %[D]\n\t"                                                                           \
-            "and %[Ab], %[Bc]\n\t"                                                                         \
             "xor %[T0], %[T1]\n\t"                                                                         \
-            "xor %[B], %[Bc]\n\t"                                                                          \
+            "and %[Ab], %[Bc]\n\t"                                                                         \
+            "rorx $39, %[A], %[T0]\n\t"                                                                    \
+            "xor %[T0], %[T1]\n\t"                                                                         \
             "add %[T1], %[H]\n\t"                                                                          \
+            "xor %[B], %[Bc]\n\t"                                                                          \
             "add %[Bc], %[H]"                                                                              \
             : [D] "+r"(d), [H] "+r"(h), [Bc] "+r"(bc), [Ab] "=&r"(ab), [T0] "=&r"(t0), [T1] "=&r"(t1)      \
             : [A] "r"(a), [B] "r"(b), [E] "r"(e), [F] "r"(f), [G] "r"(g), [Wk] "m"(wk));                   \
