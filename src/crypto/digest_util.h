@@ -9,20 +9,14 @@
 
 #include "platform/memory.h"
 
-// Each goes through one word move, byte-swapped where the host's order is
-// not the algorithm's: GCC 12 merges a byte-by-byte load into one, but not
-// always such a store (a 128-bit counter update took a hundred instructions).
-template <class W>
-inline W HostToBig(W v) {
-  if constexpr (std::endian::native == std::endian::little) {
-    if constexpr (sizeof(W) == 4) return __builtin_bswap32(v);
-    if constexpr (sizeof(W) == 8) return __builtin_bswap64(v);
-  }
-  return v;
-}
-template <class W>
-inline W HostToLittle(W v) {
-  if constexpr (std::endian::native == std::endian::big) {
+// Each load and store goes through one word move, byte-swapped where the
+// host's order is not the algorithm's: GCC 12 merges a byte-by-byte load
+// into one, but not always such a store (a 128-bit counter update took a
+// hundred instructions). InOrder swaps when the host's order is not
+// `kOrder`, so the same call serves both ways.
+template <std::endian kOrder, class W>
+inline W InOrder(W v) {
+  if constexpr (std::endian::native != kOrder) {
     if constexpr (sizeof(W) == 4) return __builtin_bswap32(v);
     if constexpr (sizeof(W) == 8) return __builtin_bswap64(v);
   }
@@ -39,14 +33,14 @@ inline void StoreWord(unsigned char* p, W v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-inline uint32_t LoadBe32(const unsigned char* p) { return HostToBig(LoadWord<uint32_t>(p)); }
-inline uint32_t LoadLe32(const unsigned char* p) { return HostToLittle(LoadWord<uint32_t>(p)); }
-inline uint64_t LoadBe64(const unsigned char* p) { return HostToBig(LoadWord<uint64_t>(p)); }
-inline uint64_t LoadLe64(const unsigned char* p) { return HostToLittle(LoadWord<uint64_t>(p)); }
-inline void StoreBe32(unsigned char* p, uint32_t v) { StoreWord(p, HostToBig(v)); }
-inline void StoreLe32(unsigned char* p, uint32_t v) { StoreWord(p, HostToLittle(v)); }
-inline void StoreBe64(unsigned char* p, uint64_t v) { StoreWord(p, HostToBig(v)); }
-inline void StoreLe64(unsigned char* p, uint64_t v) { StoreWord(p, HostToLittle(v)); }
+inline uint32_t LoadBe32(const unsigned char* p) { return InOrder<std::endian::big>(LoadWord<uint32_t>(p)); }
+inline uint32_t LoadLe32(const unsigned char* p) { return InOrder<std::endian::little>(LoadWord<uint32_t>(p)); }
+inline uint64_t LoadBe64(const unsigned char* p) { return InOrder<std::endian::big>(LoadWord<uint64_t>(p)); }
+inline uint64_t LoadLe64(const unsigned char* p) { return InOrder<std::endian::little>(LoadWord<uint64_t>(p)); }
+inline void StoreBe32(unsigned char* p, uint32_t v) { StoreWord(p, InOrder<std::endian::big>(v)); }
+inline void StoreLe32(unsigned char* p, uint32_t v) { StoreWord(p, InOrder<std::endian::little>(v)); }
+inline void StoreBe64(unsigned char* p, uint64_t v) { StoreWord(p, InOrder<std::endian::big>(v)); }
+inline void StoreLe64(unsigned char* p, uint64_t v) { StoreWord(p, InOrder<std::endian::little>(v)); }
 
 // Big-endian store of a 32- or 64-bit word.
 inline void StoreBeWord(unsigned char* p, uint32_t v) { StoreBe32(p, v); }

@@ -308,7 +308,7 @@ struct Counters {
       h = firstBefore;
       __asm__("cmp %[j], %[wrap]\n\tcmovb %[after], %[h]"
               : [h] "+r"(h)
-              : [j] "ri"(static_cast<uint64_t>(j)), [wrap] "r"(wrapAfter), [after] "r"(firstAfter)
+              : [j] "re"(static_cast<uint64_t>(j)), [wrap] "r"(wrapAfter), [after] "r"(firstAfter)
               : "cc");
     }
     l = __builtin_bswap64(l) ^ k0lo;

@@ -247,22 +247,18 @@ constexpr KTwice kK2 = MakeKTwice();
             : [A] "r"(a), [B] "r"(b), [E] "r"(e), [F] "r"(f), [G] "r"(g), [Wk] "m"(wk));                   \
   } while (0)
 
-// Four rounds, W + K of round j0 + j at WK(j0 + j), the names at the first
-// or the second half of their turn of eight.
-#define SHA512_4_ROUNDS_LO(WK, j0)                           \
+// Four rounds, W + K of round j0 + j at WK(j0 + j), the working variables
+// named from a: the first half of a turn of eight rounds takes them as
+// they are, the second half four places on.
+#define SHA512_4_ROUNDS(WK, j0, a, b, c, d, e, f, g, h)      \
   do {                                                       \
     SHA512_ROUND(a, b, d, e, f, g, h, WK((j0) + 0), bc, ab); \
     SHA512_ROUND(h, a, c, d, e, f, g, WK((j0) + 1), ab, bc); \
     SHA512_ROUND(g, h, b, c, d, e, f, WK((j0) + 2), bc, ab); \
     SHA512_ROUND(f, g, a, b, c, d, e, WK((j0) + 3), ab, bc); \
   } while (0)
-#define SHA512_4_ROUNDS_HI(WK, j0)                           \
-  do {                                                       \
-    SHA512_ROUND(e, f, h, a, b, c, d, WK((j0) + 0), bc, ab); \
-    SHA512_ROUND(d, e, g, h, a, b, c, WK((j0) + 1), ab, bc); \
-    SHA512_ROUND(c, d, f, g, h, a, b, WK((j0) + 2), bc, ab); \
-    SHA512_ROUND(b, c, e, f, g, h, a, WK((j0) + 3), ab, bc); \
-  } while (0)
+#define SHA512_4_ROUNDS_LO(WK, j0) SHA512_4_ROUNDS(WK, j0, a, b, c, d, e, f, g, h)
+#define SHA512_4_ROUNDS_HI(WK, j0) SHA512_4_ROUNDS(WK, j0, e, f, g, h, a, b, c, d)
 // Sixteen rounds, with nothing beside them.
 #define SHA512_16_ROUNDS(WK)      \
   do {                            \
@@ -490,6 +486,7 @@ NXVT_SHA512_VECTOR void TwoBlocks(uint64_t* st, const unsigned char* data, size_
 #undef SHA512_16_ROUNDS
 #undef SHA512_4_ROUNDS_HI
 #undef SHA512_4_ROUNDS_LO
+#undef SHA512_4_ROUNDS
 #undef SHA512_ROUND
 #undef SHA512_NEXT_PAIR
 
@@ -511,7 +508,7 @@ const NXVT_DIGEST_DESC NXVT_SHA512_DESC = {64, Sha512Init, Sha512Compress, Sha51
 
 void NXVT_SHA512_Blocks(uint64_t* state, const unsigned char* data, size_t blocks) {
   if (blocks == 0) return;
-  const NXVT_CPU_FEATURES f = NXVT_CpuFeatures();
+  const NXVT_CPU_FEATURES& f = NXVT_CpuFeatures();
   if (!f.avx2 || !f.bmi2) {
     PortableBlocks(state, data, blocks);
     return;
